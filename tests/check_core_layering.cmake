@@ -1,0 +1,12 @@
+# Fails when a core file includes Qt Widgets or xcb: the core must stay headless.
+file(GLOB_RECURSE core_files ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp)
+set(offenders "")
+foreach(f IN LISTS core_files)
+  file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](QtWidgets|QWidget|QApplication|xcb/|X11/)")
+  if(lines)
+    list(APPEND offenders "${f}: ${lines}")
+  endif()
+endforeach()
+if(offenders)
+  message(FATAL_ERROR "core includes Widgets or xcb:\n${offenders}")
+endif()

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "core/SwitchItem.h"
+
+#include <QMap>
+#include <QSet>
+#include <QStringList>
+
+namespace ostrevane {
+
+// Records what rows asked for, and answers capability questions from tables the test sets.
+class RecordingActions : public SwitchItemActions {
+public:
+    QStringList log; // e.g. "activateWindow Terminal", "quit com.example.app"
+    QMap<QString, CloseCapability> capabilities; // by bundle id; absent means none
+    QSet<QString> runningUserApps;
+
+    void activateWindow(const WindowItem& w) override { log << QStringLiteral("activateWindow ") + w.title; }
+    void activateTab(const TabItem& t) override { log << QStringLiteral("activateTab ") + t.title; }
+    void ensureFinderWindow() override { log << QStringLiteral("ensureFinderWindow"); }
+    void launchOrActivateApp(const AppItem& a) override { log << QStringLiteral("launchOrActivateApp ") + a.bundleID; }
+    void closeTab(const TabItem& t) override { log << QStringLiteral("closeTab ") + t.title; }
+    void quit(const QString& bundleID) override { log << QStringLiteral("quit ") + bundleID; }
+    CloseCapability appCloseCapability(const QString& bundleID) override
+    {
+        return capabilities.value(bundleID, CloseCapability::none());
+    }
+    bool isRunningUserApp(const QString& bundleID) override { return runningUserApps.contains(bundleID); }
+};
+
+} // namespace ostrevane

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/PlatformProfile.h"
+#include "core/RuntimeContext.h"
+#include "core/UserDefaults.h"
+#include "platform/sim/ManualDispatcher.h"
+#include "platform/sim/SimAccessibility.h"
+#include "platform/sim/SimSystemInfo.h"
+#include "support/RecordingActions.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace ostrevane {
+
+// A whole runtime for one test: virtual time, a settings file in a temporary folder,
+// the simulated accessibility tree, recorded actions and the macOS profile. It is
+// installed as the current context for the test's life.
+class TestRuntime {
+public:
+    TestRuntime();
+    ~TestRuntime();
+
+    ManualClock clock;
+    SimAccessibility accessibility;
+    RecordingActions actions;
+    SimSystemInfo systemInfo;
+
+    ManualDispatcher& dispatcher() { return *m_dispatcher; }
+    UserDefaults& defaults() { return *m_defaults; }
+    RuntimeContext& context() { return *m_context; }
+    QString settingsPath() const;
+
+    // Runs what is due now / moves virtual time forward.
+    void runUntilIdle() { m_dispatcher->runUntilIdle(); }
+    void advance(double seconds) { m_dispatcher->advance(seconds); }
+
+    // As if the program quit and started again: pending tasks are dropped, the shared
+    // instances are recreated and the settings are read back from the file.
+    void restart();
+
+private:
+    void build();
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<ManualDispatcher> m_dispatcher;
+    std::unique_ptr<UserDefaults> m_defaults;
+    std::unique_ptr<RuntimeContext> m_context;
+};
+
+} // namespace ostrevane
