@@ -1,0 +1,7 @@
+#include "app/OstrevaneApp.h"
+
+int main()
+{
+    ostrevane::runOstrevaneApp();
+    return 0;
+}

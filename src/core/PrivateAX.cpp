@@ -1,0 +1,17 @@
+#include "core/PrivateAX.h"
+
+namespace ostrevane {
+
+AXElement AXWindowInspector::closeButton(Accessibility& accessibility, const AXElement& window)
+{
+    if (!window)
+        return nullptr;
+    AXElement button = accessibility.copyElement(window, AX::closeButton);
+    if (!button)
+        return nullptr;
+    if (accessibility.copyBool(button, AX::enabled) == false)
+        return nullptr;
+    return button;
+}
+
+} // namespace ostrevane

@@ -1,0 +1,104 @@
+#include "platform/qt/QtDispatcher.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <cmath>
+#include <deque>
+#include <mutex>
+
+namespace ostrevane {
+
+namespace {
+
+// QThreadPool runs higher numbers first among queued tasks.
+int poolPriority(QueuePriority priority)
+{
+    switch (priority) {
+    case QueuePriority::userInteractive: return 3;
+    case QueuePriority::userInitiated: return 2;
+    case QueuePriority::utility: return 1;
+    case QueuePriority::background: return 0;
+    }
+    return 0;
+}
+
+class PoolSerialQueue : public SerialQueue, public std::enable_shared_from_this<PoolSerialQueue> {
+public:
+    explicit PoolSerialQueue(QueuePriority priority) : m_priority(priority) {}
+
+    void async(std::function<void()> task) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_tasks.push_back(std::move(task));
+        if (m_draining)
+            return;
+        m_draining = true;
+        // The drain holds the queue alive until its last task has run.
+        QThreadPool::globalInstance()->start([self = shared_from_this()] { self->drain(); }, poolPriority(m_priority));
+    }
+
+private:
+    void drain()
+    {
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_tasks.empty()) {
+                    m_draining = false;
+                    return;
+                }
+                task = std::move(m_tasks.front());
+                m_tasks.pop_front();
+            }
+            task();
+        }
+    }
+
+    QueuePriority m_priority;
+    std::mutex m_mutex;
+    std::deque<std::function<void()>> m_tasks;
+    bool m_draining = false;
+};
+
+} // namespace
+
+void QtDispatcher::async(std::function<void()> task)
+{
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
+}
+
+CancellableRef QtDispatcher::asyncAfter(double delaySeconds, std::function<void()> task)
+{
+    auto token = std::make_shared<Cancellable>();
+    const int ms = static_cast<int>(std::lround(std::max(0.0, delaySeconds) * 1000.0));
+    // The timer is made on the main thread, where the task must run.
+    async([token, ms, task = std::move(task)]() mutable {
+        QTimer::singleShot(ms, Qt::PreciseTimer, QCoreApplication::instance(), [token, task = std::move(task)] {
+            if (!token->isCancelled())
+                task();
+        });
+    });
+    return token;
+}
+
+void QtDispatcher::global(QueuePriority priority, std::function<void()> task)
+{
+    QThreadPool::globalInstance()->start(std::move(task), poolPriority(priority));
+}
+
+std::shared_ptr<SerialQueue> QtDispatcher::makeSerialQueue(QueuePriority priority)
+{
+    return std::make_shared<PoolSerialQueue>(priority);
+}
+
+bool QtDispatcher::isMainThread() const
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+} // namespace ostrevane

@@ -1,0 +1,136 @@
+#include "core/NotificationCenter.h"
+#include "platform/qt/QtDispatcher.h"
+#include "platform/sim/ManualDispatcher.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace ostrevane;
+
+TEST(ManualDispatcher, DelayedTasksRunAtTheirVirtualTimeInDueOrder)
+{
+    ManualClock clock;
+    ManualDispatcher dispatcher(clock);
+    QStringList log;
+    const WallTime start = clock.now();
+    dispatcher.asyncAfter(0.5, [&] { log << QStringLiteral("late"); });
+    dispatcher.asyncAfter(0.2, [&] { log << QStringLiteral("early"); });
+    dispatcher.asyncAfter(0.2, [&] { log << QStringLiteral("early, second"); });
+    dispatcher.async([&] { log << QStringLiteral("now"); });
+
+    dispatcher.advance(0.3);
+    EXPECT_EQ(log, (QStringList{"now", "early", "early, second"}));
+    EXPECT_EQ(clock.now(), start + seconds(0.3));
+    dispatcher.advance(0.2);
+    EXPECT_EQ(log.last(), QStringLiteral("late"));
+    EXPECT_EQ(dispatcher.pendingCount(), 0u);
+}
+
+TEST(ManualDispatcher, CancelledTasksDoNotRunAndTasksMaySubmitMore)
+{
+    ManualClock clock;
+    ManualDispatcher dispatcher(clock);
+    int runs = 0;
+    CancellableRef token = dispatcher.asyncAfter(1.0, [&] { ++runs; });
+    token->cancel();
+    dispatcher.async([&] { dispatcher.asyncAfter(0.5, [&] { runs += 10; }); });
+    dispatcher.global(QueuePriority::utility, [&] { runs += 100; });
+    dispatcher.advance(2.0);
+    EXPECT_EQ(runs, 110);
+    EXPECT_EQ(dispatcher.backgroundSubmissions(QueuePriority::utility), 1u);
+    EXPECT_EQ(dispatcher.backgroundSubmissions(QueuePriority::userInitiated), 0u);
+}
+
+TEST(NotificationCenter, ObserversRunInOrderAndCanBeRemoved)
+{
+    ManualClock clock;
+    ManualDispatcher dispatcher(clock);
+    NotificationCenter center(dispatcher);
+    QStringList log;
+    const auto first = center.addObserver(Notifications::hotkeyChanged, [&] { log << QStringLiteral("first"); });
+    NotificationCenter::Token second = 0;
+    second = center.addObserver(Notifications::hotkeyChanged, [&] {
+        log << QStringLiteral("second");
+        center.removeObserver(second); // removing oneself while notified is allowed
+    });
+    center.addObserver(Notifications::shortcutsChanged, [&] { log << QStringLiteral("other name"); });
+
+    center.post(Notifications::hotkeyChanged);
+    center.post(Notifications::hotkeyChanged);
+    center.removeObserver(first);
+    center.post(Notifications::hotkeyChanged);
+    EXPECT_EQ(log, (QStringList{"first", "second", "first"}));
+}
+
+TEST(QtDispatcher, RunsMainQueueTasksOnTheMainThreadAndHonoursCancellation)
+{
+    QtDispatcher dispatcher;
+    EXPECT_TRUE(dispatcher.isMainThread());
+    std::atomic<bool> ranInBackground{false};
+    std::atomic<bool> backgroundWasMain{true};
+    bool delayedRan = false;
+    bool cancelledRan = false;
+    QStringList serialOrder;
+    auto serial = dispatcher.makeSerialQueue(QueuePriority::utility);
+    std::mutex serialMutex;
+
+    dispatcher.global(QueuePriority::userInitiated, [&] {
+        backgroundWasMain = dispatcher.isMainThread();
+        ranInBackground = true;
+        dispatcher.async([&] { EXPECT_TRUE(dispatcher.isMainThread()); });
+    });
+    for (int i = 0; i < 20; ++i)
+        serial->async([&, i] {
+            std::lock_guard lock(serialMutex);
+            serialOrder << QString::number(i);
+        });
+    dispatcher.asyncAfter(0.01, [&] { delayedRan = true; });
+    dispatcher.asyncAfter(0.01, [&] { cancelledRan = true; })->cancel();
+
+    QElapsedTimer timer;
+    timer.start();
+    auto serialDone = [&] {
+        std::lock_guard lock(serialMutex);
+        return serialOrder.size() == 20;
+    };
+    while ((!delayedRan || !ranInBackground || !serialDone()) && timer.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(delayedRan);
+    EXPECT_FALSE(cancelledRan);
+    EXPECT_TRUE(ranInBackground);
+    EXPECT_FALSE(backgroundWasMain);
+    std::lock_guard lock(serialMutex);
+    QStringList expected;
+    for (int i = 0; i < 20; ++i)
+        expected << QString::number(i);
+    EXPECT_EQ(serialOrder, expected);
+}
+
+TEST(NotificationCenter, PostsFromOtherThreadsAreDeliveredOnTheMainQueue)
+{
+    QtDispatcher dispatcher;
+    NotificationCenter center(dispatcher);
+    bool onMain = false;
+    int count = 0;
+    center.addObserver(Notifications::languageChanged, [&] {
+        onMain = dispatcher.isMainThread();
+        ++count;
+    });
+    std::thread poster([&] { center.post(Notifications::languageChanged); });
+    poster.join();
+    EXPECT_EQ(count, 0); // not before the main queue runs
+    QElapsedTimer timer;
+    timer.start();
+    while (count == 0 && timer.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(count, 1);
+    EXPECT_TRUE(onMain);
+}
