@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTranslator>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -21,9 +22,14 @@ namespace AppLanguages {
 QList<AppLanguage> allCases();
 QString rawValue(AppLanguage language);
 std::optional<AppLanguage> fromRawValue(const QString& raw);
-// The language's own name; never translated.
+// The language's own name ("English", "简体中文"), never translated; `system` reads
+// "Follow System" in the current language.
 QString displayName(AppLanguage language);
 } // namespace AppLanguages
+
+// Whether a system language tag ("zh", "zh-CN", "zh_SG", "zh-Hans-HK") asks for
+// Simplified Chinese. Traditional Chinese ("zh-TW", "zh-Hant") does not.
+bool isSimplifiedChineseTag(const QString& languageTag);
 
 // Every user-visible text is looked up here with its English text as the key; a text
 // without a translation is shown in English. Mark literals for the translation tools
@@ -38,8 +44,20 @@ public:
         std::shared_ptr<const QTranslator> translator;
     };
 
+    // Where the string tables come from. Tests point the Chinese table elsewhere to
+    // simulate a missing one, and choose the system's languages.
+    struct Resources {
+        // The compiled Simplified Chinese table.
+        QString simplifiedChineseTable = QStringLiteral(":/i18n/ostrevane_zh_Hans.qm");
+        // The system's preferred UI languages, most preferred first.
+        std::function<QStringList()> systemLanguages;
+    };
+
     Localization(UserDefaults& defaults, NotificationCenter& notifications);
+    Localization(UserDefaults& defaults, NotificationCenter& notifications, const Resources& resources);
     static Localization& shared();
+
+    static inline const QString defaultsKey = QStringLiteral("Ostrevane.AppLanguage");
 
     AppLanguage language() const;
     // Stores the choice, switches tables and posts "Ostrevane.languageChanged";
@@ -64,8 +82,13 @@ signals:
     void languageChanged();
 
 private:
+    Bundle mainBundle() const;
+
     UserDefaults& m_defaults;
     NotificationCenter& m_notifications;
+    std::function<QStringList()> m_systemLanguages;
+    // Loaded once; null when the table is missing.
+    std::shared_ptr<const QTranslator> m_simplifiedChinese;
     mutable std::mutex m_mutex;
     AppLanguage m_language = AppLanguage::system;
     Bundle m_bundle;

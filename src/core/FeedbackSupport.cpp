@@ -1,0 +1,112 @@
+#include "core/FeedbackSupport.h"
+
+#include "core/BrowserTabStatus.h"
+#include "core/HotkeySettings.h"
+#include "core/Localization.h"
+#include "core/PanelSettings.h"
+#include "core/PlatformProfile.h"
+#include "core/RuntimeContext.h"
+#include "core/platform/Accessibility.h"
+#include "core/platform/SystemInfo.h"
+
+#include <QStringList>
+
+namespace ostrevane {
+
+namespace {
+
+// How long each browser may take to answer the status scripts.
+constexpr double kStatusTimeoutSeconds = 2.0;
+
+QString orUnknown(const std::optional<QString>& value) { return value.value_or(QStringLiteral("unknown")); }
+
+QString grantedOrMissing(bool granted) { return granted ? QStringLiteral("granted") : QStringLiteral("missing"); }
+
+QString namesOrNone(const QStringList& names)
+{
+    return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
+}
+
+QString versionNumber(const SystemInfo::OSVersion& v)
+{
+    return QStringLiteral("%1.%2.%3").arg(v.major).arg(v.minor).arg(v.patch);
+}
+
+// Lines 2 to 6: this build and the system it runs on.
+QStringList programLines(const RuntimeContext& context)
+{
+    const SystemInfo& system = context.systemInfo();
+    const SystemInfo::BundleInfo bundle = system.mainBundle();
+    return {
+        QStringLiteral("Version: %1 (%2)").arg(orUnknown(bundle.shortVersion), orUnknown(bundle.buildVersion)),
+        QStringLiteral("Bundle ID: ") + orUnknown(bundle.identifier),
+        context.profile().osName + QStringLiteral(": ") + versionNumber(system.osVersion()),
+        QStringLiteral("Architecture: ") + FeedbackSupport::machineArchitecture(),
+        QStringLiteral("Language: ") + AppLanguages::rawValue(Localization::shared().language()),
+    };
+}
+
+// Lines 7 to 12: permissions and how far browser tabs can be read.
+QStringList accessLines(const RuntimeContext& context)
+{
+    const QString status = FeedbackSupport::browserTabStatusText();
+    const ProbeResult probe = context.browserStatus().probeAutomationForRunningBrowsers();
+    return {
+        QStringLiteral("Accessibility: ") + grantedOrMissing(context.accessibility().isProcessTrusted()),
+        QStringLiteral("Screen Recording: ") + grantedOrMissing(context.systemInfo().screenCaptureAllowed()),
+        QStringLiteral("Browser Tab Status: ") + status,
+        QStringLiteral("Running Supported Browsers: ") + namesOrNone(probe.runningBrowsers),
+        QStringLiteral("Browser Automation Ready: ") + namesOrNone(probe.automationReady),
+        QStringLiteral("Browser Automation Blocked: ") + namesOrNone(probe.automationBlocked),
+    };
+}
+
+// Lines 13 to 18: the chord and the panel settings, as stored raw values.
+QStringList settingsLines()
+{
+    return {
+        QStringLiteral("Activation Hotkey: ") + HotkeyStore::current().displayString(),
+        QStringLiteral("Panel Edge: ") + PanelEdges::rawValue(PanelSettings::edge()),
+        QStringLiteral("Panel Display: ") + PanelDisplays::rawValue(PanelSettings::display()),
+        QStringLiteral("Panel Width: ") + PanelWidths::rawValue(PanelSettings::width()),
+        QStringLiteral("Font Size: ") + PanelFontSizes::rawValue(PanelSettings::fontSize()),
+        QStringLiteral("Shows Apps Without Windows: ")
+            + (PanelSettings::showAppsWithoutWindows() ? QStringLiteral("true") : QStringLiteral("false")),
+    };
+}
+
+} // namespace
+
+const QUrl& FeedbackSupport::issuesURL()
+{
+    static const QUrl url(QStringLiteral("https://github.com/ostrevane/ostrevane-feedback/issues/new"));
+    return url;
+}
+
+QString FeedbackSupport::diagnosticsText()
+{
+    RuntimeContext& context = RuntimeContext::current();
+    QStringList lines{QStringLiteral("Ostrevane Diagnostics")};
+    lines << programLines(context) << accessLines(context) << settingsLines();
+    return lines.join(u'\n');
+}
+
+QString FeedbackSupport::machineArchitecture() { return RuntimeContext::current().systemInfo().machineArchitecture(); }
+
+QString FeedbackSupport::browserTabStatusText()
+{
+    const BrowserTabStatus status = RuntimeContext::current().browserStatus().status(kStatusTimeoutSeconds);
+    switch (status.kind) {
+    case BrowserTabStatus::Kind::ready:
+        return QStringLiteral("ready (%1 tabs)").arg(status.count);
+    case BrowserTabStatus::Kind::degraded:
+        return QStringLiteral("degraded (%1 fallback tabs): ").arg(status.count) + status.reason;
+    case BrowserTabStatus::Kind::blocked:
+        return QStringLiteral("blocked: ") + status.reason;
+    case BrowserTabStatus::Kind::unavailable:
+        break;
+    }
+    return QStringLiteral("unavailable");
+}
+
+} // namespace ostrevane

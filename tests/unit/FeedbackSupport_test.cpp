@@ -1,0 +1,189 @@
+#include "core/FeedbackSupport.h"
+
+#include "core/BrowserTabStatus.h"
+#include "core/HotkeySettings.h"
+#include "core/Localization.h"
+#include "core/PanelSettings.h"
+#include "platform/qt/HostSystemInfo.h"
+#include "support/TestRuntime.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+using namespace ostrevane;
+
+namespace {
+
+// Answers the browser probes with fixed results and counts the calls.
+class FakeBrowserProbe : public BrowserStatusProbe {
+public:
+    BrowserTabStatus currentStatus = BrowserTabStatus::unavailable();
+    ProbeResult probe;
+    int statusCalls = 0;
+
+    BrowserTabStatus status(double) override
+    {
+        ++statusCalls;
+        return currentStatus;
+    }
+    ProbeResult probeAutomationForRunningBrowsers() override { return probe; }
+};
+
+// The test runtime with a fake browser probe plugged in, installed as current.
+struct DiagnosticsRuntime {
+    DiagnosticsRuntime()
+    {
+        RuntimeContext::Ports ports;
+        ports.dispatcher = &runtime.dispatcher();
+        ports.clock = &runtime.clock;
+        ports.defaults = &runtime.defaults();
+        ports.profile = &PlatformProfile::macOS();
+        ports.accessibility = &runtime.accessibility;
+        ports.actions = &runtime.actions;
+        ports.systemInfo = &runtime.systemInfo;
+        ports.browserStatus = &browsers;
+        context = std::make_unique<RuntimeContext>(ports);
+        RuntimeContext::install(context.get());
+    }
+
+    TestRuntime runtime;
+    FakeBrowserProbe browsers;
+    std::unique_ptr<RuntimeContext> context;
+};
+
+QStringList diagnosticsLines() { return FeedbackSupport::diagnosticsText().split(u'\n'); }
+
+} // namespace
+
+TEST(FeedbackSupport, FreshInstallWithoutBrowsersGivesTheEighteenLines)
+{
+    DiagnosticsRuntime d;
+    d.runtime.accessibility.setTrusted(false);
+    EXPECT_EQ(FeedbackSupport::diagnosticsText(),
+              QStringLiteral("Ostrevane Diagnostics\n"
+                             "Version: 1.4.2 (142)\n"
+                             "Bundle ID: com.local.ostrevane\n"
+                             "macOS: 14.5.0\n"
+                             "Architecture: arm64\n"
+                             "Language: system\n"
+                             "Accessibility: missing\n"
+                             "Screen Recording: missing\n"
+                             "Browser Tab Status: unavailable\n"
+                             "Running Supported Browsers: none\n"
+                             "Browser Automation Ready: none\n"
+                             "Browser Automation Blocked: none\n"
+                             "Activation Hotkey: ⌥⇥\n"
+                             "Panel Edge: right\n"
+                             "Panel Display: pointer\n"
+                             "Panel Width: normal\n"
+                             "Font Size: normal\n"
+                             "Shows Apps Without Windows: true"));
+}
+
+TEST(FeedbackSupport, ShowsBrowsersPermissionsAndChosenSettings)
+{
+    DiagnosticsRuntime d;
+    d.runtime.systemInfo.screenCapture = true;
+    d.browsers.currentStatus = BrowserTabStatus::ready(5);
+    d.browsers.probe = ProbeResult{{"Google Chrome", "Safari"}, {"Google Chrome"}, {"Safari"}, {{"Google Chrome", 5}}};
+    Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
+    HotkeyStore::setCurrent(HotkeyConfig{49, 0x100 | 0x200});
+    PanelSettings::setEdge(PanelEdge::left);
+    PanelSettings::setDisplay(PanelDisplay::main);
+    PanelSettings::setWidth(PanelWidth::wide);
+    PanelSettings::setFontSize(PanelFontSize::small);
+    PanelSettings::setShowAppsWithoutWindows(false);
+
+    const QStringList text = diagnosticsLines();
+    ASSERT_EQ(text.size(), 18);
+    EXPECT_EQ(text.mid(5, 7), (QStringList{"Language: simplifiedChinese", "Accessibility: granted",
+                                           "Screen Recording: granted", "Browser Tab Status: ready (5 tabs)",
+                                           "Running Supported Browsers: Google Chrome, Safari",
+                                           "Browser Automation Ready: Google Chrome",
+                                           "Browser Automation Blocked: Safari"}));
+    EXPECT_EQ(text.mid(12), (QStringList{"Activation Hotkey: ⇧⌘Space", "Panel Edge: left", "Panel Display: main",
+                                         "Panel Width: wide", "Font Size: small", "Shows Apps Without Windows: false"}));
+}
+
+TEST(FeedbackSupport, MissingVersionsReadAsUnknown)
+{
+    DiagnosticsRuntime d;
+    d.runtime.systemInfo.bundle = SystemInfo::BundleInfo{};
+    const QStringList text = diagnosticsLines();
+    EXPECT_EQ(text.at(1), QStringLiteral("Version: unknown (unknown)"));
+    EXPECT_EQ(text.at(2), QStringLiteral("Bundle ID: unknown"));
+}
+
+TEST(FeedbackSupport, BrowserTabStatusFragmentForEachCase)
+{
+    DiagnosticsRuntime d;
+    const struct {
+        BrowserTabStatus status;
+        const char* fragment;
+    } rows[] = {
+        {BrowserTabStatus::ready(12), "ready (12 tabs)"},
+        {BrowserTabStatus::degraded(3, BrowserTabStatusReason::limitedTitles),
+         "degraded (3 fallback tabs): Tab titles are limited. Enable Automation access for Ostrevane and the "
+         "browser."},
+        {BrowserTabStatus::blocked(BrowserTabStatusReason::unavailable),
+         "blocked: Browser tabs unavailable. Grant Automation access for supported browsers and restart the "
+         "browser if needed."},
+        {BrowserTabStatus::unavailable(), "unavailable"},
+    };
+    for (const auto& row : rows) {
+        d.browsers.currentStatus = row.status;
+        EXPECT_EQ(FeedbackSupport::browserTabStatusText(), QString::fromUtf8(row.fragment));
+    }
+}
+
+TEST(FeedbackSupport, TextIsNeverTranslatedAndAsksForAFreshStatus)
+{
+    DiagnosticsRuntime d;
+    Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
+    d.browsers.currentStatus = BrowserTabStatus::degraded(2, BrowserTabStatusReason::limitedTitles);
+    const QStringList text = diagnosticsLines();
+    EXPECT_EQ(text.at(8), QStringLiteral("Browser Tab Status: degraded (2 fallback tabs): Tab titles are limited. "
+                                         "Enable Automation access for Ostrevane and the browser."));
+    diagnosticsLines();
+    EXPECT_EQ(d.browsers.statusCalls, 2);
+}
+
+TEST(FeedbackSupport, IssuesAddressIsTheTrackersNewIssuePage)
+{
+    DiagnosticsRuntime d;
+    EXPECT_EQ(FeedbackSupport::issuesURL().toString(),
+              QStringLiteral("https://github.com/ostrevane/ostrevane-feedback/issues/new"));
+    EXPECT_TRUE(FeedbackSupport::issuesURL().isValid());
+}
+
+TEST(HostSystemInfo, KernelReleaseGivesMajorMinorAndPatch)
+{
+    const struct {
+        const char* release;
+        int major, minor, patch;
+    } rows[] = {
+        {"6.1.0-18-amd64", 6, 1, 0},
+        {"5.15.133.1-microsoft-standard-WSL2", 5, 15, 133},
+        {"6.5", 6, 5, 0},
+        {"6.8-arch1", 6, 8, 0},
+        {"4.19.0+rpt1", 4, 19, 0},
+        {"7", 7, 0, 0},
+        {"", 0, 0, 0},
+        {"unknown", 0, 0, 0},
+    };
+    for (const auto& row : rows) {
+        const SystemInfo::OSVersion v = HostSystemInfo::parseRelease(QString::fromLatin1(row.release));
+        EXPECT_EQ((std::array{v.major, v.minor, v.patch}), (std::array{row.major, row.minor, row.patch}))
+            << row.release;
+    }
+}
+
+TEST(HostSystemInfo, ReportsThisBuildAndTheRunningMachine)
+{
+    const HostSystemInfo host;
+    EXPECT_FALSE(host.machineArchitecture().isEmpty());
+    EXPECT_FALSE(host.machineArchitecture().contains(QChar(u'\0')));
+    EXPECT_TRUE(host.mainBundle().shortVersion.has_value());
+    EXPECT_EQ(host.mainBundle().identifier, QStringLiteral("com.local.ostrevane"));
+}

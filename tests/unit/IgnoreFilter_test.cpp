@@ -1,0 +1,144 @@
+#include "core/IgnoreFilter.h"
+
+#include "core/NotificationCenter.h"
+#include "core/SwitchItem.h"
+#include "support/TestRuntime.h"
+
+#include <gtest/gtest.h>
+
+using namespace ostrevane;
+
+TEST(IgnoreFilter, FreshInstallationIgnoresTheSystemComponents)
+{
+    TestRuntime runtime;
+    EXPECT_EQ(IgnoreFilter::ignoredAppBundleIDs(),
+              (QStringList{"com.apple.notificationcenterui", "com.apple.dock", "com.apple.controlcenter",
+                           "com.apple.WindowManager"}));
+    EXPECT_TRUE(IgnoreFilter::shouldIgnoreApp(QStringLiteral("com.apple.dock"), QStringLiteral("Dock")));
+    EXPECT_TRUE(IgnoreFilter::shouldIgnoreApp(QStringLiteral("com.apple.WindowManager"), QStringLiteral("WM")));
+    EXPECT_FALSE(IgnoreFilter::shouldIgnoreApp(QStringLiteral("com.apple.Safari"), QStringLiteral("Safari")));
+    EXPECT_TRUE(IgnoreFilter::ignoredAppRegex().isEmpty());
+    EXPECT_TRUE(IgnoreFilter::ignoredWindowRegex().isEmpty());
+}
+
+TEST(IgnoreFilter, StoredEmptyListReplacesTheDefaultsAcrossRestarts)
+{
+    TestRuntime runtime;
+    IgnoreFilter::setIgnoredAppBundleIDs({});
+    runtime.restart();
+    EXPECT_TRUE(IgnoreFilter::ignoredAppBundleIDs().isEmpty());
+    EXPECT_FALSE(IgnoreFilter::shouldIgnoreApp(QStringLiteral("com.apple.dock"), QStringLiteral("Dock")));
+}
+
+TEST(IgnoreFilter, BundleIDsMatchExactlyAndCaseSensitively)
+{
+    TestRuntime runtime;
+    IgnoreFilter::setIgnoredAppBundleIDs({QStringLiteral("com.example.Chat")});
+    EXPECT_TRUE(IgnoreFilter::shouldIgnoreApp(QStringLiteral("com.example.Chat"), QStringLiteral("Chat")));
+    EXPECT_FALSE(IgnoreFilter::shouldIgnoreApp(QStringLiteral("com.example.chat"), QStringLiteral("Chat")));
+    EXPECT_FALSE(IgnoreFilter::shouldIgnoreApp(QStringLiteral("com.example.Chat2"), QStringLiteral("Chat")));
+    EXPECT_FALSE(IgnoreFilter::shouldIgnoreApp(std::nullopt, QStringLiteral("com.example.Chat")));
+}
+
+TEST(IgnoreFilter, StoredValueThatIsNotAListOfTextsReadsAsAbsent)
+{
+    const struct {
+        const char* name;
+        QVariant stored;
+    } rows[] = {
+        {"a single text", QStringLiteral("com.example.Chat")},
+        {"a number", qint64(3)},
+        {"a list holding a number", QVariantList{QStringLiteral("com.example.Chat"), qint64(5)}},
+        {"a dictionary", QVariantMap{{QStringLiteral("a"), QStringLiteral("b")}}},
+    };
+    for (const auto& row : rows) {
+        TestRuntime runtime;
+        runtime.defaults().set(IgnoreFilter::appBundleIDsKey, row.stored);
+        runtime.defaults().set(IgnoreFilter::appRegexKey, row.stored);
+        EXPECT_EQ(IgnoreFilter::ignoredAppBundleIDs().size(), 4) << row.name;
+        EXPECT_TRUE(IgnoreFilter::ignoredAppRegex().isEmpty()) << row.name;
+    }
+}
+
+TEST(IgnoreFilter, ApplicationPatternsMatchNamesAnywhereIgnoringCase)
+{
+    const struct {
+        QStringList patterns;
+        const char* name;
+        bool ignored;
+    } rows[] = {
+        {{"^notes$"}, "Notes", true},
+        {{"^notes$"}, "Notes Lite", false},
+        {{"notes"}, "Notes", true},
+        {{"notes"}, "Notes Lite", true},
+        {{"lite"}, "Notes Lite", true},
+        {{"["}, "[", false},
+        {{"[", "lite"}, "Notes Lite", true},
+        {{"", "(unclosed"}, "Notes", false},
+        {{"^$"}, "", true},
+        {{"é"}, "CAFÉ", true},
+    };
+    for (const auto& row : rows) {
+        TestRuntime runtime;
+        IgnoreFilter::setIgnoredAppRegex(row.patterns);
+        EXPECT_EQ(IgnoreFilter::shouldIgnoreApp(std::nullopt, QString::fromUtf8(row.name)), row.ignored)
+            << row.patterns.join(u',').toStdString() << " on " << row.name;
+    }
+}
+
+TEST(IgnoreFilter, WindowPatternsNeverDropAWindowWithoutTitle)
+{
+    TestRuntime runtime;
+    IgnoreFilter::setIgnoredAppBundleIDs({QStringLiteral("com.example.Hidden")});
+    IgnoreFilter::setIgnoredAppRegex({QStringLiteral("^terminal$")});
+    IgnoreFilter::setIgnoredWindowRegex({QStringLiteral("["), QStringLiteral(".*"), QStringLiteral("secret")});
+
+    const struct {
+        const char* name;
+        std::optional<QString> bundleID;
+        const char* appName;
+        const char* title;
+        bool ignored;
+    } rows[] = {
+        {"untitled window of an app that is not ignored", QStringLiteral("com.example.Edit"), "Edit", "", false},
+        {"titled window matched by a window pattern", QStringLiteral("com.example.Edit"), "Edit", "Doc", true},
+        {"untitled window of an app matched by name", QStringLiteral("com.example.Term"), "Terminal", "", true},
+        {"untitled window of an ignored bundle", QStringLiteral("com.example.Hidden"), "Hidden", "", true},
+        {"untitled window without bundle id", std::nullopt, "Edit", "", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(IgnoreFilter::shouldIgnoreWindow(row.bundleID, QString::fromUtf8(row.appName),
+                                                   QString::fromUtf8(row.title)),
+                  row.ignored)
+            << row.name;
+    }
+}
+
+TEST(IgnoreFilter, WindowRecordIsJudgedByItsAppAndTitle)
+{
+    TestRuntime runtime;
+    IgnoreFilter::setIgnoredWindowRegex({QStringLiteral("^Picture-in-Picture$")});
+    WindowItem window;
+    window.appName = QStringLiteral("Browser");
+    window.appBundleID = QStringLiteral("com.example.Browser");
+    window.title = QStringLiteral("picture-in-picture");
+    EXPECT_TRUE(IgnoreFilter::shouldIgnoreWindow(window));
+    window.title = QStringLiteral("Picture-in-Picture — Browser");
+    EXPECT_FALSE(IgnoreFilter::shouldIgnoreWindow(window));
+}
+
+TEST(IgnoreFilter, EverySetterStoresTheListAndPostsTheChange)
+{
+    TestRuntime runtime;
+    int posts = 0;
+    NotificationCenter::shared().addObserver(QStringLiteral("Ostrevane.ignoreFilterChanged"), [&posts] { ++posts; });
+
+    IgnoreFilter::setIgnoredAppBundleIDs({QStringLiteral("a")});
+    IgnoreFilter::setIgnoredAppRegex({QStringLiteral("b")});
+    IgnoreFilter::setIgnoredWindowRegex({QStringLiteral("c"), QStringLiteral("d")});
+
+    EXPECT_EQ(posts, 3);
+    EXPECT_EQ(runtime.defaults().array(QStringLiteral("Ostrevane.IgnoredAppBundleIDs")), (QVariantList{"a"}));
+    EXPECT_EQ(runtime.defaults().array(QStringLiteral("Ostrevane.IgnoredAppRegex")), (QVariantList{"b"}));
+    EXPECT_EQ(runtime.defaults().array(QStringLiteral("Ostrevane.IgnoredWindowRegex")), (QVariantList{"c", "d"}));
+}

@@ -1,0 +1,212 @@
+#include "core/Localization.h"
+
+#include "core/NotificationCenter.h"
+#include "support/TestRuntime.h"
+
+#include <gtest/gtest.h>
+
+using namespace ostrevane;
+
+namespace {
+
+Localization::Resources withSystemLanguages(const QStringList& languages)
+{
+    Localization::Resources resources;
+    resources.systemLanguages = [languages] { return languages; };
+    return resources;
+}
+
+// A localization on the test runtime whose system prefers `languages`.
+std::unique_ptr<Localization> makeLocalization(TestRuntime& runtime, const QStringList& languages)
+{
+    return std::make_unique<Localization>(runtime.defaults(), runtime.context().notifications(),
+                                          withSystemLanguages(languages));
+}
+
+} // namespace
+
+TEST(AppLanguage, RawValuesRoundTripInPickerOrder)
+{
+    QStringList raws;
+    for (AppLanguage language : AppLanguages::allCases()) {
+        raws << AppLanguages::rawValue(language);
+        EXPECT_EQ(AppLanguages::fromRawValue(AppLanguages::rawValue(language)), language);
+    }
+    EXPECT_EQ(raws, (QStringList{"system", "english", "simplifiedChinese"}));
+    EXPECT_EQ(AppLanguages::fromRawValue(QStringLiteral("English")), std::nullopt);
+}
+
+TEST(AppLanguage, LanguageNamesAreNeverTranslated)
+{
+    TestRuntime runtime;
+    Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
+    EXPECT_EQ(AppLanguages::displayName(AppLanguage::english), QStringLiteral("English"));
+    EXPECT_EQ(AppLanguages::displayName(AppLanguage::simplifiedChinese), QStringLiteral("简体中文"));
+    EXPECT_EQ(AppLanguages::displayName(AppLanguage::system), QStringLiteral("跟随系统"));
+}
+
+TEST(Localization, StartsWithTheStoredLanguageOrSystem)
+{
+    const struct {
+        const char* name;
+        QVariant stored;
+        AppLanguage expected;
+    } rows[] = {
+        {"nothing stored", QVariant(), AppLanguage::system},
+        {"english", QStringLiteral("english"), AppLanguage::english},
+        {"simplifiedChinese", QStringLiteral("simplifiedChinese"), AppLanguage::simplifiedChinese},
+        {"unknown text", QStringLiteral("klingon"), AppLanguage::system},
+        {"not a text", true, AppLanguage::system},
+    };
+    for (const auto& row : rows) {
+        TestRuntime runtime;
+        if (row.stored.isValid())
+            runtime.defaults().set(QStringLiteral("Ostrevane.AppLanguage"), row.stored);
+        EXPECT_EQ(makeLocalization(runtime, {"en-US"})->language(), row.expected) << row.name;
+    }
+}
+
+TEST(Localization, ChoosingALanguageStoresItSwitchesTablesAndTellsObservers)
+{
+    TestRuntime runtime;
+    auto localization = makeLocalization(runtime, {"en-US"});
+    int posts = 0;
+    int emitted = 0;
+    runtime.context().notifications().addObserver(QStringLiteral("Ostrevane.languageChanged"), [&posts] { ++posts; });
+    QObject::connect(localization.get(), &Localization::languageChanged, [&emitted] { ++emitted; });
+
+    localization->setLanguage(AppLanguage::simplifiedChinese);
+
+    EXPECT_EQ(runtime.defaults().string(QStringLiteral("Ostrevane.AppLanguage")), QStringLiteral("simplifiedChinese"));
+    EXPECT_EQ(localization->bundleName(), QStringLiteral("zh-Hans"));
+    EXPECT_EQ(localization->string("Left"), QStringLiteral("左侧"));
+    EXPECT_EQ(posts, 1);
+    EXPECT_EQ(emitted, 1);
+
+    localization->setLanguage(AppLanguage::english);
+    EXPECT_EQ(localization->bundleName(), QStringLiteral("en"));
+    EXPECT_EQ(localization->string("Left"), QStringLiteral("Left"));
+    EXPECT_EQ(posts, 2);
+}
+
+TEST(Localization, ChoosingTheCurrentLanguageDoesNothing)
+{
+    TestRuntime runtime;
+    auto localization = makeLocalization(runtime, {"en-US"});
+    int posts = 0;
+    runtime.context().notifications().addObserver(QStringLiteral("Ostrevane.languageChanged"), [&posts] { ++posts; });
+
+    localization->setLanguage(AppLanguage::system);
+
+    EXPECT_EQ(posts, 0);
+    EXPECT_FALSE(runtime.defaults().object(QStringLiteral("Ostrevane.AppLanguage")).isValid());
+}
+
+TEST(Localization, ChosenLanguageSurvivesARestart)
+{
+    TestRuntime runtime;
+    Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
+    runtime.restart();
+    EXPECT_EQ(Localization::shared().language(), AppLanguage::simplifiedChinese);
+    EXPECT_EQ(Localization::shared().bundleName(), QStringLiteral("zh-Hans"));
+}
+
+TEST(Localization, SystemTableFollowsTheFirstPreferredLanguage)
+{
+    const struct {
+        QStringList languages;
+        const char* left;
+    } rows[] = {
+        {{"zh-CN", "en-US"}, "左侧"},
+        {{"zh-Hans-CN"}, "左侧"},
+        {{"en-US", "zh-CN"}, "Left"},
+        {{"zh-TW"}, "Left"},
+        {{"de-DE"}, "Left"},
+        {{}, "Left"},
+    };
+    for (const auto& row : rows) {
+        TestRuntime runtime;
+        auto localization = makeLocalization(runtime, row.languages);
+        EXPECT_EQ(localization->bundleName(), QStringLiteral("main"));
+        EXPECT_EQ(localization->string("Left"), QString::fromUtf8(row.left)) << row.languages.join(u',').toStdString();
+    }
+}
+
+TEST(Localization, SimplifiedChineseTagsAreRecognised)
+{
+    const struct {
+        const char* tag;
+        bool chinese;
+    } rows[] = {
+        {"zh", true},        {"zh-CN", true},   {"zh_CN", true},      {"zh-Hans", true},
+        {"zh-Hans-HK", true}, {"zh-SG", true},  {"zh-TW", false},     {"zh-HK", false},
+        {"zh-Hant", false},  {"zh-Hant-CN", false}, {"en-US", false}, {"", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(isSimplifiedChineseTag(QString::fromUtf8(row.tag)), row.chinese) << row.tag;
+}
+
+TEST(Localization, MissingChineseTableFallsBackToTheMainTable)
+{
+    TestRuntime runtime;
+    Localization::Resources resources = withSystemLanguages({"en-US"});
+    resources.simplifiedChineseTable = runtime.settingsPath() + QStringLiteral(".missing.qm");
+    Localization localization(runtime.defaults(), runtime.context().notifications(), resources);
+
+    localization.setLanguage(AppLanguage::simplifiedChinese);
+
+    EXPECT_EQ(localization.bundleName(), QStringLiteral("main"));
+    EXPECT_EQ(localization.string("Left"), QStringLiteral("Left"));
+    EXPECT_EQ(runtime.defaults().string(QStringLiteral("Ostrevane.AppLanguage")), QStringLiteral("simplifiedChinese"));
+}
+
+TEST(Localization, CompiledChineseTableTranslatesKnownTexts)
+{
+    TestRuntime runtime;
+    const Localization::Bundle bundle = makeLocalization(runtime, {"en-US"})->bundle(AppLanguage::simplifiedChinese);
+    ASSERT_NE(bundle.translator, nullptr);
+    EXPECT_EQ(bundle.name, QStringLiteral("zh-Hans"));
+    EXPECT_EQ(bundle.translator->translate("Ostrevane", "Main Display"), QStringLiteral("主显示器"));
+}
+
+TEST(Localization, TextWithoutTranslationIsShownInEnglish)
+{
+    TestRuntime runtime;
+    auto localization = makeLocalization(runtime, {"en-US"});
+    localization->setLanguage(AppLanguage::simplifiedChinese);
+    EXPECT_EQ(localization->string("Nothing translates this text"), QStringLiteral("Nothing translates this text"));
+    EXPECT_EQ(localization->string(QStringLiteral("Größe")), QStringLiteral("Größe"));
+}
+
+TEST(Localization, FormatLooksTheTextUpBeforeFillingIt)
+{
+    TestRuntime runtime;
+    auto localization = makeLocalization(runtime, {"en-US"});
+    EXPECT_EQ(localization->format("%d open tabs", {"4"}), QStringLiteral("4 open tabs"));
+    localization->setLanguage(AppLanguage::simplifiedChinese);
+    EXPECT_EQ(localization->format("%d open tabs", {"4"}), QStringLiteral("4 个标签页"));
+}
+
+TEST(Localization, FillReplacesPlaceholdersInOrder)
+{
+    const struct {
+        const char* format;
+        QStringList arguments;
+        const char* expected;
+    } rows[] = {
+        {"%d open windows", {"3"}, "3 open windows"},
+        {"%ld of %ld", {"2", "9"}, "2 of 9"},
+        {"Conflicts with %@", {"Move up"}, "Conflicts with Move up"},
+        {"%2$@ before %1$@", {"a", "b"}, "b before a"},
+        {"%1$@ and %1$@", {"x"}, "x and x"},
+        {"100%% sure, %d%%", {"7"}, "100% sure, 7%"},
+        {"50% off", {}, "50% off"},
+        {"ends with %", {}, "ends with %"},
+        {"%@ got %@", {"only one"}, "only one got %@"},
+        {"%d", {"%@"}, "%@"},
+        {"no placeholders", {"unused"}, "no placeholders"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Localization::fill(QString::fromUtf8(row.format), row.arguments), QString::fromUtf8(row.expected))
+            << row.format;
+}
