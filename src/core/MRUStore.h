@@ -1,0 +1,87 @@
+#pragma once
+
+#include "core/platform/Accessibility.h"
+#include "core/platform/Clock.h"
+#include "core/platform/Dispatcher.h"
+
+#include <QHash>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace ostrevane {
+
+class UserDefaults;
+
+// When each switchable thing was last used, so the switcher lists the most recently
+// used first. Two maps of wall-clock times: items by their mruKey (and focused windows
+// by bundle id + "::" + title), applications by bundle id. Both are kept in the user
+// defaults as property-list dictionaries of dates and written at most once per burst
+// of touches.
+//
+// touch, touchApp and score may be called from any thread; the lock is held only while
+// a map is read or changed. Persistence is scheduled and runs on the main queue.
+class MRUStore {
+public:
+    static inline const QString windowKey = QStringLiteral("Ostrevane.MRU.window");
+    static inline const QString appKey = QStringLiteral("Ostrevane.MRU.app");
+    static constexpr int windowLimit = 500;
+    static constexpr int appLimit = 200;
+    // Writes wait this long after the last touch, so a burst costs one write.
+    static constexpr double persistDelay = 0.5;
+
+    using TimeMap = QHash<QString, WallTime>;
+
+    // Loads both maps from `defaults`. A map whose stored value is not a dictionary
+    // of dates starts empty and is overwritten by the next write.
+    MRUStore(Clock& clock, Dispatcher& dispatcher, UserDefaults& defaults, Accessibility& accessibility);
+    ~MRUStore();
+    MRUStore(const MRUStore&) = delete;
+    MRUStore& operator=(const MRUStore&) = delete;
+
+    static MRUStore& shared();
+
+    // Records that the item with this key was used now.
+    void touch(const QString& mruKey);
+    // Records that an application became active now, then (when the pid is at least 1
+    // and the application has a focused window) that window a moment later, under
+    // bundle id + "::" + its title (empty when unreadable); the window's time is always
+    // strictly later than the application's. An application without a bundle id is not
+    // recorded; accessibility failures skip only the window stamp.
+    void touchApp(const std::optional<QString>& bundleID, ProcessID pid);
+    // The later of the item's and its application's last use (the application's when
+    // equal); distantPast() when neither was ever used.
+    WallTime score(const QString& mruKey, const std::optional<QString>& bundleID = std::nullopt) const;
+
+    // Copies of the maps, for diagnostics and tests.
+    TimeMap windowMap() const;
+    TimeMap appMap() const;
+
+    // Keeps the entries at or after the `limit`-th newest time: at most `limit`
+    // entries unless several share that cutoff time, which all stay.
+    static void prune(TimeMap& map, int limit);
+
+private:
+    // Sets map[key] to now (but not before `notBefore`), prunes, returns the time set.
+    WallTime stamp(TimeMap& map, const QString& key, int limit, WallTime notBefore = distantPast());
+    void schedulePersist();
+    void persist();
+
+    Clock& m_clock;
+    Dispatcher& m_dispatcher;
+    UserDefaults& m_defaults;
+    Accessibility& m_accessibility;
+
+    mutable std::mutex m_lock; // guards both maps
+    TimeMap m_windowMap;
+    TimeMap m_appMap;
+
+    // Main thread only.
+    CancellableRef m_pendingPersist;
+    // Expires with the store, so queued tasks can tell that it is gone.
+    std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
+};
+
+} // namespace ostrevane

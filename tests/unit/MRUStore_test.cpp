@@ -1,0 +1,253 @@
+#include "core/MRUStore.h"
+
+#include "support/TestRuntime.h"
+
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace ostrevane;
+
+namespace {
+
+// Virtual time starts at 2026-01-01 00:00:00 UTC.
+WallTime startPlus(double s) { return fromSecondsSince1970(ManualClock::startSecondsSince1970 + s); }
+
+QDateTime date(const char* iso) { return QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate); }
+
+class MRUStoreTest : public ::testing::Test {
+protected:
+    TestRuntime runtime;
+
+    std::unique_ptr<MRUStore> makeStore()
+    {
+        return std::make_unique<MRUStore>(runtime.clock, runtime.dispatcher(), runtime.defaults(),
+                                          runtime.accessibility);
+    }
+
+    // A running application whose focused window has `title` (a text, or another kind).
+    void runApp(ProcessID pid, AXValue title)
+    {
+        auto app = SimAccessibility::makeElement(QStringLiteral("app"));
+        auto window = SimAccessibility::makeElement(QStringLiteral("window"));
+        runtime.accessibility.setApplication(pid, app);
+        runtime.accessibility.setAttribute(app, AX::focusedWindow, AXElement(window));
+        runtime.accessibility.setAttribute(window, AX::title, std::move(title));
+    }
+
+    bool windowMapWritten() { return runtime.defaults().object(MRUStore::windowKey).isValid(); }
+};
+
+} // namespace
+
+TEST_F(MRUStoreTest, TouchingFiveHundredAndOneKeysKeepsTheNewestFiveHundred)
+{
+    auto store = makeStore();
+    for (int i = 0; i <= 500; ++i) {
+        store->touch(QStringLiteral("key%1").arg(i));
+        runtime.clock.advance(1);
+    }
+    const auto map = store->windowMap();
+    EXPECT_EQ(map.size(), 500);
+    EXPECT_FALSE(map.contains(QStringLiteral("key0")));
+    EXPECT_EQ(map.value(QStringLiteral("key1")), startPlus(1));
+    EXPECT_EQ(map.value(QStringLiteral("key500")), startPlus(500));
+}
+
+TEST_F(MRUStoreTest, KeysTiedAtTheCutoffAllSurvivePruning)
+{
+    auto store = makeStore();
+    for (int i = 0; i < 500; ++i)
+        store->touch(QStringLiteral("same second %1").arg(i));
+    runtime.clock.advance(1);
+    store->touch(QStringLiteral("later"));
+    EXPECT_EQ(store->windowMap().size(), 501);
+}
+
+TEST(MRUStorePrune, KeepsEverythingAtOrAfterTheLimitthNewestTime)
+{
+    const struct {
+        const char* name;
+        int limit;
+        QStringList kept;
+    } rows[] = {
+        {"under the limit", 6, {"a", "b", "c", "d", "e"}},
+        {"ties at the cutoff stay", 3, {"b", "c", "d", "e"}},
+        {"no tie at the cutoff", 1, {"e"}},
+        {"cutoff is the tie again", 2, {"b", "c", "d", "e"}},
+    };
+    for (const auto& row : rows) {
+        MRUStore::TimeMap map{{"a", startPlus(1)}, {"b", startPlus(2)}, {"c", startPlus(2)},
+                              {"d", startPlus(2)}, {"e", startPlus(3)}};
+        MRUStore::prune(map, row.limit);
+        QStringList kept = map.keys();
+        kept.sort();
+        EXPECT_EQ(kept, row.kept) << row.name;
+    }
+}
+
+TEST_F(MRUStoreTest, AppMapKeepsTheTwoHundredNewestApps)
+{
+    auto store = makeStore();
+    for (int i = 0; i <= 200; ++i) {
+        store->touchApp(QStringLiteral("com.example.app%1").arg(i), 0);
+        runtime.clock.advance(1);
+    }
+    const auto apps = store->appMap();
+    EXPECT_EQ(apps.size(), 200);
+    EXPECT_FALSE(apps.contains(QStringLiteral("com.example.app0")));
+    EXPECT_TRUE(store->windowMap().isEmpty());
+}
+
+TEST_F(MRUStoreTest, NeverUsedItemsScoreTheDistantPast)
+{
+    auto store = makeStore();
+    store->touch(QStringLiteral("other"));
+    EXPECT_EQ(store->score(QStringLiteral("never"), QStringLiteral("com.never")), distantPast());
+    EXPECT_EQ(store->score(QStringLiteral("never")), distantPast());
+}
+
+TEST_F(MRUStoreTest, ScoreIsTheLaterOfItemUseAndAppActivation)
+{
+    auto store = makeStore();
+    const QString doc = QStringLiteral("com.example.editor::Notes");
+    const QString editor = QStringLiteral("com.example.editor");
+
+    store->touch(doc);
+    runtime.clock.advance(5);
+    store->touchApp(editor, 0);
+    EXPECT_EQ(store->score(doc, editor), startPlus(5));
+    EXPECT_EQ(store->score(doc), startPlus(0));
+
+    runtime.clock.advance(5);
+    store->touch(doc);
+    EXPECT_EQ(store->score(doc, editor), startPlus(10));
+}
+
+TEST_F(MRUStoreTest, ActivationStampsTheFocusedWindowStrictlyAfterItsApp)
+{
+    runApp(42, QStringLiteral("Report"));
+    auto store = makeStore();
+    const QString editor = QStringLiteral("com.example.editor");
+    store->touchApp(editor, 42);
+
+    const WallTime focused = store->score(QStringLiteral("com.example.editor::Report"), editor);
+    const WallTime otherWindow = store->score(QStringLiteral("com.example.editor::Draft"), editor);
+    EXPECT_EQ(otherWindow, startPlus(0));
+    EXPECT_GT(focused, otherWindow);
+}
+
+TEST_F(MRUStoreTest, FocusedWindowWithoutATextTitleIsKeyedWithAnEmptyTitle)
+{
+    runApp(7, true);
+    auto store = makeStore();
+    store->touchApp(QStringLiteral("com.example.term"), 7);
+    EXPECT_TRUE(store->windowMap().contains(QStringLiteral("com.example.term::")));
+}
+
+TEST_F(MRUStoreTest, ActivationWithoutBundleIDPidOrFocusedWindowRecordsLess)
+{
+    runApp(9, QStringLiteral("Inbox"));
+    auto store = makeStore();
+
+    store->touchApp(std::nullopt, 9);
+    EXPECT_TRUE(store->appMap().isEmpty());
+    EXPECT_TRUE(store->windowMap().isEmpty());
+    EXPECT_EQ(runtime.accessibility.attributeReads(), 0);
+
+    store->touchApp(QStringLiteral("com.example.mail"), 0); // no process: no window lookup
+    EXPECT_EQ(runtime.accessibility.attributeReads(), 0);
+
+    store->touchApp(QStringLiteral("com.example.gone"), 11); // no accessibility element
+    EXPECT_EQ(runtime.accessibility.attributeReads(), 0);
+
+    QStringList apps = store->appMap().keys();
+    apps.sort();
+    EXPECT_EQ(apps, (QStringList{"com.example.gone", "com.example.mail"}));
+    EXPECT_TRUE(store->windowMap().isEmpty());
+}
+
+TEST_F(MRUStoreTest, BurstOfTouchesIsWrittenOnceHalfASecondAfterTheLast)
+{
+    auto store = makeStore();
+    for (int i = 0; i < 10; ++i) {
+        store->touch(QStringLiteral("burst%1").arg(i));
+        runtime.advance(0.01);
+        ASSERT_FALSE(windowMapWritten()) << "touch " << i;
+    }
+    // The last touch was 0.01 s ago.
+    runtime.advance(0.48);
+    EXPECT_FALSE(windowMapWritten());
+    runtime.advance(0.02);
+    ASSERT_TRUE(windowMapWritten());
+    EXPECT_EQ(runtime.defaults().dictionary(MRUStore::windowKey)->size(), 10);
+
+    // Any further write would bring the removed entry back.
+    runtime.defaults().remove(MRUStore::windowKey);
+    runtime.advance(10);
+    EXPECT_FALSE(windowMapWritten());
+}
+
+TEST_F(MRUStoreTest, StoredMapWithANonDateValueStartsEmptyAndIsOverwritten)
+{
+    runtime.defaults().set(MRUStore::appKey, QVariantMap{{"com.example.a", date("2025-12-31T10:00:00Z")},
+                                                         {"com.example.b", QStringLiteral("yesterday")}});
+    runtime.defaults().set(MRUStore::windowKey, QVariantMap{{"tab::x", date("2025-12-31T11:00:00Z")}});
+    auto store = makeStore();
+    EXPECT_TRUE(store->appMap().isEmpty());
+    EXPECT_EQ(store->score(QStringLiteral("tab::x")), fromSecondsSince1970(1767178800));
+
+    store->touchApp(QStringLiteral("com.example.c"), 0);
+    runtime.advance(0.5);
+    EXPECT_EQ(runtime.defaults().dictionary(MRUStore::appKey),
+              (QVariantMap{{"com.example.c", date("2026-01-01T00:00:00Z")}}));
+}
+
+TEST_F(MRUStoreTest, StoredValueThatIsNoDictionaryStartsEmpty)
+{
+    runtime.defaults().set(MRUStore::windowKey, QVariantList{date("2025-12-31T10:00:00Z")});
+    runtime.defaults().set(MRUStore::appKey, QStringLiteral("com.example.a"));
+    auto store = makeStore();
+    EXPECT_TRUE(store->windowMap().isEmpty());
+    EXPECT_TRUE(store->appMap().isEmpty());
+}
+
+TEST_F(MRUStoreTest, RecencySurvivesARelaunch)
+{
+    MRUStore::shared().touch(QStringLiteral("tab::browser::Docs::1::2"));
+    runtime.clock.advance(3);
+    MRUStore::shared().touchApp(QStringLiteral("com.example.browser"), 0);
+    runtime.advance(0.5);
+    runtime.restart();
+
+    EXPECT_EQ(MRUStore::shared().score(QStringLiteral("tab::browser::Docs::1::2")), startPlus(0));
+    EXPECT_EQ(MRUStore::shared().score(QStringLiteral("none"), QStringLiteral("com.example.browser")), startPlus(3));
+}
+
+TEST_F(MRUStoreTest, WriteStillPendingWhenTheStoreIsGoneDoesNothing)
+{
+    auto store = makeStore();
+    store->touch(QStringLiteral("late"));
+    runtime.runUntilIdle();
+    store.reset();
+    runtime.advance(1);
+    EXPECT_FALSE(windowMapWritten());
+}
+
+TEST_F(MRUStoreTest, TouchesAndScoresFromTwoThreadsKeepEveryKey)
+{
+    auto store = makeStore();
+    auto work = [&store](const QString& prefix) {
+        for (int i = 0; i < 200; ++i) {
+            store->touch(prefix + QString::number(i));
+            store->score(prefix + QString::number(i / 2), QStringLiteral("com.example.app"));
+        }
+    };
+    std::thread first(work, QStringLiteral("first"));
+    std::thread second(work, QStringLiteral("second"));
+    first.join();
+    second.join();
+    EXPECT_EQ(store->windowMap().size(), 400);
+}
