@@ -1,6 +1,55 @@
 #include "core/PlatformProfile.h"
 
+#include <QDir>
+
 namespace ostrevane {
+
+namespace {
+
+BrowserSpec chromiumBrowser(const QString& bundleID, const QString& name, const QStringList& shortNames)
+{
+    return BrowserSpec{
+        .bundleID = bundleID,
+        .name = name,
+        .applicationName = name,
+        .family = BrowserSpec::Family::chromium,
+        .bundleNames = {name + QStringLiteral(".app")},
+        .executableNames = {name},
+        .localizedNames = shortNames,
+        .ownerNames = shortNames,
+        .iconPath = QStringLiteral("/Applications/") + name + QStringLiteral(".app"),
+    };
+}
+
+std::vector<BrowserSpec> macOSBrowsers()
+{
+    std::vector<BrowserSpec> browsers{
+        chromiumBrowser(QStringLiteral("com.google.Chrome"), QStringLiteral("Google Chrome"),
+                        {QStringLiteral("Google Chrome"), QStringLiteral("Chrome")}),
+        chromiumBrowser(QStringLiteral("com.microsoft.edgemac"), QStringLiteral("Microsoft Edge"),
+                        {QStringLiteral("Microsoft Edge"), QStringLiteral("Edge")}),
+        chromiumBrowser(QStringLiteral("com.brave.Browser"), QStringLiteral("Brave Browser"),
+                        {QStringLiteral("Brave Browser"), QStringLiteral("Brave")}),
+        chromiumBrowser(QStringLiteral("company.thebrowser.Browser"), QStringLiteral("Arc"), {QStringLiteral("Arc")}),
+        chromiumBrowser(QStringLiteral("org.chromium.Chromium"), QStringLiteral("Chromium"), {QStringLiteral("Chromium")}),
+        chromiumBrowser(QStringLiteral("com.vivaldi.Vivaldi"), QStringLiteral("Vivaldi"), {QStringLiteral("Vivaldi")}),
+        chromiumBrowser(QStringLiteral("com.operasoftware.Opera"), QStringLiteral("Opera"), {QStringLiteral("Opera")}),
+    };
+    BrowserSpec safari = chromiumBrowser(QStringLiteral("com.apple.Safari"), QStringLiteral("Safari"), {QStringLiteral("Safari")});
+    safari.family = BrowserSpec::Family::safari;
+    browsers.push_back(safari);
+    return browsers;
+}
+
+} // namespace
+
+const BrowserSpec* PlatformProfile::browser(const QString& bundleID) const
+{
+    for (const BrowserSpec& spec : browsers)
+        if (spec.bundleID == bundleID)
+            return &spec;
+    return nullptr;
+}
 
 const PlatformProfile& PlatformProfile::macOS()
 {
@@ -22,6 +71,15 @@ const PlatformProfile& PlatformProfile::macOS()
                           {QStringLiteral("com.apple.podcasts"), QStringLiteral("Podcasts")},
                           {QStringLiteral("com.apple.TV"), QStringLiteral("TV")}},
         .privacyPaneURLPrefix = QStringLiteral("x-apple.systempreferences:com.apple.preference.security?"),
+        .finderApplicationPath = QStringLiteral("/System/Library/CoreServices/Finder.app"),
+        .groupedBundleIDs = {QStringLiteral("com.apple.finder")},
+        .scanRoots = {QStringLiteral("/Applications"), QStringLiteral("/System/Applications"),
+                      QStringLiteral("/System/Applications/Utilities"), QStringLiteral("/Applications/Utilities"),
+                      QDir::homePath() + QStringLiteral("/Applications")},
+        .extraApplications = {QStringLiteral("/System/Library/CoreServices/Finder.app"),
+                              QStringLiteral("/Applications/Safari.app"),
+                              QStringLiteral("/System/Volumes/Preboot/Cryptexes/App/System/Applications/Safari.app")},
+        .browsers = macOSBrowsers(),
     };
     return profile;
 }

@@ -5,7 +5,25 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace ostrevane {
+
+// One supported browser: how it is recognised among running applications and how
+// scripts address it.
+struct BrowserSpec {
+    enum class Family { chromium, safari };
+
+    QString bundleID;
+    QString name;            // display name
+    QString applicationName; // the name scripts address
+    Family family = Family::chromium;
+    QStringList bundleNames;     // last path component of the bundle location
+    QStringList executableNames; // last path component of the executable
+    QStringList localizedNames;
+    QStringList ownerNames;      // owner names in the window server's list
+    QString iconPath;
+};
 
 // The fixed identities of the desktop the program runs on. The logic reads them from
 // here instead of naming one platform's applications. The macOS profile holds the
@@ -33,6 +51,18 @@ struct PlatformProfile {
     QMap<QString, QString> mediaAppNames;
     // Prefix of the address that opens a privacy pane; the anchor follows directly.
     QString privacyPaneURLPrefix;
+    // Where the file manager is launched from.
+    QString finderApplicationPath;
+    // Applications whose windows are gathered into one group row.
+    QStringList groupedBundleIDs;
+    // Folders scanned for installed applications, in order, and applications always
+    // considered after them.
+    QStringList scanRoots;
+    QStringList extraApplications;
+    // The supported browsers, in lookup order.
+    std::vector<BrowserSpec> browsers;
+
+    const BrowserSpec* browser(const QString& bundleID) const;
 
     static const PlatformProfile& macOS();
 };

@@ -57,6 +57,14 @@ Accessibility& RuntimeContext::accessibility() const { return require(m_ports.ac
 SwitchItemActions& RuntimeContext::actions() const { return require(m_ports.actions, "switch item actions"); }
 SystemInfo& RuntimeContext::systemInfo() const { return require(m_ports.systemInfo, "system info"); }
 BrowserStatusProbe& RuntimeContext::browserStatus() const { return require(m_ports.browserStatus, "browser status"); }
+Workspace& RuntimeContext::workspace() const { return require(m_ports.workspace, "workspace"); }
+WindowServer& RuntimeContext::windowServer() const { return require(m_ports.windowServer, "window server"); }
+ScriptRunner& RuntimeContext::scriptRunner() const { return require(m_ports.scriptRunner, "script runner"); }
+BrowserAutomation& RuntimeContext::browserAutomation() const { return require(m_ports.browserAutomation, "browser automation"); }
+MediaControl& RuntimeContext::mediaControl() const { return require(m_ports.mediaControl, "media control"); }
+ProcessSignals& RuntimeContext::processSignals() const { return require(m_ports.processSignals, "process signals"); }
+FolderEvents& RuntimeContext::folderEvents() const { return require(m_ports.folderEvents, "folder events"); }
+URLLoader& RuntimeContext::urlLoader() const { return require(m_ports.urlLoader, "URL loader"); }
 NotificationCenter& RuntimeContext::notifications() { return *m_notifications; }
 
 } // namespace ostrevane

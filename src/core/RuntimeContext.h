@@ -10,7 +10,15 @@
 namespace ostrevane {
 
 class Accessibility;
+class BrowserAutomation;
 class BrowserStatusProbe;
+class FolderEvents;
+class MediaControl;
+class ProcessSignals;
+class ScriptRunner;
+class URLLoader;
+class WindowServer;
+class Workspace;
 class Clock;
 class Dispatcher;
 class NotificationCenter;
@@ -34,6 +42,14 @@ public:
         SwitchItemActions* actions = nullptr;
         SystemInfo* systemInfo = nullptr;
         BrowserStatusProbe* browserStatus = nullptr;
+        Workspace* workspace = nullptr;
+        WindowServer* windowServer = nullptr;
+        ScriptRunner* scriptRunner = nullptr;
+        BrowserAutomation* browserAutomation = nullptr;
+        MediaControl* mediaControl = nullptr;
+        ProcessSignals* processSignals = nullptr;
+        FolderEvents* folderEvents = nullptr;
+        URLLoader* urlLoader = nullptr;
     };
 
     explicit RuntimeContext(Ports ports);
@@ -56,6 +72,17 @@ public:
     SwitchItemActions& actions() const;
     SystemInfo& systemInfo() const;
     BrowserStatusProbe& browserStatus() const;
+    Workspace& workspace() const;
+    WindowServer& windowServer() const;
+    ScriptRunner& scriptRunner() const;
+    BrowserAutomation& browserAutomation() const;
+    MediaControl& mediaControl() const;
+    ProcessSignals& processSignals() const;
+    FolderEvents& folderEvents() const;
+    URLLoader& urlLoader() const;
+    // Replaces one port after construction (composition roots that build ports from
+    // components needing the context, such as the browser status probe).
+    Ports& ports() { return m_ports; }
     NotificationCenter& notifications();
 
     // The one instance of T in this context, made by `make` on first use.

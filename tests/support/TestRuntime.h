@@ -4,7 +4,7 @@
 #include "core/RuntimeContext.h"
 #include "core/UserDefaults.h"
 #include "platform/sim/ManualDispatcher.h"
-#include "platform/sim/SimAccessibility.h"
+#include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimSystemInfo.h"
 #include "support/RecordingActions.h"
 
@@ -15,19 +15,20 @@
 namespace ostrevane {
 
 // A whole runtime for one test: virtual time, a settings file in a temporary folder,
-// the simulated accessibility tree, recorded actions and the macOS profile. It is
-// installed as the current context for the test's life.
+// the simulated desktop, recorded row actions and the macOS profile. It is installed
+// as the current context for the test's life. Tests that need other ports (a script
+// runner, browser automation, a URL loader) set them through context().ports().
 class TestRuntime {
 public:
     TestRuntime();
     ~TestRuntime();
 
     ManualClock clock;
-    SimAccessibility accessibility;
     RecordingActions actions;
     SimSystemInfo systemInfo;
 
     ManualDispatcher& dispatcher() { return *m_dispatcher; }
+    SimDesktop& desktop() { return *m_desktop; }
     UserDefaults& defaults() { return *m_defaults; }
     RuntimeContext& context() { return *m_context; }
     QString settingsPath() const;
@@ -45,6 +46,13 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<ManualDispatcher> m_dispatcher;
+    std::unique_ptr<SimDesktop> m_desktop;
+
+public:
+    // The desktop's accessibility tree (the desktop outlives restarts).
+    SimAccessibility& accessibility;
+
+private:
     std::unique_ptr<UserDefaults> m_defaults;
     std::unique_ptr<RuntimeContext> m_context;
 };

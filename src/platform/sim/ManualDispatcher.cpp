@@ -86,6 +86,15 @@ void ManualDispatcher::advance(double s)
     runUntilIdle();
 }
 
+void ManualDispatcher::dropPendingTasks()
+{
+    decltype(m_tasks) dropped;
+    {
+        std::lock_guard lock(m_mutex);
+        dropped.swap(m_tasks);
+    }
+}
+
 size_t ManualDispatcher::pendingCount() const
 {
     std::lock_guard lock(m_mutex);

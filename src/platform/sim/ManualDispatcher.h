@@ -29,6 +29,8 @@ public:
     void runUntilIdle();
     // Moves the clock forward by `seconds`, running each delayed task at its due time.
     void advance(double seconds);
+    // Forgets every queued task (a simulated process exit).
+    void dropPendingTasks();
     // Tasks submitted and not yet run (cancelled delayed tasks included until due).
     size_t pendingCount() const;
     // Background tasks submitted so far, by priority (for tests of where work runs).

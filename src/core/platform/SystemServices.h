@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/platform/Accessibility.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace ostrevane {
+
+// Signals to other processes.
+class ProcessSignals {
+public:
+    virtual ~ProcessSignals() = default;
+    // Sends `signal` (e.g. 9 for SIGKILL) to `pid`; false when the process is gone or refuses.
+    virtual bool kill(ProcessID pid, int signal) = 0;
+};
+
+// Change events of folders (their own entries: added, removed, renamed, written).
+class FolderEvents {
+public:
+    using Token = std::uint64_t;
+    virtual ~FolderEvents() = default;
+    // Calls `onChange` on a background thread for each change of `folder`; nothing
+    // (0) when the folder cannot be watched.
+    virtual Token watch(const QString& folder, std::function<void()> onChange) = 0;
+    virtual void unwatch(Token token) = 0;
+};
+
+// Downloads small resources. Only http and https addresses are fetched; every request
+// has a time-out and a body limit.
+class URLLoader {
+public:
+    // The body, or nothing on a transport error, a time-out or an oversized body.
+    using Completion = std::function<void(std::optional<QByteArray> body)>;
+    virtual ~URLLoader() = default;
+    // The completion runs exactly once, on any thread.
+    virtual void fetch(const QString& url, Completion completion) = 0;
+};
+
+// Tells a media player to pause.
+class MediaControl {
+public:
+    virtual ~MediaControl() = default;
+    // `playerName` is the profile's name for the player (e.g. "Music").
+    virtual void pause(const QString& bundleID, const QString& playerName) = 0;
+};
+
+} // namespace ostrevane

@@ -1,0 +1,117 @@
+#include "platform/sim/SimServices.h"
+
+#include "platform/sim/SimWorkspace.h"
+
+namespace ostrevane {
+
+void SimWindowServer::setWindowList(std::vector<WindowListEntry> entries)
+{
+    std::lock_guard lock(m_mutex);
+    m_entries = std::move(entries);
+}
+
+void SimWindowServer::setCaptureAllowed(bool allowed)
+{
+    std::lock_guard lock(m_mutex);
+    m_captureAllowed = allowed;
+}
+
+void SimWindowServer::setCapture(quint32 windowNumber, ImageHandle image)
+{
+    std::lock_guard lock(m_mutex);
+    m_captures[windowNumber] = std::move(image);
+}
+
+int SimWindowServer::captureCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_captureCount;
+}
+
+std::vector<WindowListEntry> SimWindowServer::windowList()
+{
+    std::lock_guard lock(m_mutex);
+    return m_entries;
+}
+
+bool SimWindowServer::preflightScreenCaptureAccess()
+{
+    std::lock_guard lock(m_mutex);
+    return m_captureAllowed;
+}
+
+ImageHandle SimWindowServer::captureWindow(quint32 windowNumber)
+{
+    std::lock_guard lock(m_mutex);
+    ++m_captureCount;
+    auto it = m_captures.find(windowNumber);
+    return it == m_captures.end() ? nullptr : it->second;
+}
+
+QStringList SimProcessSignals::log() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_log;
+}
+
+bool SimProcessSignals::kill(ProcessID pid, int signal)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_log << QStringLiteral("kill %1 %2").arg(pid).arg(signal);
+    }
+    if (!m_workspace.isRunning(pid))
+        return false;
+    if (signal == 9 && !m_workspace.behaviour(pid).survivesKill)
+        m_workspace.setTerminated(pid);
+    return true;
+}
+
+QStringList SimFolderEvents::watchedFolders() const
+{
+    std::lock_guard lock(m_mutex);
+    QStringList folders;
+    for (const auto& [token, watch] : m_watches)
+        folders << watch.first;
+    return folders;
+}
+
+void SimFolderEvents::change(const QString& folder)
+{
+    std::vector<std::function<void()>> callbacks;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const auto& [token, watch] : m_watches)
+            if (watch.first == folder)
+                callbacks.push_back(watch.second);
+    }
+    for (const auto& callback : callbacks)
+        callback();
+}
+
+FolderEvents::Token SimFolderEvents::watch(const QString& folder, std::function<void()> onChange)
+{
+    std::lock_guard lock(m_mutex);
+    m_watches[m_next] = {folder, std::move(onChange)};
+    return m_next++;
+}
+
+void SimFolderEvents::unwatch(Token token)
+{
+    std::lock_guard lock(m_mutex);
+    m_watches.erase(token);
+}
+
+QStringList SimMediaControl::log() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_log;
+}
+
+void SimMediaControl::pause(const QString& bundleID, const QString& playerName)
+{
+    std::lock_guard lock(m_mutex);
+    m_log << QStringLiteral("pause ") + bundleID + QLatin1Char(' ') + playerName;
+}
+
+} // namespace ostrevane

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "core/platform/SystemServices.h"
+#include "core/platform/WindowServer.h"
+
+#include <QStringList>
+
+#include <map>
+#include <mutex>
+
+namespace ostrevane {
+
+class SimWorkspace;
+
+// The window list and captures of the simulated desktop.
+class SimWindowServer : public WindowServer {
+public:
+    void setWindowList(std::vector<WindowListEntry> entries);
+    void setCaptureAllowed(bool allowed);
+    void setCapture(quint32 windowNumber, ImageHandle image); // null: the capture fails
+    int captureCount() const;
+
+    std::vector<WindowListEntry> windowList() override;
+    bool preflightScreenCaptureAccess() override;
+    ImageHandle captureWindow(quint32 windowNumber) override;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<WindowListEntry> m_entries;
+    bool m_captureAllowed = true;
+    std::map<quint32, ImageHandle> m_captures;
+    int m_captureCount = 0;
+};
+
+// Signals delivered to the simulated workspace's applications: SIGKILL ends an
+// application unless it is set to survive.
+class SimProcessSignals : public ProcessSignals {
+public:
+    explicit SimProcessSignals(SimWorkspace& workspace) : m_workspace(workspace) {}
+    QStringList log() const; // "kill 12 9"
+    bool kill(ProcessID pid, int signal) override;
+
+private:
+    SimWorkspace& m_workspace;
+    mutable std::mutex m_mutex;
+    QStringList m_log;
+};
+
+// Folder watches whose changes the test fires by hand.
+class SimFolderEvents : public FolderEvents {
+public:
+    QStringList watchedFolders() const;
+    // Calls every watcher of `folder`, on the calling thread.
+    void change(const QString& folder);
+
+    Token watch(const QString& folder, std::function<void()> onChange) override;
+    void unwatch(Token token) override;
+
+private:
+    mutable std::mutex m_mutex;
+    std::map<Token, std::pair<QString, std::function<void()>>> m_watches;
+    Token m_next = 1;
+};
+
+// Records pause requests.
+class SimMediaControl : public MediaControl {
+public:
+    QStringList log() const; // "pause com.apple.Music Music"
+    void pause(const QString& bundleID, const QString& playerName) override;
+
+private:
+    mutable std::mutex m_mutex;
+    QStringList m_log;
+};
+
+} // namespace ostrevane
