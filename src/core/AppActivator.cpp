@@ -1,0 +1,349 @@
+#include "core/AppActivator.h"
+
+#include "core/AppRegistry.h"
+#include "core/BrowserTabEnumerator.h"
+#include "core/PlatformProfile.h"
+#include "core/RuntimeContext.h"
+#include "core/UserDefaults.h"
+#include "core/WindowEnumerator.h"
+#include "core/platform/Accessibility.h"
+#include "core/platform/SystemServices.h"
+
+#include <QDir>
+#include <QUrl>
+#include <QtDebug>
+
+namespace ostrevane {
+
+namespace {
+
+QString fileURL(const QString& path) { return QUrl::fromLocalFile(path).toString(); }
+
+bool isModalSubrole(const std::optional<QString>& subrole)
+{
+    return subrole == AX::subroleSheet || subrole == AX::subroleSystemDialog || subrole == AX::subroleDialog;
+}
+
+std::vector<ProcessID> processIDs(const std::vector<RunningApplication>& running)
+{
+    std::vector<ProcessID> pids;
+    pids.reserve(running.size());
+    for (const RunningApplication& app : running)
+        pids.push_back(app.processIdentifier);
+    return pids;
+}
+
+} // namespace
+
+AppActivator::AppActivator(Ports ports)
+    : m_ports(ports)
+    , m_background(ports.dispatcher.makeSerialQueue(QueuePriority::utility))
+{
+}
+
+AppActivator& AppActivator::shared()
+{
+    return RuntimeContext::current().singleton<AppActivator>([](RuntimeContext& c) {
+        return std::make_unique<AppActivator>(Ports{c.dispatcher(), c.clock(), c.defaults(), c.profile(),
+                                                    c.accessibility(), c.workspace(), c.processSignals(),
+                                                    c.mediaControl()});
+    });
+}
+
+// ---- Scheduling: every deferred task holds the activator weakly.
+
+void AppActivator::runInBackground(std::function<void(AppActivator&)> task)
+{
+    m_background->async([weak = weak_from_this(), task = std::move(task)] {
+        if (auto self = weak.lock())
+            task(*self);
+    });
+}
+
+void AppActivator::onMain(std::function<void(AppActivator&)> task)
+{
+    m_ports.dispatcher.async([weak = weak_from_this(), task = std::move(task)] {
+        if (auto self = weak.lock())
+            task(*self);
+    });
+}
+
+void AppActivator::afterDelay(double delaySeconds, std::function<void(AppActivator&)> task)
+{
+    m_ports.dispatcher.asyncAfter(delaySeconds, [weak = weak_from_this(), task = std::move(task)] {
+        if (auto self = weak.lock())
+            task(*self);
+    });
+}
+
+// ---- Activation
+
+void AppActivator::activate(const AppItem& app)
+{
+    if (app.bundleID == m_ports.profile.finderBundleID) {
+        ensureFinderWindow();
+        return;
+    }
+    // The completion may run on the workspace's thread; it only talks to the workspace.
+    Workspace* workspace = &m_ports.workspace;
+    const QString name = app.name;
+    const QString url = fileURL(app.path);
+    workspace->openApplication(app.path, true,
+                               [workspace, name, url](std::optional<RunningApplication> launched,
+                                                      std::optional<QString> error) {
+                                   if (error) {
+                                       qWarning().noquote() << failedOpenMessage + name + QStringLiteral(": ") + *error;
+                                       workspace->openURL(url);
+                                   } else if (launched) {
+                                       workspace->activate(launched->processIdentifier, ActivationOption::none);
+                                   }
+                               });
+}
+
+void AppActivator::ensureFinderWindow()
+{
+    auto weak = weak_from_this();
+    m_ports.workspace.openApplication(
+        m_ports.profile.finderApplicationPath, true,
+        [weak](std::optional<RunningApplication> launched, std::optional<QString>) {
+            if (auto self = weak.lock())
+                self->onMain([launched](AppActivator& activator) {
+                    Workspace& workspace = activator.m_ports.workspace;
+                    if (launched)
+                        workspace.activate(launched->processIdentifier, ActivationOption::activateAllWindows);
+                    // A new window on the home folder, whether or not the open worked.
+                    workspace.openURL(fileURL(QDir::homePath()));
+                });
+        });
+}
+
+// ---- Capability
+
+CloseCapability AppActivator::closeCapability(const QString& bundleID)
+{
+    const PlatformProfile& profile = m_ports.profile;
+    if (profile.protectedBundleIDs.contains(bundleID))
+        return CloseCapability::blocked(protectedReason);
+    if (profile.forceQuitIneffectiveBundleIDs.contains(bundleID) || isTemporarilyForceQuitIneffective(bundleID))
+        return CloseCapability::blocked(ineffectiveReason);
+    // Browsers are never quit from the switcher; their tabs are closed one by one.
+    if (profile.browser(bundleID))
+        return CloseCapability::blocked(browserReason);
+    return liveInstances(bundleID).empty() ? CloseCapability::none() : CloseCapability::quit();
+}
+
+std::vector<RunningApplication> AppActivator::liveInstances(const QString& bundleID)
+{
+    std::vector<RunningApplication> live;
+    for (RunningApplication& app : m_ports.workspace.runningApplications())
+        if (app.bundleIdentifier == bundleID && !app.isTerminated
+            && app.activationPolicy == ActivationPolicy::regular)
+            live.push_back(std::move(app));
+    return live;
+}
+
+bool AppActivator::isRunningUserApp(const QString& bundleID)
+{
+    const AppEnumerator launchable(m_ports.profile, BundleReader::forProfile(m_ports.profile), m_ports.workspace);
+    for (const RunningApplication& app : m_ports.workspace.runningApplications())
+        if (app.bundleIdentifier == bundleID && !app.isTerminated && app.bundlePath
+            && launchable.isUserLaunchable(*app.bundlePath))
+            return true;
+    return false;
+}
+
+// ---- Quit
+
+void AppActivator::quit(const QString& bundleID)
+{
+    if (closeCapability(bundleID).kind != CloseCapability::Kind::quit)
+        return;
+    const std::vector<RunningApplication> live = liveInstances(bundleID);
+    if (live.empty())
+        return;
+    const WallTime now = m_ports.clock.now();
+    if (isPendingQuitRecent(bundleID, now)) {
+        m_pendingQuitAt.remove(bundleID);
+        forceQuit(bundleID, live);
+        return;
+    }
+    m_pendingQuitAt.insert(bundleID, now);
+    for (const RunningApplication& app : live)
+        m_ports.workspace.terminate(app.processIdentifier);
+    afterDelay(quitFollowUpDelay, [bundleID](AppActivator& self) { self.followUpAfterPoliteQuit(bundleID); });
+}
+
+bool AppActivator::isPendingQuitRecent(const QString& bundleID, WallTime now) const
+{
+    auto pending = m_pendingQuitAt.constFind(bundleID);
+    return pending != m_pendingQuitAt.constEnd() && now - *pending <= seconds(quitRepeatWindow);
+}
+
+void AppActivator::followUpAfterPoliteQuit(const QString& bundleID)
+{
+    if (!isPendingQuitRecent(bundleID, m_ports.clock.now()))
+        return;
+    const std::vector<RunningApplication> live = liveInstances(bundleID);
+    if (live.empty()) {
+        m_pendingQuitAt.remove(bundleID);
+        return;
+    }
+    // The entry stays: a close within the repeat window still force-quits.
+    runInBackground([pids = processIDs(live)](AppActivator& self) { self.bringForwardFirstModal(pids); });
+}
+
+void AppActivator::bringForwardFirstModal(const std::vector<ProcessID>& pids)
+{
+    for (ProcessID pid : pids) {
+        if (modalDialogState(pid) == ModalDialogState::present) {
+            // Show the user the dialog (e.g. unsaved changes) that holds the quit up.
+            onMain([pid](AppActivator& self) { self.m_ports.workspace.activate(pid, ActivationOption::none); });
+            return;
+        }
+    }
+}
+
+// ---- Force quit
+
+void AppActivator::forceQuit(const QString& bundleID, const std::vector<RunningApplication>& running)
+{
+    pausePlaybackIfMediaAsync(bundleID);
+    runInBackground([bundleID, pids = processIDs(running)](AppActivator& self) {
+        self.killUnlessModal(pids);
+        self.scheduleForceQuitChecks(bundleID);
+    });
+}
+
+void AppActivator::killUnlessModal(const std::vector<ProcessID>& pids)
+{
+    for (ProcessID pid : pids) {
+        if (modalDialogState(pid) == ModalDialogState::present)
+            onMain([pid](AppActivator& self) { self.m_ports.workspace.activate(pid, ActivationOption::none); });
+        else
+            m_ports.processSignals.kill(pid, killSignal);
+    }
+}
+
+void AppActivator::scheduleForceQuitChecks(const QString& bundleID)
+{
+    afterDelay(forceQuitSecondPassDelay, [bundleID](AppActivator& self) { self.secondKillPass(bundleID); });
+    afterDelay(forceQuitSurvivalCheckDelay, [bundleID](AppActivator& self) { self.markIfSurvived(bundleID); });
+}
+
+void AppActivator::secondKillPass(const QString& bundleID)
+{
+    runInBackground([pids = processIDs(liveInstances(bundleID))](AppActivator& self) {
+        for (ProcessID pid : pids)
+            self.m_ports.processSignals.kill(pid, killSignal);
+    });
+}
+
+void AppActivator::markIfSurvived(const QString& bundleID)
+{
+    if (liveInstances(bundleID).empty())
+        return;
+    forceQuitIneffectiveUntil().insert(bundleID, m_ports.clock.now() + seconds(forceQuitIneffectiveDuration));
+    saveForceQuitIneffectiveUntil();
+}
+
+void AppActivator::pausePlaybackIfMediaAsync(const QString& bundleID)
+{
+    const QString playerName = m_ports.profile.mediaAppNames.value(bundleID);
+    if (playerName.isEmpty())
+        return;
+    runInBackground([bundleID, playerName](AppActivator& self) { self.m_ports.mediaControl.pause(bundleID, playerName); });
+}
+
+ModalDialogState AppActivator::modalDialogState(ProcessID pid)
+{
+    Accessibility& ax = m_ports.accessibility;
+    const AXElement app = ax.createApplication(pid);
+    const AXValue value = app ? ax.copyAttribute(app, AX::windows) : AXValue{};
+    const auto* windows = std::get_if<std::vector<AXElement>>(&value);
+    if (!windows)
+        return ModalDialogState::indeterminate;
+    for (const AXElement& window : *windows) {
+        if (isModalSubrole(ax.copyText(window, AX::subrole)))
+            return ModalDialogState::present;
+        if (!std::holds_alternative<std::monostate>(ax.copyAttribute(window, AX::sheet)))
+            return ModalDialogState::present;
+    }
+    return ModalDialogState::absent;
+}
+
+// ---- Force-quit marks
+
+bool AppActivator::isTemporarilyForceQuitIneffective(const QString& bundleID)
+{
+    QHash<QString, WallTime>& marks = forceQuitIneffectiveUntil();
+    auto mark = marks.find(bundleID);
+    if (mark == marks.end())
+        return false;
+    if (*mark > m_ports.clock.now())
+        return true;
+    marks.erase(mark);
+    saveForceQuitIneffectiveUntil();
+    return false;
+}
+
+QHash<QString, WallTime>& AppActivator::forceQuitIneffectiveUntil()
+{
+    if (!m_forceQuitIneffectiveUntil)
+        loadForceQuitIneffectiveUntil();
+    return *m_forceQuitIneffectiveUntil;
+}
+
+void AppActivator::loadForceQuitIneffectiveUntil()
+{
+    m_forceQuitIneffectiveUntil.emplace();
+    const std::optional<QVariantMap> stored = m_ports.defaults.dictionary(forceQuitIneffectiveKey);
+    if (!stored)
+        return;
+    QHash<QString, WallTime> marks;
+    const WallTime now = m_ports.clock.now();
+    for (auto entry = stored->constBegin(); entry != stored->constEnd(); ++entry) {
+        const int type = entry.value().typeId();
+        if (type != QMetaType::Double && type != QMetaType::LongLong) {
+            qWarning() << "Ignoring unreadable" << forceQuitIneffectiveKey;
+            return; // any other shape counts as no marks at all
+        }
+        const WallTime until = fromSecondsSince1970(entry.value().toDouble());
+        if (until > now)
+            marks.insert(entry.key(), until);
+    }
+    *m_forceQuitIneffectiveUntil = std::move(marks);
+}
+
+void AppActivator::saveForceQuitIneffectiveUntil()
+{
+    QVariantMap stored;
+    for (auto mark = m_forceQuitIneffectiveUntil->constBegin(); mark != m_forceQuitIneffectiveUntil->constEnd(); ++mark)
+        stored.insert(mark.key(), secondsSince1970(mark.value()));
+    m_ports.defaults.set(forceQuitIneffectiveKey, stored);
+}
+
+// ---- Row actions
+
+void SwitchItemActivator::activateWindow(const WindowItem& window) { WindowEnumerator::activate(window); }
+
+void SwitchItemActivator::activateTab(const TabItem& tab) { BrowserTabEnumerator::activate(tab); }
+
+void SwitchItemActivator::ensureFinderWindow() { AppActivator::shared().ensureFinderWindow(); }
+
+void SwitchItemActivator::launchOrActivateApp(const AppItem& app) { AppActivator::shared().activate(app); }
+
+void SwitchItemActivator::closeTab(const TabItem& tab) { BrowserTabEnumerator::closeTab(tab); }
+
+void SwitchItemActivator::quit(const QString& bundleID) { AppActivator::shared().quit(bundleID); }
+
+CloseCapability SwitchItemActivator::appCloseCapability(const QString& bundleID)
+{
+    return AppActivator::shared().closeCapability(bundleID);
+}
+
+bool SwitchItemActivator::isRunningUserApp(const QString& bundleID)
+{
+    return AppActivator::shared().isRunningUserApp(bundleID);
+}
+
+} // namespace ostrevane
