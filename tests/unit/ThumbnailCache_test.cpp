@@ -1,0 +1,119 @@
+#include "core/ThumbnailCache.h"
+
+#include "support/TestRuntime.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+using namespace ostrevane;
+
+namespace {
+
+ImageHandle picture(int width = 320, int height = 200)
+{
+    return std::make_shared<const QImage>(width, height, QImage::Format_ARGB32);
+}
+
+// Captures for windows 1..count, one second of virtual time apart, so each has its own
+// last-use time.
+void fill(TestRuntime& rt, ThumbnailCache& cache, quint32 count)
+{
+    for (quint32 id = 1; id <= count; ++id) {
+        rt.desktop().windowServer.setCapture(id, picture());
+        ASSERT_NE(cache.thumbnail(id), nullptr);
+        rt.clock.advance(1.0);
+    }
+}
+
+} // namespace
+
+TEST(ThumbnailCache, ASecondRequestReturnsTheSamePictureWithoutCapturing)
+{
+    TestRuntime rt;
+    ThumbnailCache cache(rt.desktop().windowServer, rt.clock);
+    rt.desktop().windowServer.setCapture(7, picture());
+
+    const ImageHandle first = cache.thumbnail(7);
+    rt.desktop().windowServer.setCapture(7, picture(640, 400)); // the window changed since
+    const ImageHandle second = cache.thumbnail(7);
+
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(rt.desktop().windowServer.captureCount(), 1);
+    EXPECT_EQ(first->size(), QSize(320, 200));
+}
+
+TEST(ThumbnailCache, WithoutCapturePermissionNothingIsCapturedOrStored)
+{
+    TestRuntime rt;
+    ThumbnailCache cache(rt.desktop().windowServer, rt.clock);
+    rt.desktop().windowServer.setCapture(7, picture());
+    rt.desktop().windowServer.setCaptureAllowed(false);
+
+    EXPECT_EQ(cache.thumbnail(7), nullptr);
+    EXPECT_EQ(cache.thumbnail(7), nullptr);
+
+    EXPECT_EQ(rt.desktop().windowServer.captureCount(), 0);
+    EXPECT_EQ(cache.count(), 0);
+}
+
+TEST(ThumbnailCache, AFailedCaptureIsNotRememberedAndIsTriedAgain)
+{
+    TestRuntime rt;
+    ThumbnailCache cache(rt.desktop().windowServer, rt.clock);
+    rt.desktop().windowServer.setCapture(7, nullptr);
+    EXPECT_EQ(cache.thumbnail(7), nullptr);
+    EXPECT_FALSE(cache.contains(7));
+
+    rt.desktop().windowServer.setCapture(7, std::make_shared<const QImage>()); // an empty image
+    EXPECT_EQ(cache.thumbnail(7), nullptr);
+
+    rt.desktop().windowServer.setCapture(7, picture());
+    EXPECT_NE(cache.thumbnail(7), nullptr);
+    EXPECT_EQ(rt.desktop().windowServer.captureCount(), 3);
+    EXPECT_TRUE(cache.contains(7));
+}
+
+TEST(ThumbnailCache, TheHundredAndFirstWindowEvictsTheLeastRecentlyUsed)
+{
+    TestRuntime rt;
+    ThumbnailCache cache(rt.desktop().windowServer, rt.clock);
+    fill(rt, cache, 101);
+
+    EXPECT_EQ(cache.count(), 100);
+    EXPECT_FALSE(cache.contains(1));
+    EXPECT_TRUE(cache.contains(2));
+    EXPECT_TRUE(cache.contains(101));
+}
+
+TEST(ThumbnailCache, AHitProtectsAnOldPictureFromTheNextEviction)
+{
+    TestRuntime rt;
+    ThumbnailCache cache(rt.desktop().windowServer, rt.clock);
+    fill(rt, cache, 100);
+    ASSERT_NE(cache.thumbnail(1), nullptr); // a hit: window 1 is now the most recent
+    rt.clock.advance(1.0);
+
+    rt.desktop().windowServer.setCapture(101, picture());
+    ASSERT_NE(cache.thumbnail(101), nullptr);
+
+    EXPECT_EQ(cache.count(), 100);
+    EXPECT_TRUE(cache.contains(1));
+    EXPECT_FALSE(cache.contains(2));
+    EXPECT_EQ(rt.desktop().windowServer.captureCount(), 101);
+}
+
+TEST(ThumbnailCache, HighResolutionCapturesAreShownAtOnePointPerPixel)
+{
+    TestRuntime rt;
+    QImage retina(640, 400, QImage::Format_ARGB32);
+    retina.setDevicePixelRatio(2.0);
+    rt.desktop().windowServer.setCapture(7, std::make_shared<const QImage>(retina));
+
+    const ImageHandle image = ThumbnailCache::shared().thumbnail(7);
+
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->devicePixelRatio(), 1.0);
+    EXPECT_EQ(image->size(), QSize(640, 400));
+}

@@ -1,0 +1,227 @@
+#include "core/WindowEnumeratorCache.h"
+
+#include "platform/sim/ThreadedDispatcher.h"
+#include "support/Fixtures.h"
+#include "support/TestRuntime.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+using namespace ostrevane;
+
+namespace {
+
+// An enumerator that counts its runs and returns the windows the test sets.
+struct FakeWindows {
+    std::atomic<int> runs{0};
+    std::vector<WindowItem> next;
+
+    WindowEnumeratorCache::Enumerate function()
+    {
+        return [this] {
+            ++runs;
+            return next;
+        };
+    }
+};
+
+QStringList titles(const std::vector<WindowItem>& windows)
+{
+    QStringList result;
+    for (const WindowItem& w : windows)
+        result << w.title;
+    return result;
+}
+
+// Blocks every enumeration until released, so a refresh stays in flight while the test
+// (and other threads) make more requests.
+class Gate {
+public:
+    void wait()
+    {
+        std::unique_lock lock(m_mutex);
+        ++m_waiting;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+    }
+    void waitForEntry()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_waiting > 0; });
+    }
+    void open()
+    {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_waiting = 0;
+    bool m_open = false;
+};
+
+} // namespace
+
+TEST(WindowEnumeratorCache, RequestsDuringARefreshJoinItAndTheirCompletionsRunOnceInOrderOnTheMainQueue)
+{
+    TestRuntime rt;
+    FakeWindows fake;
+    auto cache = std::make_shared<WindowEnumeratorCache>(rt.dispatcher(), rt.clock, fake.function());
+    QStringList log;
+    fake.next = {fixtures::window(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"), QStringLiteral("Groceries"))};
+
+    cache->refreshAsync([&] { log << QStringLiteral("first saw ") + titles(cache->cached()).join(','); });
+    cache->refreshAsync([&] { log << QStringLiteral("second"); });
+    cache->refreshAsync([&] { log << QStringLiteral("third"); });
+    cache->refreshAsync();
+    EXPECT_TRUE(log.isEmpty());
+    rt.runUntilIdle();
+
+    EXPECT_EQ(fake.runs, 1);
+    EXPECT_EQ(log, (QStringList{"first saw Groceries", "second", "third"}));
+    EXPECT_EQ(rt.dispatcher().backgroundSubmissions(QueuePriority::userInitiated), 1u);
+}
+
+TEST(WindowEnumeratorCache, RefreshWithoutCompletionStillEnumeratesAndStores)
+{
+    TestRuntime rt;
+    FakeWindows fake;
+    auto cache = std::make_shared<WindowEnumeratorCache>(rt.dispatcher(), rt.clock, fake.function());
+    fake.next = {fixtures::window(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"), QStringLiteral("Groceries"))};
+
+    cache->refreshAsync();
+    rt.runUntilIdle();
+
+    EXPECT_EQ(titles(cache->cached()), (QStringList{"Groceries"}));
+    EXPECT_EQ(cache->refreshedAt(), rt.clock.now());
+    cache->refreshAsync(); // the first one has finished, so this one enumerates again
+    rt.runUntilIdle();
+    EXPECT_EQ(fake.runs, 2);
+}
+
+TEST(WindowEnumeratorCache, FreshnessNeedsAWindowAndAnAgeOfAtMostMaxAge)
+{
+    TestRuntime rt;
+    FakeWindows fake;
+    auto cache = std::make_shared<WindowEnumeratorCache>(rt.dispatcher(), rt.clock, fake.function());
+    EXPECT_FALSE(cache->isFresh(3.0)); // never refreshed
+
+    cache->refreshSync(); // an empty list: no permission or no windows
+    EXPECT_FALSE(cache->isFresh(3.0));
+
+    fake.next = {fixtures::window(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"), QStringLiteral("Groceries"))};
+    cache->refreshSync();
+    rt.clock.advance(3.0);
+    EXPECT_TRUE(cache->isFresh(3.0));
+    rt.clock.advance(0.001);
+    EXPECT_FALSE(cache->isFresh(3.0));
+}
+
+TEST(WindowEnumeratorCache, SyncRefreshStoresAndReturnsTheListAndLeavesTheAsyncRefreshAlone)
+{
+    TestRuntime rt;
+    FakeWindows fake;
+    auto cache = std::make_shared<WindowEnumeratorCache>(rt.dispatcher(), rt.clock, fake.function());
+    bool completed = false;
+    cache->refreshAsync([&] { completed = true; });
+
+    fake.next = {fixtures::window(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"), QStringLiteral("Sync"))};
+    EXPECT_EQ(titles(cache->refreshSync()), (QStringList{"Sync"}));
+    EXPECT_EQ(titles(cache->cached()), (QStringList{"Sync"}));
+
+    fake.next = {fixtures::window(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"), QStringLiteral("Async"))};
+    rt.runUntilIdle(); // the background refresh stores last and wins
+    EXPECT_TRUE(completed);
+    EXPECT_EQ(titles(cache->cached()), (QStringList{"Async"}));
+    EXPECT_EQ(fake.runs, 2);
+}
+
+TEST(WindowEnumeratorCache, ARefreshFinishingAfterTheCacheIsGoneIsDropped)
+{
+    TestRuntime rt;
+    FakeWindows fake;
+    bool completed = false;
+    auto cache = std::make_shared<WindowEnumeratorCache>(rt.dispatcher(), rt.clock, fake.function());
+    cache->refreshAsync([&] { completed = true; });
+
+    cache.reset();
+    rt.runUntilIdle();
+
+    EXPECT_FALSE(completed);
+    EXPECT_EQ(fake.runs, 0);
+}
+
+TEST(WindowEnumeratorCache, SharedCacheListsTheSimulatedDesktop)
+{
+    TestRuntime rt;
+    const ProcessID pid = rt.desktop().launch(QStringLiteral("com.apple.Notes"), QStringLiteral("Notes"));
+    rt.desktop().openWindow(pid, QStringLiteral("Groceries"));
+
+    WindowEnumeratorCache::shared().refreshAsync();
+    rt.runUntilIdle();
+
+    EXPECT_EQ(titles(WindowEnumeratorCache::shared().cached()), (QStringList{"Groceries"}));
+    EXPECT_TRUE(WindowEnumeratorCache::shared().isFresh(3.0));
+}
+
+// Really concurrent: requests and readers on several threads while one enumeration is
+// held in flight. Run under ThreadSanitizer to check the locking.
+TEST(WindowEnumeratorCache, ConcurrentRequestsWhileARefreshRunsCauseNoFurtherEnumeration)
+{
+    ManualClock clock;
+    ThreadedDispatcher dispatcher(clock);
+    Gate gate;
+    std::atomic<int> runs{0};
+    auto cache = std::make_shared<WindowEnumeratorCache>(dispatcher, clock, [&] {
+        ++runs;
+        gate.wait();
+        return std::vector<WindowItem>{
+            fixtures::window(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"), QStringLiteral("Groceries"))};
+    });
+    std::vector<int> order; // touched by completions only, which run on the main thread
+    std::atomic<int> offMain{0};
+    auto completion = [&](int tag) {
+        return [&, tag] {
+            if (!dispatcher.isMainThread())
+                ++offMain;
+            order.push_back(tag);
+        };
+    };
+
+    cache->refreshAsync(completion(0));
+    gate.waitForEntry();
+    // Three requests one after another from other threads keep their order...
+    for (int tag = 1; tag <= 3; ++tag)
+        std::thread([&, tag] { cache->refreshAsync(completion(tag)); }).join();
+    // ...and a burst from several threads at once, with readers, joins the same refresh.
+    std::vector<std::thread> burst;
+    for (int t = 0; t < 4; ++t) {
+        burst.emplace_back([&] {
+            for (int i = 0; i < 25; ++i) {
+                cache->refreshAsync(completion(100));
+                (void)cache->isFresh(3.0);
+                (void)cache->cached();
+            }
+        });
+    }
+    for (std::thread& thread : burst)
+        thread.join();
+    gate.open();
+
+    ASSERT_TRUE(dispatcher.runMainUntil([&] { return order.size() == 104; }, 10.0));
+    EXPECT_TRUE(dispatcher.waitUntilIdle(10.0));
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(std::vector<int>(order.begin(), order.begin() + 4), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(order.size(), 104u);
+    EXPECT_EQ(offMain, 0);
+    EXPECT_EQ(titles(cache->cached()), (QStringList{"Groceries"}));
+}
