@@ -25,21 +25,53 @@ quint32 withBoundary(quint32 id, bool isBoundary)
     return isBoundary ? (id | GraphemeTable::boundaryFlag) : id;
 }
 
-// ASCII without CR (which joins a following LF into one character) splits into one
-// character per byte, and its lower-casing and letter test are the ASCII ones.
-bool isSimpleAscii(const QString& text)
+// Code units that always form a character of their own (no neighbour joins them),
+// whose full lower-case form is the single code point QChar::toLower gives, and which
+// canonical composition leaves unchanged. Texts made only of these skip the grapheme
+// segmentation, which dominates preparing a long list. CR is excluded (it joins a
+// following LF), and so is U+0130, whose lower-case form is two code points.
+bool isStandaloneUnit(char16_t u)
 {
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80 && c != u'\r'; });
+    if (u < 0x300)
+        return u != u'\r' && u != 0x130;
+    if (u >= 0x400 && u <= 0x4FF) // Cyrillic, without its combining marks
+        return u < 0x483 || u > 0x489;
+    if (u >= 0x3000 && u <= 0x303F) // CJK punctuation, without its tone marks
+        return u < 0x302A || u > 0x302F;
+    struct Range {
+        char16_t first, last;
+    };
+    static constexpr Range ranges[] = {
+        {0x1E00, 0x1EFF}, // Latin Extended Additional (Vietnamese)
+        {0x2010, 0x2027}, // dashes, quotes, bullets, ellipsis
+        {0x2030, 0x205E}, // per mille, primes, other punctuation
+        {0x3041, 0x3096}, // Hiragana letters
+        {0x30A1, 0x30FA}, // Katakana letters
+        {0x4E00, 0x9FFF}, // CJK unified ideographs
+        {0xAC00, 0xD7A3}, // Hangul syllables (no conjoining jamo)
+        {0xFF01, 0xFF5E}, // fullwidth ASCII
+    };
+    return std::any_of(std::begin(ranges), std::end(ranges),
+                       [u](const Range& r) { return u >= r.first && u <= r.last; });
 }
 
-void appendAscii(const QString& text, std::vector<quint32>& out)
+bool isStandaloneText(const QString& text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return isStandaloneUnit(c.unicode()); });
+}
+
+void appendStandalone(const QString& text, std::vector<quint32>& out)
 {
     for (QChar c : text) {
-        char16_t unit = c.unicode();
-        if (unit >= u'A' && unit <= u'Z')
-            unit = unit - u'A' + u'a';
-        const bool isAlnum = (unit >= u'a' && unit <= u'z') || (unit >= u'0' && unit <= u'9');
-        out.push_back(withBoundary(unit, !isAlnum));
+        const char16_t unit = c.unicode();
+        if (unit < 0x80) {
+            const char16_t lower = (unit >= u'A' && unit <= u'Z') ? char16_t(unit - u'A' + u'a') : unit;
+            const bool isAlnum = (lower >= u'a' && lower <= u'z') || (lower >= u'0' && lower <= u'9');
+            out.push_back(withBoundary(lower, !isAlnum));
+            continue;
+        }
+        const char32_t lower = QChar::toLower(char32_t(unit));
+        out.push_back(withBoundary(lower, !QChar::isLetterOrNumber(lower)));
     }
 }
 
@@ -133,8 +165,8 @@ const std::vector<Element>& groupList(GroupListCache<Element>& cache, const std:
 
 void GraphemeTable::append(const QString& text, std::vector<quint32>& out)
 {
-    if (isSimpleAscii(text)) {
-        appendAscii(text, out);
+    if (isStandaloneText(text)) {
+        appendStandalone(text, out);
         return;
     }
     const QString lower = text.toLower();
@@ -383,15 +415,20 @@ std::vector<SwitchItem> SearchViewModel::defaultList() const
     return list;
 }
 
+void SearchViewModel::prepareSearch() const
+{
+    if (m_mainFields)
+        return;
+    std::vector<PreparedFields::Fields> fields;
+    fields.reserve(m_items.size());
+    for (const SwitchItem& item : m_items)
+        fields.push_back(item.matchFields());
+    m_mainFields.emplace(fields, m_graphemes);
+}
+
 std::vector<SwitchItem> SearchViewModel::searchResults() const
 {
-    if (!m_mainFields) {
-        std::vector<PreparedFields::Fields> fields;
-        fields.reserve(m_items.size());
-        for (const SwitchItem& item : m_items)
-            fields.push_back(item.matchFields());
-        m_mainFields.emplace(fields, m_graphemes);
-    }
+    prepareSearch();
     const std::vector<size_t> order = m_mainFields->ranked(queryCharacters(m_query, m_graphemes));
     std::vector<SwitchItem> results;
     results.reserve(order.size());

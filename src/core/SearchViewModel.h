@@ -145,6 +145,11 @@ public:
     std::function<void()> onCancel;
     std::function<void(const SwitchItem&)> onClose;
 
+    // Prepares the rows' match texts for searching (once per list). Searching does it
+    // on demand; the panel calls it when idle right after showing, so that the first
+    // keystroke only filters.
+    void prepareSearch() const;
+
     // The main list for the current query. The reference stays valid for the view model's
     // life and always holds the latest result read.
     const std::vector<SwitchItem>& filtered() const;

@@ -171,12 +171,16 @@ TEST(FuzzyScore, PreparedPathEqualsPlainRulesOnTrickyText)
         u"Café crème"_qs, u"cafe\u0301 cre\u0300me"_qs, u"ÉCOLE é e"_qs, u"Straße STRASSE stra\u1E9Ee"_qs,
         u"İstanbul i\u0307 I ı"_qs, u"👩‍💻 coding 👩 💻"_qs, u"🇩🇪 flag 🇫🇷"_qs, u"東京タワー 東 京"_qs,
         u"한국 \u1112\u1161\u11AB"_qs, u"\u212Bngström Å"_qs, u"line\r\nbreak \r \n"_qs, u"x1-y2_z3.w"_qs, u""_qs,
-        u"\u2126 ω \uF900 \u8C48 \u0340"_qs, u"👍🏽 👍 ok"_qs,
+        u"\u2126 ω \uF900 \u8C48 \u0340"_qs, u"👍🏽 👍 ok"_qs, u"Docs — Drive “quoted” …"_qs,
+        u"Москва ЁЖ ёж е\u0308"_qs, u"Việt Nam ẞ ệ"_qs, u"ＡＢＣ ａｂｃ"_qs, u"ひらがな カタカナ、。"_qs,
+        u"\u3000\u302A mark"_qs, u"control\u0007bell\u200Djoin"_qs,
     };
     const QStringList queries = {u"é"_qs, u"É"_qs, u"e"_qs, u"ß"_qs, u"ss"_qs, u"i̇"_qs, u"i"_qs, u"👩"_qs,
                                  u"💻"_qs, u"🇩🇪"_qs, u"東京"_qs, u"한"_qs, u"å"_qs, u"\r\n"_qs, u"\n"_qs,
                                  u"x-z"_qs, u"cafe"_qs, u"crème"_qs, u" "_qs, u"ing"_qs,
-                                 u"Ω"_qs, u"\u8C48"_qs, u"\u0300"_qs, u"👍"_qs, u"👍🏽"_qs};
+                                 u"Ω"_qs, u"\u8C48"_qs, u"\u0300"_qs, u"👍"_qs, u"👍🏽"_qs,
+                                 u"—"_qs, u"ё"_qs, u"Ё"_qs, u"ệ"_qs, u"ẞ"_qs, u"ａ"_qs, u"Ａ"_qs, u"カ"_qs,
+                                 u"…"_qs, u"d d"_qs, u"lj"_qs};
     for (const QString& text : texts) {
         for (const QString& query : queries)
             EXPECT_EQ(fuzzyScore(query, text), referenceScore(query, text))
