@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools qt6-svg-dev
   libplist-dev libgtest-dev libgmock-dev libbenchmark-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-composite0-dev
-  libxcb-image0-dev libxcb-res0-dev libxcb-xtest0-dev
+  libxcb-image0-dev libxcb-res0-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xkb-dev
   xvfb xdotool openbox x11-apps xterm xfonts-base imagemagick
   fonts-dejavu-core fonts-wqy-microhei
 )

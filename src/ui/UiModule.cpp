@@ -1,0 +1,1 @@
+// The user-interface library; its components live in the files beside this one.
