@@ -68,14 +68,3 @@ TEST(DesktopController, HidesFinderWhenItsWindowListCannotBeRead)
     EXPECT_EQ(desktop.workspace.log(), (QStringList{QStringLiteral("hide %1").arg(finder)}));
     EXPECT_TRUE(rt.accessibility.boolWrites().empty());
 }
-
-TEST(DesktopController, FinderWithNoWindowsIsLeftAlone)
-{
-    TestRuntime rt;
-    rt.desktop().launch(QStringLiteral("com.apple.finder"), QStringLiteral("Finder"));
-
-    DesktopController::showDesktop();
-
-    EXPECT_TRUE(rt.desktop().workspace.log().isEmpty());
-    EXPECT_TRUE(rt.accessibility.boolWrites().empty());
-}

@@ -87,13 +87,3 @@ TEST(QtFolderEvents, AnUnwatchedTokenHearsNothingMoreWhileOthersOnTheFolderDo)
 
     EXPECT_EQ(dropped.count(), 0);
 }
-
-TEST(QtFolderEvents, FoldersThatDoNotExistOrAreFilesCannotBeWatched)
-{
-    QTemporaryDir dir;
-    touch(dir.filePath(QStringLiteral("file")));
-    QtFolderEvents events;
-
-    EXPECT_EQ(events.watch(dir.filePath(QStringLiteral("missing")), [] {}), 0u);
-    EXPECT_EQ(events.watch(dir.filePath(QStringLiteral("file")), [] {}), 0u);
-}

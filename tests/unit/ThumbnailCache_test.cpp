@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 using namespace ostrevane;
 
 namespace {
@@ -75,19 +79,7 @@ TEST(ThumbnailCache, AFailedCaptureIsNotRememberedAndIsTriedAgain)
     EXPECT_TRUE(cache.contains(7));
 }
 
-TEST(ThumbnailCache, TheHundredAndFirstWindowEvictsTheLeastRecentlyUsed)
-{
-    TestRuntime rt;
-    ThumbnailCache cache(rt.desktop().windowServer, rt.clock);
-    fill(rt, cache, 101);
-
-    EXPECT_EQ(cache.count(), 100);
-    EXPECT_FALSE(cache.contains(1));
-    EXPECT_TRUE(cache.contains(2));
-    EXPECT_TRUE(cache.contains(101));
-}
-
-TEST(ThumbnailCache, AHitProtectsAnOldPictureFromTheNextEviction)
+TEST(ThumbnailCache, TheHundredAndFirstPictureEvictsTheLeastRecentlyStoredOrHit)
 {
     TestRuntime rt;
     ThumbnailCache cache(rt.desktop().windowServer, rt.clock);
@@ -116,4 +108,31 @@ TEST(ThumbnailCache, HighResolutionCapturesAreShownAtOnePointPerPixel)
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->devicePixelRatio(), 1.0);
     EXPECT_EQ(image->size(), QSize(640, 400));
+}
+
+// Several threads asking for overlapping windows while eviction runs. Run under
+// ThreadSanitizer to check the locking.
+TEST(ThumbnailCache, ConcurrentRequestsKeepAtMostTheLimit)
+{
+    TestRuntime rt;
+    ThumbnailCache cache(rt.desktop().windowServer, rt.clock, 10);
+    for (quint32 id = 1; id <= 40; ++id)
+        rt.desktop().windowServer.setCapture(id, picture());
+    std::atomic<int> missing{0};
+
+    std::vector<std::thread> threads;
+    for (quint32 t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (quint32 i = 0; i < 200; ++i) {
+                if (!cache.thumbnail(1 + (i * 7 + t * 3) % 40))
+                    ++missing;
+                rt.clock.advance(0.001);
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+
+    EXPECT_EQ(missing, 0);
+    EXPECT_EQ(cache.count(), 10);
 }
