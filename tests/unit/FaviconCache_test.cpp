@@ -1,0 +1,319 @@
+#include "core/FaviconCache.h"
+#include "platform/qt/QtDispatcher.h"
+#include "platform/qt/QtURLLoader.h"
+#include "platform/sim/ThreadedDispatcher.h"
+#include "support/LocalHttpServer.h"
+
+#include <QBuffer>
+#include <QThreadPool>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+#include <thread>
+
+using namespace ostrevane;
+
+namespace {
+
+// A cache on the real dispatcher and loader, whose every address (named hosts
+// included) reaches the local server through it acting as a proxy. The lookup
+// service is "http://service.test".
+class FaviconCacheTest : public ::testing::Test {
+protected:
+    FaviconCacheTest()
+        : m_loader(loaderOptions(m_server))
+        , cache(std::make_shared<FaviconCache>(m_dispatcher, m_loader, QStringLiteral("http://service.test")))
+    {
+    }
+
+    ~FaviconCacheTest() override
+    {
+        // Background work may still reach the loader; it must end before the loader does.
+        cache.reset();
+        QThreadPool::globalInstance()->waitForDone();
+    }
+
+    static QtURLLoader::Options loaderOptions(const LocalHttpServer& server)
+    {
+        QtURLLoader::Options options;
+        options.timeoutSeconds = 0.3;
+        options.proxy = server.asProxy();
+        return options;
+    }
+
+    // Asks for `key` and waits for the answer.
+    ImageHandle imageNow(const QString& key)
+    {
+        bool answered = false;
+        ImageHandle result;
+        cache->image(key, [&](ImageHandle image) {
+            answered = true;
+            result = std::move(image);
+        });
+        EXPECT_TRUE(pumpEventsUntil([&] { return answered; })) << qPrintable(key);
+        return result;
+    }
+
+    LocalHttpServer& server() { return m_server; }
+
+private:
+    LocalHttpServer m_server;
+    QtDispatcher m_dispatcher;
+    QtURLLoader m_loader;
+
+protected:
+    std::shared_ptr<FaviconCache> cache;
+};
+
+QSize sizeOf(const ImageHandle& image) { return image ? image->size() : QSize(); }
+
+QByteArray pngOfSize(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(Qt::blue);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data();
+}
+
+// Answers each fetch on a thread of its own: a picture for addresses ending in
+// "/good", nothing for the rest. Counts fetches per address.
+class ThreadedLoader : public URLLoader {
+public:
+    ~ThreadedLoader() override
+    {
+        for (std::thread& thread : m_threads)
+            thread.join();
+    }
+
+    void fetch(const QString& url, Completion completion) override
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_fetches[url];
+        const bool good = url.endsWith(QLatin1String("/good"));
+        m_threads.emplace_back([good, completion = std::move(completion)] {
+            completion(good ? std::optional<QByteArray>(pngOfSize(8, 8)) : std::nullopt);
+        });
+    }
+
+    std::map<QString, int> fetches() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_fetches;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::map<QString, int> m_fetches;
+    std::vector<std::thread> m_threads;
+};
+
+} // namespace
+
+TEST(FaviconCacheRaces, RequestsRacingWithLoadsAreAnsweredOnceInOrderAndShareGoodLoads)
+{
+    ManualClock clock;
+    ThreadedDispatcher dispatcher(clock);
+    ThreadedLoader loader;
+    auto cache = std::make_shared<FaviconCache>(dispatcher, loader, QString());
+    const QStringList keys = {"http://a.test/good", "http://b.test/bad", "http://c.test/good", "http://d.test/bad"};
+    constexpr int rounds = 5;
+    std::map<QString, std::vector<std::pair<int, ImageHandle>>> answers; // main thread only
+    int answered = 0;
+    for (int round = 0; round < rounds; ++round) {
+        for (const QString& key : keys) {
+            cache->image(key, [&answers, &answered, key, round](ImageHandle image) {
+                answers[key].emplace_back(round, std::move(image));
+                ++answered;
+            });
+        }
+        // Lets a little of the main queue run between rounds, so requests meet loads at every stage.
+        dispatcher.runMainUntil([] { return true; }, 1.0);
+    }
+    ASSERT_TRUE(dispatcher.runMainUntil([&] { return answered == rounds * 4; }, 30.0));
+    ASSERT_TRUE(dispatcher.waitUntilIdle(30.0));
+
+    for (const QString& key : keys) {
+        const auto& list = answers[key];
+        ASSERT_EQ(list.size(), 5u) << qPrintable(key);
+        for (int round = 0; round < rounds; ++round) {
+            EXPECT_EQ(list[round].first, round) << qPrintable(key);
+            EXPECT_EQ(list[round].second, list[0].second) << qPrintable(key);
+        }
+        EXPECT_EQ(list[0].second != nullptr, key.endsWith(QLatin1String("/good"))) << qPrintable(key);
+    }
+    // A picture, once loaded, is shared by every later request; failures may load again.
+    EXPECT_EQ(loader.fetches().at("http://a.test/good"), 1);
+    EXPECT_EQ(loader.fetches().at("http://c.test/good"), 1);
+}
+
+TEST_F(FaviconCacheTest, ConcurrentRequestsForOneAddressShareOneLoadAndGetTheSamePicture)
+{
+    server().route(QStringLiteral("http://site.test/favicon.ico"), LocalHttpServer::png());
+    const QString key = QStringLiteral("ostrevane-favicon://site.test?page=http://site.test/home&scheme=http");
+    std::vector<std::pair<int, ImageHandle>> answers;
+    for (int i = 1; i <= 3; ++i)
+        cache->image(key, [&answers, i](ImageHandle image) { answers.emplace_back(i, std::move(image)); });
+
+    ASSERT_TRUE(pumpEventsUntil([&] { return answers.size() == 3; }));
+    EXPECT_EQ(answers[0].first, 1);
+    EXPECT_EQ(answers[1].first, 2);
+    EXPECT_EQ(answers[2].first, 3);
+    ASSERT_NE(answers[0].second, nullptr);
+    EXPECT_EQ(answers[0].second->size(), QSize(16, 16));
+    EXPECT_EQ(answers[1].second, answers[0].second);
+    EXPECT_EQ(answers[2].second, answers[0].second);
+    EXPECT_EQ(server().requests(), QStringList{"http://site.test/favicon.ico"});
+
+    // Now cached: answered at once, with no further download.
+    ImageHandle again;
+    cache->image(key, [&](ImageHandle image) { again = std::move(image); });
+    EXPECT_EQ(again, answers[0].second);
+    EXPECT_EQ(server().requests().size(), 1);
+}
+
+TEST_F(FaviconCacheTest, AnErrorPageFallsThroughToTheServiceWhichLearnsOnlyTheOrigin)
+{
+    server().route(QStringLiteral("http://site.test:8080/favicon.ico"), LocalHttpServer::htmlError(404));
+    server().route(QStringLiteral("http://service.test/s2/favicons"), LocalHttpServer::png(32));
+    const QString key = QStringLiteral(
+        "ostrevane-favicon://site.test?page=http://site.test:8080/mail/inbox?token%3Dsecret%26user%3Dme&scheme=http");
+
+    EXPECT_EQ(sizeOf(imageNow(key)), QSize(32, 32));
+    EXPECT_EQ(server().requests(), (QStringList{
+                                       "http://site.test:8080/favicon.ico",
+                                       "http://service.test/s2/favicons?domain_url=http://site.test:8080&sz=64",
+                                   }));
+}
+
+TEST_F(FaviconCacheTest, WwwHostsTryTheBareHostBeforeTheService)
+{
+    server().route(QStringLiteral("http://www.site.test/favicon.ico"), LocalHttpServer::htmlError(404));
+    server().route(QStringLiteral("http://site.test/favicon.ico"), LocalHttpServer::png(24));
+
+    EXPECT_EQ(sizeOf(imageNow(QStringLiteral("ostrevane-favicon://www.site.test?page=http://www.site.test/&scheme=http"))),
+              QSize(24, 24));
+    EXPECT_EQ(server().requests(), (QStringList{"http://www.site.test/favicon.ico", "http://site.test/favicon.ico"}));
+}
+
+TEST_F(FaviconCacheTest, AHangingSiteTimesOutAndTheNextCandidateIsTried)
+{
+    server().route(QStringLiteral("http://site.test/favicon.ico"), LocalHttpServer::hang());
+    server().route(QStringLiteral("http://service.test/s2/favicons"), LocalHttpServer::png());
+
+    EXPECT_EQ(sizeOf(imageNow(QStringLiteral("ostrevane-favicon://site.test?scheme=http"))), QSize(16, 16));
+    EXPECT_EQ(server().requests(), (QStringList{
+                                       "http://site.test/favicon.ico",
+                                       "http://service.test/s2/favicons?domain_url=http://site.test&sz=64",
+                                   }));
+}
+
+TEST_F(FaviconCacheTest, AFailedLoadIsNotRememberedAndTheNextRequestLoadsAgain)
+{
+    const QString key = QStringLiteral("ostrevane-favicon://site.test?page=http://site.test/&scheme=http");
+    EXPECT_EQ(imageNow(key), nullptr);
+    EXPECT_EQ(server().requests().size(), 2);
+
+    server().route(QStringLiteral("http://site.test/favicon.ico"), LocalHttpServer::png());
+    EXPECT_EQ(sizeOf(imageNow(key)), QSize(16, 16));
+    EXPECT_EQ(server().requests().size(), 3);
+}
+
+TEST_F(FaviconCacheTest, OnlyHttpAddressesAreFetchedAndDataAddressesAreDecodedInPlace)
+{
+    server().route(QStringLiteral("http://site.test/icon.png"), LocalHttpServer::png());
+    server().route(QStringLiteral("/favicon.ico"), LocalHttpServer::png());
+    const struct {
+        const char* key;
+        QSize size;
+    } rows[] = {
+        {"http://site.test/icon.png", QSize(16, 16)},
+        {"data:image/x-portable-bitmap;base64,UDEKMSAxCjEK", QSize(1, 1)},
+        {"file:///etc/hostname", QSize()},
+        {"ftp://site.test/favicon.ico", QSize()},
+        {"ostrevane-favicon://extensions?page=chrome://extensions/&scheme=chrome", QSize()},
+        {"ostrevane-favicon://site.test?page=file://site.test/etc/passwd&scheme=file", QSize()},
+        {"", QSize()},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(sizeOf(imageNow(QString::fromUtf8(row.key))), row.size) << row.key;
+    EXPECT_EQ(server().requests(), QStringList{"http://site.test/icon.png"});
+}
+
+TEST(FaviconCandidates, AreTheOriginsFaviconTheBareHostsAndTheServiceAskedAboutTheOriginOnly)
+{
+    const QString service = QStringLiteral("https://favicons.example");
+    const struct {
+        const char* name;
+        const char* key;
+        QStringList candidates;
+    } rows[] = {
+        {"page path and query stay private",
+         "ostrevane-favicon://example.com?page=https://example.com/inbox?token%3Dsecret%26u%3D1&scheme=https",
+         {"https://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=https://example.com&sz=64"}},
+        {"www host adds the bare host second",
+         "ostrevane-favicon://www.example.com?page=http://www.example.com/a&scheme=http",
+         {"http://www.example.com/favicon.ico", "http://example.com/favicon.ico",
+          "https://favicons.example/s2/favicons?domain_url=http://www.example.com&sz=64"}},
+        {"no page: the service gets scheme and host",
+         "ostrevane-favicon://example.com?scheme=http",
+         {"http://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=http://example.com&sz=64"}},
+        {"no scheme item means https",
+         "ostrevane-favicon://example.com",
+         {"https://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=https://example.com&sz=64"}},
+        {"an empty scheme item means https",
+         "ostrevane-favicon://example.com?scheme=",
+         {"https://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=https://example.com&sz=64"}},
+        {"the page's non-default port is kept",
+         "ostrevane-favicon://localhost?page=http://localhost:8080/app&scheme=http",
+         {"http://localhost:8080/favicon.ico", "https://favicons.example/s2/favicons?domain_url=http://localhost:8080&sz=64"}},
+        {"a default port is dropped",
+         "ostrevane-favicon://example.com?page=https://example.com:443/x&scheme=https",
+         {"https://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=https://example.com&sz=64"}},
+        {"a page on another host lends no port",
+         "ostrevane-favicon://example.com?page=http://other.test:8080/&scheme=http",
+         {"http://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=http://example.com&sz=64"}},
+        {"a page scheme that is not the web", "ostrevane-favicon://extensions?page=chrome://extensions/&scheme=chrome", {}},
+        {"no host", "ostrevane-favicon:?page=https://example.com/", {}},
+        {"not an address", "ostrevane-favicon://exa mple.com", {}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(FaviconCache::faviconCandidates(QString::fromUtf8(row.key), service), row.candidates) << row.name;
+
+    EXPECT_EQ(FaviconCache::faviconCandidates(QStringLiteral("ostrevane-favicon://www.example.com?scheme=https"), QString()),
+              (QStringList{"https://www.example.com/favicon.ico", "https://example.com/favicon.ico"}));
+}
+
+TEST(FaviconDataAddresses, DecodeStrictly)
+{
+    const struct {
+        const char* name;
+        const char* text;
+        QSize size;
+    } rows[] = {
+        {"base64", "data:image/x-portable-bitmap;base64,UDEKMSAxCjEK", QSize(1, 1)},
+        {"base64 with padding", "data:image/x-portable-bitmap;base64,UDEKMSAxCjE=", QSize(1, 1)},
+        {"base64 with a line break", "data:image/x-portable-bitmap;base64,UDEKMSAx\nCjEK", QSize()},
+        {"base64 without its padding", "data:image/x-portable-bitmap;base64,UDEKMSAxCjE", QSize()},
+        {"base64 with a foreign character", "data:image/x-portable-bitmap;base64,UDEK*MSAxCjEK", QSize()},
+        {"percent-escaped", "data:image/x-portable-bitmap,P1%0A1%201%0A1%0A", QSize(1, 1)},
+        {"a malformed escape", "data:image/x-portable-bitmap,P1%0A1%201%0A1%G0", QSize()},
+        {"an escape cut short", "data:image/x-portable-bitmap,P1%0A1%201%0A1%0", QSize()},
+        {"not a picture", "data:text/plain,hello", QSize()},
+        {"no comma", "data:image/x-portable-bitmap;base64", QSize()},
+        {"not a data address", "image/x-portable-bitmap;base64,UDEKMSAxCjEK", QSize()},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(sizeOf(FaviconCache::imageFromDataURL(QString::fromUtf8(row.text))), row.size) << row.name;
+}
+
+TEST(FaviconPictures, LargePicturesAreScaledDownAndGarbageIsRefused)
+{
+    EXPECT_EQ(sizeOf(FaviconCache::decodeImage(pngOfSize(1024, 512))), QSize(256, 128));
+    EXPECT_EQ(sizeOf(FaviconCache::decodeImage(pngOfSize(64, 64))), QSize(64, 64));
+    EXPECT_EQ(FaviconCache::decodeImage(QByteArray("<html>404</html>")), nullptr);
+    EXPECT_EQ(FaviconCache::decodeImage(QByteArray()), nullptr);
+}
