@@ -1,0 +1,179 @@
+#include "core/BrowserTabCache.h"
+
+#include "core/BrowserTabEnumerator.h"
+#include "core/MRUStore.h"
+#include "core/RuntimeContext.h"
+#include "core/platform/Dispatcher.h"
+#include "core/platform/Workspace.h"
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <utility>
+
+namespace ostrevane {
+
+BrowserTabCache::BrowserTabCache(Dispatcher& dispatcher, Clock& clock, Workspace& workspace, MRUStore& mru)
+    : m_dispatcher(dispatcher), m_clock(clock), m_workspace(workspace), m_mru(mru)
+{
+}
+
+BrowserTabCache& BrowserTabCache::shared()
+{
+    return RuntimeContext::current().singleton<BrowserTabCache>([](RuntimeContext& c) {
+        return std::make_unique<BrowserTabCache>(c.dispatcher(), c.clock(), c.workspace(), MRUStore::shared());
+    });
+}
+
+void BrowserTabCache::refreshAsync(const std::optional<QString>& bundleID, Completion completion)
+{
+    {
+        std::lock_guard lock(m_lock);
+        if (completion)
+            m_completions.push_back(std::move(completion));
+        if (m_refreshing)
+            return;
+        m_refreshing = true;
+    }
+    std::weak_ptr<BrowserTabCache> weak = weak_from_this();
+    if (weak.expired()) {
+        // Not owned by a shared_ptr, so a background task could outlive it. Refuse the
+        // refresh but still answer the callers.
+        qWarning("Ostrevane: BrowserTabCache must be owned by a shared_ptr; refresh skipped");
+        finishRefresh(bundleID, std::nullopt);
+        return;
+    }
+    m_dispatcher.global(QueuePriority::userInitiated, [weak, bundleID] {
+        // Enumeration needs nothing of the cache, which may go away meanwhile.
+        std::vector<TabItem> tabs = enumerate(bundleID);
+        if (std::shared_ptr<BrowserTabCache> self = weak.lock())
+            self->finishRefresh(bundleID, std::move(tabs));
+    });
+}
+
+std::vector<TabItem> BrowserTabCache::enumerate(const std::optional<QString>& bundleID)
+{
+    if (bundleID)
+        return BrowserTabEnumerator::enumerate(*bundleID, enumerationTimeoutSeconds);
+    return BrowserTabEnumerator::enumerate(BrowserTabEnumerator::browsers(), enumerationTimeoutSeconds);
+}
+
+void BrowserTabCache::finishRefresh(const std::optional<QString>& bundleID, std::optional<std::vector<TabItem>> tabs)
+{
+    if (tabs && !tabs->empty())
+        if (std::optional<QString> front = frontmostBrowserID())
+            touchActiveFrontTab(*tabs, *front);
+    std::vector<Completion> completions;
+    {
+        std::lock_guard lock(m_lock);
+        if (tabs)
+            storeLocked(bundleID, std::move(*tabs));
+        m_refreshing = false;
+        completions = std::exchange(m_completions, {});
+    }
+    callOnMainQueue(std::move(completions));
+}
+
+void BrowserTabCache::callOnMainQueue(std::vector<Completion> completions)
+{
+    if (completions.empty())
+        return;
+    m_dispatcher.async([completions = std::move(completions)] {
+        for (const Completion& completion : completions)
+            completion();
+    });
+}
+
+void BrowserTabCache::refreshForegroundBrowserNow()
+{
+    const std::optional<QString> front = frontmostBrowserID();
+    if (!front)
+        return;
+    std::vector<TabItem> tabs = BrowserTabEnumerator::enumerate(*front, enumerationTimeoutSeconds);
+    // Nothing read (a busy or blocked browser) must not wipe what the panel can show.
+    if (tabs.empty())
+        return;
+    touchActiveFrontTab(tabs, *front);
+    std::lock_guard lock(m_lock);
+    storeLocked(front, std::move(tabs));
+}
+
+void BrowserTabCache::touchActiveFrontTab(const std::vector<TabItem>& tabs, const QString& bundleID)
+{
+    const auto active = std::find_if(tabs.begin(), tabs.end(), [&](const TabItem& tab) {
+        return tab.browserBundleID == bundleID && tab.isActiveInFrontWindow;
+    });
+    if (active != tabs.end())
+        m_mru.touch(tabMRUKey(*active));
+}
+
+void BrowserTabCache::storeLocked(const std::optional<QString>& bundleID, std::vector<TabItem> tabs)
+{
+    const bool stored = !tabs.empty();
+    if (bundleID) {
+        std::erase_if(m_tabs, [&](const TabItem& tab) { return tab.browserBundleID == *bundleID; });
+        std::move(tabs.begin(), tabs.end(), std::back_inserter(m_tabs));
+    } else {
+        m_tabs = std::move(tabs);
+    }
+    if (stored)
+        m_refreshedAt = m_clock.now();
+}
+
+std::optional<QString> BrowserTabCache::frontmostBrowserID() const
+{
+    const std::optional<RunningApplication> front = m_workspace.frontmostApplication();
+    if (!front || !BrowserTabEnumerator::isSupportedBrowser(front->bundleIdentifier))
+        return std::nullopt;
+    return front->bundleIdentifier;
+}
+
+std::vector<TabItem> BrowserTabCache::tabs() const
+{
+    std::lock_guard lock(m_lock);
+    return m_tabs;
+}
+
+std::optional<WallTime> BrowserTabCache::refreshedAt() const
+{
+    std::lock_guard lock(m_lock);
+    return m_refreshedAt;
+}
+
+bool BrowserTabCache::isRefreshing() const
+{
+    std::lock_guard lock(m_lock);
+    return m_refreshing;
+}
+
+BrowserTabStatus BrowserTabStatusProbe::status(double timeoutSeconds)
+{
+    const std::vector<BrowserSpec> running = BrowserTabEnumerator::runningSpecs();
+    if (running.empty())
+        return BrowserTabStatus::unavailable();
+    if (const size_t n = BrowserTabEnumerator::enumerateViaAutomation(running).size(); n > 0)
+        return BrowserTabStatus::ready(static_cast<int>(n));
+    // Runs the scripts once more before falling back to accessibility: a browser that
+    // was merely busy a moment ago may answer now.
+    if (const size_t n = BrowserTabEnumerator::enumerate(running, timeoutSeconds).size(); n > 0)
+        return BrowserTabStatus::degraded(static_cast<int>(n), QString::fromUtf8(BrowserTabStatusReason::limitedTitles));
+    return BrowserTabStatus::blocked(QString::fromUtf8(BrowserTabStatusReason::unavailable));
+}
+
+ProbeResult BrowserTabStatusProbe::probeAutomationForRunningBrowsers()
+{
+    ProbeResult result;
+    for (const BrowserSpec& spec : BrowserTabEnumerator::runningSpecs()) {
+        result.runningBrowsers << spec.name;
+        const size_t n = BrowserTabEnumerator::enumerateViaAutomation({spec}).size();
+        if (n > 0) {
+            result.automationReady << spec.name;
+            result.tabCounts.insert(spec.name, static_cast<int>(n));
+        } else {
+            result.automationBlocked << spec.name;
+        }
+    }
+    return result;
+}
+
+} // namespace ostrevane

@@ -1,0 +1,450 @@
+#include "core/BrowserTabEnumerator.h"
+
+#include "core/RuntimeContext.h"
+#include "core/platform/BrowserAutomation.h"
+#include "core/platform/Dispatcher.h"
+#include "core/platform/WindowServer.h"
+
+#include <QTextBoundaryFinder>
+#include <QUrl>
+#include <QUuid>
+
+#include <algorithm>
+#include <array>
+#include <deque>
+
+namespace ostrevane {
+
+namespace {
+
+RuntimeContext& context() { return RuntimeContext::current(); }
+
+// Controls of a browser's tab strip and toolbar that are not tabs, in lower case.
+const std::array<QString, 14> rejectedWords{
+    QStringLiteral("close"),      QStringLiteral("close tab"), QStringLiteral("new tab"),
+    QStringLiteral("minimize"),   QStringLiteral("maximize"),  QStringLiteral("toolbar"),
+    QStringLiteral("back"),       QStringLiteral("forward"),   QStringLiteral("reload"),
+    QStringLiteral("extensions"), QStringLiteral("profile"),   QStringLiteral("side panel"),
+    QStringLiteral("tab search"), QStringLiteral("customize and control google chrome"),
+};
+const QString rejectedPrefix = QStringLiteral("close ");
+
+// ---- Finding a running browser
+
+// The last component of a path, ignoring a trailing slash (bundles are folders).
+std::optional<QString> lastPathComponent(const std::optional<QString>& path)
+{
+    if (!path)
+        return std::nullopt;
+    QString trimmed = *path;
+    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    return trimmed.mid(trimmed.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+bool isIn(const std::optional<QString>& value, const QStringList& names)
+{
+    return value && names.contains(*value);
+}
+
+bool matches(const RunningApplication& app, const BrowserSpec& spec)
+{
+    return app.bundleIdentifier == spec.bundleID || isIn(lastPathComponent(app.bundlePath), spec.bundleNames)
+        || isIn(lastPathComponent(app.executablePath), spec.executableNames)
+        || isIn(app.localizedName, spec.localizedNames);
+}
+
+std::optional<RunningBrowser> fromWorkspace(const BrowserSpec& spec)
+{
+    for (const RunningApplication& app : context().workspace().runningApplications())
+        if (matches(app, spec))
+            return RunningBrowser{app.processIdentifier, app.localizedName.value_or(spec.name), app.icon, app};
+    return std::nullopt;
+}
+
+// A browser the workspace does not report under a known identity may still own windows.
+std::optional<RunningBrowser> fromWindowList(const BrowserSpec& spec)
+{
+    RuntimeContext& c = context();
+    for (const WindowListEntry& entry : c.windowServer().windowList()) {
+        if (!isIn(entry.ownerName, spec.ownerNames) || !entry.ownerPID)
+            continue;
+        const ProcessID pid = *entry.ownerPID;
+        return RunningBrowser{pid, spec.name, c.workspace().iconForFile(spec.iconPath),
+                              c.workspace().runningApplication(pid)};
+    }
+    return std::nullopt;
+}
+
+// ---- Making tab records
+
+TabItem makeTab(const BrowserSpec& spec, const RunningBrowser& browser, ImageHandle icon)
+{
+    TabItem tab;
+    tab.id = QUuid::createUuid();
+    tab.browserBundleID = spec.bundleID;
+    tab.browserAppName = browser.name;
+    tab.browserPID = browser.pid;
+    tab.appIcon = std::move(icon);
+    return tab;
+}
+
+TabItem scriptedTab(const BrowserSpec& spec, const RunningBrowser& browser, const ImageHandle& icon,
+                    const BrowserTabRow& row)
+{
+    TabItem tab = makeTab(spec, browser, icon);
+    tab.faviconURL = BrowserTabEnumerator::faviconURL(row.url);
+    tab.title = row.title;
+    tab.url = row.url;
+    tab.windowIndex = row.windowIndex;
+    tab.tabIndex = row.tabIndex;
+    tab.isActiveInFrontWindow = row.active && row.windowIndex == 1;
+    return tab;
+}
+
+std::vector<TabItem> accessibilityTabs(const BrowserSpec& spec, const RunningBrowser& browser)
+{
+    std::vector<TabItem> result;
+    Accessibility& ax = context().accessibility();
+    const std::vector<AXElement> windows = BrowserTabEnumerator::axArray(ax.createApplication(browser.pid), AX::windows);
+    for (size_t w = 0; w < windows.size(); ++w) {
+        const std::vector<AXTabCandidate> candidates = BrowserTabEnumerator::tabs(windows[w]);
+        for (size_t t = 0; t < candidates.size(); ++t) {
+            TabItem tab = makeTab(spec, browser, browser.icon);
+            tab.title = candidates[t].title;
+            tab.windowIndex = static_cast<int>(w) + 1;
+            tab.tabIndex = static_cast<int>(t) + 1;
+            tab.isActiveInFrontWindow = candidates[t].selected && w == 0;
+            result.push_back(std::move(tab));
+        }
+    }
+    return result;
+}
+
+// ---- Tab buttons
+
+bool hasFewerThanTwoCharacters(const QString& text)
+{
+    // Characters as the user sees them: an emoji or an accented letter is one.
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    int count = 0;
+    while (count < 2 && finder.toNextBoundary() != -1)
+        ++count;
+    return count < 2;
+}
+
+bool isRejectedTitle(const QString& trimmed)
+{
+    if (hasFewerThanTwoCharacters(trimmed))
+        return true;
+    const QString lower = trimmed.toLower();
+    return lower.startsWith(rejectedPrefix) || std::find(rejectedWords.begin(), rejectedWords.end(), lower) != rejectedWords.end();
+}
+
+QString candidateText(Accessibility& ax, const AXElement& element)
+{
+    // An empty title still ends the search: it is what the button says.
+    for (const QString& attribute : {AX::title, AX::description, AX::help})
+        if (std::optional<QString> text = ax.copyText(element, attribute))
+            return *text;
+    return QString();
+}
+
+bool candidateSelected(const AXElement& element)
+{
+    for (const QString& attribute : {AX::selected, AX::value, AX::focused})
+        if (std::optional<bool> value = BrowserTabEnumerator::boolAttribute(element, attribute))
+            return *value;
+    return false;
+}
+
+std::optional<AXTabCandidate> makeCandidate(const AXElement& element)
+{
+    const QString title = candidateText(context().accessibility(), element).trimmed();
+    if (isRejectedTitle(title))
+        return std::nullopt;
+    return AXTabCandidate{element, title, candidateSelected(element)};
+}
+
+struct RoledElement {
+    AXElement element;
+    QString role;
+};
+
+std::vector<RoledElement> withRoles(const std::vector<AXElement>& elements)
+{
+    Accessibility& ax = context().accessibility();
+    std::vector<RoledElement> result;
+    result.reserve(elements.size());
+    for (const AXElement& element : elements)
+        result.push_back({element, ax.copyText(element, AX::role).value_or(QString())});
+    return result;
+}
+
+std::vector<AXTabCandidate> candidates(const std::vector<RoledElement>& elements, const QStringList& roles)
+{
+    std::vector<AXTabCandidate> result;
+    for (const RoledElement& e : elements)
+        if (roles.contains(e.role))
+            if (std::optional<AXTabCandidate> candidate = makeCandidate(e.element))
+                result.push_back(std::move(*candidate));
+    return result;
+}
+
+const QStringList& tabButtonRoles()
+{
+    static const QStringList roles{AX::roleRadioButton, AX::roleButton, AX::roleCell};
+    return roles;
+}
+
+// The tab group with the most candidates; the earlier one on a tie.
+std::vector<AXTabCandidate> richestTabGroup(const std::vector<RoledElement>& windowElements)
+{
+    std::vector<AXTabCandidate> best;
+    for (const RoledElement& e : windowElements) {
+        if (e.role != AX::roleTabGroup)
+            continue;
+        const auto groupElements = withRoles(BrowserTabEnumerator::descendants(e.element, BrowserTabEnumerator::tabGroupSearchDepth));
+        std::vector<AXTabCandidate> found = candidates(groupElements, tabButtonRoles());
+        if (found.size() > best.size())
+            best = std::move(found);
+    }
+    return best;
+}
+
+// ---- Activation
+
+void activateApp(const std::optional<RunningApplication>& app)
+{
+    if (app)
+        context().workspace().activate(app->processIdentifier, ActivationOption::none);
+}
+
+void bringWindowForward(const AXElement& window)
+{
+    Accessibility& ax = context().accessibility();
+    if (ax.copyBool(window, AX::minimized) == true)
+        ax.setBool(window, AX::minimized, false);
+    ax.setBool(window, AX::main, true);
+    ax.setBool(window, AX::focused, true);
+    ax.perform(window, AX::raise);
+}
+
+BrowserTabAddress addressOf(const TabItem& tab)
+{
+    return BrowserTabAddress{tab.url, tab.title, tab.windowIndex, tab.tabIndex};
+}
+
+// Element at a recorded 1-based position (positions below 1 mean the first).
+template <class T>
+const T* atRecordedPosition(const std::vector<T>& items, int oneBased)
+{
+    const size_t index = static_cast<size_t>(std::max(oneBased - 1, 0));
+    return index < items.size() ? &items[index] : nullptr;
+}
+
+// Presses the tab button of the recorded window and tab; used when no script could select it.
+void activateByAccessibility(const TabItem& tab)
+{
+    const std::optional<RunningBrowser> browser = BrowserTabEnumerator::runningBrowser(tab.browserBundleID);
+    if (!browser)
+        return;
+    Accessibility& ax = context().accessibility();
+    const auto windows = BrowserTabEnumerator::axArray(ax.createApplication(browser->pid), AX::windows);
+    const AXElement* window = atRecordedPosition(windows, tab.windowIndex);
+    if (!window)
+        return;
+    const auto candidates = BrowserTabEnumerator::tabs(*window);
+    const AXTabCandidate* candidate = atRecordedPosition(candidates, tab.tabIndex);
+    if (!candidate)
+        return;
+    activateApp(browser->app);
+    ax.perform(candidate->element, AX::press);
+    ax.setBool(candidate->element, AX::selected, true);
+    // Pressing a tab can pull focus into the strip; activate again so the window comes forward.
+    activateApp(browser->app);
+    bringWindowForward(*window);
+}
+
+} // namespace
+
+const std::vector<BrowserSpec>& BrowserTabEnumerator::browsers() { return context().profile().browsers; }
+
+bool BrowserTabEnumerator::isSupportedBrowser(const std::optional<QString>& bundleID)
+{
+    return bundleID && isSupportedBrowser(*bundleID);
+}
+
+bool BrowserTabEnumerator::isSupportedBrowser(const QString& bundleID)
+{
+    return context().profile().browser(bundleID) != nullptr;
+}
+
+std::optional<RunningBrowser> BrowserTabEnumerator::runningBrowser(const Spec& spec)
+{
+    if (std::optional<RunningBrowser> browser = fromWorkspace(spec))
+        return browser;
+    return fromWindowList(spec);
+}
+
+std::optional<RunningBrowser> BrowserTabEnumerator::runningBrowser(const QString& bundleID)
+{
+    const Spec* spec = context().profile().browser(bundleID);
+    return spec ? runningBrowser(*spec) : std::nullopt;
+}
+
+std::vector<BrowserSpec> BrowserTabEnumerator::runningSpecs()
+{
+    std::vector<Spec> result;
+    for (const Spec& spec : browsers())
+        if (runningBrowser(spec))
+            result.push_back(spec);
+    return result;
+}
+
+QStringList BrowserTabEnumerator::runningBrowserNames()
+{
+    QStringList names;
+    for (const Spec& spec : browsers())
+        if (std::optional<RunningBrowser> browser = runningBrowser(spec))
+            names << browser->name;
+    return names;
+}
+
+std::vector<TabItem> BrowserTabEnumerator::enumerateViaAutomation(const std::vector<Spec>& specs)
+{
+    RuntimeContext& c = context();
+    std::vector<TabItem> result;
+    for (const Spec& spec : specs) {
+        const std::optional<RunningBrowser> browser = runningBrowser(spec);
+        if (!browser)
+            continue;
+        const std::optional<std::vector<BrowserTabRow>> rows = c.browserAutomation().listTabs(spec);
+        if (!rows)
+            continue;
+        const ImageHandle icon = browser->icon ? browser->icon : c.workspace().iconForFile(spec.iconPath);
+        for (const BrowserTabRow& row : *rows)
+            result.push_back(scriptedTab(spec, *browser, icon, row));
+    }
+    return result;
+}
+
+std::vector<TabItem> BrowserTabEnumerator::enumerate(const std::vector<Spec>& specs, double /*timeoutSeconds*/)
+{
+    std::vector<TabItem> result = enumerateViaAutomation(specs);
+    if (!result.empty())
+        return result;
+    // Titles only, and only when no browser answered: a browser that does answer
+    // keeps the blocked ones out rather than mixing full and partial rows.
+    for (const Spec& spec : specs)
+        if (std::optional<RunningBrowser> browser = runningBrowser(spec)) {
+            std::vector<TabItem> tabs = accessibilityTabs(spec, *browser);
+            std::move(tabs.begin(), tabs.end(), std::back_inserter(result));
+        }
+    return result;
+}
+
+std::vector<TabItem> BrowserTabEnumerator::enumerate(const QString& bundleID, double timeoutSeconds)
+{
+    const Spec* spec = context().profile().browser(bundleID);
+    return spec ? enumerate(std::vector<Spec>{*spec}, timeoutSeconds) : std::vector<TabItem>{};
+}
+
+std::vector<AXTabCandidate> BrowserTabEnumerator::tabs(const AXElement& window)
+{
+    const std::vector<RoledElement> elements = withRoles(descendants(window, windowSearchDepth));
+    if (std::vector<AXTabCandidate> found = richestTabGroup(elements); !found.empty())
+        return found;
+    if (std::vector<AXTabCandidate> found = candidates(elements, {AX::roleRadioButton}); !found.empty())
+        return found;
+    return candidates(elements, {AX::roleButton, AX::roleCell});
+}
+
+std::vector<AXElement> BrowserTabEnumerator::descendants(const AXElement& root, int maxDepth)
+{
+    std::vector<AXElement> result;
+    std::deque<std::pair<AXElement, int>> queue{{root, 0}};
+    int taken = 0;
+    while (!queue.empty() && taken < descendantLimit) {
+        auto [element, depth] = std::move(queue.front());
+        queue.pop_front();
+        ++taken;
+        if (depth >= 1)
+            result.push_back(element);
+        if (depth < maxDepth)
+            for (AXElement& child : axArray(element, AX::children))
+                queue.emplace_back(std::move(child), depth + 1);
+    }
+    return result;
+}
+
+std::vector<AXElement> BrowserTabEnumerator::axArray(const AXElement& element, const QString& attribute)
+{
+    return context().accessibility().copyElements(element, attribute);
+}
+
+std::optional<bool> BrowserTabEnumerator::boolAttribute(const AXElement& element, const QString& attribute)
+{
+    return context().accessibility().copyBool(element, attribute);
+}
+
+QString BrowserTabEnumerator::faviconURL(const QString& url)
+{
+    const QUrl page(url, QUrl::StrictMode);
+    if (!page.isValid() || page.host().isEmpty())
+        return QString();
+    // Every query value is fully percent-encoded so that a page address holding "&",
+    // "=" or "#" comes back whole when the favicon cache reads the "page" item.
+    const auto encoded = [](const QString& value) { return QString::fromLatin1(QUrl::toPercentEncoding(value)); };
+    const QString scheme = page.scheme().isEmpty() ? QStringLiteral("https") : page.scheme();
+    QUrl icon;
+    icon.setScheme(faviconScheme);
+    icon.setHost(page.host(QUrl::FullyEncoded), QUrl::StrictMode);
+    icon.setQuery(QStringLiteral("page=") + encoded(url) + QStringLiteral("&scheme=") + encoded(scheme), QUrl::StrictMode);
+    if (!icon.isValid())
+        return QString();
+    return icon.toString(QUrl::FullyEncoded);
+}
+
+void BrowserTabEnumerator::activate(const TabItem& tab)
+{
+    if (const Spec* spec = context().profile().browser(tab.browserBundleID)) {
+        const std::optional<bool> selected = context().browserAutomation().activateTab(*spec, addressOf(tab));
+        if (selected == true) {
+            revealBrowserWindow(tab);
+            return;
+        }
+    }
+    activateByAccessibility(tab);
+}
+
+void BrowserTabEnumerator::revealBrowserWindow(const TabItem& tab)
+{
+    const std::optional<RunningBrowser> browser = runningBrowser(tab.browserBundleID);
+    if (!browser)
+        return;
+    const auto windows = axArray(context().accessibility().createApplication(browser->pid), AX::windows);
+    if (windows.empty()) {
+        activateApp(browser->app);
+        return;
+    }
+    const AXElement* recorded = atRecordedPosition(windows, tab.windowIndex);
+    const AXElement window = recorded ? *recorded : windows.front();
+    const std::optional<RunningApplication> app = browser->app;
+    activateApp(app);
+    bringWindowForward(window);
+    context().dispatcher().asyncAfter(revealRetryDelay, [app, window] {
+        if (!RuntimeContext::hasCurrent())
+            return;
+        activateApp(app);
+        bringWindowForward(window);
+    });
+}
+
+void BrowserTabEnumerator::closeTab(const TabItem& tab)
+{
+    if (const Spec* spec = context().profile().browser(tab.browserBundleID))
+        context().browserAutomation().closeTab(*spec, addressOf(tab));
+}
+
+} // namespace ostrevane

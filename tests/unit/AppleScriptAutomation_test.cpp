@@ -1,0 +1,287 @@
+#include "core/AppleScriptAutomation.h"
+
+#include "platform/sim/SimBrowsers.h"
+#include "support/QtPrinting.h"
+#include "support/TestRuntime.h"
+
+#include <gtest/gtest.h>
+
+using namespace ostrevane;
+
+namespace {
+
+const BrowserSpec& chrome() { return *PlatformProfile::macOS().browser(QStringLiteral("com.google.Chrome")); }
+const BrowserSpec& safari() { return *PlatformProfile::macOS().browser(QStringLiteral("com.apple.Safari")); }
+
+template <class T>
+ScriptDescriptor value(T v)
+{
+    return ScriptDescriptor(ScriptDescriptor::Value(std::move(v)));
+}
+
+ScriptDescriptor list(std::initializer_list<ScriptDescriptor> entries) { return value(ScriptDescriptor::List(entries)); }
+ScriptDescriptor integer(qint64 n) { return value(n); }
+ScriptDescriptor text(const char* s) { return value(QString::fromUtf8(s)); }
+const ScriptDescriptor missing{};
+
+BrowserTabAddress address(QString url, QString title, int window, int tab)
+{
+    return BrowserTabAddress{std::move(url), std::move(title), window, tab};
+}
+
+} // namespace
+
+TEST(AppleScriptAutomation, ChromiumListingScriptNamesTheBrowserAndReadsTitleURLAndActiveIndex)
+{
+    EXPECT_EQ(AppleScriptAutomation::tabListingScript(chrome()), QStringLiteral(R"(tell application "Google Chrome"
+    set tabItems to {}
+    set windowCount to count of windows
+    repeat with wIndex from 1 to windowCount
+        set targetWindow to window wIndex
+        set activeIndex to 0
+        try
+            set activeIndex to active tab index of targetWindow
+        end try
+        set tabCount to count of tabs of targetWindow
+        repeat with tIndex from 1 to tabCount
+            set targetTab to tab tIndex of targetWindow
+            set tabTitle to ""
+            set tabURL to ""
+            try
+                set tabTitle to title of targetTab as text
+            end try
+            try
+                set tabURL to URL of targetTab as text
+            end try
+            set end of tabItems to {wIndex as integer, tIndex as integer, (tIndex = activeIndex), tabTitle, tabURL}
+        end repeat
+    end repeat
+    return tabItems
+end tell)"));
+}
+
+TEST(AppleScriptAutomation, SafariListingScriptIsFixedAndReadsNameAndCurrentTab)
+{
+    EXPECT_EQ(AppleScriptAutomation::tabListingScript(safari()), QStringLiteral(R"(tell application "Safari"
+    set tabItems to {}
+    set windowCount to count of windows
+    repeat with wIndex from 1 to windowCount
+        set targetWindow to window wIndex
+        set tabCount to count of tabs of targetWindow
+        repeat with tIndex from 1 to tabCount
+            set targetTab to tab tIndex of targetWindow
+            set tabTitle to ""
+            set tabURL to ""
+            set tabActive to false
+            try
+                set tabTitle to name of targetTab as text
+            end try
+            try
+                set tabURL to URL of targetTab as text
+            end try
+            try
+                set tabActive to targetTab is current tab of targetWindow
+            end try
+            set end of tabItems to {wIndex as integer, tIndex as integer, tabActive, tabTitle, tabURL}
+        end repeat
+    end repeat
+    return tabItems
+end tell)"));
+}
+
+TEST(AppleScriptAutomation, ChromiumActivationTriesRecordedPositionFirstAndEscapesTitleAndURL)
+{
+    const QString script = AppleScriptAutomation::activationScript(
+        chrome(), address(QStringLiteral(R"(https://example.com/?q="a\b")"), QStringLiteral(R"(Say "hi" \ bye)"), 2, 3));
+    EXPECT_EQ(script, QStringLiteral(R"(tell application "Google Chrome"
+    set targetURL to "https://example.com/?q=\"a\\b\""
+    set targetTitle to "Say \"hi\" \\ bye"
+    set fallbackWindowIndex to 2
+    set fallbackTabIndex to 3
+
+    try
+        if (count of windows) >= fallbackWindowIndex then
+            set targetWindow to window fallbackWindowIndex
+            if (count of tabs of targetWindow) >= fallbackTabIndex then
+                set active tab index of targetWindow to fallbackTabIndex
+                set index of targetWindow to 1
+                activate
+                return true
+            end if
+        end if
+    end try
+
+    repeat with wIndex from 1 to count of windows
+        set targetWindow to window wIndex
+        repeat with tIndex from 1 to count of tabs of targetWindow
+            set targetTab to tab tIndex of targetWindow
+            set tabURL to ""
+            set tabTitle to ""
+            try
+                set tabURL to URL of targetTab as text
+            end try
+            try
+                set tabTitle to title of targetTab as text
+            end try
+            if (targetURL is not "" and tabURL is targetURL) or (targetURL is "" and targetTitle is not "" and tabTitle is targetTitle) then
+                set active tab index of targetWindow to tIndex
+                set index of targetWindow to 1
+                activate
+                return true
+            end if
+        end repeat
+    end repeat
+
+    return false
+end tell)"));
+}
+
+TEST(AppleScriptAutomation, SafariActivationSearchesFirstAndSendsPositionsBelowOneAsOne)
+{
+    const QString script = AppleScriptAutomation::activationScript(safari(), address(QString(), QStringLiteral("News"), 0, -4));
+    EXPECT_EQ(script, QStringLiteral(R"(tell application "Safari"
+    set targetURL to ""
+    set targetTitle to "News"
+    set fallbackWindowIndex to 1
+    set fallbackTabIndex to 1
+
+    repeat with wIndex from 1 to count of windows
+        set targetWindow to window wIndex
+        repeat with tIndex from 1 to count of tabs of targetWindow
+            set targetTab to tab tIndex of targetWindow
+            set tabURL to ""
+            set tabTitle to ""
+            try
+                set tabURL to URL of targetTab as text
+            end try
+            try
+                set tabTitle to name of targetTab as text
+            end try
+            if (targetURL is not "" and tabURL is targetURL) or (targetURL is "" and targetTitle is not "" and tabTitle is targetTitle) then
+                set current tab of targetWindow to targetTab
+                set index of targetWindow to 1
+                activate
+                return true
+            end if
+        end repeat
+    end repeat
+
+    if (count of windows) >= fallbackWindowIndex then
+        set targetWindow to window fallbackWindowIndex
+        if (count of tabs of targetWindow) >= fallbackTabIndex then
+            set current tab of targetWindow to tab fallbackTabIndex of targetWindow
+            set index of targetWindow to 1
+            activate
+            return true
+        end if
+    end if
+    return false
+end tell)"));
+}
+
+TEST(AppleScriptAutomation, CloseScriptUsesRecordedPositionsUnclamped)
+{
+    EXPECT_EQ(AppleScriptAutomation::closeTabScript(chrome(), address(QString(), QString(), 0, 7)),
+              QStringLiteral(R"(tell application "Google Chrome"
+    try
+        close tab 7 of window 0
+    end try
+end tell)"));
+}
+
+TEST(AppleScriptAutomation, ApplicationNameGoesInUnescaped)
+{
+    BrowserSpec odd = chrome();
+    odd.applicationName = QStringLiteral(R"(Odd\Name)");
+    EXPECT_TRUE(AppleScriptAutomation::tabListingScript(odd).startsWith(QStringLiteral(R"(tell application "Odd\Name")"
+                                                                                      "\n")));
+    EXPECT_TRUE(AppleScriptAutomation::activationScript(odd, address(QString(), QString(), 1, 1))
+                    .startsWith(QStringLiteral(R"(tell application "Odd\Name")"
+                                               "\n")));
+    EXPECT_TRUE(AppleScriptAutomation::closeTabScript(odd, address(QString(), QString(), 1, 1))
+                    .startsWith(QStringLiteral(R"(tell application "Odd\Name")"
+                                               "\n")));
+}
+
+TEST(AppleScriptAutomation, QuotingDoublesBackslashesBeforeEscapingQuotes)
+{
+    const std::vector<std::pair<QString, QString>> cases{
+        {QString(), QStringLiteral(R"("")")},
+        {QStringLiteral("plain"), QStringLiteral(R"("plain")")},
+        {QStringLiteral(R"(a"b)"), QStringLiteral(R"("a\"b")")},
+        {QStringLiteral(R"(a\b)"), QStringLiteral(R"("a\\b")")},
+        {QStringLiteral(R"(\")"), QStringLiteral(R"("\\\"")")},
+        {QStringLiteral(R"(\\)"), QStringLiteral(R"("\\\\")")},
+    };
+    for (const auto& [input, expected] : cases)
+        EXPECT_EQ(AppleScriptAutomation::quoted(input), expected) << input.toStdString();
+}
+
+TEST(AppleScriptAutomation, ResultRowsSkipMalformedElementsAlone)
+{
+    const ScriptDescriptor result = list({
+        list({integer(1), integer(1), value(true), text("One"), text("https://one.example/")}),
+        list({integer(1), integer(2), value(false), text("Four entries")}),
+        list({integer(0), integer(1), value(true), text("Window zero"), text("")}),
+        list({missing, integer(1), value(true), text("No window"), text("")}),
+        list({integer(1), missing, value(true), text("No tab"), text("")}),
+        list({integer(1), integer(0), value(true), text("Tab zero"), text("")}),
+        list({integer(1), text("3"), value(true), text("Text tab position"), text("")}),
+        missing,
+        text("not a list"),
+        list({integer(2), integer(4), value(true), text(""), text("")}),
+        list({integer(3), integer(1), missing, missing, missing}),
+        list({integer(3), integer(2), value(false), integer(42), text("https://two.example/")}),
+    });
+    const std::vector<BrowserTabRow> expected{
+        {1, 1, true, QStringLiteral("One"), QStringLiteral("https://one.example/")},
+        {2, 4, true, QString(), QString()},
+        {3, 1, false, QStringLiteral("Untitled"), QString()},
+        {3, 2, false, QStringLiteral("Untitled"), QStringLiteral("https://two.example/")},
+    };
+    EXPECT_EQ(AppleScriptAutomation::tabRows(result), expected);
+}
+
+TEST(AppleScriptAutomation, ResultWithoutElementsGivesNoRows)
+{
+    EXPECT_TRUE(AppleScriptAutomation::tabRows(missing).empty());
+    EXPECT_TRUE(AppleScriptAutomation::tabRows(list({})).empty());
+    EXPECT_TRUE(AppleScriptAutomation::tabRows(text("tabs")).empty());
+}
+
+namespace {
+
+class AppleScriptAutomationSimTest : public ::testing::Test {
+protected:
+    TestRuntime runtime;
+    SimBrowsers browsers{runtime.desktop()};
+    AppleScriptAutomation automation{browsers};
+
+    void SetUp() override
+    {
+        browsers.launch(chrome());
+        browsers.openWindow(QStringLiteral("Google Chrome"),
+                            {{QStringLiteral("Inbox"), QStringLiteral("https://mail.example/")},
+                             {QStringLiteral(R"(He said "hi" \o/)"), QString()}});
+    }
+};
+
+} // namespace
+
+TEST_F(AppleScriptAutomationSimTest, TitleWithQuotesAndBackslashStillFindsItsTab)
+{
+    // Position 9 no longer exists, so the browser has to match the escaped title.
+    EXPECT_EQ(automation.activateTab(chrome(), address(QString(), QStringLiteral(R"(He said "hi" \o/)"), 1, 9)), true);
+    EXPECT_EQ(browsers.windows(QStringLiteral("Google Chrome")).front().activeTab, 2);
+}
+
+TEST_F(AppleScriptAutomationSimTest, ActivationAnswersFalseWhenNoTabMatchesAndNothingWhenRefusedOrBusy)
+{
+    EXPECT_EQ(automation.activateTab(chrome(), address(QStringLiteral("https://gone.example/"), QString(), 4, 1)), false);
+    browsers.setMode(QStringLiteral("Google Chrome"), SimBrowsers::Mode::refusesAutomation);
+    EXPECT_EQ(automation.activateTab(chrome(), address(QStringLiteral("https://mail.example/"), QString(), 1, 1)),
+              std::nullopt);
+    EXPECT_EQ(automation.listTabs(chrome()), std::nullopt);
+    browsers.setMode(QStringLiteral("Google Chrome"), SimBrowsers::Mode::busy);
+    EXPECT_EQ(automation.listTabs(chrome()), std::nullopt);
+}
