@@ -1,0 +1,98 @@
+#include "core/GlobalHotKey.h"
+
+#include "platform/sim/ManualDispatcher.h"
+#include "support/FakePanelPorts.h"
+
+#include <gtest/gtest.h>
+
+using namespace ostrevane;
+
+namespace {
+
+constexpr quint32 tab = 48, space = 49, option = 0x800, command = 0x100;
+
+struct HotKeys {
+    ManualClock clock;
+    ManualDispatcher dispatcher{clock};
+    FakeHotkeyService service;
+    std::shared_ptr<GlobalHotKey::Registry> registry = std::make_shared<GlobalHotKey::Registry>(service, dispatcher);
+
+    std::unique_ptr<GlobalHotKey> make(quint32 keyCode, quint32 modifiers, int& presses)
+    {
+        return std::make_unique<GlobalHotKey>(registry, keyCode, modifiers, [&presses] { ++presses; });
+    }
+};
+
+} // namespace
+
+TEST(GlobalHotKey, InstancesGetIdsFromOneAndRegisterTheirChord)
+{
+    HotKeys keys;
+    int presses = 0;
+    auto first = keys.make(tab, option, presses);
+    auto second = keys.make(space, command, presses);
+
+    EXPECT_EQ(first->id(), 1u);
+    EXPECT_EQ(second->id(), 2u);
+    EXPECT_TRUE(first->isRegistered());
+    EXPECT_EQ(keys.service.registered.at(1), (FakeHotkeyService::Chord{tab, option}));
+    EXPECT_EQ(keys.service.registered.at(2), (FakeHotkeyService::Chord{space, command}));
+    EXPECT_EQ(keys.service.pressHandlerInstalls, 1);
+}
+
+TEST(GlobalHotKey, APressRunsTheHandlerOnceOnTheMainQueueAfterThePress)
+{
+    HotKeys keys;
+    int presses = 0;
+    auto hotKey = keys.make(tab, option, presses);
+
+    keys.service.press(hotKey->id());
+    EXPECT_EQ(presses, 0);
+    keys.dispatcher.runUntilIdle();
+    EXPECT_EQ(presses, 1);
+}
+
+TEST(GlobalHotKey, ReleasingUnregistersAndLaterPressesOfItsIdDoNothing)
+{
+    HotKeys keys;
+    int releasedPresses = 0, livePresses = 0;
+    auto released = keys.make(tab, option, releasedPresses);
+    auto live = keys.make(tab, option, livePresses);
+    released.reset();
+
+    EXPECT_EQ(keys.service.registered.count(1), 0u);
+    keys.service.press(1);
+    keys.service.press(FakeHotkeyService::Chord{tab, option});
+    keys.dispatcher.runUntilIdle();
+    EXPECT_EQ(releasedPresses, 0);
+    EXPECT_EQ(livePresses, 1);
+}
+
+TEST(GlobalHotKey, AChordHeldByAnotherProgramFailsSilentlyAndIdsAreNotReused)
+{
+    HotKeys keys;
+    keys.service.heldElsewhere.insert({tab, option});
+    int presses = 0;
+    auto refused = keys.make(tab, option, presses);
+    EXPECT_FALSE(refused->isRegistered());
+    refused.reset(); // nothing to unregister
+
+    auto next = keys.make(space, option, presses);
+    EXPECT_EQ(next->id(), 2u);
+    EXPECT_TRUE(next->isRegistered());
+}
+
+TEST(GlobalHotKey, APressAfterTheRegistryIsGoneIsIgnored)
+{
+    ManualClock clock;
+    ManualDispatcher dispatcher{clock};
+    FakeHotkeyService service;
+    int presses = 0;
+    {
+        auto registry = std::make_shared<GlobalHotKey::Registry>(service, dispatcher);
+        GlobalHotKey hotKey(registry, tab, option, [&presses] { ++presses; });
+    }
+    service.press(1);
+    dispatcher.runUntilIdle();
+    EXPECT_EQ(presses, 0);
+}
