@@ -94,6 +94,8 @@ public:
         , m_launchable(sources.profile, BundleReader::forProfile(sources.profile), sources.workspace)
     {
         keepWindows(sources.windows());
+        for (size_t i = m_installed.size(); i-- > 0;)
+            m_firstInstalled.insert(m_installed[i].bundleID, i); // backwards, so the first record wins
     }
 
     std::vector<SwitchItem> compose();
@@ -111,10 +113,11 @@ private:
     const SwitcherPanelController::Sources& m_sources;
     const IgnoreRules m_rules;
     std::vector<WindowItem> m_windows; // kept windows only
-    const std::vector<TabItem> m_tabs;
+    std::vector<TabItem> m_tabs; // moved into the tab rows last
     const std::vector<AppItem> m_installed;
     const std::vector<RunningApplication> m_running;
     const AppEnumerator m_launchable;
+    QHash<QString, size_t> m_firstInstalled; // bundle id -> index of its first record
 };
 
 void ListComposer::keepWindows(std::vector<WindowItem> windows)
@@ -171,10 +174,8 @@ std::vector<AppItem> ListComposer::runningAppRows(const BundleSet& seen)
 std::optional<AppItem> ListComposer::runningAppRow(const RunningApplication& app)
 {
     const QString& bundleID = *app.bundleIdentifier;
-    auto installed = std::find_if(m_installed.begin(), m_installed.end(),
-                                  [&](const AppItem& item) { return item.bundleID == bundleID; });
-    if (installed != m_installed.end())
-        return *installed;
+    if (auto installed = m_firstInstalled.constFind(bundleID); installed != m_firstInstalled.constEnd())
+        return m_installed[*installed];
     if (!m_launchable.isUserLaunchable(*app.bundlePath))
         return std::nullopt;
     return AppItem{QUuid::createUuid(), bundleID, app.localizedName.value_or(bundleID), app.icon, *app.bundlePath};
@@ -207,22 +208,40 @@ void append(std::vector<SwitchItem>& items, std::vector<T>&& records)
         items.emplace_back(std::move(record));
 }
 
+// Puts items[order[i]] at position i for every i, moving each row once, so the list is
+// reordered without a second copy of it.
+void permute(std::vector<SwitchItem>& items, std::vector<size_t>& order)
+{
+    for (size_t start = 0; start < items.size(); ++start) {
+        if (order[start] == start)
+            continue;
+        SwitchItem first = std::move(items[start]);
+        size_t at = start;
+        while (order[at] != start) {
+            const size_t from = order[at];
+            items[at] = std::move(items[from]);
+            order[at] = at;
+            at = from;
+        }
+        items[at] = std::move(first);
+        order[at] = at;
+    }
+}
+
 // Most recent first; equal scores keep their order. Each row is scored once, so the
 // order stays consistent even if another thread records a use during the sort.
 void sortMostRecentFirst(std::vector<SwitchItem>& items, const MRUStore& recency)
 {
-    struct Scored {
-        WallTime score;
-        SwitchItem item;
-    };
-    std::vector<Scored> scored;
+    std::vector<std::pair<WallTime, size_t>> scored;
     scored.reserve(items.size());
-    for (SwitchItem& item : items)
-        scored.push_back({recency.score(item.mruKey(), item.bundleID()), std::move(item)});
-    std::stable_sort(scored.begin(), scored.end(), [](const Scored& a, const Scored& b) { return a.score > b.score; });
-    items.clear();
-    for (Scored& entry : scored)
-        items.push_back(std::move(entry.item));
+    for (size_t i = 0; i < items.size(); ++i)
+        scored.emplace_back(recency.score(items[i].mruKey(), items[i].bundleID()), i);
+    std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<size_t> order;
+    order.reserve(scored.size());
+    for (const auto& entry : scored)
+        order.push_back(entry.second);
+    permute(items, order);
 }
 
 std::vector<SwitchItem> ListComposer::compose()
@@ -234,11 +253,11 @@ std::vector<SwitchItem> ListComposer::compose()
 
     BundleSet seen = groupedBundles;
     std::vector<WindowItem> windowRows;
-    for (const WindowItem& window : m_windows) {
+    for (WindowItem& window : m_windows) { // the groups hold their own copies
         if (window.appBundleID)
             seen.insert(*window.appBundleID);
         if (!window.appBundleID || !groupedBundles.contains(*window.appBundleID))
-            windowRows.push_back(window);
+            windowRows.push_back(std::move(window));
     }
     for (const TabItem& tab : m_tabs)
         seen.insert(tab.browserBundleID);
@@ -249,12 +268,14 @@ std::vector<SwitchItem> ListComposer::compose()
         allSeen.insert(app.bundleID);
     std::vector<AppItem> installedRows = installedAppRows(allSeen);
 
+    std::vector<TabGroupItem> browserGroups = tabGroups();
     std::vector<SwitchItem> items;
-    items.reserve(windowRows.size() + m_tabs.size() * 2 + groups.size() + runningRows.size() + installedRows.size());
+    items.reserve(windowRows.size() + browserGroups.size() + groups.size() + m_tabs.size() + runningRows.size()
+                  + installedRows.size());
     append(items, std::move(windowRows));
-    append(items, tabGroups());
+    append(items, std::move(browserGroups));
     append(items, std::move(groups));
-    append(items, std::vector<TabItem>(m_tabs));
+    append(items, std::move(m_tabs));
     append(items, std::move(runningRows));
     append(items, std::move(installedRows));
     sortMostRecentFirst(items, m_sources.recency);

@@ -2,6 +2,7 @@
 
 #include "core/AppleScriptMediaControl.h"
 #include "core/platform/ScriptRunner.h"
+#include "platform/sim/ThreadedDispatcher.h"
 #include "support/Fixtures.h"
 #include "support/TestRuntime.h"
 
@@ -236,6 +237,33 @@ TEST_F(AppActivatorTest, DelayedChecksDoNothingOnceTheActivatorIsGone)
     runtime.advance(3.0);
     EXPECT_TRUE(kills().isEmpty());
     EXPECT_FALSE(runtime.defaults().object("forceQuitIneffectiveUntil.v1").isValid());
+}
+
+TEST_F(AppActivatorTest, ForceQuitOnRealThreadsReportsBackThroughTheMainQueue)
+{
+    constexpr double timeout = 10.0; // a hung test's safety net only
+    ThreadedDispatcher threads(runtime.clock);
+    auto activator = std::make_shared<AppActivator>(AppActivator::Ports{
+        threads, runtime.clock, runtime.defaults(), PlatformProfile::macOS(), runtime.accessibility, workspace(),
+        runtime.desktop().processSignals, runtime.desktop().media});
+    launchStubborn("com.apple.Music");
+    showSheet(launchStubborn("com.apple.Music"));
+
+    activator->quit("com.apple.Music");
+    threads.advance(1.2);
+    ASSERT_TRUE(threads.waitUntilIdle(timeout));
+    activator->quit("com.apple.Music");
+    ASSERT_TRUE(threads.waitUntilIdle(timeout));
+    EXPECT_EQ(kills(), (QStringList{"kill 1001 9"}));
+    threads.advance(0.6);
+    ASSERT_TRUE(threads.waitUntilIdle(timeout));
+    threads.advance(1.4);
+    ASSERT_TRUE(threads.waitUntilIdle(timeout));
+
+    EXPECT_EQ(kills(), (QStringList{"kill 1001 9", "kill 1002 9"}));
+    EXPECT_EQ(runtime.desktop().media.log(), (QStringList{"pause com.apple.Music Music"}));
+    EXPECT_EQ(workspace().log(), (QStringList{"terminate 1001", "terminate 1002", "activate 1002", "activate 1002"}));
+    EXPECT_EQ(activator->closeCapability("com.apple.Music"), CloseCapability::none());
 }
 
 // ---- Capability

@@ -88,7 +88,8 @@ void PrintTo(const Row& row, std::ostream* os)
 TEST_F(SwitcherPanelControllerTest, WithNothingOpenOnlyRunningApplicationsAreListed)
 {
     const AppItem registered = app("com.example.mail", "Mail (registry)", "/Applications/Mail.app");
-    installed = {registered, app("com.example.maps", "Maps", "/Applications/Maps.app")};
+    installed = {app("com.example.maps", "Maps", "/Applications/Maps.app"), registered,
+                 app("com.example.mail", "Mail (second copy)", "/Applications/Old/Mail.app")};
     run("com.example.mail", "Mail");
     run("com.example.notes", "Notes");
     runtime.desktop().launch("com.example.helper", "Helper", ActivationPolicy::regular,
