@@ -183,17 +183,6 @@ TEST_F(AppActivatorTest, SurvivorIsMarkedForSixHundredSecondsAcrossARestart)
     EXPECT_EQ(runtime.defaults().dictionary("forceQuitIneffectiveUntil.v1"), QVariantMap{});
 }
 
-TEST_F(AppActivatorTest, MarkedApplicationIsNotQuit)
-{
-    launchStubborn(editorID, /*survivesKill=*/true);
-    closeTwice(editorID, 1.0);
-    runtime.advance(2.0);
-    workspace().clearLog();
-    activator().quit(editorID);
-    runtime.advance(10.0);
-    EXPECT_TRUE(workspace().log().isEmpty());
-}
-
 struct StoredMarksCase {
     const char* name;
     QVariant stored;
@@ -305,12 +294,6 @@ INSTANTIATE_TEST_SUITE_P(
         CapabilityCase{"NotRunning", "com.example.editor", std::nullopt, CloseCapability::none()}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(AppActivatorTest, TerminatedInstanceIsNotLive)
-{
-    workspace().setTerminated(launch(editorID));
-    EXPECT_EQ(activator().closeCapability(editorID), CloseCapability::none());
-}
-
 TEST_F(AppActivatorTest, RunningUserAppNeedsALaunchableBundleDirectlyInARoot)
 {
     runtime.desktop().launch("com.example.direct", "Direct", ActivationPolicy::regular, "/Applications/Direct.app");
@@ -346,7 +329,6 @@ INSTANTIATE_TEST_SUITE_P(
     AppActivator, ModalDialog,
     ::testing::Values(
         ModalCase{"NoWindows", {}, ModalDialogState::absent},
-        ModalCase{"PlainWindows", {{}, {}}, ModalDialogState::absent},
         ModalCase{"DialogSubrole", {{}, {.subrole = "AXDialog"}}, ModalDialogState::present},
         ModalCase{"SystemDialogSubrole", {{.subrole = "AXSystemDialog"}}, ModalDialogState::present},
         ModalCase{"SheetSubrole", {{.subrole = "AXSheet"}}, ModalDialogState::present},
@@ -386,13 +368,6 @@ TEST_F(AppActivatorTest, MediaPlayerIsPausedBeforeItIsKilled)
     closeTwice("com.apple.Music", 1.0);
     EXPECT_EQ(probe.log, (QStringList{"pause com.apple.Music Music after 0 kills"}));
     EXPECT_EQ(kills(), (QStringList{"kill 1001 9"}));
-}
-
-TEST_F(AppActivatorTest, OtherApplicationsAreNotPaused)
-{
-    launchStubborn(editorID);
-    closeTwice(editorID, 1.0);
-    EXPECT_TRUE(runtime.desktop().media.log().isEmpty());
 }
 
 // Answers nothing and remembers each script.
