@@ -3,17 +3,25 @@
 #include "core/AppRegistry.h"
 #include "core/BrowserTabCache.h"
 #include "core/BrowserTabEnumerator.h"
+#include "core/DesktopController.h"
 #include "core/IgnoreFilter.h"
 #include "core/MRUStore.h"
+#include "core/NotificationCenter.h"
+#include "core/OnboardingManager.h"
 #include "core/PanelSettings.h"
 #include "core/PlatformProfile.h"
 #include "core/RuntimeContext.h"
+#include "core/SearchViewModel.h"
+#include "core/ShortcutStore.h"
 #include "core/WindowEnumeratorCache.h"
+#include "core/platform/Accessibility.h"
+#include "core/platform/Dispatcher.h"
 #include "core/platform/Workspace.h"
 
 #include <QSet>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace ostrevane {
 
@@ -284,8 +292,29 @@ std::vector<SwitchItem> ListComposer::compose()
 
 } // namespace
 
-SwitcherPanelController::SwitcherPanelController()
-    : SwitcherPanelController(Sources{
+// Runs `task` only while the controller lives; callbacks handed to timers, monitors,
+// observers and completions go through it.
+template <class F>
+std::function<void()> SwitcherPanelController::weakly(F task)
+{
+    return [alive = std::weak_ptr<int>(m_lifetime), task = std::move(task)]() mutable {
+        if (alive.lock())
+            task();
+    };
+}
+
+namespace {
+
+void writeLineToStandardOutput(const QString& line)
+{
+    // Flushed per line: a test harness reads the lines while the panel is up.
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+SwitcherPanelController::Sources sharedSources()
+{
+    return SwitcherPanelController::Sources{
         [] { return WindowEnumeratorCache::shared().cached(); },
         [] { return BrowserTabCache::shared().tabs(); },
         [] { return AppRegistry::shared().apps(); },
@@ -293,11 +322,78 @@ SwitcherPanelController::SwitcherPanelController()
         RuntimeContext::current().workspace(),
         RuntimeContext::current().clock(),
         RuntimeContext::current().profile(),
-    })
+    };
+}
+
+// The ports of a controller without a display: no screen (so nothing is ever shown),
+// monitors that never fire, a silent beep.
+class HeadlessPorts final : public ScreenPort, public PanelWindowFactory, public InputMonitors, public UserFeedback {
+public:
+    std::vector<ScreenInfo> screens() override { return {}; }
+    std::optional<ScreenInfo> mainScreen() override { return std::nullopt; }
+    QPointF pointerLocation() override { return {}; }
+    std::unique_ptr<PanelWindow> makePanel(SearchViewModel&, PanelEdge, QSizeF) override { return nullptr; }
+    Token addLocalKeyMonitor(std::function<bool(const PanelKeyEvent&)>) override { return 0; }
+    Token addLocalFlagsMonitor(std::function<void(bool)>) override { return 0; }
+    Token addGlobalFlagsMonitor(std::function<void(bool)>) override { return 0; }
+    Token addLocalClickMonitor(std::function<void(QPointF, bool, bool)>) override { return 0; }
+    Token addGlobalClickMonitor(std::function<void(QPointF)>) override { return 0; }
+    Token addMouseMovedMonitor(std::function<void()>) override { return 0; }
+    void remove(Token) override {}
+    void beep() override {}
+
+    static SwitcherPanelController::PanelPorts ports()
+    {
+        static HeadlessPorts headless;
+        return {headless, headless, headless, headless};
+    }
+};
+
+} // namespace
+
+SwitcherPanelController::SwitcherPanelController()
+    : SwitcherPanelController(sharedSources(), HeadlessPorts::ports())
 {
 }
 
-SwitcherPanelController::SwitcherPanelController(Sources sources) : m_sources(std::move(sources)) {}
+SwitcherPanelController::SwitcherPanelController(Sources sources)
+    : SwitcherPanelController(std::move(sources), HeadlessPorts::ports())
+{
+}
+
+SwitcherPanelController::SwitcherPanelController(PanelPorts ports)
+    : SwitcherPanelController(sharedSources(), ports)
+{
+}
+
+SwitcherPanelController::SwitcherPanelController(Sources sources, PanelPorts ports)
+    : m_sources(std::move(sources))
+    , m_ports(ports)
+    , m_dispatcher(RuntimeContext::current().dispatcher())
+    , m_accessibility(RuntimeContext::current().accessibility())
+    , m_notifications(RuntimeContext::current().notifications())
+    , m_actions(RuntimeContext::current().actions())
+    , m_onboarding(OnboardingManager::shared())
+    , m_testPanelOutput(writeLineToStandardOutput)
+{
+    // New shortcuts take effect during the current showing.
+    m_shortcutsChangedObserver = m_notifications.addObserver(Notifications::shortcutsChanged, weakly([this] {
+        if (!m_panel)
+            return;
+        removeKeyMonitor();
+        installKeyMonitor();
+    }));
+}
+
+SwitcherPanelController::~SwitcherPanelController()
+{
+    if (m_shortcutsChangedObserver)
+        m_notifications.removeObserver(*m_shortcutsChangedObserver);
+    removeKeyMonitor();
+    removeFlagsMonitor();
+    removeClickMonitors();
+    removeMouseMovedMonitor();
+}
 
 std::vector<SwitchItem> SwitcherPanelController::buildItems()
 {
@@ -339,6 +435,548 @@ std::optional<TabGroupItem> SwitcherPanelController::preferredFrontmostBrowserTa
             group && group->browserBundleID == *browser && group->tabs.size() >= 2)
             return *group;
     return std::nullopt;
+}
+
+// ---- The frame rule ----
+
+PanelLayoutSettings PanelLayoutSettings::current()
+{
+    return {PanelSettings::display(), PanelSettings::edge(), PanelSettings::width(), PanelSettings::fontSize()};
+}
+
+double SwitcherPanelController::panelWindowWidth(PanelWidth width)
+{
+    switch (width) {
+    case PanelWidth::compact:
+        return 304;
+    case PanelWidth::wide:
+        return 414;
+    case PanelWidth::normal:
+        break;
+    }
+    return 354;
+}
+
+double SwitcherPanelController::panelFontScale(PanelFontSize fontSize)
+{
+    switch (fontSize) {
+    case PanelFontSize::small:
+        return 0.9;
+    case PanelFontSize::large:
+        return 1.16;
+    case PanelFontSize::normal:
+        break;
+    }
+    return 1.0;
+}
+
+namespace {
+
+constexpr int minimumRowsForHeight = 5;
+constexpr int maximumRowsForHeight = 11;
+constexpr double maximumScreenShare = 0.82;
+constexpr double maximumHeightAtScaleOne = 620;
+// Header, footer and row heights at scale one, and the fixed padding.
+constexpr double headerHeight = 24, footerHeight = 58, rowHeight = 48, framePadding = 10;
+
+std::optional<ScreenInfo> chooseScreen(const std::vector<ScreenInfo>& screens, const std::optional<ScreenInfo>& main,
+                                       QPointF pointer, PanelDisplay display)
+{
+    const std::optional<ScreenInfo> fallback = screens.empty() ? main : std::optional(screens.front());
+    if (display != PanelDisplay::pointer)
+        return fallback;
+    for (const ScreenInfo& screen : screens)
+        if (screen.frame.contains(pointer))
+            return screen;
+    return fallback;
+}
+
+double panelHeight(double visibleHeight, double scale, int itemCount)
+{
+    const int rows = std::clamp(itemCount, minimumRowsForHeight, maximumRowsForHeight);
+    const double content = headerHeight * scale + footerHeight * scale + rowHeight * scale * rows + framePadding;
+    return std::min(std::min(visibleHeight * maximumScreenShare, maximumHeightAtScaleOne * scale), content);
+}
+
+} // namespace
+
+std::optional<PanelPlacement> SwitcherPanelController::panelPlacement(const std::vector<ScreenInfo>& screens,
+                                                                      const std::optional<ScreenInfo>& mainScreen,
+                                                                      QPointF pointer,
+                                                                      const PanelLayoutSettings& settings, int itemCount)
+{
+    const std::optional<ScreenInfo> screen = chooseScreen(screens, mainScreen, pointer, settings.display);
+    if (!screen)
+        return std::nullopt;
+    const QRectF& visible = screen->visibleFrame;
+    const double width = panelWindowWidth(settings.width);
+    const double height = panelHeight(visible.height(), panelFontScale(settings.fontSize), itemCount);
+    const bool right = settings.edge == PanelEdge::right;
+    const QRectF final(right ? visible.right() - width : visible.left(), visible.center().y() - height / 2, width,
+                       height);
+    return PanelPlacement{final.translated(right ? slideInOffset : -slideInOffset, 0), final, settings.edge};
+}
+
+// ---- Showing and hiding ----
+
+struct SwitcherPanelController::Retiring {
+    std::unique_ptr<PanelWindow> window; // destroyed first: its view shows the list below
+    std::shared_ptr<SearchViewModel> viewModel;
+    ~Retiring() { window.reset(); }
+};
+
+void SwitcherPanelController::forward()
+{
+    if (m_accessibility.isProcessTrusted()) {
+        if (!m_panel)
+            show(1);
+        else
+            advance(1);
+        return;
+    }
+    m_ports.feedback.beep();
+    if (!m_accessibility.isProcessTrusted())
+        m_onboarding.setStage(OnboardingStage::permissions);
+    m_notifications.post(Notifications::showGuide);
+}
+
+bool SwitcherPanelController::isTeachingStage() const
+{
+    const OnboardingStage stage = m_onboarding.stage();
+    return stage == OnboardingStage::panelBasics || stage == OnboardingStage::movement
+        || stage == OnboardingStage::actions;
+}
+
+void SwitcherPanelController::advance(int step)
+{
+    if (!m_viewModel || m_viewModel->visibleCount() < 1)
+        return;
+    // While the guide teaches moving, releasing Option must not end the lesson.
+    m_suppressCommitOnOptionRelease = isTeachingStage();
+    m_onboarding.noteMove();
+    m_viewModel->moveSelection(step); // claims the highlight for the keyboard, wraps
+}
+
+std::shared_ptr<SearchViewModel> SwitcherPanelController::makeViewModel(std::vector<SwitchItem> items,
+                                                                        bool showsInactiveApps)
+{
+    return std::make_shared<SearchViewModel>(std::move(items), showsInactiveApps, m_actions, m_dispatcher);
+}
+
+void SwitcherPanelController::freshenSourcesBeforeShow()
+{
+    if (shouldPreferFrontmostBrowserTabs())
+        BrowserTabCache::shared().refreshForegroundBrowserNow();
+    WindowEnumeratorCache& windows = WindowEnumeratorCache::shared();
+    if (windows.cached().empty())
+        windows.refreshSync();
+}
+
+void SwitcherPanelController::show(int initialOffset)
+{
+    freshenSourcesBeforeShow();
+    std::vector<SwitchItem> items = buildItems();
+    const int itemCount = static_cast<int>(items.size());
+    const std::shared_ptr<SearchViewModel> viewModel = makeViewModel(std::move(items), false);
+    m_suppressCommitOnOptionRelease = false;
+    // The offset wraps over the rows the main list shows: it hides tab rows, so wrapping
+    // over all items could leave the highlight past the last visible row.
+    const int visible = viewModel->visibleCount();
+    if (visible >= 2)
+        viewModel->setSelectedIndex(((initialOffset % visible) + visible) % visible);
+    viewModel->onSelect = [this, alive = std::weak_ptr<int>(m_lifetime)](const SwitchItem& item) {
+        if (alive.lock())
+            select(item);
+    };
+    viewModel->onClose = [this, alive = std::weak_ptr<int>(m_lifetime),
+                          weakModel = std::weak_ptr<SearchViewModel>(viewModel)](const SwitchItem& item) {
+        if (const auto model = weakModel.lock(); alive.lock() && model)
+            close(model, item);
+    };
+    viewModel->onCancel = weakly([this] { cancel(); });
+    m_viewModel = viewModel;
+    if (const std::optional<TabGroupItem> group = preferredFrontmostBrowserTabGroup(viewModel->items()))
+        viewModel->openTabGroup(SwitchItem(*group), false);
+    showPanel(viewModel, itemCount);
+    if (m_onboarding.stage() == OnboardingStage::summon) {
+        viewModel->setEngaged(true);
+        m_suppressCommitOnOptionRelease = true;
+        m_onboarding.panelDidShow();
+    }
+    freshenSourcesAfterShow(viewModel);
+}
+
+bool SwitcherPanelController::isCurrent(const std::weak_ptr<SearchViewModel>& viewModel) const
+{
+    const auto model = viewModel.lock();
+    return model && model == m_viewModel;
+}
+
+void SwitcherPanelController::rebuildInPlace(const std::weak_ptr<SearchViewModel>& viewModel)
+{
+    if (isCurrent(viewModel))
+        m_viewModel->updateItems(buildItems());
+}
+
+// A stale window list and the frontmost browser's tabs are refreshed while the panel is
+// already up; the list is rebuilt once when every refresh started here has finished.
+void SwitcherPanelController::freshenSourcesAfterShow(const std::shared_ptr<SearchViewModel>& viewModel)
+{
+    struct WaitGroup {
+        int pending = 1; // released after the refreshes are started
+        std::function<void()> notify;
+        void leave()
+        {
+            if (--pending == 0)
+                notify();
+        }
+    };
+    auto group = std::make_shared<WaitGroup>();
+    group->notify = [this, weak = std::weak_ptr<SearchViewModel>(viewModel)] {
+        m_dispatcher.async(weakly([this, weak] { rebuildInPlace(weak); }));
+    };
+    const auto leave = [group] { group->leave(); };
+    WindowEnumeratorCache& windows = WindowEnumeratorCache::shared();
+    if (!windows.isFresh(windowListMaxAge)) {
+        ++group->pending;
+        windows.refreshAsync(leave);
+    }
+    const std::optional<RunningApplication> front = m_sources.workspace.frontmostApplication();
+    if (front && BrowserTabEnumerator::isSupportedBrowser(front->bundleIdentifier)) {
+        ++group->pending;
+        BrowserTabCache::shared().refreshAsync(front->bundleIdentifier, leave);
+    }
+    group->leave();
+}
+
+void SwitcherPanelController::showPanel(const std::shared_ptr<SearchViewModel>& viewModel, int itemCount)
+{
+    const std::optional<PanelPlacement> placement =
+        panelPlacement(m_ports.screens.screens(), m_ports.screens.mainScreen(), m_ports.screens.pointerLocation(),
+                       PanelLayoutSettings::current(), itemCount);
+    if (!placement)
+        return; // no screen: the list stays until the next hide()
+    std::unique_ptr<PanelWindow> window = m_ports.windows.makePanel(*viewModel, placement->edge, placement->final.size());
+    if (!window) {
+        qWarning("Ostrevane: the panel window could not be created");
+        return;
+    }
+    m_panelEdge = placement->edge;
+    PanelWindow* shown = window.get();
+    m_panel = std::move(window);
+    // A panel hidden during its slide-in never gets click monitors.
+    shown->slideIn(placement->start, placement->final, weakly([this, shown] {
+        if (m_panel.get() == shown)
+            installClickMonitors();
+    }));
+    installKeyMonitor();
+    installFlagsMonitor();
+    installMouseMovedMonitor();
+    // Match texts are prepared while the user still reads the list, so the first
+    // keystroke only filters.
+    m_dispatcher.async([weak = std::weak_ptr<SearchViewModel>(viewModel)] {
+        if (const auto model = weak.lock())
+            model->prepareSearch();
+    });
+}
+
+void SwitcherPanelController::hide()
+{
+    removeKeyMonitor();
+    removeFlagsMonitor();
+    removeClickMonitors();
+    removeMouseMovedMonitor();
+    if (!m_panel) {
+        m_viewModel.reset();
+        return;
+    }
+    // Cleared first, so a new showing can start at once while the old one slides out.
+    auto retiring = std::make_unique<Retiring>();
+    retiring->window = std::move(m_panel);
+    retiring->viewModel = std::move(m_viewModel);
+    Retiring* key = retiring.get();
+    PanelWindow& window = *retiring->window;
+    m_retiring.push_back(std::move(retiring));
+    // Destroyed from the main queue, not inside the window's own animation callback.
+    window.slideOut(weakly([this, key] {
+        m_dispatcher.async(weakly([this, key] {
+            std::erase_if(m_retiring, [key](const std::unique_ptr<Retiring>& r) { return r.get() == key; });
+        }));
+    }));
+}
+
+void SwitcherPanelController::showTestPanel(std::vector<SwitchItem> items, int selectedIndex)
+{
+    const std::shared_ptr<SearchViewModel> viewModel = makeViewModel(std::move(items), true);
+    viewModel->setEngaged(true);
+    viewModel->setSelectedIndex(std::clamp(selectedIndex, 0, std::max(viewModel->visibleCount() - 1, 0)));
+    viewModel->onSelect = [this, alive = std::weak_ptr<int>(m_lifetime)](const SwitchItem& item) {
+        if (alive.lock())
+            m_testPanelOutput(QStringLiteral("Ostrevane test panel selected: ") + item.title());
+    };
+    viewModel->onClose = [this, alive = std::weak_ptr<int>(m_lifetime)](const SwitchItem& item) {
+        if (alive.lock() && item.closeCapability().allowsClosing())
+            m_testPanelOutput(QStringLiteral("Ostrevane test panel close: ") + item.title());
+    };
+    viewModel->onCancel = weakly([this] { cancel(); });
+    m_suppressCommitOnOptionRelease = true;
+    m_viewModel = viewModel;
+    showPanel(viewModel, std::max(viewModel->visibleCount(), 1));
+}
+
+// ---- Choosing, cancelling and closing ----
+
+void SwitcherPanelController::select(const SwitchItem& item)
+{
+    m_sources.recency.touch(item.mruKey());
+    item.activate();
+    m_dispatcher.asyncAfter(hideAfterSelectDelay, weakly([this] { hide(); }));
+}
+
+void SwitcherPanelController::cancel()
+{
+    m_suppressCommitOnOptionRelease = true;
+    if (m_viewModel)
+        m_viewModel->setEngaged(true);
+    hide();
+}
+
+void SwitcherPanelController::closeCurrentItem()
+{
+    const std::shared_ptr<SearchViewModel> viewModel = m_viewModel;
+    if (!viewModel || !viewModel->onClose)
+        return;
+    // The visible list's row: a tab of the open tab group, a window of the open window
+    // group, else a main-list row; an index outside the list closes nothing.
+    if (const std::optional<SwitchItem> item = viewModel->visibleItem(viewModel->selectedIndex())) {
+        const auto onClose = viewModel->onClose;
+        onClose(*item);
+    }
+}
+
+void SwitcherPanelController::close(const std::shared_ptr<SearchViewModel>& viewModel, const SwitchItem& item)
+{
+    if (!item.closeCapability().allowsClosing())
+        return;
+    m_suppressCommitOnOptionRelease = true; // releasing Option afterwards hides without switching
+    viewModel->markClosing(item);
+    item.close();
+    scheduleClosePropagationRefresh(viewModel, item);
+}
+
+void SwitcherPanelController::scheduleClosePropagationRefresh(const std::shared_ptr<SearchViewModel>& viewModel,
+                                                              SwitchItem closedItem)
+{
+    for (const double delay : closePropagationDelays)
+        m_dispatcher.asyncAfter(delay, weakly([this, weak = std::weak_ptr<SearchViewModel>(viewModel), closedItem] {
+                                    runClosePropagationPass(weak, closedItem);
+                                }));
+}
+
+void SwitcherPanelController::runClosePropagationPass(const std::weak_ptr<SearchViewModel>& viewModel,
+                                                      const SwitchItem& closedItem)
+{
+    if (!isCurrent(viewModel))
+        return;
+    WindowEnumeratorCache::shared().refreshAsync(weakly([this, viewModel, closedItem] {
+        BrowserTabCache::shared().refreshAsync(std::nullopt, weakly([this, viewModel, closedItem] {
+                                                   finishClosePropagationPass(viewModel, closedItem);
+                                               }));
+    }));
+}
+
+void SwitcherPanelController::finishClosePropagationPass(const std::weak_ptr<SearchViewModel>& viewModel,
+                                                         const SwitchItem& closedItem)
+{
+    if (!isCurrent(viewModel))
+        return;
+    std::vector<SwitchItem> items = buildItems();
+    const bool appLevel = closedItem.kind() == SwitchItem::Kind::tabGroup
+        || closedItem.kind() == SwitchItem::Kind::windowGroup || closedItem.kind() == SwitchItem::Kind::app;
+    const std::optional<QString> bundleID = closedItem.bundleID();
+    if (appLevel && bundleID && !m_actions.isRunningUserApp(*bundleID)) {
+        // The window server and accessibility may still report a quit app for a while.
+        recordRecentlyClosedApp(*bundleID);
+        std::erase_if(items, [&](const SwitchItem& item) { return item.bundleID() == bundleID; });
+    }
+    m_viewModel->updateItems(std::move(items));
+}
+
+// ---- Monitors ----
+
+void SwitcherPanelController::removeMonitor(std::optional<std::uint64_t>& token)
+{
+    if (token)
+        m_ports.monitors.remove(*token);
+    token.reset();
+}
+
+void SwitcherPanelController::installKeyMonitor()
+{
+    // The chords are read once per installation; "Ostrevane.shortcutsChanged" re-installs.
+    m_keyMonitor = m_ports.monitors.addLocalKeyMonitor(
+        [this, alive = std::weak_ptr<int>(m_lifetime), shortcuts = ShortcutStore::allResolved()](
+            const PanelKeyEvent& event) { return alive.lock() && handleKey(event, shortcuts); });
+}
+
+void SwitcherPanelController::removeKeyMonitor() { removeMonitor(m_keyMonitor); }
+
+void SwitcherPanelController::installFlagsMonitor()
+{
+    m_localFlagsMonitor = m_ports.monitors.addLocalFlagsMonitor(
+        [this, alive = std::weak_ptr<int>(m_lifetime)](bool optionHeld) {
+            if (alive.lock())
+                optionChanged(optionHeld);
+        });
+    m_globalFlagsMonitor = m_ports.monitors.addGlobalFlagsMonitor([this, alive = std::weak_ptr<int>(m_lifetime)](
+                                                                      bool optionHeld) {
+        if (alive.lock())
+            m_dispatcher.async(weakly([this, optionHeld] { optionChanged(optionHeld); }));
+    });
+}
+
+void SwitcherPanelController::removeFlagsMonitor()
+{
+    removeMonitor(m_localFlagsMonitor);
+    removeMonitor(m_globalFlagsMonitor);
+}
+
+void SwitcherPanelController::installClickMonitors()
+{
+    m_globalClickMonitor = m_ports.monitors.addGlobalClickMonitor(
+        [this, alive = std::weak_ptr<int>(m_lifetime)](QPointF point) {
+            if (alive.lock())
+                m_dispatcher.async(weakly([this, point] { globalClick(point); }));
+        });
+    m_localClickMonitor = m_ports.monitors.addLocalClickMonitor(
+        [this, alive = std::weak_ptr<int>(m_lifetime)](QPointF point, bool inPanel, bool optionHeld) {
+            if (alive.lock())
+                localClick(point, inPanel, optionHeld);
+        });
+}
+
+void SwitcherPanelController::removeClickMonitors()
+{
+    removeMonitor(m_globalClickMonitor);
+    removeMonitor(m_localClickMonitor);
+}
+
+void SwitcherPanelController::installMouseMovedMonitor()
+{
+    m_mouseMovedMonitor = m_ports.monitors.addMouseMovedMonitor(weakly([this] {
+        if (m_viewModel)
+            m_viewModel->mouseMoved(); // the pointer takes the hover highlight back
+    }));
+}
+
+void SwitcherPanelController::removeMouseMovedMonitor() { removeMonitor(m_mouseMovedMonitor); }
+
+bool SwitcherPanelController::handleKey(const PanelKeyEvent& event, const ShortcutMap& shortcuts)
+{
+    if (!m_viewModel)
+        return false;
+    const SearchViewModel& model = *m_viewModel;
+    PanelKeyState state;
+    state.searchActive = model.searchActive();
+    state.tabGroupOpen = model.activeTabGroup().has_value();
+    state.windowGroupOpen = model.activeWindowGroup().has_value();
+    const std::vector<SwitchItem>& rows = model.filtered();
+    const int selected = model.selectedIndex();
+    if (selected >= 0 && selected < static_cast<int>(rows.size()))
+        state.selectedRowKind = rows[static_cast<size_t>(selected)].kind();
+    state.visibleCount = model.visibleCount();
+    const PanelKeyAction action = PanelKeyRules::keyAction(event, shortcuts, state);
+    perform(action);
+    return action != PanelKeyAction::passOn;
+}
+
+void SwitcherPanelController::openSelectedGroup(PanelKeyAction action)
+{
+    const SwitchItem row = m_viewModel->filtered().at(static_cast<size_t>(m_viewModel->selectedIndex()));
+    if (action == PanelKeyAction::openTabGroup)
+        m_viewModel->openTabGroup(row, false);
+    else
+        m_viewModel->openWindowGroup(row, false);
+}
+
+void SwitcherPanelController::perform(PanelKeyAction action)
+{
+    const std::shared_ptr<SearchViewModel> model = m_viewModel; // kept while the action runs
+    switch (action) {
+    case PanelKeyAction::passOn:
+    case PanelKeyAction::swallow:
+        return;
+    case PanelKeyAction::moveUp:
+    case PanelKeyAction::moveDown:
+        // Unlike advance(), a move by key does not count as a move of the guide.
+        m_suppressCommitOnOptionRelease = isTeachingStage();
+        return model->moveSelection(action == PanelKeyAction::moveUp ? -1 : 1);
+    case PanelKeyAction::closeTabGroup:
+        return model->closeTabGroup();
+    case PanelKeyAction::closeWindowGroup:
+        return model->closeWindowGroup();
+    case PanelKeyAction::openTabGroup:
+    case PanelKeyAction::openWindowGroup:
+        return openSelectedGroup(action);
+    case PanelKeyAction::showDesktop:
+        DesktopController::showDesktop();
+        return hide();
+    case PanelKeyAction::advanceForward:
+        return advance(1);
+    case PanelKeyAction::advanceBackward:
+        return advance(-1);
+    case PanelKeyAction::cancel:
+        return cancel();
+    case PanelKeyAction::closeSelected:
+        return closeCurrentItem();
+    case PanelKeyAction::commit:
+        model->setEnterPulse(model->enterPulse() + 1);
+        return model->commit();
+    case PanelKeyAction::startSearch:
+        model->setEnterPulse(model->enterPulse() + 1);
+        model->setSearchActive(true);
+        return model->setEngaged(true);
+    }
+}
+
+void SwitcherPanelController::optionChanged(bool optionHeld)
+{
+    const bool engaged = m_viewModel && m_viewModel->engaged();
+    switch (PanelKeyRules::optionReleaseAction(optionHeld, m_viewModel != nullptr, m_suppressCommitOnOptionRelease,
+                                               engaged)) {
+    case PanelKeyRules::OptionRelease::hide:
+        m_suppressCommitOnOptionRelease = false;
+        return hide();
+    case PanelKeyRules::OptionRelease::commit:
+        return m_viewModel->commit();
+    case PanelKeyRules::OptionRelease::none:
+    case PanelKeyRules::OptionRelease::stay:
+        return;
+    }
+}
+
+void SwitcherPanelController::globalClick(QPointF point)
+{
+    const std::optional<QRectF> frame = m_panel ? std::optional(m_panel->frame()) : std::nullopt;
+    if (PanelKeyRules::globalClickHides(frame, point))
+        hide();
+}
+
+void SwitcherPanelController::localClick(QPointF point, bool inPanel, bool optionHeld)
+{
+    if (!m_panel)
+        return;
+    switch (PanelKeyRules::localClickAction(m_panel->frame(), point, inPanel, optionHeld)) {
+    case PanelKeyRules::LocalClick::engage:
+        if (m_viewModel)
+            m_viewModel->setEngaged(true); // a click without Option keeps the panel for the mouse
+        return;
+    case PanelKeyRules::LocalClick::hide:
+        m_dispatcher.async(weakly([this] { hide(); }));
+        return;
+    case PanelKeyRules::LocalClick::none:
+        return;
+    }
 }
 
 } // namespace ostrevane

@@ -1,35 +1,83 @@
 #pragma once
 
+#include "core/PanelKeyRules.h"
+#include "core/PanelSettings.h"
 #include "core/SwitchItem.h"
 #include "core/platform/Clock.h"
+#include "core/platform/PanelPorts.h"
 
 #include <QHash>
+#include <QRectF>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace ostrevane {
 
+class Accessibility;
+class Dispatcher;
 class MRUStore;
+class NotificationCenter;
+class OnboardingManager;
+class SearchViewModel;
 class Workspace;
 struct PlatformProfile;
 
-// The switcher panel's controller. This part composes the list the panel shows and
-// remembers which applications were just quit from the panel; the window handling is
-// added around it.
+// Where the panel goes and how it slides in.
+struct PanelPlacement {
+    QRectF start; // the final frame shifted 42 points outward
+    QRectF final;
+    PanelEdge edge;
+};
+
+// The settings the panel's frame depends on (read at each show).
+struct PanelLayoutSettings {
+    PanelDisplay display = PanelDisplay::pointer;
+    PanelEdge edge = PanelEdge::right;
+    PanelWidth width = PanelWidth::normal;
+    PanelFontSize fontSize = PanelFontSize::normal;
+
+    static PanelLayoutSettings current();
+};
+
+// The switcher panel's controller: composes the list, decides when the panel is built,
+// where it goes and how it slides in and out, which event monitors live while it is up
+// and what they do, what committing, cancelling and closing a row do, and how the list
+// is refreshed after a close.
 //
 // Main thread only. buildItems() never waits for enumeration: it copies the caches'
-// current snapshots (each under its own lock), filters, groups and sorts them.
+// current snapshots (each under its own lock), filters, groups and sorts them. Every
+// delayed task, completion, observer and monitor callback holds the controller and the
+// view model weakly and re-checks that the view model is still the current one, so a
+// late callback never touches a newer showing or a destroyed controller.
 class SwitcherPanelController {
 public:
     // An application quit from the panel stays out of the list this long (seconds).
     static constexpr double recentlyClosedAppWindow = 8.0;
+    // After a row is chosen, the panel hides this much later (seconds).
+    static constexpr double hideAfterSelectDelay = 0.08;
+    // A window list older than this is refreshed behind a showing panel (seconds).
+    static constexpr double windowListMaxAge = 3.0;
+    // The list is rebuilt this long after a close, three times (seconds).
+    static constexpr double closePropagationDelays[] = {0.35, 1.5, 2.5};
+    // How far outward the panel starts its slide-in (points).
+    static constexpr double slideInOffset = 42.0;
 
-    // Where the list comes from. The default constructor reads the shared window cache,
-    // tab cache and application registry (copies taken under their locks) and uses the
-    // ports of the current runtime.
+    // The panel's ports. The user interface provides the screens, the windows and the
+    // local monitors; the desktop backend the global monitors and the beep.
+    struct PanelPorts {
+        ScreenPort& screens;
+        PanelWindowFactory& windows;
+        InputMonitors& monitors;
+        UserFeedback& feedback;
+    };
+
+    // Where the list comes from. The constructors without sources read the shared window
+    // cache, tab cache and application registry (copies taken under their locks) and use
+    // the ports of the current runtime.
     struct Sources {
         std::function<std::vector<WindowItem>()> windows;
         std::function<std::vector<TabItem>()> tabs;
@@ -40,8 +88,61 @@ public:
         const PlatformProfile& profile;
     };
 
+    // Without panel ports the controller is headless: it composes lists, but has no
+    // screen, so show() builds a list and shows nothing.
     SwitcherPanelController();
     explicit SwitcherPanelController(Sources sources);
+    explicit SwitcherPanelController(PanelPorts ports);
+    SwitcherPanelController(Sources sources, PanelPorts ports);
+    ~SwitcherPanelController();
+    SwitcherPanelController(const SwitcherPanelController&) = delete;
+    SwitcherPanelController& operator=(const SwitcherPanelController&) = delete;
+
+    // The activation hotkey's entry: with the accessibility permission, shows the panel
+    // with the second row highlighted, or advances the highlight while it is shown.
+    // Without it: a beep, the guide's permission stage, and "Ostrevane.showGuide".
+    void forward();
+    // Moves the highlight by `step`, wrapping at both ends; nothing without a list.
+    void advance(int step);
+    // Builds a fresh list from the caches (filling only an empty window cache and, when
+    // the panel opens into its tabs, the frontmost browser synchronously), shows the
+    // panel and refreshes stale sources behind it, rebuilding the list in place.
+    void show(int initialOffset);
+    // Removes the monitors and forgets the list at once; the window slides out (0.2 s)
+    // and is destroyed afterwards.
+    void hide();
+    // Shows the panel over `items` with nothing enumerated: choices and closes are
+    // written as lines ("Ostrevane test panel selected: <title>", "... close: <title>")
+    // instead of acting, and releasing Option never opens a row.
+    void showTestPanel(std::vector<SwitchItem> items, int selectedIndex);
+    // Closes the highlighted row of the visible list when its capability allows it.
+    void closeCurrentItem();
+    // Rebuilds the list 0.35, 1.5 and 2.5 s after `closedItem` was closed, after
+    // refreshing the windows and all browsers' tabs; an application that no longer runs
+    // is left out (and kept out for 8.0 s).
+    void scheduleClosePropagationRefresh(const std::shared_ptr<SearchViewModel>& viewModel, SwitchItem closedItem);
+
+    // Where the test panel's lines go; standard output (flushed per line) by default.
+    void setTestPanelOutput(std::function<void(const QString&)> output) { m_testPanelOutput = std::move(output); }
+
+    // The current showing, for the view and for tests.
+    SearchViewModel* viewModel() const { return m_viewModel.get(); }
+    bool isShown() const { return m_panel != nullptr; }
+    PanelEdge panelEdge() const { return m_panelEdge; }
+    bool suppressCommitOnOptionRelease() const { return m_suppressCommitOnOptionRelease; }
+
+    // The frame rule. Screen: the pointer's screen when the setting asks for it and one
+    // contains the pointer, else the first screen (the main screen when the list is
+    // empty); none at all gives nothing. Size: the width of the setting by a height for
+    // `itemCount` rows clamped to 5...11, at most 82 % of the visible height and
+    // 620 points at the font scale. Vertically centred, flush with the edge.
+    static std::optional<PanelPlacement> panelPlacement(const std::vector<ScreenInfo>& screens,
+                                                        const std::optional<ScreenInfo>& mainScreen, QPointF pointer,
+                                                        const PanelLayoutSettings& settings, int itemCount);
+    // 304, 354 or 414 points.
+    static double panelWindowWidth(PanelWidth width);
+    // 0.9, 1.0 or 1.16.
+    static double panelFontScale(PanelFontSize fontSize);
 
     // The rows, most recently used first: windows (the file manager's gathered into one
     // group), one group per browser plus every tab, running applications without
@@ -63,10 +164,64 @@ public:
     std::optional<TabGroupItem> preferredFrontmostBrowserTabGroup(const std::vector<SwitchItem>& items);
 
 private:
+    struct Retiring; // a hidden panel sliding out, with the list its view still shows
+
     std::optional<QString> frontmostSupportedBrowser();
+    template <class F>
+    std::function<void()> weakly(F task);
+    std::shared_ptr<SearchViewModel> makeViewModel(std::vector<SwitchItem> items, bool showsInactiveApps);
+    void freshenSourcesBeforeShow();
+    void freshenSourcesAfterShow(const std::shared_ptr<SearchViewModel>& viewModel);
+    void showPanel(const std::shared_ptr<SearchViewModel>& viewModel, int itemCount);
+    bool isCurrent(const std::weak_ptr<SearchViewModel>& viewModel) const;
+    void rebuildInPlace(const std::weak_ptr<SearchViewModel>& viewModel);
+    void select(const SwitchItem& item);
+    void close(const std::shared_ptr<SearchViewModel>& viewModel, const SwitchItem& item);
+    void cancel();
+    void runClosePropagationPass(const std::weak_ptr<SearchViewModel>& viewModel, const SwitchItem& closedItem);
+    void finishClosePropagationPass(const std::weak_ptr<SearchViewModel>& viewModel, const SwitchItem& closedItem);
+    bool isTeachingStage() const;
+
+    // Monitors (handling in PanelKeyRules).
+    void installKeyMonitor();
+    void removeKeyMonitor();
+    void installFlagsMonitor();
+    void removeFlagsMonitor();
+    void installClickMonitors();
+    void removeClickMonitors();
+    void installMouseMovedMonitor();
+    void removeMouseMovedMonitor();
+    void removeMonitor(std::optional<std::uint64_t>& token);
+    bool handleKey(const PanelKeyEvent& event, const ShortcutMap& shortcuts);
+    void perform(PanelKeyAction action);
+    void openSelectedGroup(PanelKeyAction action);
+    void optionChanged(bool optionHeld);
+    void globalClick(QPointF point);
+    void localClick(QPointF point, bool inPanel, bool optionHeld);
 
     Sources m_sources;
+    PanelPorts m_ports;
+    Dispatcher& m_dispatcher;
+    Accessibility& m_accessibility;
+    NotificationCenter& m_notifications;
+    SwitchItemActions& m_actions;
+    OnboardingManager& m_onboarding;
+    std::shared_ptr<int> m_lifetime = std::make_shared<int>(0); // held weakly by callbacks
+
+    std::unique_ptr<PanelWindow> m_panel;
+    std::optional<std::uint64_t> m_keyMonitor;
+    std::optional<std::uint64_t> m_localFlagsMonitor;
+    std::optional<std::uint64_t> m_globalFlagsMonitor;
+    std::optional<std::uint64_t> m_shortcutsChangedObserver;
+    std::optional<std::uint64_t> m_globalClickMonitor;
+    std::optional<std::uint64_t> m_localClickMonitor;
+    std::optional<std::uint64_t> m_mouseMovedMonitor;
+    std::shared_ptr<SearchViewModel> m_viewModel;
+    PanelEdge m_panelEdge = PanelEdge::right;
+    bool m_suppressCommitOnOptionRelease = false;
     QHash<QString, WallTime> m_recentlyClosedAppBundles;
+    std::vector<std::unique_ptr<Retiring>> m_retiring;
+    std::function<void(const QString&)> m_testPanelOutput;
 };
 
 } // namespace ostrevane
