@@ -1,0 +1,134 @@
+#pragma once
+
+#include "core/GlobalHotKey.h"
+#include "core/SwitcherPanelController.h"
+#include "core/platform/Accessibility.h"
+#include "core/platform/Dispatcher.h"
+#include "core/platform/Workspace.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace ostrevane {
+
+// The first-run guide's window, as the application shell sees it.
+class GuideWindow {
+public:
+    virtual ~GuideWindow() = default;
+    // Brings the window to the front with keyboard focus and activates this program.
+    virtual void bringToFront() = 0;
+};
+
+// Opens guide windows. However a window closes, `onDismiss` runs once; the shell drops
+// the window there (an implementation must tolerate being destroyed inside it).
+class GuideWindowFactory {
+public:
+    virtual ~GuideWindowFactory() = default;
+    // Shows a new window in front, with keyboard focus, and activates this program.
+    virtual std::unique_ptr<GuideWindow> open(std::function<void()> onDismiss) = 0;
+};
+
+// Other running copies of this program, for the single-instance rule.
+class RunningCopies {
+public:
+    struct Copy {
+        ProcessID pid = 0;
+        QString location; // standardized path; empty when unknown
+    };
+    virtual ~RunningCopies() = default;
+    // This copy's standardized location; nothing when the program has no identity (the
+    // rule is then skipped).
+    virtual std::optional<QString> ownLocation() = 0;
+    // The other copies running for this user, in the order the platform lists them.
+    virtual std::vector<Copy> others() = 0;
+    // The polite terminate request.
+    virtual void terminate(const Copy& copy) = 0;
+};
+
+// The process's spine: the launch sequence, every observer and timer that ties desktop
+// events and the program's notifications to the components, the activation hotkey and
+// the guide window. Lives for the process; main thread only. Closures handed to
+// observers, timers, delayed tasks and the hotkey hold the delegate weakly.
+class AppDelegate {
+public:
+    static constexpr double testPanelDelay = 0.3;
+    static constexpr double firstLaunchGuideDelay = 0.5;
+    static constexpr double browserWarmupInterval = 18.0;
+
+    struct Ports {
+        SwitcherPanelController::PanelPorts panel;
+        std::shared_ptr<GlobalHotKey::Registry> hotKeys;
+        GuideWindowFactory* guide = nullptr;   // none: the guide is logged, not shown
+        RunningCopies* copies = nullptr;       // none: every launch proceeds
+        // A copy whose location starts with this counts as installed ("/Applications/").
+        QString installedPrefix;
+        // The self-installer's offer; true stops the launch. Empty: never offered.
+        std::function<bool()> offerInstall;
+        // Creates the menu-bar item, kept for the process's life. Empty: none.
+        std::function<std::shared_ptr<void>()> makeStatusBar;
+    };
+
+    explicit AppDelegate(Ports ports);
+    ~AppDelegate();
+    AppDelegate(const AppDelegate&) = delete;
+    AppDelegate& operator=(const AppDelegate&) = delete;
+
+    // The launch sequence. False when this process must quit instead (another copy
+    // takes precedence, or the self-installer took over); nothing else was started then.
+    bool applicationDidFinishLaunching();
+    // Reopening the running program (launching it again from a menu) opens nothing.
+    bool applicationShouldHandleReopen() const { return false; }
+
+    // Replaces the activation hotkey with one for the stored chord; the previous one is
+    // released (unregistered) after the new one is registered.
+    void registerHotKeys();
+    // Raises the open guide window, or opens a new one at the permission or summon stage.
+    void showGuide();
+    // True when this process must quit: a copy outside the installed location yields to
+    // an installed one; otherwise every other copy is asked to quit.
+    bool enforceSingleInstance();
+
+    bool isTestMode() const { return m_testMode; }
+    SwitcherPanelController* panelController() const { return m_panelController.get(); }
+    GlobalHotKey* hotKeyForward() const { return m_hotKeyForward.get(); }
+    bool isGuideOpen() const { return m_onboardingController != nullptr; }
+
+private:
+    template <class F>
+    std::function<void()> weakly(F task);
+    void warmCaches();
+    void addNotificationObservers();
+    void addWorkspaceObservers();
+    void applicationActivated(const RunningApplication& app);
+    void applicationTerminated();
+    void scheduleBrowserWarmup();
+    void browserWarmupFired();
+    void scheduleFirstLaunchGuide();
+
+    Ports m_ports;
+    bool m_testMode = false;
+    std::shared_ptr<int> m_lifetime = std::make_shared<int>(0); // held weakly by closures
+
+    std::unique_ptr<SwitcherPanelController> m_panelController;
+    std::shared_ptr<void> m_statusBar;
+    std::unique_ptr<GlobalHotKey> m_hotKeyForward;
+    std::optional<std::uint64_t> m_appActivationObserver;
+    std::optional<std::uint64_t> m_appTerminationObserver;
+    std::optional<std::uint64_t> m_hotkeyChangedObserver;
+    std::optional<std::uint64_t> m_triggerObserver;
+    std::optional<std::uint64_t> m_guideObserver;
+    CancellableRef m_browserWarmupTimer;
+    std::unique_ptr<GuideWindow> m_onboardingController;
+};
+
+// Opens a privacy page of the desktop's settings: the profile's prefix followed directly
+// by `anchor` ("Privacy_Accessibility", "Privacy_Automation"). Text that does not form
+// a valid address opens nothing.
+void openPrivacyPane(const QString& anchor);
+
+} // namespace ostrevane
