@@ -162,6 +162,7 @@
     </message>
     <message>
         <location filename="../src/core/ShortcutStore.cpp" line="39"/>
+        <location filename="../src/ui/SearchViewContent.cpp" line="25"/>
         <source>Search</source>
         <translation>搜索</translation>
     </message>
@@ -202,6 +203,8 @@
     </message>
     <message>
         <location filename="../src/core/ShortcutStore.cpp" line="47"/>
+        <location filename="../src/ui/SearchView.cpp" line="275"/>
+        <location filename="../src/ui/SearchViewContent.cpp" line="29"/>
         <source>Back</source>
         <translation>返回</translation>
     </message>
@@ -244,6 +247,183 @@
         <location filename="../src/core/SwitchItem.cpp" line="118"/>
         <source>%d open windows</source>
         <translation>%d 个窗口</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="32"/>
+        <source>Open System Settings.</source>
+        <translation>打开“系统设置”。</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="33"/>
+        <source>Enable Ostrevane under Privacy &amp; Security → Accessibility.</source>
+        <translation>在“隐私与安全性 → 辅助功能”中启用 Ostrevane。</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="34"/>
+        <source>Return here; the shortcut tutorial will continue automatically.</source>
+        <translation>回到这里，快捷键教程会自动继续。</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="118"/>
+        <source>Start with the real shortcut. Hold Option to keep Ostrevane open, then use other keys while holding it.</source>
+        <translation>从真正的快捷键开始。按住 Option 键让 Ostrevane 保持打开，同时使用其他按键。</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="120"/>
+        <source>Ostrevane needs Accessibility before the shortcut tutorial can work.</source>
+        <translation>Ostrevane 需要“辅助功能”权限，快捷键教程才能开始。</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="122"/>
+        <source>When the panel appears, keep Option held. Ostrevane will explain the movement and action keys there.</source>
+        <translation>面板出现后请继续按住 Option 键，Ostrevane 会在面板中讲解移动键和操作键。</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="124"/>
+        <source>Ostrevane will not open System Settings again after Accessibility is enabled.</source>
+        <translation>启用“辅助功能”后，Ostrevane 不会再打开“系统设置”。</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="126"/>
+        <source>Skip Guide</source>
+        <translation>跳过指南</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="127"/>
+        <source>Open Settings</source>
+        <translation>打开设置</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="128"/>
+        <source>Open Accessibility Settings</source>
+        <translation>打开辅助功能设置</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="129"/>
+        <source>Got it</source>
+        <translation>知道了</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="130"/>
+        <source>Continue</source>
+        <translation>继续</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="136"/>
+        <source>Summon Ostrevane</source>
+        <translation>呼出 Ostrevane</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="137"/>
+        <source>Enable Accessibility</source>
+        <translation>启用辅助功能</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingSummonView.cpp" line="264"/>
+        <source>Hold Option and press Tab</source>
+        <translation>按住 Option 键并按 Tab 键</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/OnboardingWindow.cpp" line="48"/>
+        <source>Ostrevane Guide</source>
+        <translation>Ostrevane 指南</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchView.cpp" line="274"/>
+        <source>Enter to search</source>
+        <translation>按 Enter 搜索</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchView.cpp" line="278"/>
+        <source>Closing...</source>
+        <translation>正在关闭…</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchView.cpp" line="279"/>
+        <source>Close (⌥X)</source>
+        <translation>关闭 (⌥X)</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchView.cpp" line="903"/>
+        <source>%lld above</source>
+        <translation>上方还有 %lld 项</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchView.cpp" line="906"/>
+        <source>%lld below</source>
+        <translation>下方还有 %lld 项</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchViewContent.cpp" line="27"/>
+        <location filename="../src/ui/SearchViewContent.cpp" line="57"/>
+        <source>Move</source>
+        <translation>移动</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchViewContent.cpp" line="31"/>
+        <source>In</source>
+        <translation>进入</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchViewContent.cpp" line="32"/>
+        <source>Desk</source>
+        <translation>桌面</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchViewContent.cpp" line="33"/>
+        <location filename="../src/ui/SearchViewContent.cpp" line="59"/>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchViewContent.cpp" line="56"/>
+        <source>Type</source>
+        <translation>输入</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchViewContent.cpp" line="58"/>
+        <source>Open</source>
+        <translation>打开</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchViewContent.cpp" line="76"/>
+        <source>No windows or tabs available</source>
+        <translation>没有可用的窗口或标签页</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchViewContent.cpp" line="80"/>
+        <source>Enable Accessibility for Ostrevane in System Settings → Privacy &amp; Security.</source>
+        <translation>请在“系统设置 → 隐私与安全性”中为 Ostrevane 启用“辅助功能”。</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchViewContent.cpp" line="84"/>
+        <source>Grant Automation access when prompted, then re-open Ostrevane.</source>
+        <translation>出现提示时请授予“自动化”权限，然后重新打开 Ostrevane。</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchViewContent.cpp" line="88"/>
+        <source>No matches for &quot;%@&quot;</source>
+        <translation>没有与“%@”匹配的结果</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchViewContent.cpp" line="106"/>
+        <source>Browser tabs need Automation permission for full titles and URLs.</source>
+        <translation>浏览器标签页需要“自动化”权限才能显示完整的标题和网址。</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchViewContent.cpp" line="113"/>
+        <source>Search tabs in %@</source>
+        <translation>在 %@ 中搜索标签页</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchViewContent.cpp" line="115"/>
+        <source>Search windows in %@</source>
+        <translation>在 %@ 中搜索窗口</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/SearchViewContent.cpp" line="119"/>
+        <source>Search all tabs</source>
+        <translation>搜索所有标签页</translation>
     </message>
 </context>
 </TS>

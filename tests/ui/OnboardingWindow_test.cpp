@@ -1,0 +1,138 @@
+#include "core/OnboardingManager.h"
+#include "core/UserDefaults.h"
+#include "support/TestRuntime.h"
+#include "ui/OnboardingWindow.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace ostrevane;
+
+namespace {
+
+struct GuideFixture {
+    TestRuntime runtime;
+    int dismissals = 0;
+    int settingsOpened = 0;
+    std::unique_ptr<OnboardingWindow> window;
+
+    OnboardingManager& onboarding() { return OnboardingManager::shared(); }
+    OnboardingSummonView& content() { return *window->content(); }
+
+    void open(bool trusted)
+    {
+        runtime.accessibility.setTrusted(trusted);
+        onboarding().setStage(trusted ? OnboardingStage::summon : OnboardingStage::permissions);
+        OnboardingSummonView::Environment env;
+        env.onboarding = &onboarding();
+        env.dispatcher = &runtime.dispatcher();
+        env.accessibilityTrusted = [this] { return runtime.accessibility.isProcessTrusted(); };
+        env.openSettings = [this] { ++settingsOpened; };
+        window = std::make_unique<OnboardingWindow>(env, &runtime.context().notifications(), [this] { ++dismissals; });
+        window->show();
+    }
+    bool completed() { return runtime.defaults().boolean(OnboardingManager::didCompleteKey).value_or(false); }
+};
+
+} // namespace
+
+TEST(OnboardingWindow, IsTheFixedSizeGuideWindow)
+{
+    GuideFixture f;
+    f.open(false);
+    EXPECT_EQ(f.window->windowTitle(), QStringLiteral("Ostrevane Guide"));
+    EXPECT_EQ(f.window->size(), QSize(520, 360));
+    EXPECT_EQ(f.window->minimumSize(), f.window->maximumSize());
+}
+
+TEST(OnboardingWindow, PermissionPageFlipsToTheSummonPageWithinASecondOfTrust)
+{
+    GuideFixture f;
+    f.open(false);
+    EXPECT_EQ(f.content().titleText(), QStringLiteral("Enable Accessibility"));
+    EXPECT_EQ(f.content().settingsButton()->text(), QStringLiteral("Open Accessibility Settings"));
+    EXPECT_EQ(f.content().defaultButton()->text(), QStringLiteral("Continue"));
+    f.runtime.accessibility.setTrusted(true);
+    f.runtime.advance(1.0);
+    EXPECT_EQ(f.content().titleText(), QStringLiteral("Summon Ostrevane"));
+    EXPECT_EQ(f.content().settingsButton()->text(), QStringLiteral("Open Settings"));
+    EXPECT_EQ(f.content().defaultButton()->text(), QStringLiteral("Got it"));
+    EXPECT_EQ(f.onboarding().stage(), OnboardingStage::summon);
+    EXPECT_EQ(f.dismissals, 0);
+}
+
+TEST(OnboardingWindow, ContinueWithoutTrustStaysOnThePermissionPage)
+{
+    GuideFixture f;
+    f.open(false);
+    QTest::mouseClick(f.content().defaultButton(), Qt::LeftButton);
+    EXPECT_EQ(f.content().titleText(), QStringLiteral("Enable Accessibility"));
+    EXPECT_EQ(f.onboarding().stage(), OnboardingStage::permissions);
+    EXPECT_EQ(f.dismissals, 0);
+}
+
+TEST(OnboardingWindow, OpenSettingsCallsTheShellAndTicksTheFirstStep)
+{
+    GuideFixture f;
+    f.open(false);
+    EXPECT_EQ(f.content().stepsDone(), (std::array<bool, 3>{false, false, false}));
+    QTest::mouseClick(f.content().settingsButton(), Qt::LeftButton);
+    EXPECT_EQ(f.settingsOpened, 1);
+    EXPECT_EQ(f.content().stepsDone(), (std::array<bool, 3>{true, false, false}));
+}
+
+TEST(OnboardingWindow, SkipGuideCompletesAndCloses)
+{
+    GuideFixture f;
+    f.open(true);
+    QTest::mouseClick(f.content().skipButton(), Qt::LeftButton);
+    EXPECT_TRUE(f.completed());
+    EXPECT_EQ(f.onboarding().stage(), OnboardingStage::complete);
+    EXPECT_EQ(f.dismissals, 1);
+    EXPECT_FALSE(f.window->isVisible());
+}
+
+TEST(OnboardingWindow, GotItClosesWithoutCompleting)
+{
+    GuideFixture f;
+    f.open(true);
+    QTest::mouseClick(f.content().defaultButton(), Qt::LeftButton);
+    EXPECT_EQ(f.dismissals, 1);
+    EXPECT_FALSE(f.completed());
+    EXPECT_EQ(f.onboarding().stage(), OnboardingStage::summon);
+}
+
+TEST(OnboardingWindow, SummoningThePanelClosesTheGuide)
+{
+    GuideFixture f;
+    f.open(true);
+    f.onboarding().panelDidShow();
+    EXPECT_EQ(f.onboarding().stage(), OnboardingStage::panelBasics);
+    EXPECT_EQ(f.dismissals, 1);
+    EXPECT_FALSE(f.window->isVisible());
+}
+
+TEST(OnboardingWindow, CloseButtonDismissesOnceAndDoesNotMarkTheGuideDone)
+{
+    GuideFixture f;
+    f.open(false);
+    f.window->close();
+    f.window->close();
+    EXPECT_EQ(f.dismissals, 1);
+    EXPECT_FALSE(f.completed());
+}
+
+TEST(OnboardingWindow, PollingStopsWithTheWindow)
+{
+    GuideFixture f;
+    f.open(false);
+    f.window.reset();
+    f.runtime.accessibility.setTrusted(true);
+    f.runtime.advance(3.0);
+    EXPECT_EQ(f.onboarding().stage(), OnboardingStage::permissions);
+}

@@ -1,0 +1,163 @@
+#include "ui/PanelWaveShape.h"
+#include "ui/SearchViewLayout.h"
+#include "ui/SelectionWaveRail.h"
+
+#include <QPainterPath>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+using namespace ostrevane;
+
+namespace {
+
+std::vector<QPointF> points(const QPainterPath& path)
+{
+    std::vector<QPointF> result;
+    for (int i = 0; i < path.elementCount(); ++i)
+        result.emplace_back(path.elementAt(i).x, path.elementAt(i).y);
+    return result;
+}
+
+// The bump's crest: of the three points on the bump's outermost line (control, crest,
+// control), the middle one.
+QPointF crest(const QPainterPath& path, PanelEdge edge)
+{
+    const auto p = points(path);
+    double outermost = p.front().x();
+    for (const QPointF& point : p)
+        outermost = edge == PanelEdge::left ? std::max(outermost, point.x()) : std::min(outermost, point.x());
+    std::vector<QPointF> line;
+    for (const QPointF& point : p) {
+        if (point.x() == outermost)
+            line.push_back(point);
+    }
+    return line.size() == 3 ? line[1] : QPointF(-1, -1);
+}
+
+const QRectF panel(0, 0, 354, 620);
+
+} // namespace
+
+TEST(PanelWaveShape, LeftPanelBumpsOutwardFromItsRightSide)
+{
+    const QPainterPath path = PanelWaveShape{PanelEdge::left, 300}.path(panel);
+    EXPECT_EQ(crest(path, PanelEdge::left), QPointF(351, 300));
+    const auto p = points(path);
+    EXPECT_EQ(p.front(), QPointF(0, 0));
+    EXPECT_EQ(p[1], QPointF(312, 0));   // inner side minus the corner
+    EXPECT_EQ(p[4], QPointF(340, 28));  // inner side, below the corner (a quad is stored as a cubic)
+    EXPECT_EQ(p[5], QPointF(340, 242)); // the bump starts 58 above the centre
+}
+
+TEST(PanelWaveShape, RightPanelMirrorsTheBumpToItsLeftSide)
+{
+    const QPainterPath path = PanelWaveShape{PanelEdge::right, 300}.path(panel);
+    EXPECT_EQ(crest(path, PanelEdge::right), QPointF(3, 300));
+    const auto p = points(path);
+    EXPECT_EQ(p.front(), QPointF(354, 0));
+    EXPECT_EQ(p[1], QPointF(42, 0));
+    EXPECT_EQ(p[p.size() - 2], QPointF(354, 620)); // then closed back to the top
+}
+
+TEST(PanelWaveShape, CentreStaysEightySixPointsFromTopAndBottom)
+{
+    struct Case {
+        const char* name;
+        double requested;
+        double drawn;
+    };
+    const std::vector<Case> cases{
+        {"first row of the main list", 87, 87},
+        {"above the top margin", 30, 86},
+        {"at the top margin", 86, 86},
+        {"below the bottom margin", 600, 534},
+        {"far below the panel", 5000, 534},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_DOUBLE_EQ(crest(PanelWaveShape{PanelEdge::left, c.requested}.path(panel), PanelEdge::left).y(), c.drawn);
+        EXPECT_DOUBLE_EQ(PanelWaveShape::clampedCenter(panel, c.requested), c.drawn);
+    }
+}
+
+TEST(PanelWaveShape, ShortPanelKeepsTheBumpBelowTheTopCorner)
+{
+    // 150 tall: the range [86, 64] is empty; the lower bound of the bump still holds the corner.
+    const QRectF shortPanel(0, 0, 304, 150);
+    EXPECT_DOUBLE_EQ(PanelWaveShape::clampedCenter(shortPanel, 10), 64);
+    for (const QPointF& point : points(PanelWaveShape{PanelEdge::left, 10}.path(shortPanel))) {
+        if (point.x() > 290) { // the bump: between the two corners
+            EXPECT_GE(point.y(), 28);
+            EXPECT_LE(point.y(), 122);
+        }
+    }
+}
+
+TEST(SelectionWaveRail, CurvesTowardItsLeftEdgeAroundTheCentre)
+{
+    const auto p = points(SelectionWaveRail{200}.path(QRectF(3, 0, 16, 620)));
+    ASSERT_EQ(p.size(), 4u);
+    EXPECT_EQ(p[0], QPointF(11, 179));
+    EXPECT_EQ(p[1], QPointF(5, 191));
+    EXPECT_EQ(p[2], QPointF(5, 209));
+    EXPECT_EQ(p[3], QPointF(11, 221));
+}
+
+TEST(SelectionWaveRail, CentreIsClampedTwentyFourFromTheEnds)
+{
+    EXPECT_EQ(points(SelectionWaveRail{5}.path(QRectF(0, 0, 16, 300)))[0], QPointF(8, 3));
+    EXPECT_EQ(points(SelectionWaveRail{295}.path(QRectF(0, 0, 16, 300)))[3], QPointF(8, 297));
+}
+
+TEST(SearchViewLayout, EstimatedWaveCentreFollowsTheRowMetricsOfEachList)
+{
+    EXPECT_DOUBLE_EQ(SearchViewLayout::estimatedPanelWaveY(0, false), 87);
+    EXPECT_DOUBLE_EQ(SearchViewLayout::estimatedPanelWaveY(3, false), 237);
+    EXPECT_DOUBLE_EQ(SearchViewLayout::estimatedPanelWaveY(-1, false), 87);
+    EXPECT_DOUBLE_EQ(SearchViewLayout::estimatedPanelWaveY(0, true), 182);
+    EXPECT_DOUBLE_EQ(SearchViewLayout::estimatedPanelWaveY(2, true), 286);
+}
+
+TEST(SearchViewLayout, ContentColumnKeepsTheWaveOutsetOnTheInnerSide)
+{
+    EXPECT_EQ(SearchViewLayout::contentColumn(QRectF(0, 0, 304, 332), PanelEdge::left), QRectF(0, 0, 290, 332));
+    EXPECT_EQ(SearchViewLayout::contentColumn(QRectF(0, 0, 414, 332), PanelEdge::right), QRectF(14, 0, 400, 332));
+}
+
+TEST(SearchViewLayout, KeyboardScrollingRule)
+{
+    struct Case {
+        const char* name;
+        int count;
+        int index;
+        int last;
+        bool scrolls;
+    };
+    const std::vector<Case> cases{
+        {"short list never scrolls", 8, 7, 0, false},
+        {"first row", 20, 0, 5, true},
+        {"second row", 20, 1, 1, true},
+        {"next to last row", 20, 18, 17, true},
+        {"last row", 20, 19, 19, true},
+        {"one row from the last scroll", 20, 6, 5, false},
+        {"two rows from the last scroll", 20, 7, 5, true},
+        {"two rows back up", 20, 3, 5, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(SearchViewLayout::shouldScroll(c.count, c.index, c.last), c.scrolls);
+    }
+}
+
+TEST(SearchViewLayout, ScrollingDownAnchorsTheRowLowAndScrollingUpAtTheTop)
+{
+    // Row top 506 (index 10 of the main list), viewport 300, content 1100.
+    EXPECT_NEAR(SearchViewLayout::scrollOffsetShowing(506, 300, 1100, false), 309.44, 1e-9);
+    EXPECT_DOUBLE_EQ(SearchViewLayout::scrollOffsetShowing(506, 300, 1100, true), 506);
+    // Clamped at both ends of the content.
+    EXPECT_DOUBLE_EQ(SearchViewLayout::scrollOffsetShowing(6, 300, 1100, false), 0);
+    EXPECT_DOUBLE_EQ(SearchViewLayout::scrollOffsetShowing(1046, 300, 1100, true), 800);
+}

@@ -1,0 +1,236 @@
+#include "ui/QtInputMonitors.h"
+#include "ui/QtKeyCodes.h"
+#include "ui/SearchField.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTest>
+#include <QWidget>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+using namespace ostrevane;
+
+TEST(QtKeyCodes, TranslatesQtKeysToTheChordKeyCodes)
+{
+    struct Case {
+        const char* name;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        quint32 scanCode;
+        std::optional<quint32> code;
+    };
+    const std::vector<Case> cases{
+        {"letter A", Qt::Key_A, Qt::NoModifier, 0, 0},
+        {"letter W", Qt::Key_W, Qt::AltModifier, 0, 13},
+        {"letter X", Qt::Key_X, Qt::AltModifier, 0, 7},
+        {"Tab", Qt::Key_Tab, Qt::NoModifier, 0, 48},
+        {"Shift+Tab arrives as Backtab", Qt::Key_Backtab, Qt::ShiftModifier, 0, 48},
+        {"Return", Qt::Key_Return, Qt::NoModifier, 0, 36},
+        {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, 0, 76},
+        {"Escape", Qt::Key_Escape, Qt::NoModifier, 0, 53},
+        {"Left", Qt::Key_Left, Qt::NoModifier, 0, 123},
+        {"Right", Qt::Key_Right, Qt::NoModifier, 0, 124},
+        {"Down", Qt::Key_Down, Qt::NoModifier, 0, 125},
+        {"Up", Qt::Key_Up, Qt::NoModifier, 0, 126},
+        {"arrows carry the keypad flag on X11", Qt::Key_Up, Qt::KeypadModifier, 0, 126},
+        {"shifted 1", Qt::Key_Exclam, Qt::ShiftModifier, 0, 18},
+        {"keypad 1", Qt::Key_1, Qt::KeypadModifier, 0, 83},
+        {"F1", Qt::Key_F1, Qt::NoModifier, 0, 122},
+        {"Space", Qt::Key_Space, Qt::NoModifier, 0, 49},
+        {"Cyrillic letter on the A key", 0x0424, Qt::NoModifier, 38, 0},
+        {"Cyrillic letter on the W key", 0x0426, Qt::AltModifier, 25, 13},
+        {"unknown key", Qt::Key_VolumeUp, Qt::NoModifier, 0, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(QtKeyCodes::keyCode(c.key, c.modifiers, c.scanCode), c.code);
+    }
+}
+
+TEST(QtKeyCodes, CarbonMasksCountOnlyTheFourModifiers)
+{
+    EXPECT_EQ(QtKeyCodes::carbonModifiers(Qt::NoModifier), 0u);
+    EXPECT_EQ(QtKeyCodes::carbonModifiers(Qt::AltModifier), 0x800u);
+    EXPECT_EQ(QtKeyCodes::carbonModifiers(Qt::MetaModifier), 0x100u);
+    EXPECT_EQ(QtKeyCodes::carbonModifiers(Qt::ShiftModifier | Qt::ControlModifier), 0x1200u);
+    EXPECT_EQ(QtKeyCodes::carbonModifiers(Qt::AltModifier | Qt::KeypadModifier | Qt::GroupSwitchModifier), 0x800u);
+}
+
+TEST(QtInputMonitors, OptionStateAfterModifierKeys)
+{
+    const QKeyEvent altDown(QEvent::KeyPress, Qt::Key_Alt, Qt::NoModifier);
+    const QKeyEvent altUp(QEvent::KeyRelease, Qt::Key_Alt, Qt::AltModifier);
+    const QKeyEvent shiftUpWithAlt(QEvent::KeyRelease, Qt::Key_Shift, Qt::AltModifier | Qt::ShiftModifier);
+    const QKeyEvent shiftDown(QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier);
+    const QKeyEvent letter(QEvent::KeyPress, Qt::Key_A, Qt::AltModifier);
+    EXPECT_EQ(QtInputMonitors::optionHeldAfter(altDown), std::optional<bool>(true));
+    EXPECT_EQ(QtInputMonitors::optionHeldAfter(altUp), std::optional<bool>(false));
+    EXPECT_EQ(QtInputMonitors::optionHeldAfter(shiftUpWithAlt), std::optional<bool>(true));
+    EXPECT_EQ(QtInputMonitors::optionHeldAfter(shiftDown), std::optional<bool>(false));
+    EXPECT_EQ(QtInputMonitors::optionHeldAfter(letter), std::nullopt);
+}
+
+namespace {
+
+// A shown top-level widget whose native window receives the test's input.
+struct Window {
+    QWidget widget;
+    Window()
+    {
+        widget.resize(200, 120);
+        widget.show();
+        widget.activateWindow();
+        QCoreApplication::processEvents();
+    }
+    QWindow* handle() { return widget.windowHandle(); }
+};
+
+// Counts the presses of ordinary keys that reach the widget (QTest presses the modifier
+// keys of a chord too).
+class KeyCounter : public QWidget {
+public:
+    int presses = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!QtInputMonitors::optionHeldAfter(*event))
+            ++presses;
+    }
+};
+
+} // namespace
+
+TEST(QtInputMonitors, LocalKeyMonitorSeesTranslatedPressesOnceAndMaySwallowThem)
+{
+    KeyCounter widget;
+    widget.resize(200, 120);
+    widget.show();
+    widget.activateWindow();
+    QCoreApplication::processEvents();
+    widget.setFocus();
+    QtInputMonitors monitors;
+    std::vector<PanelKeyEvent> seen;
+    bool swallow = true;
+    monitors.addLocalKeyMonitor([&](const PanelKeyEvent& e) {
+        seen.push_back(e);
+        return swallow;
+    });
+    QTest::keyClick(widget.windowHandle(), Qt::Key_Tab, Qt::AltModifier | Qt::ShiftModifier);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].keyCode, 48u);
+    EXPECT_EQ(seen[0].carbonModifiers, 0xA00u);
+    EXPECT_FALSE(seen[0].composing);
+    EXPECT_EQ(widget.presses, 0);
+    swallow = false;
+    QTest::keyClick(widget.windowHandle(), Qt::Key_S);
+    EXPECT_EQ(seen.size(), 2u);
+    EXPECT_EQ(widget.presses, 1);
+}
+
+TEST(QtInputMonitors, ReportsComposingWhileTheSearchFieldHasPreeditText)
+{
+    Window window;
+    auto* field = new SearchField(&window.widget);
+    field->show();
+    field->setFocus();
+    QInputMethodEvent preedit(QStringLiteral("ni"), {});
+    QCoreApplication::sendEvent(field, &preedit);
+    QtInputMonitors monitors;
+    std::vector<PanelKeyEvent> seen;
+    monitors.addLocalKeyMonitor([&](const PanelKeyEvent& e) {
+        seen.push_back(e);
+        return false;
+    });
+    QTest::keyClick(window.handle(), Qt::Key_Return);
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("你"));
+    QCoreApplication::sendEvent(field, &commit);
+    QTest::keyClick(window.handle(), Qt::Key_Return);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(seen[0].composing);
+    EXPECT_FALSE(seen[1].composing);
+}
+
+TEST(QtInputMonitors, FlagsMonitorFollowsOptionPressAndRelease)
+{
+    Window window;
+    QtInputMonitors monitors;
+    std::vector<bool> option;
+    monitors.addLocalFlagsMonitor([&](bool held) { option.push_back(held); });
+    QTest::keyPress(window.handle(), Qt::Key_Alt);
+    QTest::keyRelease(window.handle(), Qt::Key_Alt);
+    EXPECT_EQ(option, (std::vector<bool>{true, false}));
+}
+
+TEST(QtInputMonitors, ClicksAndMovesReachTheirMonitorsUntilRemoved)
+{
+    Window window;
+    QtInputMonitors monitors;
+    std::vector<std::pair<bool, bool>> clicks; // in panel, option held
+    int moves = 0;
+    const auto click = monitors.addLocalClickMonitor([&](QPointF, bool inPanel, bool option) {
+        clicks.emplace_back(inPanel, option);
+    });
+    const auto move = monitors.addMouseMovedMonitor([&] { ++moves; });
+    QTest::mouseClick(window.handle(), Qt::LeftButton, Qt::AltModifier, QPoint(20, 20));
+    QTest::mouseClick(window.handle(), Qt::MiddleButton, Qt::NoModifier, QPoint(20, 20));
+    QTest::mouseMove(window.handle(), QPoint(40, 30));
+    EXPECT_EQ(clicks, (std::vector<std::pair<bool, bool>>{{false, true}}));
+    EXPECT_GE(moves, 1);
+    monitors.remove(click);
+    monitors.remove(move);
+    const int movesBefore = moves;
+    QTest::mouseClick(window.handle(), Qt::LeftButton, Qt::NoModifier, QPoint(25, 25));
+    QTest::mouseMove(window.handle(), QPoint(60, 40));
+    EXPECT_EQ(clicks.size(), 1u);
+    EXPECT_EQ(moves, movesBefore);
+}
+
+namespace {
+
+// The desktop-wide half, as the X11 backend would provide it.
+class RecordingGlobalMonitors : public InputMonitors {
+public:
+    std::function<void(bool)> flags;
+    std::function<void(QPointF)> click;
+    std::vector<Token> removed;
+
+    Token addLocalKeyMonitor(std::function<bool(const PanelKeyEvent&)>) override { return 0; }
+    Token addLocalFlagsMonitor(std::function<void(bool)>) override { return 0; }
+    Token addGlobalFlagsMonitor(std::function<void(bool)> handler) override
+    {
+        flags = std::move(handler);
+        return 71;
+    }
+    Token addLocalClickMonitor(std::function<void(QPointF, bool, bool)>) override { return 0; }
+    Token addGlobalClickMonitor(std::function<void(QPointF)> handler) override
+    {
+        click = std::move(handler);
+        return 72;
+    }
+    Token addMouseMovedMonitor(std::function<void()>) override { return 0; }
+    void remove(Token token) override { removed.push_back(token); }
+};
+
+} // namespace
+
+TEST(QtInputMonitors, GlobalMonitorsAreDelegatedAndRemovedThroughTheirOwnTokens)
+{
+    RecordingGlobalMonitors global;
+    QtInputMonitors monitors(&global);
+    bool released = false;
+    QPointF clicked;
+    const auto flags = monitors.addGlobalFlagsMonitor([&](bool held) { released = !held; });
+    const auto click = monitors.addGlobalClickMonitor([&](QPointF point) { clicked = point; });
+    global.flags(false);
+    global.click(QPointF(900, 10));
+    EXPECT_TRUE(released);
+    EXPECT_EQ(clicked, QPointF(900, 10));
+    monitors.remove(click);
+    monitors.remove(flags);
+    monitors.remove(flags); // removing twice does nothing more
+    EXPECT_EQ(global.removed, (std::vector<InputMonitors::Token>{72, 71}));
+}

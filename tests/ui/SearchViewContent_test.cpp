@@ -1,0 +1,124 @@
+#include "support/Fixtures.h"
+#include "support/TestRuntime.h"
+#include "ui/PanelStyle.h"
+#include "ui/SearchViewContent.h"
+
+#include <gtest/gtest.h>
+
+using namespace ostrevane;
+using namespace ostrevane::SearchViewContent;
+
+void PrintTo(const FooterHint& hint, std::ostream* out)
+{
+    *out << '(' << hint.keys.toStdString() << ' ' << hint.label.toStdString() << ')';
+}
+
+namespace {
+
+ShortcutMap defaults() { return {}; } // every action falls back to its default chord
+
+} // namespace
+
+TEST(SearchViewContent, FooterHintsForEachSituation)
+{
+    TestRuntime runtime;
+    struct Case {
+        const char* name;
+        bool floating;
+        ListKind list;
+        bool onGroup;
+        std::vector<FooterHint> expected;
+    };
+    const std::vector<Case> cases{
+        {"main list on a window", false, ListKind::main, false,
+         {{"↩", "Search"}, {"⌥W/⌥S", "Move"}, {"⌥Q", "Desk"}, {"⎋", "Close"}}},
+        {"main list on a group", false, ListKind::main, true,
+         {{"↩", "Search"}, {"⌥W/⌥S", "Move"}, {"⌥D", "In"}, {"⌥Q", "Desk"}, {"⎋", "Close"}}},
+        {"inside a tab list", false, ListKind::tabs, false,
+         {{"↩", "Search"}, {"⌥W/⌥S", "Move"}, {"⌥A", "Back"}, {"⌥Q", "Desk"}, {"⎋", "Close"}}},
+        {"inside a window list on a group-like row", false, ListKind::windows, true,
+         {{"↩", "Search"}, {"⌥W/⌥S", "Move"}, {"⌥A", "Back"}, {"⌥Q", "Desk"}, {"⎋", "Close"}}},
+        {"searching", true, ListKind::main, true, {{"A-Z", "Type"}, {"⇥/↓", "Move"}, {"↩", "Open"}, {"⎋", "Close"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(footerHints(c.floating, c.list, c.onGroup, defaults()), c.expected);
+    }
+}
+
+TEST(SearchViewContent, FooterHintsUseStoredChords)
+{
+    TestRuntime runtime;
+    const ShortcutMap custom{{ShortcutAction::openSelected, HotkeyConfig{36, CarbonModifier::command}},
+                             {ShortcutAction::cancel, HotkeyConfig{12, CarbonModifier::option | CarbonModifier::shift}}};
+    const std::vector<FooterHint> expected{{"A-Z", "Type"}, {"⇥/↓", "Move"}, {"⌘↩", "Open"}, {"⌥⇧Q", "Close"}};
+    EXPECT_EQ(footerHints(true, ListKind::main, false, custom), expected);
+}
+
+TEST(SearchViewContent, EmptyStateRules)
+{
+    struct Case {
+        const char* name;
+        bool hasItems;
+        bool visibleEmpty;
+        QString query;
+        bool trusted;
+        EmptyState expected;
+    };
+    const std::vector<Case> cases{
+        {"rows visible", true, false, {}, true, EmptyState::none},
+        {"no items, no accessibility", false, true, {}, false, EmptyState::noItemsWithoutAccessibility},
+        {"no items, accessibility", false, true, {}, true, EmptyState::noItems},
+        {"no items while typing, no accessibility", false, true, QStringLiteral("x"), false,
+         EmptyState::noItemsWithoutAccessibility},
+        {"query matches nothing", true, true, QStringLiteral("x"), true, EmptyState::noMatches},
+        {"only hidden rows, no query", true, true, {}, true, EmptyState::noItems},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(emptyState(c.hasItems, c.visibleEmpty, c.query, c.trusted), c.expected);
+    }
+}
+
+TEST(SearchViewContent, EmptyStateTextsNameThePermissionOrTheQuery)
+{
+    TestRuntime runtime;
+    const auto accessibility = emptyStateTexts(EmptyState::noItemsWithoutAccessibility, {});
+    EXPECT_EQ(accessibility.symbol, QStringLiteral("lock.shield"));
+    EXPECT_EQ(accessibility.title, QStringLiteral("No windows or tabs available"));
+    EXPECT_EQ(accessibility.detail,
+              QStringLiteral("Enable Accessibility for Ostrevane in System Settings → Privacy & Security."));
+    EXPECT_EQ(emptyStateTexts(EmptyState::noItems, {}).detail,
+              QStringLiteral("Grant Automation access when prompted, then re-open Ostrevane."));
+    const auto noMatches = emptyStateTexts(EmptyState::noMatches, QStringLiteral("xyz"));
+    EXPECT_EQ(noMatches.symbol, QStringLiteral("magnifyingglass"));
+    EXPECT_EQ(noMatches.title, QStringLiteral("No matches for \"xyz\""));
+    EXPECT_TRUE(noMatches.detail.isEmpty());
+}
+
+TEST(SearchViewContent, TabPermissionWarningLooksInsideTabGroups)
+{
+    const QStringList chrome{QStringLiteral("Google Chrome")};
+    const TabItem addressed = fixtures::tab(QStringLiteral("com.google.Chrome"), QStringLiteral("A"),
+                                            QStringLiteral("https://a.example"));
+    const TabItem bare = fixtures::tab(QStringLiteral("com.google.Chrome"), QStringLiteral("B"), QString());
+    const std::vector<SwitchItem> groupWithAddress{
+        SwitchItem(fixtures::tabGroup(QStringLiteral("com.google.Chrome"), QStringLiteral("Chrome"), {bare, addressed}))};
+    const std::vector<SwitchItem> onlyBare{SwitchItem(bare)};
+    EXPECT_FALSE(shouldShowTabPermissionWarning(true, chrome, groupWithAddress));
+    EXPECT_TRUE(shouldShowTabPermissionWarning(true, chrome, onlyBare));
+    EXPECT_TRUE(shouldShowTabPermissionWarning(true, chrome, {}));
+}
+
+TEST(PanelStyle, TextSizesScaleWithThePanelFontSize)
+{
+    using PanelStyle::TextRole;
+    EXPECT_DOUBLE_EQ(PanelStyle::fontScale(PanelFontSize::small), 0.9);
+    EXPECT_DOUBLE_EQ(PanelStyle::fontScale(PanelFontSize::normal), 1.0);
+    EXPECT_DOUBLE_EQ(PanelStyle::fontScale(PanelFontSize::large), 1.16);
+    EXPECT_NEAR(PanelStyle::scaledSize(TextRole::rowTitle, 1.16), 15.544, 1e-9);
+    EXPECT_NEAR(PanelStyle::scaledSize(TextRole::groupTitle, 0.9), 19.8, 1e-9);
+    EXPECT_NEAR(PanelStyle::scaledSize(TextRole::footerHint, 1.0), 9.0, 1e-9);
+    // A font asked for 15.544 logical pixels on a 96 dpi screen is 11.658 points.
+    EXPECT_NEAR(PanelStyle::font(TextRole::rowTitle, 1.16, QFont::Medium, 96).pointSizeF(), 11.658, 1e-3);
+}

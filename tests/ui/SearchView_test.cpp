@@ -1,0 +1,352 @@
+#include "PanelTestKit.h"
+
+#include "core/OnboardingManager.h"
+#include "core/ShortcutStore.h"
+#include "ui/OnboardingPanelOverlay.h"
+#include "ui/PanelWaveShape.h"
+#include "ui/SearchField.h"
+#include "platform/sim/SimAccessibility.h"
+
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using namespace ostrevane;
+using namespace ostrevane::panelkit;
+using SearchViewContent::EmptyState;
+using SearchViewContent::FooterHint;
+using SearchViewContent::ListKind;
+
+void PrintTo(const FooterHint& hint, std::ostream* out)
+{
+    *out << '(' << hint.keys.toStdString() << ' ' << hint.label.toStdString() << ')';
+}
+
+namespace {
+
+AppItem runningApp(PanelFixture& f, const QString& bundleID, const QString& name, CloseCapability capability)
+{
+    f.runtime.actions.runningUserApps.insert(bundleID);
+    f.runtime.actions.capabilities.insert(bundleID, capability);
+    return fixtures::app(bundleID, name, QStringLiteral("/Applications/") + name + QStringLiteral(".app"));
+}
+
+WindowItem closableWindow(PanelFixture& f, const QString& title)
+{
+    WindowItem w = window(QStringLiteral("Editor"), title);
+    auto element = SimAccessibility::makeElement(title);
+    auto button = SimAccessibility::makeElement(QStringLiteral("close"));
+    f.runtime.accessibility.setAttribute(element, AX::closeButton, AXElement(button));
+    w.axWindow = element;
+    return w;
+}
+
+TabGroupItem chromeGroup(int tabs)
+{
+    std::vector<TabItem> list;
+    for (int i = 1; i <= tabs; ++i)
+        list.push_back(fixtures::tab(QStringLiteral("com.google.Chrome"), QStringLiteral("Tab %1").arg(i),
+                                     QStringLiteral("https://example.com/%1").arg(i), 1, i, i == 1));
+    return fixtures::tabGroup(QStringLiteral("com.google.Chrome"), QStringLiteral("Google Chrome"), list);
+}
+
+} // namespace
+
+TEST(SearchView, HoveringARowHighlightsIt)
+{
+    PanelFixture f;
+    SearchView& view = f.show(windows(5));
+    f.hover(view.rowRect(3).center());
+    EXPECT_EQ(f.viewModel->selectedIndex(), 3);
+}
+
+TEST(SearchView, KeyboardHighlightIsNotOverwrittenByARestingPointerUntilTheMouseMoves)
+{
+    PanelFixture f;
+    SearchView& view = f.show(windows(6));
+    const QPointF onRow2 = view.rowRect(2).center();
+    f.hover(onRow2);
+    f.viewModel->moveSelection(2); // Tab twice: the keyboard claims the highlight
+    f.hover(onRow2);
+    EXPECT_EQ(f.viewModel->selectedIndex(), 4);
+    f.viewModel->mouseMoved(); // what the mouse-moved monitor does
+    f.hover(onRow2 + QPointF(3, 1));
+    EXPECT_EQ(f.viewModel->selectedIndex(), 2);
+}
+
+TEST(SearchView, ClickingARowHighlightsItAndHandsItToOnSelect)
+{
+    PanelFixture f;
+    SearchView& view = f.show(windows(4));
+    f.click(view.rowRect(2).center());
+    EXPECT_EQ(f.viewModel->selectedIndex(), 2);
+    ASSERT_EQ(f.selected.size(), 1u);
+    EXPECT_EQ(f.selected.front().title(), QStringLiteral("Window 2"));
+    EXPECT_TRUE(f.closed.empty());
+}
+
+TEST(SearchView, ClickingACloseButtonClosesThatRowWithoutSelectingIt)
+{
+    PanelFixture f;
+    std::vector<SwitchItem> items = windows(2);
+    items.emplace_back(runningApp(f, QStringLiteral("com.example.mail"), QStringLiteral("Mail"), CloseCapability::quit()));
+    SearchView& view = f.show(items);
+    ASSERT_FALSE(view.closeButtonRect(2).isEmpty());
+    f.click(view.closeButtonRect(2).center());
+    EXPECT_EQ(f.viewModel->selectedIndex(), 2);
+    ASSERT_EQ(f.closed.size(), 1u);
+    EXPECT_EQ(f.closed.front().title(), QStringLiteral("Mail"));
+    EXPECT_TRUE(f.selected.empty());
+}
+
+TEST(SearchView, CloseButtonShowsOnlyForClosableRows)
+{
+    PanelFixture f;
+    std::vector<SwitchItem> items{
+        SwitchItem(closableWindow(f, QStringLiteral("Closable"))),
+        SwitchItem(window(QStringLiteral("Viewer"), QStringLiteral("No close button"))),
+        SwitchItem(runningApp(f, QStringLiteral("com.example.quits"), QStringLiteral("Quits"), CloseCapability::quit())),
+        SwitchItem(runningApp(f, QStringLiteral("com.example.guarded"), QStringLiteral("Guarded"),
+                              CloseCapability::blocked(QStringLiteral("Protected app")))),
+        SwitchItem(runningApp(f, QStringLiteral("com.example.plain"), QStringLiteral("Plain"), CloseCapability::none())),
+    };
+    SearchView& view = f.show(items);
+    std::vector<bool> shown;
+    for (const auto& row : view.rows())
+        shown.push_back(row.showsClose);
+    EXPECT_EQ(shown, (std::vector<bool>{true, false, true, false, false}));
+}
+
+TEST(SearchView, NoCloseButtonsWithoutACloseCallback)
+{
+    PanelFixture f;
+    std::vector<SwitchItem> items{SwitchItem(closableWindow(f, QStringLiteral("Closable")))};
+    SearchView& view = f.show(items, PanelEdge::right, QSize(354, 620), false);
+    EXPECT_FALSE(view.rows().front().showsClose);
+    EXPECT_TRUE(view.closeButtonRect(0).isEmpty());
+}
+
+TEST(SearchView, RowMarkedAsClosingShowsItsClosingStateForItsMarkTime)
+{
+    PanelFixture f;
+    SearchView& view = f.show(windows(3));
+    f.viewModel->markClosing(view.rows()[1].item);
+    EXPECT_EQ(view.rows()[1].closeState, RowCloseState::closing);
+    EXPECT_EQ(view.rows()[0].closeState, RowCloseState::none);
+    f.runtime.advance(2.8);
+    EXPECT_EQ(view.rows()[1].closeState, RowCloseState::none);
+}
+
+TEST(SearchView, GroupRowsShowTheirCountAndTheBadgeOpensTheGroup)
+{
+    PanelFixture f;
+    std::vector<SwitchItem> items = windows(1);
+    items.emplace_back(chromeGroup(3));
+    SearchView& view = f.show(items);
+    EXPECT_EQ(view.rows()[1].badgeCount, std::optional<int>(3));
+    EXPECT_EQ(view.rows()[0].badgeCount, std::nullopt);
+    f.click(view.badgeRect(1).center());
+    ASSERT_TRUE(f.viewModel->activeTabGroup());
+    EXPECT_FALSE(f.viewModel->engaged());
+    EXPECT_EQ(view.listKind(), ListKind::tabs);
+    EXPECT_EQ(view.rows().size(), 3u);
+    EXPECT_TRUE(f.selected.empty());
+}
+
+TEST(SearchView, WindowGroupBadgeOpensTheWindowList)
+{
+    PanelFixture f;
+    std::vector<WindowItem> finderWindows{window(QStringLiteral("Finder"), QStringLiteral("Documents")),
+                                          window(QStringLiteral("Finder"), QStringLiteral("Downloads"))};
+    std::vector<SwitchItem> items{SwitchItem(fixtures::windowGroup(QStringLiteral("com.apple.finder"),
+                                                                    QStringLiteral("Finder"), finderWindows))};
+    SearchView& view = f.show(items);
+    EXPECT_EQ(view.rows()[0].badgeCount, std::optional<int>(2));
+    f.click(view.badgeRect(0).center());
+    EXPECT_EQ(view.listKind(), ListKind::windows);
+    EXPECT_EQ(view.rows().size(), 2u);
+}
+
+TEST(SearchView, EmptyStatesFollowItemsQueryAndAccessibility)
+{
+    struct Case {
+        const char* name;
+        int windows;
+        bool trusted;
+        QString query;
+        EmptyState expected;
+    };
+    const std::vector<Case> cases{
+        {"no items without accessibility", 0, false, {}, EmptyState::noItemsWithoutAccessibility},
+        {"no items with accessibility", 0, true, {}, EmptyState::noItems},
+        {"items but no match", 3, true, QStringLiteral("zzzz"), EmptyState::noMatches},
+        {"items that match", 3, true, QStringLiteral("window"), EmptyState::none},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PanelFixture f;
+        f.runtime.accessibility.setTrusted(c.trusted);
+        SearchView& view = f.show(windows(c.windows));
+        f.viewModel->setQuery(c.query);
+        EXPECT_EQ(view.emptyState(), c.expected);
+    }
+}
+
+TEST(SearchView, PermissionBannerWhenABrowserRunsButNoTabHasAnAddress)
+{
+    struct Case {
+        const char* name;
+        bool trusted;
+        QStringList browsers;
+        QString tabURL; // empty: no tab rows at all; "-": a tab without an address
+        bool shown;
+    };
+    const std::vector<Case> cases{
+        {"browser runs, no tabs", true, {QStringLiteral("Google Chrome")}, {}, true},
+        {"tabs without addresses", true, {QStringLiteral("Google Chrome")}, QStringLiteral("-"), true},
+        {"tabs with addresses", true, {QStringLiteral("Google Chrome")}, QStringLiteral("https://a.example"), false},
+        {"no browser running", true, {}, {}, false},
+        {"accessibility missing", false, {QStringLiteral("Google Chrome")}, {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PanelFixture f;
+        f.runtime.accessibility.setTrusted(c.trusted);
+        f.runningBrowsers = c.browsers;
+        std::vector<SwitchItem> items = windows(1);
+        if (!c.tabURL.isEmpty())
+            items.emplace_back(fixtures::tab(QStringLiteral("com.google.Chrome"), QStringLiteral("Docs"),
+                                             c.tabURL == QStringLiteral("-") ? QString() : c.tabURL));
+        EXPECT_EQ(f.show(items).showsTabPermissionWarning(), c.shown);
+    }
+}
+
+TEST(SearchView, FooterShowsTheResolvedChordsAndFollowsShortcutChanges)
+{
+    PanelFixture f;
+    std::vector<SwitchItem> items = windows(1);
+    items.emplace_back(chromeGroup(2));
+    SearchView& view = f.show(items);
+    const std::vector<FooterHint> onWindow{{"↩", "Search"}, {"⌥W/⌥S", "Move"}, {"⌥Q", "Desk"}, {"⎋", "Close"}};
+    EXPECT_EQ(view.footerHints(), onWindow);
+    ShortcutStore::set(HotkeyConfig{3, CarbonModifier::control}, ShortcutAction::search);
+    f.viewModel->setSelectedIndex(1); // the tab group: entering it is offered
+    const std::vector<FooterHint> onGroup{{"⌃F", "Search"}, {"⌥W/⌥S", "Move"}, {"⌥D", "In"}, {"⌥Q", "Desk"},
+                                          {"⎋", "Close"}};
+    EXPECT_EQ(view.footerHints(), onGroup);
+}
+
+TEST(SearchView, SearchTurnsTheCapsuleIntoAFocusedFieldOnTheNextTurn)
+{
+    PanelFixture f;
+    SearchView& view = f.show(windows(3));
+    ASSERT_TRUE(view.isActiveWindow());
+    EXPECT_FALSE(view.floatingActive());
+    EXPECT_FALSE(view.searchField()->isVisible());
+    f.viewModel->setSearchActive(true);
+    EXPECT_TRUE(view.floatingActive());
+    EXPECT_TRUE(view.searchField()->isVisible());
+    EXPECT_FALSE(view.searchField()->hasFocus());
+    f.runtime.runUntilIdle();
+    EXPECT_TRUE(view.searchField()->hasFocus());
+    const std::vector<FooterHint> typing{{"A-Z", "Type"}, {"⇥/↓", "Move"}, {"↩", "Open"}, {"⎋", "Close"}};
+    EXPECT_EQ(view.footerHints(), typing);
+    f.viewModel->setSearchActive(false);
+    EXPECT_FALSE(view.searchField()->hasFocus());
+}
+
+TEST(SearchView, TypingInTheFieldFiltersAndTheModelsQueryFillsTheField)
+{
+    PanelFixture f;
+    SearchView& view = f.show(windows(12));
+    f.viewModel->setSearchActive(true);
+    f.runtime.runUntilIdle();
+    QTest::keyClicks(view.searchField(), QStringLiteral("11"));
+    EXPECT_EQ(f.viewModel->query(), QStringLiteral("11"));
+    EXPECT_EQ(view.rows().size(), 1u);
+    f.viewModel->setQuery(QStringLiteral("Window 3"));
+    EXPECT_EQ(view.searchField()->text(), QStringLiteral("Window 3"));
+}
+
+TEST(SearchView, TypedLettersReachTheSearchBeforeItIsActive)
+{
+    PanelFixture f;
+    SearchView& view = f.show(windows(12));
+    QTest::keyClick(&view, Qt::Key_1);
+    EXPECT_EQ(f.viewModel->query(), QStringLiteral("1"));
+    EXPECT_TRUE(view.floatingActive());
+    EXPECT_TRUE(view.searchField()->isVisible());
+}
+
+TEST(SearchView, DetailListPlaceholderNamesTheApp)
+{
+    PanelFixture f;
+    std::vector<SwitchItem> items{SwitchItem(chromeGroup(2))};
+    SearchView& view = f.show(items);
+    EXPECT_EQ(view.searchField()->placeholderText(), QStringLiteral("Search all tabs"));
+    f.viewModel->openTabGroup(items.front(), false);
+    EXPECT_EQ(view.searchField()->placeholderText(), QStringLiteral("Search tabs in Google Chrome"));
+}
+
+TEST(SearchView, WavePointsAtTheHighlightedRowAndStaysClearOfTheTop)
+{
+    PanelFixture f;
+    SearchView& view = f.show(windows(6));
+    f.viewModel->setSelectedIndex(0);
+    view.finishAnimations();
+    EXPECT_DOUBLE_EQ(view.estimatedPanelWaveY(), 87);
+    EXPECT_DOUBLE_EQ(view.waveCenterTarget(), view.rowRect(0).center().y());
+    EXPECT_DOUBLE_EQ(view.waveCenterTarget(), 87);
+    f.viewModel->setSelectedIndex(4);
+    view.finishAnimations();
+    EXPECT_DOUBLE_EQ(view.waveCenterTarget(), 287);
+    EXPECT_TRUE(view.waveShape().contains(QPointF(4, 287))); // right panel: the bump reaches left
+    EXPECT_FALSE(view.waveShape().contains(QPointF(4, 150)));
+}
+
+TEST(SearchView, KeyboardMovesScrollLongListsButHoveringDoesNot)
+{
+    PanelFixture f;
+    SearchView& view = f.show(windows(20), PanelEdge::left, QSize(354, 400));
+    f.hover(view.rowRect(5).center());
+    EXPECT_EQ(f.viewModel->selectedIndex(), 5);
+    EXPECT_DOUBLE_EQ(view.scrollOffset(), 0);
+    f.viewModel->moveSelection(10); // to 15, far below the visible rows
+    EXPECT_GT(view.scrollOffset(), 0);
+    EXPECT_GE(view.rowRect(15).top(), 57);
+    EXPECT_LE(view.rowRect(15).bottom(), 400 - 24);
+    f.viewModel->moveSelection(-15); // to the first row: its top at the top of the list
+    EXPECT_DOUBLE_EQ(view.scrollOffset(), 6);
+}
+
+TEST(SearchView, KeepsDrawingItsLastStateAfterTheModelIsGone)
+{
+    PanelFixture f;
+    SearchView& view = f.show(windows(3));
+    f.viewModel.reset();
+    EXPECT_EQ(view.rows().size(), 3u);
+    EXPECT_FALSE(view.grab().isNull());
+}
+
+TEST(SearchView, GuideStripShowsDuringThePanelStagesAndAdvances)
+{
+    PanelFixture f;
+    OnboardingManager& onboarding = OnboardingManager::shared();
+    onboarding.setStage(OnboardingStage::panelBasics);
+    SearchView& view = f.show(windows(2));
+    ASSERT_TRUE(view.onboardingOverlay()->isVisible());
+    EXPECT_EQ(view.onboardingOverlay()->content()->title, QStringLiteral("This is the switcher"));
+    QTest::mouseClick(view.onboardingOverlay()->primaryButton(), Qt::LeftButton);
+    EXPECT_EQ(onboarding.stage(), OnboardingStage::movement);
+    EXPECT_EQ(view.onboardingOverlay()->content()->title, QStringLiteral("Move through the list"));
+    QTest::mouseClick(view.onboardingOverlay()->skipButton(), Qt::LeftButton);
+    EXPECT_EQ(onboarding.stage(), OnboardingStage::complete);
+    EXPECT_FALSE(view.onboardingOverlay()->isVisible());
+}
+
+TEST(SearchView, LargeFontSizeScalesTheView)
+{
+    PanelFixture f;
+    PanelSettings::setFontSize(PanelFontSize::large);
+    EXPECT_DOUBLE_EQ(f.show(windows(1)).fontScale(), 1.16);
+}
