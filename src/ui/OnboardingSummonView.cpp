@@ -270,9 +270,10 @@ void OnboardingSummonView::paintSteps(QPainter& painter, const QRectF& area) con
     const QFont numberFont = PanelStyle::font(11, QFont::Bold, logicalDpiY());
     const auto done = stepsDone();
     const double top = area.top() + std::max(0.0, (area.height() - 3 * stepRowHeight) / 2);
-    const double left = area.left() + 40;
+    const double inset = 12;
     for (size_t i = 0; i < permissionSteps.size(); ++i) {
-        const QRectF row(left, top + static_cast<double>(i) * stepRowHeight, area.width() - 80, stepRowHeight);
+        const QRectF row(area.left() + inset, top + static_cast<double>(i) * stepRowHeight, area.width() - 2 * inset,
+                         stepRowHeight);
         const QRectF mark(row.left(), row.center().y() - 9, 18, 18);
         if (done[i]) {
             SymbolIcons::paint(painter, mark, QStringLiteral("checkmark.circle"), QColor(48, 209, 88));

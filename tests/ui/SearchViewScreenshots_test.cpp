@@ -2,6 +2,7 @@
 
 #include "core/Localization.h"
 #include "core/OnboardingManager.h"
+#include "ui/OnboardingWindow.h"
 #include "ui/PanelStyle.h"
 
 #include <QDir>
@@ -211,4 +212,21 @@ TEST_F(Screenshots, SimplifiedChinese)
     f.runningBrowsers = {QStringLiteral("Google Chrome")};
     show(f, scene, PanelEdge::right, PanelFontSize::normal);
     save(f, QStringLiteral("panel-zh"));
+}
+
+TEST_F(Screenshots, GuideWindowPages)
+{
+    for (const bool trusted : {false, true}) {
+        TestRuntime runtime;
+        runtime.accessibility.setTrusted(trusted);
+        OnboardingSummonView::Environment env;
+        env.onboarding = &OnboardingManager::shared();
+        env.dispatcher = &runtime.dispatcher();
+        env.accessibilityTrusted = [&runtime] { return runtime.accessibility.isProcessTrusted(); };
+        OnboardingWindow window(env, nullptr, {});
+        window.show();
+        QCoreApplication::processEvents();
+        const QString name = trusted ? QStringLiteral("guide-summon") : QStringLiteral("guide-permissions");
+        ASSERT_TRUE(window.grab().save(m_dir + QLatin1Char('/') + name + QStringLiteral(".png")));
+    }
 }
