@@ -208,6 +208,7 @@ void SearchView::modelChanged()
 void SearchView::rebuildRows()
 {
     const SearchViewModel& vm = *m_viewModel;
+    const ListKind previous = m_listKind;
     m_rows.clear();
     m_group = {};
     if (const auto& tabs = vm.activeTabGroup()) {
@@ -227,6 +228,13 @@ void SearchView::rebuildRows()
     }
     m_query = vm.query();
     m_hasItems = !vm.items().empty();
+    if (m_listKind != previous) {
+        // Another list: it starts at its top, and the highlight appears on it without sliding.
+        m_scrollOffset = 0;
+        m_listChanged = true;
+        // Opening or leaving a group takes several model changes; they all belong to it.
+        QTimer::singleShot(0, this, [this] { m_listChanged = false; });
+    }
 }
 
 SearchViewRow SearchView::makeRow(SwitchItem item, int index) const
@@ -388,9 +396,13 @@ void SearchView::selectionChanged()
     const int index = m_viewModel->selectedIndex();
     const bool movedUp = index < m_selectedIndex;
     m_selectedIndex = index;
-    // Only the keyboard scrolls: a hovering pointer must not pull the list under itself.
+    // Only the keyboard scrolls by its rule: a hovering pointer must not pull the list under
+    // itself. A highlight set otherwise (a group opened on its active tab, a rebuilt list)
+    // is still brought into view; the pointer only ever highlights visible rows.
     if (m_viewModel->keyboardClaimed())
         scrollToKeyboardSelection(index, movedUp);
+    else
+        revealSelection(index);
     refreshChrome();
     retarget(m_measured);
 }
@@ -410,6 +422,20 @@ void SearchView::scrollToKeyboardSelection(int index, bool movedUp)
     lastScrollIndex() = index;
     m_scrollOffset = SearchViewLayout::scrollOffsetShowing(top, viewport, SearchViewLayout::contentHeight(count, list),
                                                            movedUp);
+}
+
+void SearchView::revealSelection(int index)
+{
+    const int count = static_cast<int>(m_rows.size());
+    if (index < 0 || index >= count)
+        return;
+    const auto& list = SearchViewLayout::metrics(m_listKind != ListKind::main);
+    const double top = SearchViewLayout::rowTop(index, list);
+    const double viewport = m_layout.viewport.height();
+    if (SearchViewLayout::rowFullyVisible(top, m_scrollOffset, viewport))
+        return;
+    m_scrollOffset = SearchViewLayout::scrollOffsetShowing(top, viewport, SearchViewLayout::contentHeight(count, list),
+                                                           top < m_scrollOffset);
 }
 
 double SearchView::estimatedPanelWaveY() const
@@ -432,6 +458,8 @@ void SearchView::retarget(bool animated)
     const double highlight = SearchViewLayout::rowTop(selected, list);
     const double wave = waveCenterTarget();
     requestVisibleImages();
+    if (m_listChanged)
+        m_highlightSpring.reset(highlight);
     if (!animated) {
         m_highlightSpring.reset(highlight);
         m_waveSpring.reset(wave);

@@ -161,6 +161,7 @@ private:
     void placeChildren();
     void selectionChanged();
     void scrollToKeyboardSelection(int index, bool movedUp);
+    void revealSelection(int index);
     void retarget(bool animated);
     void requestVisibleImages();
     void startFrames();
@@ -223,6 +224,7 @@ private:
     // Layout, scrolling and animation.
     Layout m_layout;
     bool m_measured = false;
+    bool m_listChanged = false;
     double m_scrollOffset = 0;
     std::array<int, 3> m_lastScrollIndex{}; // main, tabs, windows
     SpringAnimation m_waveSpring{waveResponse, waveDamping};

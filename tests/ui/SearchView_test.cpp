@@ -319,6 +319,22 @@ TEST(SearchView, KeyboardMovesScrollLongListsButHoveringDoesNot)
     EXPECT_DOUBLE_EQ(view.scrollOffset(), 6);
 }
 
+TEST(SearchView, OpeningAGroupShowsItsActiveTabEvenFarDownTheList)
+{
+    PanelFixture f;
+    std::vector<TabItem> tabs;
+    for (int i = 1; i <= 20; ++i)
+        tabs.push_back(fixtures::tab(QStringLiteral("com.google.Chrome"), QStringLiteral("Tab %1").arg(i),
+                                     QStringLiteral("https://example.com/%1").arg(i), 1, i, i == 16));
+    std::vector<SwitchItem> items{SwitchItem(fixtures::tabGroup(QStringLiteral("com.google.Chrome"),
+                                                                QStringLiteral("Google Chrome"), tabs))};
+    SearchView& view = f.show(items, PanelEdge::right, QSize(354, 500));
+    f.click(view.badgeRect(0).center());
+    ASSERT_EQ(f.viewModel->selectedIndex(), 15);
+    EXPECT_GE(view.rowRect(15).top(), 150);
+    EXPECT_LE(view.rowRect(15).bottom(), 500 - 24);
+}
+
 TEST(SearchView, KeepsDrawingItsLastStateAfterTheModelIsGone)
 {
     PanelFixture f;
