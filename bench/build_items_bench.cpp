@@ -11,6 +11,7 @@
 #include "core/UserDefaults.h"
 #include "platform/sim/ManualClock.h"
 #include "platform/sim/ManualDispatcher.h"
+#include "platform/sim/IdleSwitchItemActions.h"
 #include "platform/sim/SimDesktop.h"
 
 #include <QTemporaryDir>
@@ -40,6 +41,7 @@ struct Desktop {
     ManualClock clock;
     ManualDispatcher dispatcher{clock};
     SimDesktop sim{dispatcher};
+    IdleSwitchItemActions actions;
     UserDefaults defaults{dir.filePath(QStringLiteral("bench.plist"))};
     std::unique_ptr<RuntimeContext> context;
     std::unique_ptr<MRUStore> recency;
@@ -56,6 +58,7 @@ struct Desktop {
         ports.profile = &PlatformProfile::macOS();
         ports.accessibility = &sim.accessibility;
         ports.workspace = &sim.workspace;
+        ports.actions = &actions;
         context = std::make_unique<RuntimeContext>(ports);
         RuntimeContext::install(context.get());
         PanelSettings::setShowAppsWithoutWindows(true);

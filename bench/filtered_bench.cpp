@@ -4,6 +4,7 @@
 //   ./build/bench/filtered_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 
 #include "core/SearchViewModel.h"
+#include "platform/sim/IdleSwitchItemActions.h"
 #include "platform/sim/ManualDispatcher.h"
 
 #include <benchmark/benchmark.h>
@@ -19,17 +20,6 @@ namespace {
 constexpr int rowCount = 5000;
 
 // Every application counts as running, like a busy desktop.
-class IdleActions : public SwitchItemActions {
-public:
-    void activateWindow(const WindowItem&) override {}
-    void activateTab(const TabItem&) override {}
-    void ensureFinderWindow() override {}
-    void launchOrActivateApp(const AppItem&) override {}
-    void closeTab(const TabItem&) override {}
-    void quit(const QString&) override {}
-    CloseCapability appCloseCapability(const QString&) override { return CloseCapability::quit(); }
-    bool isRunningUserApp(const QString&) override { return true; }
-};
 
 const QStringList appNames = {"Visual Studio Code", "Terminal", "Mail", "Slack", "Finder", "Preview",
                               "Xcode", "Notes", "Calendar", "Spotify", "Zoom", "Microsoft Word",
@@ -107,7 +97,7 @@ const std::vector<SwitchItem>& rows()
 struct Runtime {
     ManualClock clock;
     ManualDispatcher dispatcher{clock};
-    IdleActions actions;
+    IdleSwitchItemActions actions;
 };
 
 // One keystroke: assign the query, read the list the view draws.

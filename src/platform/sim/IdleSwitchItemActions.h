@@ -1,0 +1,21 @@
+#pragma once
+
+#include "core/SwitchItem.h"
+
+namespace ostrevane {
+
+// Row actions that do nothing, for benchmarks: every application counts as running
+// and quittable, so the lists keep all their rows.
+class IdleSwitchItemActions : public SwitchItemActions {
+public:
+    void activateWindow(const WindowItem&) override {}
+    void activateTab(const TabItem&) override {}
+    void ensureFinderWindow() override {}
+    void launchOrActivateApp(const AppItem&) override {}
+    void closeTab(const TabItem&) override {}
+    void quit(const QString&) override {}
+    CloseCapability appCloseCapability(const QString&) override { return CloseCapability::quit(); }
+    bool isRunningUserApp(const QString&) override { return true; }
+};
+
+} // namespace ostrevane
