@@ -18,16 +18,14 @@ using namespace ostrevane::panelkit;
 
 namespace {
 
-ImageHandle appIcon(QColor top, QColor bottom, const QString& letter)
+// A rounded square in `colour` with a white letter, like an application icon.
+ImageHandle appIcon(QColor colour, const QString& letter)
 {
     QImage image(128, 128, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient fill(0, 0, 0, 128);
-    fill.setColorAt(0, top);
-    fill.setColorAt(1, bottom);
-    p.setBrush(fill);
+    p.setBrush(colour);
     p.setPen(Qt::NoPen);
     p.drawRoundedRect(QRectF(8, 8, 112, 112), 26, 26);
     QFont font;
@@ -39,35 +37,28 @@ ImageHandle appIcon(QColor top, QColor bottom, const QString& letter)
     return std::make_shared<const QImage>(image);
 }
 
+// A window picture: a title bar over lines of text.
 ImageHandle windowPicture(QColor body)
 {
     QImage image(320, 220, QImage::Format_ARGB32_Premultiplied);
     image.fill(body);
     QPainter p(&image);
     p.fillRect(QRect(0, 0, 320, 26), body.darker(130));
-    p.setBrush(QColor(255, 95, 87));
-    p.setPen(Qt::NoPen);
-    p.drawEllipse(QRect(10, 8, 10, 10));
-    p.setBrush(body.darker(160));
     for (int i = 0; i < 8; ++i)
-        p.drawRoundedRect(QRect(20, 44 + i * 20, 120 + (i * 37) % 160, 8), 4, 4);
+        p.fillRect(QRect(20, 44 + i * 20, 120 + (i * 37) % 160, 8), body.darker(160));
     return std::make_shared<const QImage>(image);
 }
 
 struct Scene {
-    TestRuntime& runtime;
     std::vector<SwitchItem> items;
     TabGroupItem chrome;
 };
 
 Scene makeScene(TestRuntime& runtime)
 {
-    const ImageHandle terminal = appIcon(QColor(70, 70, 78), QColor(28, 28, 32), QStringLiteral(">"));
-    const ImageHandle editor = appIcon(QColor(64, 156, 255), QColor(20, 90, 220), QStringLiteral("E"));
-    const ImageHandle chromeIcon = appIcon(QColor(255, 196, 60), QColor(230, 80, 60), QStringLiteral("C"));
-    const ImageHandle files = appIcon(QColor(110, 200, 255), QColor(40, 140, 230), QStringLiteral("F"));
-    const ImageHandle mail = appIcon(QColor(90, 210, 140), QColor(30, 150, 90), QStringLiteral("M"));
-
+    const ImageHandle terminal = appIcon(QColor(50, 50, 56), QStringLiteral(">"));
+    const ImageHandle editor = appIcon(QColor(40, 120, 240), QStringLiteral("E"));
+    const ImageHandle chromeIcon = appIcon(QColor(240, 140, 60), QStringLiteral("C"));
     auto window = [](const QString& app, const QString& title, ImageHandle icon, quint32 id) {
         WindowItem w = panelkit::window(app, title);
         w.appIcon = std::move(icon);
@@ -75,37 +66,28 @@ Scene makeScene(TestRuntime& runtime)
         return w;
     };
     std::vector<TabItem> tabs;
-    const QStringList titles{QStringLiteral("Inbox (3) — Mail"), QStringLiteral("Release notes 0.1"),
-                             QStringLiteral("Ostrevane — pull request #42"), QStringLiteral("Weather in Lyon"),
+    const QStringList titles{QStringLiteral("Inbox (3) — Mail"), QStringLiteral("Ostrevane — pull request #42"),
                              QStringLiteral("在线文档 · 设计评审")};
     for (int i = 0; i < titles.size(); ++i) {
-        TabItem t = fixtures::tab(QStringLiteral("com.google.Chrome"), titles[i],
-                                  QStringLiteral("https://site%1.example/page").arg(i), 1, i + 1, i == 2);
-        t.appIcon = chromeIcon;
-        tabs.push_back(t);
+        tabs.push_back(fixtures::tab(QStringLiteral("com.google.Chrome"), titles[i],
+                                     QStringLiteral("https://site%1.example/page").arg(i), 1, i + 1, i == 1));
+        tabs.back().appIcon = chromeIcon;
     }
     TabGroupItem chrome = fixtures::tabGroup(QStringLiteral("com.google.Chrome"), QStringLiteral("Google Chrome"), tabs);
     chrome.appIcon = chromeIcon;
-    WindowGroupItem filesGroup = fixtures::windowGroup(
-        QStringLiteral("org.gnome.Nautilus"), QStringLiteral("Files"),
-        {window(QStringLiteral("Files"), QStringLiteral("Documents"), files, 7),
-         window(QStringLiteral("Files"), QStringLiteral("Downloads"), files, 8)});
-    filesGroup.appIcon = files;
     runtime.actions.runningUserApps.insert(QStringLiteral("com.example.mail"));
     runtime.actions.capabilities.insert(QStringLiteral("com.example.mail"), CloseCapability::quit());
-    AppItem mailApp = fixtures::app(QStringLiteral("com.example.mail"), QStringLiteral("Mail"), QStringLiteral("/x"));
-    mailApp.icon = mail;
+    AppItem mail = fixtures::app(QStringLiteral("com.example.mail"), QStringLiteral("Mail"), QStringLiteral("/x"));
+    mail.icon = appIcon(QColor(40, 170, 100), QStringLiteral("M"));
     std::vector<SwitchItem> items{
         SwitchItem(window(QStringLiteral("Terminal"), QStringLiteral("~/src/ostrevane — make"), terminal, 1)),
         SwitchItem(window(QStringLiteral("Editor"), QStringLiteral("SearchView.cpp — Ostrevane"), editor, 2)),
         SwitchItem(chrome),
-        SwitchItem(filesGroup),
         SwitchItem(window(QStringLiteral("Editor"), QStringLiteral("notes.md"), editor, 3)),
-        SwitchItem(mailApp),
+        SwitchItem(mail),
     };
-    for (const TabItem& t : tabs)
-        items.emplace_back(t);
-    return Scene{runtime, items, chrome};
+    items.insert(items.end(), tabs.begin(), tabs.end());
+    return Scene{items, chrome};
 }
 
 class Screenshots : public ::testing::Test {
@@ -118,16 +100,20 @@ protected:
         QDir().mkpath(m_dir);
     }
 
-    SearchView& show(PanelFixture& f, Scene& scene, PanelEdge edge, PanelFontSize font, int height = 0)
+    // Shows the scene with its second row highlighted, then `prepare`s it and saves it.
+    void shoot(const QString& name, PanelEdge edge, PanelFontSize font,
+               const std::function<void(PanelFixture&, Scene&)>& prepare, AppLanguage language = AppLanguage::english)
     {
+        PanelFixture f;
+        Localization::shared().setLanguage(language);
+        Scene scene = makeScene(f.runtime);
         f.thumbnails = [](quint32 id) { return windowPicture(id % 2 ? QColor(236, 236, 240) : QColor(40, 44, 52)); };
         PanelSettings::setFontSize(font);
         const double s = PanelStyle::fontScale(font);
-        const int h = height ? height : static_cast<int>(std::min(620 * s, 24 * s + 58 * s + 48 * s * 7 + 10));
-        SearchView& view = f.show(scene.items, edge, QSize(354, h));
+        f.show(scene.items, edge, QSize(354, static_cast<int>(std::min(620 * s, 24 * s + 58 * s + 48 * s * 7 + 10))));
         f.viewModel->setSelectedIndex(1);
-        view.finishAnimations();
-        return view;
+        prepare(f, scene);
+        save(f, name);
     }
 
     // The panel over a desktop-like backdrop, flush with its screen edge.
@@ -137,13 +123,9 @@ protected:
         f.view->finishAnimations();
         const QPixmap panel = f.view->grab();
         QImage out(panel.width() + 60, panel.height() + 40, QImage::Format_ARGB32_Premultiplied);
+        out.fill(QColor(80, 90, 124));
         QPainter p(&out);
-        QLinearGradient desk(0, 0, out.width(), out.height());
-        desk.setColorAt(0, QColor(64, 86, 120));
-        desk.setColorAt(1, QColor(120, 92, 128));
-        p.fillRect(out.rect(), desk);
-        const int x = f.view->edge() == PanelEdge::right ? out.width() - panel.width() : 0;
-        p.drawPixmap(x, 20, panel);
+        p.drawPixmap(f.view->edge() == PanelEdge::right ? out.width() - panel.width() : 0, 20, panel);
         p.end();
         ASSERT_TRUE(out.save(m_dir + QLatin1Char('/') + name + QStringLiteral(".png")));
     }
@@ -153,76 +135,40 @@ protected:
 
 } // namespace
 
-TEST_F(Screenshots, MainListAtEachEdgeAndFontSize)
+TEST_F(Screenshots, MainListSearchTabListAndChinese)
 {
-    struct Shot {
-        const char* name;
-        PanelEdge edge;
-        PanelFontSize font;
-    };
-    for (const Shot& shot : {Shot{"panel-right-normal", PanelEdge::right, PanelFontSize::normal},
-                             Shot{"panel-left-normal", PanelEdge::left, PanelFontSize::normal},
-                             Shot{"panel-right-small", PanelEdge::right, PanelFontSize::small},
-                             Shot{"panel-right-large", PanelEdge::right, PanelFontSize::large}}) {
-        PanelFixture f;
-        Scene scene = makeScene(f.runtime);
-        show(f, scene, shot.edge, shot.font);
-        f.viewModel->markClosing(f.view->rows()[4].item);
-        save(f, QString::fromLatin1(shot.name));
-    }
-}
-
-TEST_F(Screenshots, SearchTabListEmptyStateAndGuide)
-{
-    {
-        PanelFixture f;
-        Scene scene = makeScene(f.runtime);
-        show(f, scene, PanelEdge::right, PanelFontSize::normal);
+    const auto nothing = [](PanelFixture&, Scene&) {};
+    shoot(QStringLiteral("panel-right-normal"), PanelEdge::right, PanelFontSize::normal,
+          [](PanelFixture& f, Scene&) { f.viewModel->markClosing(f.view->rows()[4].item); });
+    shoot(QStringLiteral("panel-left-small"), PanelEdge::left, PanelFontSize::small, nothing);
+    shoot(QStringLiteral("panel-right-large"), PanelEdge::right, PanelFontSize::large, nothing);
+    shoot(QStringLiteral("panel-search"), PanelEdge::right, PanelFontSize::normal, [](PanelFixture& f, Scene&) {
         f.viewModel->setSearchActive(true);
         f.viewModel->setQuery(QStringLiteral("edit"));
-        save(f, QStringLiteral("panel-search"));
-    }
-    {
-        PanelFixture f;
-        Scene scene = makeScene(f.runtime);
-        show(f, scene, PanelEdge::right, PanelFontSize::normal);
-        f.viewModel->openTabGroup(SwitchItem(scene.chrome), false);
-        save(f, QStringLiteral("panel-tabs"));
-    }
-    {
-        PanelFixture f;
-        f.runtime.accessibility.setTrusted(false);
-        f.show({}, PanelEdge::left, QSize(354, 332));
-        save(f, QStringLiteral("panel-empty"));
-    }
-    {
-        PanelFixture f;
-        Scene scene = makeScene(f.runtime);
-        OnboardingManager::shared().setStage(OnboardingStage::movement);
-        show(f, scene, PanelEdge::right, PanelFontSize::normal, 560);
-        save(f, QStringLiteral("panel-guide"));
-    }
+    });
+    shoot(QStringLiteral("panel-tabs"), PanelEdge::right, PanelFontSize::normal,
+          [](PanelFixture& f, Scene& scene) { f.viewModel->openTabGroup(SwitchItem(scene.chrome), false); });
+    shoot(QStringLiteral("panel-zh"), PanelEdge::right, PanelFontSize::normal, nothing, AppLanguage::simplifiedChinese);
 }
 
-TEST_F(Screenshots, SimplifiedChinese)
+TEST_F(Screenshots, EmptyPanelAndGuide)
 {
     PanelFixture f;
-    Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
-    Scene scene = makeScene(f.runtime);
-    f.runningBrowsers = {QStringLiteral("Google Chrome")};
-    show(f, scene, PanelEdge::right, PanelFontSize::normal);
-    save(f, QStringLiteral("panel-zh"));
-}
+    f.runtime.accessibility.setTrusted(false);
+    f.show({}, PanelEdge::left, QSize(354, 332));
+    save(f, QStringLiteral("panel-empty"));
 
-TEST_F(Screenshots, GuideWindowPages)
-{
+    OnboardingManager::shared().setStage(OnboardingStage::movement);
+    f.show(panelkit::windows(4), PanelEdge::right, QSize(354, 560));
+    save(f, QStringLiteral("panel-guide"));
+
     for (const bool trusted : {false, true}) {
-        TestRuntime runtime;
-        runtime.accessibility.setTrusted(trusted);
+        f.runtime.accessibility.setTrusted(trusted);
+        OnboardingManager::shared().setStage(trusted ? OnboardingStage::summon : OnboardingStage::permissions);
         OnboardingSummonView::Environment env;
         env.onboarding = &OnboardingManager::shared();
-        env.dispatcher = &runtime.dispatcher();
-        env.accessibilityTrusted = [&runtime] { return runtime.accessibility.isProcessTrusted(); };
+        env.dispatcher = &f.runtime.dispatcher();
+        env.accessibilityTrusted = [&f] { return f.runtime.accessibility.isProcessTrusted(); };
         OnboardingWindow window(env, nullptr, {});
         window.show();
         QCoreApplication::processEvents();
