@@ -25,17 +25,6 @@ std::unique_ptr<Localization> makeLocalization(TestRuntime& runtime, const QStri
 
 } // namespace
 
-TEST(AppLanguage, RawValuesRoundTripInPickerOrder)
-{
-    QStringList raws;
-    for (AppLanguage language : AppLanguages::allCases()) {
-        raws << AppLanguages::rawValue(language);
-        EXPECT_EQ(AppLanguages::fromRawValue(AppLanguages::rawValue(language)), language);
-    }
-    EXPECT_EQ(raws, (QStringList{"system", "english", "simplifiedChinese"}));
-    EXPECT_EQ(AppLanguages::fromRawValue(QStringLiteral("English")), std::nullopt);
-}
-
 TEST(AppLanguage, LanguageNamesAreNeverTranslated)
 {
     TestRuntime runtime;
@@ -54,7 +43,6 @@ TEST(Localization, StartsWithTheStoredLanguageOrSystem)
     } rows[] = {
         {"nothing stored", QVariant(), AppLanguage::system},
         {"english", QStringLiteral("english"), AppLanguage::english},
-        {"simplifiedChinese", QStringLiteral("simplifiedChinese"), AppLanguage::simplifiedChinese},
         {"unknown text", QStringLiteral("klingon"), AppLanguage::system},
         {"not a text", true, AppLanguage::system},
     };
@@ -66,7 +54,7 @@ TEST(Localization, StartsWithTheStoredLanguageOrSystem)
     }
 }
 
-TEST(Localization, ChoosingALanguageStoresItSwitchesTablesAndTellsObservers)
+TEST(Localization, ChoosingALanguageStoresItSwitchesTablesAndTellsObserversOnlyOfChanges)
 {
     TestRuntime runtime;
     auto localization = makeLocalization(runtime, {"en-US"});
@@ -75,8 +63,11 @@ TEST(Localization, ChoosingALanguageStoresItSwitchesTablesAndTellsObservers)
     runtime.context().notifications().addObserver(QStringLiteral("Ostrevane.languageChanged"), [&posts] { ++posts; });
     QObject::connect(localization.get(), &Localization::languageChanged, [&emitted] { ++emitted; });
 
-    localization->setLanguage(AppLanguage::simplifiedChinese);
+    localization->setLanguage(AppLanguage::system); // already the language: nothing happens
+    EXPECT_EQ(posts, 0);
+    EXPECT_FALSE(runtime.defaults().object(QStringLiteral("Ostrevane.AppLanguage")).isValid());
 
+    localization->setLanguage(AppLanguage::simplifiedChinese);
     EXPECT_EQ(runtime.defaults().string(QStringLiteral("Ostrevane.AppLanguage")), QStringLiteral("simplifiedChinese"));
     EXPECT_EQ(localization->bundleName(), QStringLiteral("zh-Hans"));
     EXPECT_EQ(localization->string("Left"), QStringLiteral("左侧"));
@@ -87,19 +78,6 @@ TEST(Localization, ChoosingALanguageStoresItSwitchesTablesAndTellsObservers)
     EXPECT_EQ(localization->bundleName(), QStringLiteral("en"));
     EXPECT_EQ(localization->string("Left"), QStringLiteral("Left"));
     EXPECT_EQ(posts, 2);
-}
-
-TEST(Localization, ChoosingTheCurrentLanguageDoesNothing)
-{
-    TestRuntime runtime;
-    auto localization = makeLocalization(runtime, {"en-US"});
-    int posts = 0;
-    runtime.context().notifications().addObserver(QStringLiteral("Ostrevane.languageChanged"), [&posts] { ++posts; });
-
-    localization->setLanguage(AppLanguage::system);
-
-    EXPECT_EQ(posts, 0);
-    EXPECT_FALSE(runtime.defaults().object(QStringLiteral("Ostrevane.AppLanguage")).isValid());
 }
 
 TEST(Localization, ChosenLanguageSurvivesARestart)
@@ -118,10 +96,8 @@ TEST(Localization, SystemTableFollowsTheFirstPreferredLanguage)
         const char* left;
     } rows[] = {
         {{"zh-CN", "en-US"}, "左侧"},
-        {{"zh-Hans-CN"}, "左侧"},
         {{"en-US", "zh-CN"}, "Left"},
         {{"zh-TW"}, "Left"},
-        {{"de-DE"}, "Left"},
         {{}, "Left"},
     };
     for (const auto& row : rows) {
@@ -160,31 +136,14 @@ TEST(Localization, MissingChineseTableFallsBackToTheMainTable)
     EXPECT_EQ(runtime.defaults().string(QStringLiteral("Ostrevane.AppLanguage")), QStringLiteral("simplifiedChinese"));
 }
 
-TEST(Localization, CompiledChineseTableTranslatesKnownTexts)
-{
-    TestRuntime runtime;
-    const Localization::Bundle bundle = makeLocalization(runtime, {"en-US"})->bundle(AppLanguage::simplifiedChinese);
-    ASSERT_NE(bundle.translator, nullptr);
-    EXPECT_EQ(bundle.name, QStringLiteral("zh-Hans"));
-    EXPECT_EQ(bundle.translator->translate("Ostrevane", "Main Display"), QStringLiteral("主显示器"));
-}
-
-TEST(Localization, TextWithoutTranslationIsShownInEnglish)
-{
-    TestRuntime runtime;
-    auto localization = makeLocalization(runtime, {"en-US"});
-    localization->setLanguage(AppLanguage::simplifiedChinese);
-    EXPECT_EQ(localization->string("Nothing translates this text"), QStringLiteral("Nothing translates this text"));
-    EXPECT_EQ(localization->string(QStringLiteral("Größe")), QStringLiteral("Größe"));
-}
-
-TEST(Localization, FormatLooksTheTextUpBeforeFillingIt)
+TEST(Localization, FormatLooksTheTextUpBeforeFillingItAndUntranslatedTextStaysEnglish)
 {
     TestRuntime runtime;
     auto localization = makeLocalization(runtime, {"en-US"});
     EXPECT_EQ(localization->format("%d open tabs", {"4"}), QStringLiteral("4 open tabs"));
     localization->setLanguage(AppLanguage::simplifiedChinese);
     EXPECT_EQ(localization->format("%d open tabs", {"4"}), QStringLiteral("4 个标签页"));
+    EXPECT_EQ(localization->string(QStringLiteral("Größe")), QStringLiteral("Größe"));
 }
 
 TEST(Localization, FillReplacesPlaceholdersInOrder)
@@ -194,7 +153,6 @@ TEST(Localization, FillReplacesPlaceholdersInOrder)
         QStringList arguments;
         const char* expected;
     } rows[] = {
-        {"%d open windows", {"3"}, "3 open windows"},
         {"%ld of %ld", {"2", "9"}, "2 of 9"},
         {"Conflicts with %@", {"Move up"}, "Conflicts with Move up"},
         {"%2$@ before %1$@", {"a", "b"}, "b before a"},
@@ -204,7 +162,6 @@ TEST(Localization, FillReplacesPlaceholdersInOrder)
         {"ends with %", {}, "ends with %"},
         {"%@ got %@", {"only one"}, "only one got %@"},
         {"%d", {"%@"}, "%@"},
-        {"no placeholders", {"unused"}, "no placeholders"},
     };
     for (const auto& row : rows)
         EXPECT_EQ(Localization::fill(QString::fromUtf8(row.format), row.arguments), QString::fromUtf8(row.expected))

@@ -29,51 +29,16 @@ QStringList storedMemberNames(UserDefaults& defaults)
 
 } // namespace
 
-TEST(ShortcutActions, NineActionsInDisplayOrderWithRawValuesGroupsAndTitles)
+TEST(ShortcutActions, StoredNamesRoundTripCaseSensitively)
 {
-    TestRuntime runtime;
-    const struct {
-        const char* raw;
-        const char* title;
-        ShortcutGroup group;
-    } expected[] = {
-        {"moveUp", "Move up", ShortcutGroup::navigation},
-        {"moveDown", "Move down", ShortcutGroup::navigation},
-        {"openSelected", "Open selected", ShortcutGroup::navigation},
-        {"search", "Search", ShortcutGroup::navigation},
-        {"cancel", "Cancel", ShortcutGroup::navigation},
-        {"closeSelected", "Close selected", ShortcutGroup::actions},
-        {"enterGroup", "Enter group", ShortcutGroup::actions},
-        {"back", "Back", ShortcutGroup::actions},
-        {"desktop", "Desktop", ShortcutGroup::actions},
-    };
-    const auto& actions = ShortcutActions::allCases();
-    ASSERT_EQ(actions.size(), 9);
-    for (int i = 0; i < 9; ++i) {
-        EXPECT_EQ(ShortcutActions::rawValue(actions[i]), QLatin1String(expected[i].raw));
-        EXPECT_EQ(ShortcutActions::title(actions[i]), QLatin1String(expected[i].title));
-        EXPECT_EQ(ShortcutActions::group(actions[i]), expected[i].group) << expected[i].raw;
-        EXPECT_EQ(ShortcutActions::fromRawValue(QLatin1String(expected[i].raw)), actions[i]);
+    QStringList raws;
+    for (ShortcutAction action : ShortcutActions::allCases()) {
+        raws << ShortcutActions::rawValue(action);
+        EXPECT_EQ(ShortcutActions::fromRawValue(raws.last()), action);
     }
-    EXPECT_EQ(ShortcutActions::detail(ShortcutAction::search),
-              QStringLiteral("Starts searching when the search field is inactive."));
+    EXPECT_EQ(raws, (QStringList{"moveUp", "moveDown", "openSelected", "search", "cancel", "closeSelected", "enterGroup",
+                                 "back", "desktop"}));
     EXPECT_EQ(ShortcutActions::fromRawValue(QStringLiteral("MoveUp")), std::nullopt);
-    EXPECT_EQ(ShortcutGroups::title(ShortcutGroup::actions), QStringLiteral("Actions"));
-    EXPECT_EQ(ShortcutGroups::actions(ShortcutGroup::actions).size(), 4);
-}
-
-TEST(ShortcutStore, NothingStoredResolvesEveryActionToItsDefault)
-{
-    TestRuntime runtime;
-    const ShortcutMap expected{
-        {ShortcutAction::moveUp, {13, option}},      {ShortcutAction::moveDown, {1, option}},
-        {ShortcutAction::openSelected, {36, 0}},     {ShortcutAction::search, {36, 0}},
-        {ShortcutAction::cancel, {53, 0}},           {ShortcutAction::closeSelected, {7, option}},
-        {ShortcutAction::enterGroup, {2, option}},   {ShortcutAction::back, {0, option}},
-        {ShortcutAction::desktop, {12, option}},
-    };
-    EXPECT_TRUE(ShortcutStore::all().empty());
-    EXPECT_EQ(ShortcutStore::allResolved(), expected);
 }
 
 TEST(ShortcutStore, SetThenResetAllRestoresTheDefaultAndPostsOncePerCall)
@@ -103,19 +68,22 @@ TEST(ShortcutStore, OverridesSurviveRelaunch)
     EXPECT_EQ(ShortcutStore::all(), expected);
 }
 
-TEST(ShortcutStore, GarbledBlobMeansDefaultsAndTheNextSetKeepsOnlyItsAction)
+TEST(ShortcutStore, NothingOrAGarbledBlobStoredMeansDefaultsAndTheNextSetKeepsOnlyItsAction)
 {
-    const QVariant garbled[] = {
+    const QVariant stored[] = {
+        QVariant(),
         QByteArray("{\"moveUp\": "),
         QByteArray("[]"),
         QByteArray(R"({"moveUp": {"keyCode": 13, "carbonModifiers": 256}, "back": {"keyCode": 0}})"),
         QStringLiteral(R"({"moveUp": {"keyCode": 13, "carbonModifiers": 256}})"),
     };
-    for (const QVariant& stored : garbled) {
+    for (const QVariant& value : stored) {
         TestRuntime runtime;
-        runtime.defaults().set(ShortcutStore::defaultsKey, stored);
-        EXPECT_TRUE(ShortcutStore::all().empty()) << stored.toString().toStdString();
+        if (value.isValid())
+            runtime.defaults().set(ShortcutStore::defaultsKey, value);
+        EXPECT_TRUE(ShortcutStore::all().empty()) << value.toString().toStdString();
         EXPECT_EQ(ShortcutStore::allResolved().at(ShortcutAction::moveUp), (HotkeyConfig{13, option}));
+        EXPECT_EQ(ShortcutStore::allResolved().at(ShortcutAction::desktop), (HotkeyConfig{12, option}));
 
         ShortcutStore::set({2, command}, ShortcutAction::desktop);
         EXPECT_EQ(storedMemberNames(runtime.defaults()), QStringList{"desktop"});
@@ -182,16 +150,14 @@ TEST(ShortcutStore, TitlesAndConflictTextFollowTheLanguageAtEachRead)
     EXPECT_EQ(ShortcutActions::title(ShortcutAction::moveUp), QStringLiteral("Move up"));
 }
 
-TEST(KeyCodeNames, NamesTheSixtyEightKeysAndNumbersTheRest)
+TEST(KeyCodeNames, NamesTheKnownKeysAndNumbersTheRest)
 {
-    EXPECT_EQ(KeyCodeNames::table().size(), 68u);
     const struct {
         quint32 keyCode;
         const char* name;
     } rows[] = {
-        {49, "Space"}, {76, "Key#76"}, {0, "A"},     {22, "6"},      {23, "5"},       {42, "\\"},
-        {48, "⇥"},     {51, "⌫"},      {53, "⎋"},    {10, "Key#10"}, {52, "Key#52"}, {103, "F11"},
-        {109, "F10"},  {122, "F1"},    {126, "↑"},   {127, "Key#127"},
+        {49, "Space"}, {0, "A"},     {22, "6"},  {23, "5"},      {48, "⇥"},       {10, "Key#10"},
+        {103, "F11"},  {109, "F10"}, {126, "↑"}, {76, "Key#76"}, {127, "Key#127"},
     };
     for (const auto& row : rows)
         EXPECT_EQ(KeyCodeNames::name(row.keyCode), QString::fromUtf8(row.name)) << row.keyCode;
