@@ -3,6 +3,7 @@
 #include "platform/qt/QtURLLoader.h"
 #include "platform/sim/ThreadedDispatcher.h"
 #include "support/LocalHttpServer.h"
+#include "support/QtPrinting.h"
 
 #include <QBuffer>
 #include <QThreadPool>
@@ -159,13 +160,11 @@ TEST_F(FaviconCacheTest, ConcurrentRequestsForOneAddressShareOneLoadAndGetTheSam
         cache->image(key, [&answers, i](ImageHandle image) { answers.emplace_back(i, std::move(image)); });
 
     ASSERT_TRUE(pumpEventsUntil([&] { return answers.size() == 3; }));
-    EXPECT_EQ(answers[0].first, 1);
-    EXPECT_EQ(answers[1].first, 2);
-    EXPECT_EQ(answers[2].first, 3);
-    ASSERT_NE(answers[0].second, nullptr);
-    EXPECT_EQ(answers[0].second->size(), QSize(16, 16));
-    EXPECT_EQ(answers[1].second, answers[0].second);
-    EXPECT_EQ(answers[2].second, answers[0].second);
+    EXPECT_EQ(sizeOf(answers[0].second), QSize(16, 16));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(answers[i].first, i + 1); // in the order asked
+        EXPECT_EQ(answers[i].second, answers[0].second);
+    }
     EXPECT_EQ(server().requests(), QStringList{"http://site.test/favicon.ico"});
 
     // Now cached: answered at once, with no further download.
@@ -175,28 +174,19 @@ TEST_F(FaviconCacheTest, ConcurrentRequestsForOneAddressShareOneLoadAndGetTheSam
     EXPECT_EQ(server().requests().size(), 1);
 }
 
-TEST_F(FaviconCacheTest, AnErrorPageFallsThroughToTheServiceWhichLearnsOnlyTheOrigin)
+TEST_F(FaviconCacheTest, ErrorPagesFallThroughTheBareHostToTheServiceWhichLearnsOnlyTheOrigin)
 {
-    server().route(QStringLiteral("http://site.test:8080/favicon.ico"), LocalHttpServer::htmlError(404));
+    server().route(QStringLiteral("http://www.site.test:8080/favicon.ico"), LocalHttpServer::htmlError(404));
     server().route(QStringLiteral("http://service.test/s2/favicons"), LocalHttpServer::png(32));
-    const QString key = QStringLiteral(
-        "ostrevane-favicon://site.test?page=http://site.test:8080/mail/inbox?token%3Dsecret%26user%3Dme&scheme=http");
+    const QString key = QStringLiteral("ostrevane-favicon://www.site.test"
+                                       "?page=http://www.site.test:8080/mail/inbox?token%3Dsecret%26user%3Dme&scheme=http");
 
     EXPECT_EQ(sizeOf(imageNow(key)), QSize(32, 32));
     EXPECT_EQ(server().requests(), (QStringList{
+                                       "http://www.site.test:8080/favicon.ico",
                                        "http://site.test:8080/favicon.ico",
-                                       "http://service.test/s2/favicons?domain_url=http://site.test:8080&sz=64",
+                                       "http://service.test/s2/favicons?domain_url=http://www.site.test:8080&sz=64",
                                    }));
-}
-
-TEST_F(FaviconCacheTest, WwwHostsTryTheBareHostBeforeTheService)
-{
-    server().route(QStringLiteral("http://www.site.test/favicon.ico"), LocalHttpServer::htmlError(404));
-    server().route(QStringLiteral("http://site.test/favicon.ico"), LocalHttpServer::png(24));
-
-    EXPECT_EQ(sizeOf(imageNow(QStringLiteral("ostrevane-favicon://www.site.test?page=http://www.site.test/&scheme=http"))),
-              QSize(24, 24));
-    EXPECT_EQ(server().requests(), (QStringList{"http://www.site.test/favicon.ico", "http://site.test/favicon.ico"}));
 }
 
 TEST_F(FaviconCacheTest, AHangingSiteTimesOutAndTheNextCandidateIsTried)
@@ -233,10 +223,8 @@ TEST_F(FaviconCacheTest, OnlyHttpAddressesAreFetchedAndDataAddressesAreDecodedIn
         {"http://site.test/icon.png", QSize(16, 16)},
         {"data:image/x-portable-bitmap;base64,UDEKMSAxCjEK", QSize(1, 1)},
         {"file:///etc/hostname", QSize()},
-        {"ftp://site.test/favicon.ico", QSize()},
         {"ostrevane-favicon://extensions?page=chrome://extensions/&scheme=chrome", QSize()},
         {"ostrevane-favicon://site.test?page=file://site.test/etc/passwd&scheme=file", QSize()},
-        {"", QSize()},
     };
     for (const auto& row : rows)
         EXPECT_EQ(sizeOf(imageNow(QString::fromUtf8(row.key))), row.size) << row.key;
@@ -264,9 +252,6 @@ TEST(FaviconCandidates, AreTheOriginsFaviconTheBareHostsAndTheServiceAskedAboutT
         {"no scheme item means https",
          "ostrevane-favicon://example.com",
          {"https://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=https://example.com&sz=64"}},
-        {"an empty scheme item means https",
-         "ostrevane-favicon://example.com?scheme=",
-         {"https://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=https://example.com&sz=64"}},
         {"the page's non-default port is kept",
          "ostrevane-favicon://localhost?page=http://localhost:8080/app&scheme=http",
          {"http://localhost:8080/favicon.ico", "https://favicons.example/s2/favicons?domain_url=http://localhost:8080&sz=64"}},
@@ -277,7 +262,6 @@ TEST(FaviconCandidates, AreTheOriginsFaviconTheBareHostsAndTheServiceAskedAboutT
          "ostrevane-favicon://example.com?page=http://other.test:8080/&scheme=http",
          {"http://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=http://example.com&sz=64"}},
         {"a page scheme that is not the web", "ostrevane-favicon://extensions?page=chrome://extensions/&scheme=chrome", {}},
-        {"no host", "ostrevane-favicon:?page=https://example.com/", {}},
         {"not an address", "ostrevane-favicon://exa mple.com", {}},
     };
     for (const auto& row : rows)
@@ -301,10 +285,8 @@ TEST(FaviconDataAddresses, DecodeStrictly)
         {"base64 with a foreign character", "data:image/x-portable-bitmap;base64,UDEK*MSAxCjEK", QSize()},
         {"percent-escaped", "data:image/x-portable-bitmap,P1%0A1%201%0A1%0A", QSize(1, 1)},
         {"a malformed escape", "data:image/x-portable-bitmap,P1%0A1%201%0A1%G0", QSize()},
-        {"an escape cut short", "data:image/x-portable-bitmap,P1%0A1%201%0A1%0", QSize()},
         {"not a picture", "data:text/plain,hello", QSize()},
         {"no comma", "data:image/x-portable-bitmap;base64", QSize()},
-        {"not a data address", "image/x-portable-bitmap;base64,UDEKMSAxCjEK", QSize()},
     };
     for (const auto& row : rows)
         EXPECT_EQ(sizeOf(FaviconCache::imageFromDataURL(QString::fromUtf8(row.text))), row.size) << row.name;
