@@ -17,7 +17,10 @@ using SearchViewContent::EmptyState;
 using SearchViewContent::FooterHint;
 using SearchViewContent::ListKind;
 
-void PrintTo(const FooterHint& hint, std::ostream* out) { *out << '(' << hint.keys.toStdString() << ' ' << hint.label.toStdString() << ')'; }
+void PrintTo(const FooterHint& hint, std::ostream* out)
+{
+    *out << '(' << hint.keys.toStdString() << ' ' << hint.label.toStdString() << ')';
+}
 
 namespace {
 
@@ -127,9 +130,8 @@ TEST(SearchView, GroupRowsShowTheirCountAndTheBadgeOpensTheGroup)
     EXPECT_EQ(view.rows().size(), 3u);
     EXPECT_TRUE(f.selected.empty());
 
-    SearchView& finder = f.show({SwitchItem(fixtures::windowGroup(
-        QStringLiteral("com.apple.finder"), QStringLiteral("Finder"),
-        {window(QStringLiteral("Finder"), QStringLiteral("Documents")), window(QStringLiteral("Finder"), QStringLiteral("Downloads"))}))});
+    const std::vector<WindowItem> finderWindows{window("Finder", "Documents"), window("Finder", "Downloads")};
+    SearchView& finder = f.show({SwitchItem(fixtures::windowGroup("com.apple.finder", "Finder", finderWindows))});
     f.click(finder.badgeRect(0).center());
     EXPECT_EQ(finder.listKind(), ListKind::windows);
     EXPECT_EQ(finder.rows().size(), 2u);

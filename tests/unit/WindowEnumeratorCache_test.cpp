@@ -16,19 +16,7 @@ using namespace ostrevane;
 
 namespace {
 
-// An enumerator that counts its runs and returns the windows the test sets.
-struct FakeWindows {
-    std::atomic<int> runs{0};
-    std::vector<WindowItem> next;
-
-    WindowEnumeratorCache::Enumerate function()
-    {
-        return [this] {
-            ++runs;
-            return next;
-        };
-    }
-};
+WindowItem notesWindow(const QString& title) { return fixtures::window("Notes", "com.apple.Notes", title); }
 
 QStringList titles(const std::vector<WindowItem>& windows)
 {
@@ -38,56 +26,46 @@ QStringList titles(const std::vector<WindowItem>& windows)
     return result;
 }
 
+// A cache whose enumerator counts its runs and returns the windows the test sets.
+struct WindowEnumeratorCacheTest : ::testing::Test {
+    TestRuntime rt;
+    std::atomic<int> runs{0};
+    std::vector<WindowItem> next;
+    std::shared_ptr<WindowEnumeratorCache> cache = std::make_shared<WindowEnumeratorCache>(rt.dispatcher(), rt.clock, [this] {
+        ++runs;
+        return next;
+    });
+};
+
 } // namespace
 
-TEST(WindowEnumeratorCache, RequestsDuringARefreshJoinItAndTheirCompletionsRunOnceInOrderOnTheMainQueue)
+TEST_F(WindowEnumeratorCacheTest, RequestsDuringARefreshJoinItAndTheirCompletionsRunOnceInOrderOnTheMainQueue)
 {
-    TestRuntime rt;
-    FakeWindows fake;
-    auto cache = std::make_shared<WindowEnumeratorCache>(rt.dispatcher(), rt.clock, fake.function());
     QStringList log;
-    fake.next = {fixtures::window(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"), QStringLiteral("Groceries"))};
-
-    cache->refreshAsync([&] { log << QStringLiteral("first saw ") + titles(cache->cached()).join(','); });
-    cache->refreshAsync([&] { log << QStringLiteral("second"); });
-    cache->refreshAsync([&] { log << QStringLiteral("third"); });
+    next = {notesWindow("Groceries")};
+    cache->refreshAsync([&] { log << "first saw " + titles(cache->cached()).join(','); });
+    cache->refreshAsync([&] { log << "second"; });
+    cache->refreshAsync([&] { log << "third"; });
     cache->refreshAsync();
     EXPECT_TRUE(log.isEmpty());
     rt.runUntilIdle();
 
-    EXPECT_EQ(fake.runs, 1);
+    EXPECT_EQ(runs, 1);
     EXPECT_EQ(log, (QStringList{"first saw Groceries", "second", "third"}));
     EXPECT_EQ(rt.dispatcher().backgroundSubmissions(QueuePriority::userInitiated), 1u);
-}
-
-TEST(WindowEnumeratorCache, RefreshWithoutCompletionStillEnumeratesAndStores)
-{
-    TestRuntime rt;
-    FakeWindows fake;
-    auto cache = std::make_shared<WindowEnumeratorCache>(rt.dispatcher(), rt.clock, fake.function());
-    fake.next = {fixtures::window(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"), QStringLiteral("Groceries"))};
-
-    cache->refreshAsync();
-    rt.runUntilIdle();
-
-    EXPECT_EQ(titles(cache->cached()), (QStringList{"Groceries"}));
     EXPECT_EQ(cache->refreshedAt(), rt.clock.now());
-    cache->refreshAsync(); // the first one has finished, so this one enumerates again
+    cache->refreshAsync(); // the first one has finished, so this one enumerates again, completion or not
     rt.runUntilIdle();
-    EXPECT_EQ(fake.runs, 2);
+    EXPECT_EQ(runs, 2);
 }
 
-TEST(WindowEnumeratorCache, FreshnessNeedsAWindowAndAnAgeOfAtMostMaxAge)
+TEST_F(WindowEnumeratorCacheTest, FreshnessNeedsAWindowAndAnAgeOfAtMostMaxAge)
 {
-    TestRuntime rt;
-    FakeWindows fake;
-    auto cache = std::make_shared<WindowEnumeratorCache>(rt.dispatcher(), rt.clock, fake.function());
     EXPECT_FALSE(cache->isFresh(3.0)); // never refreshed
-
     cache->refreshSync(); // an empty list: no permission or no windows
     EXPECT_FALSE(cache->isFresh(3.0));
 
-    fake.next = {fixtures::window(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"), QStringLiteral("Groceries"))};
+    next = {notesWindow("Groceries")};
     cache->refreshSync();
     rt.clock.advance(3.0);
     EXPECT_TRUE(cache->isFresh(3.0));
@@ -95,38 +73,29 @@ TEST(WindowEnumeratorCache, FreshnessNeedsAWindowAndAnAgeOfAtMostMaxAge)
     EXPECT_FALSE(cache->isFresh(3.0));
 }
 
-TEST(WindowEnumeratorCache, SyncRefreshStoresAndReturnsTheListAndLeavesTheAsyncRefreshAlone)
+TEST_F(WindowEnumeratorCacheTest, SyncRefreshStoresAndReturnsTheListAndLeavesTheAsyncRefreshAlone)
 {
-    TestRuntime rt;
-    FakeWindows fake;
-    auto cache = std::make_shared<WindowEnumeratorCache>(rt.dispatcher(), rt.clock, fake.function());
     bool completed = false;
     cache->refreshAsync([&] { completed = true; });
-
-    fake.next = {fixtures::window(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"), QStringLiteral("Sync"))};
+    next = {notesWindow("Sync")};
     EXPECT_EQ(titles(cache->refreshSync()), (QStringList{"Sync"}));
     EXPECT_EQ(titles(cache->cached()), (QStringList{"Sync"}));
 
-    fake.next = {fixtures::window(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"), QStringLiteral("Async"))};
+    next = {notesWindow("Async")};
     rt.runUntilIdle(); // the background refresh stores last and wins
     EXPECT_TRUE(completed);
     EXPECT_EQ(titles(cache->cached()), (QStringList{"Async"}));
-    EXPECT_EQ(fake.runs, 2);
+    EXPECT_EQ(runs, 2);
 }
 
-TEST(WindowEnumeratorCache, ARefreshFinishingAfterTheCacheIsGoneIsDropped)
+TEST_F(WindowEnumeratorCacheTest, ARefreshFinishingAfterTheCacheIsGoneIsDropped)
 {
-    TestRuntime rt;
-    FakeWindows fake;
     bool completed = false;
-    auto cache = std::make_shared<WindowEnumeratorCache>(rt.dispatcher(), rt.clock, fake.function());
     cache->refreshAsync([&] { completed = true; });
-
     cache.reset();
     rt.runUntilIdle();
-
     EXPECT_FALSE(completed);
-    EXPECT_EQ(fake.runs, 0);
+    EXPECT_EQ(runs, 0);
 }
 
 // Really concurrent: requests and readers on several threads. Run under ThreadSanitizer to check the locking.
@@ -142,8 +111,7 @@ TEST(WindowEnumeratorCache, ConcurrentRequestsWhileARefreshRunsCauseNoFurtherEnu
         ++runs;
         entered.count_down();
         released.wait();
-        return std::vector<WindowItem>{
-            fixtures::window(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"), QStringLiteral("Groceries"))};
+        return std::vector<WindowItem>{notesWindow("Groceries")};
     });
     std::vector<int> order; // touched by completions only, which run on the main thread
     std::atomic<int> offMain{0};
