@@ -74,29 +74,20 @@ const QRectF startFrame(1608, 374, 354, 332);
 
 } // namespace
 
-TEST(KeyablePanel, IsAFramelessToolWindowAboveOthersWithPlatformHints)
+TEST(KeyablePanel, IsAHintedFramelessToolWindowThatSlidesInToItsFinalFrameAndReportsTheEnd)
 {
     PanelWindowFixture f;
     auto panel = f.make(PanelEdge::right);
     KeyablePanel* widget = PanelWindowFixture::shownPanel();
     ASSERT_NE(widget, nullptr);
-    const Qt::WindowFlags flags = widget->windowFlags();
-    EXPECT_TRUE(flags.testFlag(Qt::Tool));
-    EXPECT_TRUE(flags.testFlag(Qt::FramelessWindowHint));
-    EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
+    for (Qt::WindowType flag : {Qt::Tool, Qt::FramelessWindowHint, Qt::WindowStaysOnTopHint})
+        EXPECT_TRUE(widget->windowFlags().testFlag(flag)) << flag;
     EXPECT_TRUE(widget->testAttribute(Qt::WA_TranslucentBackground));
-    ASSERT_EQ(f.hinted.size(), 1u);
-    EXPECT_EQ(f.hinted.front(), widget->windowHandle());
+    EXPECT_EQ(f.hinted, std::vector<QWindow*>{widget->windowHandle()});
     EXPECT_TRUE(KeyablePanel::isPanelWindow(widget->windowHandle()));
-}
 
-TEST(KeyablePanel, SlidesInToItsFinalFrameAndReportsTheEnd)
-{
-    PanelWindowFixture f;
-    auto panel = f.make(PanelEdge::right);
     int completions = 0;
     panel->slideIn(startFrame, finalFrame, [&] { ++completions; });
-    KeyablePanel* widget = PanelWindowFixture::shownPanel();
     EXPECT_TRUE(widget->isVisible());
     f.driver.advanceBy(0.07);
     EXPECT_LT(panel->frame().x(), 1608);

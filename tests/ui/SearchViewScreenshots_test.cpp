@@ -18,14 +18,16 @@ using namespace ostrevane::panelkit;
 
 namespace {
 
-// A rounded square in `colour` with a white letter, like an application icon.
-ImageHandle appIcon(QColor colour, const QString& letter)
+ImageHandle appIcon(QColor top, QColor bottom, const QString& letter)
 {
     QImage image(128, 128, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(colour);
+    QLinearGradient fill(0, 0, 0, 128);
+    fill.setColorAt(0, top);
+    fill.setColorAt(1, bottom);
+    p.setBrush(fill);
     p.setPen(Qt::NoPen);
     p.drawRoundedRect(QRectF(8, 8, 112, 112), 26, 26);
     QFont font;
@@ -37,15 +39,18 @@ ImageHandle appIcon(QColor colour, const QString& letter)
     return std::make_shared<const QImage>(image);
 }
 
-// A window picture: a title bar over lines of text.
 ImageHandle windowPicture(QColor body)
 {
     QImage image(320, 220, QImage::Format_ARGB32_Premultiplied);
     image.fill(body);
     QPainter p(&image);
     p.fillRect(QRect(0, 0, 320, 26), body.darker(130));
+    p.setBrush(QColor(255, 95, 87));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QRect(10, 8, 10, 10));
+    p.setBrush(body.darker(160));
     for (int i = 0; i < 8; ++i)
-        p.fillRect(QRect(20, 44 + i * 20, 120 + (i * 37) % 160, 8), body.darker(160));
+        p.drawRoundedRect(QRect(20, 44 + i * 20, 120 + (i * 37) % 160, 8), 4, 4);
     return std::make_shared<const QImage>(image);
 }
 
@@ -56,9 +61,12 @@ struct Scene {
 
 Scene makeScene(TestRuntime& runtime)
 {
-    const ImageHandle terminal = appIcon(QColor(50, 50, 56), QStringLiteral(">"));
-    const ImageHandle editor = appIcon(QColor(40, 120, 240), QStringLiteral("E"));
-    const ImageHandle chromeIcon = appIcon(QColor(240, 140, 60), QStringLiteral("C"));
+    const ImageHandle terminal = appIcon(QColor(70, 70, 78), QColor(28, 28, 32), QStringLiteral(">"));
+    const ImageHandle editor = appIcon(QColor(64, 156, 255), QColor(20, 90, 220), QStringLiteral("E"));
+    const ImageHandle chromeIcon = appIcon(QColor(255, 196, 60), QColor(230, 80, 60), QStringLiteral("C"));
+    const ImageHandle files = appIcon(QColor(110, 200, 255), QColor(40, 140, 230), QStringLiteral("F"));
+    const ImageHandle mail = appIcon(QColor(90, 210, 140), QColor(30, 150, 90), QStringLiteral("M"));
+
     auto window = [](const QString& app, const QString& title, ImageHandle icon, quint32 id) {
         WindowItem w = panelkit::window(app, title);
         w.appIcon = std::move(icon);
@@ -66,27 +74,36 @@ Scene makeScene(TestRuntime& runtime)
         return w;
     };
     std::vector<TabItem> tabs;
-    const QStringList titles{QStringLiteral("Inbox (3) — Mail"), QStringLiteral("Ostrevane — pull request #42"),
+    const QStringList titles{QStringLiteral("Inbox (3) — Mail"), QStringLiteral("Release notes 0.1"),
+                             QStringLiteral("Ostrevane — pull request #42"), QStringLiteral("Weather in Lyon"),
                              QStringLiteral("在线文档 · 设计评审")};
     for (int i = 0; i < titles.size(); ++i) {
-        tabs.push_back(fixtures::tab(QStringLiteral("com.google.Chrome"), titles[i],
-                                     QStringLiteral("https://site%1.example/page").arg(i), 1, i + 1, i == 1));
-        tabs.back().appIcon = chromeIcon;
+        TabItem t = fixtures::tab(QStringLiteral("com.google.Chrome"), titles[i],
+                                  QStringLiteral("https://site%1.example/page").arg(i), 1, i + 1, i == 2);
+        t.appIcon = chromeIcon;
+        tabs.push_back(t);
     }
     TabGroupItem chrome = fixtures::tabGroup(QStringLiteral("com.google.Chrome"), QStringLiteral("Google Chrome"), tabs);
     chrome.appIcon = chromeIcon;
+    WindowGroupItem filesGroup = fixtures::windowGroup(
+        QStringLiteral("org.gnome.Nautilus"), QStringLiteral("Files"),
+        {window(QStringLiteral("Files"), QStringLiteral("Documents"), files, 7),
+         window(QStringLiteral("Files"), QStringLiteral("Downloads"), files, 8)});
+    filesGroup.appIcon = files;
     runtime.actions.runningUserApps.insert(QStringLiteral("com.example.mail"));
     runtime.actions.capabilities.insert(QStringLiteral("com.example.mail"), CloseCapability::quit());
-    AppItem mail = fixtures::app(QStringLiteral("com.example.mail"), QStringLiteral("Mail"), QStringLiteral("/x"));
-    mail.icon = appIcon(QColor(40, 170, 100), QStringLiteral("M"));
+    AppItem mailApp = fixtures::app(QStringLiteral("com.example.mail"), QStringLiteral("Mail"), QStringLiteral("/x"));
+    mailApp.icon = mail;
     std::vector<SwitchItem> items{
         SwitchItem(window(QStringLiteral("Terminal"), QStringLiteral("~/src/ostrevane — make"), terminal, 1)),
         SwitchItem(window(QStringLiteral("Editor"), QStringLiteral("SearchView.cpp — Ostrevane"), editor, 2)),
         SwitchItem(chrome),
+        SwitchItem(filesGroup),
         SwitchItem(window(QStringLiteral("Editor"), QStringLiteral("notes.md"), editor, 3)),
-        SwitchItem(mail),
+        SwitchItem(mailApp),
     };
-    items.insert(items.end(), tabs.begin(), tabs.end());
+    for (const TabItem& t : tabs)
+        items.emplace_back(t);
     return Scene{items, chrome};
 }
 
@@ -100,19 +117,25 @@ protected:
         QDir().mkpath(m_dir);
     }
 
-    // Shows the scene with its second row highlighted, then `prepare`s it and saves it.
-    void shoot(const QString& name, PanelEdge edge, PanelFontSize font,
-               const std::function<void(PanelFixture&, Scene&)>& prepare, AppLanguage language = AppLanguage::english)
+    using Prepare = std::function<void(PanelFixture&, Scene&)>;
+
+    // Shows the scene with its second row highlighted, lets `prepare` change it and saves it
+    // as `name`. `before` runs before anything is built (a language, a guide stage).
+    void shoot(const QString& name, PanelEdge edge, PanelFontSize font, const Prepare& prepare = {},
+               const std::function<void(PanelFixture&)>& before = {}, int height = 0)
     {
         PanelFixture f;
-        Localization::shared().setLanguage(language);
+        if (before)
+            before(f);
         Scene scene = makeScene(f.runtime);
         f.thumbnails = [](quint32 id) { return windowPicture(id % 2 ? QColor(236, 236, 240) : QColor(40, 44, 52)); };
         PanelSettings::setFontSize(font);
         const double s = PanelStyle::fontScale(font);
-        f.show(scene.items, edge, QSize(354, static_cast<int>(std::min(620 * s, 24 * s + 58 * s + 48 * s * 7 + 10))));
+        const int h = height ? height : static_cast<int>(std::min(620 * s, 24 * s + 58 * s + 48 * s * 7 + 10));
+        f.show(scene.items, edge, QSize(354, h));
         f.viewModel->setSelectedIndex(1);
-        prepare(f, scene);
+        if (prepare)
+            prepare(f, scene);
         save(f, name);
     }
 
@@ -123,9 +146,13 @@ protected:
         f.view->finishAnimations();
         const QPixmap panel = f.view->grab();
         QImage out(panel.width() + 60, panel.height() + 40, QImage::Format_ARGB32_Premultiplied);
-        out.fill(QColor(80, 90, 124));
         QPainter p(&out);
-        p.drawPixmap(f.view->edge() == PanelEdge::right ? out.width() - panel.width() : 0, 20, panel);
+        QLinearGradient desk(0, 0, out.width(), out.height());
+        desk.setColorAt(0, QColor(64, 86, 120));
+        desk.setColorAt(1, QColor(120, 92, 128));
+        p.fillRect(out.rect(), desk);
+        const int x = f.view->edge() == PanelEdge::right ? out.width() - panel.width() : 0;
+        p.drawPixmap(x, 20, panel);
         p.end();
         ASSERT_TRUE(out.save(m_dir + QLatin1Char('/') + name + QStringLiteral(".png")));
     }
@@ -135,40 +162,45 @@ protected:
 
 } // namespace
 
-TEST_F(Screenshots, MainListSearchTabListAndChinese)
+TEST_F(Screenshots, MainListAtEachEdgeAndFontSize)
 {
-    const auto nothing = [](PanelFixture&, Scene&) {};
-    shoot(QStringLiteral("panel-right-normal"), PanelEdge::right, PanelFontSize::normal,
-          [](PanelFixture& f, Scene&) { f.viewModel->markClosing(f.view->rows()[4].item); });
-    shoot(QStringLiteral("panel-left-small"), PanelEdge::left, PanelFontSize::small, nothing);
-    shoot(QStringLiteral("panel-right-large"), PanelEdge::right, PanelFontSize::large, nothing);
+    const Prepare closingRow = [](PanelFixture& f, Scene&) { f.viewModel->markClosing(f.view->rows()[4].item); };
+    shoot(QStringLiteral("panel-right-normal"), PanelEdge::right, PanelFontSize::normal, closingRow);
+    shoot(QStringLiteral("panel-left-normal"), PanelEdge::left, PanelFontSize::normal, closingRow);
+    shoot(QStringLiteral("panel-right-small"), PanelEdge::right, PanelFontSize::small, closingRow);
+    shoot(QStringLiteral("panel-right-large"), PanelEdge::right, PanelFontSize::large, closingRow);
+}
+
+TEST_F(Screenshots, SearchTabListEmptyStateGuideAndChinese)
+{
     shoot(QStringLiteral("panel-search"), PanelEdge::right, PanelFontSize::normal, [](PanelFixture& f, Scene&) {
         f.viewModel->setSearchActive(true);
         f.viewModel->setQuery(QStringLiteral("edit"));
     });
     shoot(QStringLiteral("panel-tabs"), PanelEdge::right, PanelFontSize::normal,
           [](PanelFixture& f, Scene& scene) { f.viewModel->openTabGroup(SwitchItem(scene.chrome), false); });
-    shoot(QStringLiteral("panel-zh"), PanelEdge::right, PanelFontSize::normal, nothing, AppLanguage::simplifiedChinese);
-}
+    shoot(QStringLiteral("panel-guide"), PanelEdge::right, PanelFontSize::normal, {},
+          [](PanelFixture&) { OnboardingManager::shared().setStage(OnboardingStage::movement); }, 560);
+    shoot(QStringLiteral("panel-zh"), PanelEdge::right, PanelFontSize::normal, {}, [](PanelFixture& f) {
+        Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
+        f.runningBrowsers = {QStringLiteral("Google Chrome")};
+    });
 
-TEST_F(Screenshots, EmptyPanelAndGuide)
-{
     PanelFixture f;
     f.runtime.accessibility.setTrusted(false);
     f.show({}, PanelEdge::left, QSize(354, 332));
     save(f, QStringLiteral("panel-empty"));
+}
 
-    OnboardingManager::shared().setStage(OnboardingStage::movement);
-    f.show(panelkit::windows(4), PanelEdge::right, QSize(354, 560));
-    save(f, QStringLiteral("panel-guide"));
-
+TEST_F(Screenshots, GuideWindowPages)
+{
     for (const bool trusted : {false, true}) {
-        f.runtime.accessibility.setTrusted(trusted);
-        OnboardingManager::shared().setStage(trusted ? OnboardingStage::summon : OnboardingStage::permissions);
+        TestRuntime runtime;
+        runtime.accessibility.setTrusted(trusted);
         OnboardingSummonView::Environment env;
         env.onboarding = &OnboardingManager::shared();
-        env.dispatcher = &f.runtime.dispatcher();
-        env.accessibilityTrusted = [&f] { return f.runtime.accessibility.isProcessTrusted(); };
+        env.dispatcher = &runtime.dispatcher();
+        env.accessibilityTrusted = [&runtime] { return runtime.accessibility.isProcessTrusted(); };
         OnboardingWindow window(env, nullptr, {});
         window.show();
         QCoreApplication::processEvents();
