@@ -75,17 +75,23 @@ TEST(OnboardingManager, StageChangedIsEmittedOnlyForRealChanges)
     EXPECT_EQ(seen, (QList<Stage>{Stage::summon, Stage::panelBasics}));
 }
 
-TEST(OnboardingManager, CompletePersistsAndReturnsToIdleAfterFourTenths)
+TEST(OnboardingManager, OnlyCompletePersistsAndItReturnsToIdleAfterFourTenths)
 {
     TestRuntime runtime;
-    OnboardingManager::shared().setStage(Stage::movement);
-    OnboardingManager::shared().complete();
+    OnboardingManager& manager = OnboardingManager::shared();
+    manager.setStage(Stage::summon);
+    for (int i = 0; i < 3; ++i)
+        manager.advance();
+    EXPECT_EQ(manager.stage(), Stage::actions);
+    EXPECT_FALSE(runtime.defaults().object(OnboardingManager::didCompleteKey).isValid());
+    EXPECT_FALSE(runtime.defaults().object(OnboardingManager::hasSeenWelcomeKey).isValid());
 
-    EXPECT_EQ(OnboardingManager::shared().stage(), Stage::complete);
+    manager.complete();
+    EXPECT_EQ(manager.stage(), Stage::complete);
     runtime.advance(0.39);
-    EXPECT_EQ(OnboardingManager::shared().stage(), Stage::complete);
+    EXPECT_EQ(manager.stage(), Stage::complete);
     runtime.advance(0.01);
-    EXPECT_EQ(OnboardingManager::shared().stage(), Stage::idle);
+    EXPECT_EQ(manager.stage(), Stage::idle);
 
     runtime.restart();
     EXPECT_EQ(runtime.defaults().boolean(OnboardingManager::didCompleteKey), true);
@@ -101,18 +107,6 @@ TEST(OnboardingManager, GuideRestartedWithinTheDelayIsLeftAlone)
     manager.setStage(Stage::summon);
     runtime.advance(1.0);
     EXPECT_EQ(manager.stage(), Stage::summon);
-}
-
-TEST(OnboardingManager, OnlyCompleteWritesTheDefaults)
-{
-    TestRuntime runtime;
-    OnboardingManager& manager = OnboardingManager::shared();
-    manager.setStage(Stage::summon);
-    for (int i = 0; i < 3; ++i)
-        manager.advance();
-    EXPECT_EQ(manager.stage(), Stage::actions);
-    EXPECT_FALSE(runtime.defaults().object(OnboardingManager::didCompleteKey).isValid());
-    EXPECT_FALSE(runtime.defaults().object(OnboardingManager::hasSeenWelcomeKey).isValid());
 }
 
 // The panel overlay.
