@@ -223,30 +223,23 @@ TEST_F(BrowserTabCacheTest, StatusIsReadyWhenOneBrowserAnswersAndTheProbeTellsTh
               (ProbeResult{{chromeName, safariName}, {chromeName}, {safariName}, {{chromeName, 5}}}));
 }
 
-TEST_F(BrowserTabCacheTest, StatusIsDegradedWhenOnlyAccessibilityReadsTabs)
-{
-    browsers.launch(spec(chromeID));
-    const AXElement window = browsers.openWindow(chromeName, {{QStringLiteral("Hidden"), QString()}});
-    browsers.addTabStrip(window, {"One", "Two", "Three"}, 0);
-    browsers.setMode(chromeName, SimBrowsers::Mode::refusesAutomation);
-
-    EXPECT_EQ(BrowserTabStatusProbe().status(2.0),
-              BrowserTabStatus::degraded(
-                  3, QStringLiteral("Tab titles are limited. Enable Automation access for Ostrevane and the browser.")));
-}
-
-TEST_F(BrowserTabCacheTest, StatusIsBlockedWhenNothingIsReadableAndUnavailableWithoutBrowsers)
+TEST_F(BrowserTabCacheTest, StatusIsUnavailableWithoutBrowsersBlockedWhenNothingIsReadableAndElseDegraded)
 {
     BrowserTabStatusProbe probe;
     EXPECT_EQ(probe.status(2.0), BrowserTabStatus::unavailable());
     EXPECT_EQ(probe.probeAutomationForRunningBrowsers(), ProbeResult{});
 
     browsers.launch(spec(chromeID));
-    browsers.openWindow(chromeName, {{QStringLiteral("Hidden"), QString()}});
+    const AXElement window = browsers.openWindow(chromeName, {{"Hidden", QString()}});
     browsers.setMode(chromeName, SimBrowsers::Mode::busy);
     EXPECT_EQ(probe.status(2.0),
               BrowserTabStatus::blocked(QStringLiteral("Browser tabs unavailable. Grant Automation access for supported "
                                                        "browsers and restart the browser if needed.")));
+
+    browsers.addTabStrip(window, {"One", "Two", "Three"}, 0); // only accessibility reads them
+    EXPECT_EQ(probe.status(2.0),
+              BrowserTabStatus::degraded(
+                  3, QStringLiteral("Tab titles are limited. Enable Automation access for Ostrevane and the browser.")));
 }
 
 namespace {

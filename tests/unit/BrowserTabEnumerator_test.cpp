@@ -96,8 +96,8 @@ TEST_F(BrowserTabEnumeratorTest, FindsARenamedBrowserByExactIdentifierBundleExec
         {"com.microsoft.edgemac", "Work", "/opt/Work.app", "/opt/Work.app/Contents/MacOS/Microsoft Edge", 3002},
         {"com.brave.Browser", "Brave", "/opt/Other.app", "/opt/b/other", 3003},
     };
-    for (const auto& row : rows)
-        addRunningApp(u"com.example.renamed"_s, row.name, row.bundlePath, row.pid, row.executable);
+    for (auto row = std::rbegin(rows); row != std::rend(rows); ++row) // against table order
+        addRunningApp(u"com.example.renamed"_s, row->name, row->bundlePath, row->pid, row->executable);
     for (const auto& row : rows) {
         const std::optional<RunningBrowser> found = BrowserTabEnumerator::runningBrowser(row.bundleID);
         ASSERT_TRUE(found) << row.bundleID.toStdString();
@@ -105,6 +105,9 @@ TEST_F(BrowserTabEnumeratorTest, FindsARenamedBrowserByExactIdentifierBundleExec
         EXPECT_EQ(found->name, row.name);
     }
     EXPECT_EQ(BrowserTabEnumerator::runningBrowser(safariID), std::nullopt);
+    // Listed in table order under their own names.
+    EXPECT_EQ(BrowserTabEnumerator::runningBrowserNames(), (QStringList{"Work", "Work", "Brave"}));
+    EXPECT_EQ(BrowserTabEnumerator::runningSpecs().front().bundleID, chromeID);
 }
 
 TEST_F(BrowserTabEnumeratorTest, BrowserSeenOnlyInWindowListGetsTableNameAndFileIcon)
@@ -123,16 +126,6 @@ TEST_F(BrowserTabEnumeratorTest, BrowserSeenOnlyInWindowListGetsTableNameAndFile
     EXPECT_EQ(found->name, chromeName);
     EXPECT_EQ(found->icon, fileIcon);
     EXPECT_FALSE(found->app);
-}
-
-TEST_F(BrowserTabEnumeratorTest, RunningBrowsersAreListedInTableOrderWithTheirOwnNames)
-{
-    browsers.launch(spec(safariID));
-    addRunningApp(chromeID, u"Chrome Beta"_s, u"/Applications/Chrome Beta.app"_s, 5000);
-    EXPECT_EQ(BrowserTabEnumerator::runningBrowserNames(), (QStringList{"Chrome Beta", safariName}));
-    const std::vector<BrowserSpec> running = BrowserTabEnumerator::runningSpecs();
-    ASSERT_EQ(running.size(), 2u);
-    EXPECT_EQ(running[0].bundleID, chromeID);
 }
 
 TEST_F(BrowserTabEnumeratorTest, ScriptedTabsCarryPositionsAddressesAndFrontWindowActivity)
@@ -265,33 +258,28 @@ TEST_F(BrowserTabEnumeratorTest, ControlsAndOneCharacterTitlesAreNotTabs)
     EXPECT_EQ(titles(BrowserTabEnumerator::tabs(window)), (QStringList{"Closet", "Real tab"}));
 }
 
-TEST_F(BrowserTabEnumeratorTest, CandidateTextComesFromTitleDescriptionOrHelpInThatOrder)
+TEST_F(BrowserTabEnumeratorTest, CandidateTextAndSelectionAreEachReadFromTheFirstAttributeThatAnswers)
 {
+    // Text: title, description, help. Selection: selected, value, focused.
     const AXElement window = SimAccessibility::makeElement(u"window"_s);
     const AXElement described = child(window, AX::roleRadioButton);
     ax.setAttribute(described, AX::description, u"Described"_s);
     ax.setAttribute(described, AX::help, u"Helped"_s);
-    ax.setAttribute(child(window, AX::roleRadioButton), AX::help, u"Helped"_s);
+    ax.setAttribute(described, AX::selected, false);
+    ax.setAttribute(described, AX::value, true);
+    const AXElement helped = child(window, AX::roleRadioButton);
+    ax.setAttribute(helped, AX::help, u"Helped"_s);
+    ax.setAttribute(helped, AX::value, true);
     ax.setAttribute(child(window, AX::roleRadioButton, QString()), AX::description, u"Never read"_s);
-    EXPECT_EQ(titles(BrowserTabEnumerator::tabs(window)), (QStringList{"Described", "Helped"}));
-}
-
-TEST_F(BrowserTabEnumeratorTest, SelectionIsReadFromSelectedThenValueThenFocused)
-{
-    const AXElement window = SimAccessibility::makeElement(u"window"_s);
-    const AXElement bySelected = child(window, AX::roleRadioButton, u"Selected false"_s);
-    ax.setAttribute(bySelected, AX::selected, false);
-    ax.setAttribute(bySelected, AX::value, true);
-    ax.setAttribute(child(window, AX::roleRadioButton, u"Value"_s), AX::value, true);
     const AXElement byFocus = child(window, AX::roleRadioButton, u"Focused"_s);
     ax.setAttribute(byFocus, AX::selected, u"not a boolean"_s);
     ax.setAttribute(byFocus, AX::focused, true);
     child(window, AX::roleRadioButton, u"Nothing"_s);
 
-    std::vector<bool> selected;
+    QStringList read; // "*" marks a selected candidate
     for (const AXTabCandidate& candidate : BrowserTabEnumerator::tabs(window))
-        selected.push_back(candidate.selected);
-    EXPECT_EQ(selected, (std::vector<bool>{false, true, true, false}));
+        read << candidate.title + (candidate.selected ? "*" : "");
+    EXPECT_EQ(read, (QStringList{"Described", "Helped*", "Focused*", "Nothing"}));
 }
 
 TEST_F(BrowserTabEnumeratorTest, WithoutTabGroupsRadioButtonsWinOverButtonsAndCells)

@@ -118,12 +118,8 @@ TEST_F(MRUStoreTest, ActivationStampsTheFocusedWindowStrictlyAfterItsApp)
     const WallTime otherWindow = store->score(QStringLiteral("com.example.editor::Draft"), editor);
     EXPECT_EQ(otherWindow, startPlus(0));
     EXPECT_GT(focused, otherWindow);
-}
 
-TEST_F(MRUStoreTest, FocusedWindowWithoutATextTitleIsKeyedWithAnEmptyTitle)
-{
-    runApp(7, true);
-    auto store = makeStore();
+    runApp(7, true); // a focused window without a text title is keyed with an empty one
     store->touchApp(QStringLiteral("com.example.term"), 7);
     EXPECT_TRUE(store->windowMap().contains(QStringLiteral("com.example.term::")));
 }
