@@ -87,19 +87,6 @@ TEST(IgnoreFilter, WindowPatternsNeverDropAWindowWithoutTitle)
         EXPECT_EQ(IgnoreFilter::shouldIgnoreWindow(row.bundleID, row.appName, row.title), row.ignored) << row.name;
 }
 
-TEST(IgnoreFilter, WindowRecordIsJudgedByItsAppAndTitle)
-{
-    TestRuntime runtime;
-    IgnoreFilter::setIgnoredWindowRegex({QStringLiteral("^Picture-in-Picture$")});
-    WindowItem window;
-    window.appName = QStringLiteral("Browser");
-    window.appBundleID = QStringLiteral("com.example.Browser");
-    window.title = QStringLiteral("picture-in-picture");
-    EXPECT_TRUE(IgnoreFilter::shouldIgnoreWindow(window));
-    window.title = QStringLiteral("Picture-in-Picture — Browser");
-    EXPECT_FALSE(IgnoreFilter::shouldIgnoreWindow(window));
-}
-
 TEST(IgnoreFilter, EverySetterStoresTheListAndPostsTheChange)
 {
     TestRuntime runtime;
