@@ -1,5 +1,6 @@
 #include "core/AppRegistry.h"
 
+#include "core/DesktopEntryReader.h"
 #include "core/PlatformProfile.h"
 #include "core/RuntimeContext.h"
 #include "core/UserDefaults.h"
@@ -75,10 +76,11 @@ std::optional<BundleReader::Info> MacBundleReader::read(const QString& path) con
 
 bool MacBundleReader::isPackage(const QString& path) const { return QFileInfo::exists(path + infoPlistPath); }
 
-const BundleReader& BundleReader::forProfile(const PlatformProfile&)
+const BundleReader& BundleReader::forProfile(const PlatformProfile& profile)
 {
-    // Only application bundles are read so far; desktop entries get their own reader.
     static const MacBundleReader macReader;
+    if (profile.appBundleExtension == DesktopEntryReader::extension)
+        return DesktopEntryReader::forFolders(profile.scanRoots);
     return macReader;
 }
 

@@ -1,6 +1,9 @@
 #include "core/PlatformProfile.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 
 namespace ostrevane {
 
@@ -39,6 +42,86 @@ std::vector<BrowserSpec> macOSBrowsers()
     safari.family = BrowserSpec::Family::safari;
     browsers.push_back(safari);
     return browsers;
+}
+
+// ---- Linux
+
+const QString desktopSuffix = QStringLiteral(".desktop");
+// When no handler of folders is registered, or xdg-mime is missing.
+const QString fallbackFileManagerID = QStringLiteral("org.gnome.Nautilus");
+// xdg-mime answers at once; a hung helper must not hold up the start.
+constexpr int xdgMimeTimeoutMilliseconds = 2000;
+
+BrowserSpec linuxChromiumBrowser(const QString& desktopID, const QString& name, const QStringList& windowClasses,
+                                 const QStringList& executables, const QStringList& localizedNames)
+{
+    return BrowserSpec{
+        .bundleID = desktopID,
+        .name = name,
+        .applicationName = name,
+        .family = BrowserSpec::Family::chromium,
+        .bundleNames = {desktopID + desktopSuffix},
+        .executableNames = executables,
+        .localizedNames = localizedNames,
+        .ownerNames = windowClasses,
+        .iconPath = QStringLiteral("/usr/share/applications/") + desktopID + desktopSuffix,
+    };
+}
+
+std::vector<BrowserSpec> linuxBrowsers()
+{
+    const auto list = [](std::initializer_list<const char*> items) {
+        QStringList result;
+        for (const char* item : items)
+            result << QString::fromLatin1(item);
+        return result;
+    };
+    return {
+        linuxChromiumBrowser(QStringLiteral("google-chrome"), QStringLiteral("Google Chrome"),
+                             list({"Google-chrome", "google-chrome"}),
+                             list({"chrome", "google-chrome", "google-chrome-stable"}), list({"Google Chrome"})),
+        linuxChromiumBrowser(QStringLiteral("microsoft-edge"), QStringLiteral("Microsoft Edge"),
+                             list({"Microsoft-edge", "microsoft-edge"}),
+                             list({"msedge", "microsoft-edge", "microsoft-edge-stable"}), list({"Microsoft Edge"})),
+        linuxChromiumBrowser(QStringLiteral("brave-browser"), QStringLiteral("Brave"),
+                             list({"Brave-browser", "brave-browser"}), list({"brave", "brave-browser"}),
+                             list({"Brave", "Brave Web Browser"})),
+        linuxChromiumBrowser(QStringLiteral("chromium"), QStringLiteral("Chromium"),
+                             list({"Chromium", "chromium", "Chromium-browser", "chromium-browser"}),
+                             list({"chromium", "chromium-browser"}), list({"Chromium", "Chromium Web Browser"})),
+        linuxChromiumBrowser(QStringLiteral("vivaldi-stable"), QStringLiteral("Vivaldi"),
+                             list({"Vivaldi-stable", "vivaldi-stable"}), list({"vivaldi", "vivaldi-bin", "vivaldi-stable"}),
+                             list({"Vivaldi"})),
+        linuxChromiumBrowser(QStringLiteral("opera"), QStringLiteral("Opera"), list({"Opera", "opera"}), list({"opera"}),
+                             list({"Opera"})),
+    };
+}
+
+QString queryFileManagerID()
+{
+    QProcess xdgMime;
+    xdgMime.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                               QStringLiteral("inode/directory")});
+    if (!xdgMime.waitForFinished(xdgMimeTimeoutMilliseconds) || xdgMime.exitCode() != 0) {
+        xdgMime.kill();
+        xdgMime.waitForFinished(xdgMimeTimeoutMilliseconds);
+        return fallbackFileManagerID;
+    }
+    QString id = QString::fromUtf8(xdgMime.readAllStandardOutput()).trimmed();
+    if (id.endsWith(desktopSuffix))
+        id.chop(desktopSuffix.size());
+    return id.isEmpty() ? fallbackFileManagerID : id;
+}
+
+// The entry file of a desktop id: the first folder that has it, else the user's folder.
+QString entryPath(const QString& desktopID, const QStringList& folders)
+{
+    for (const QString& folder : folders) {
+        const QString path = folder + QLatin1Char('/') + desktopID + desktopSuffix;
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return folders.isEmpty() ? QString() : folders.front() + QLatin1Char('/') + desktopID + desktopSuffix;
 }
 
 } // namespace
@@ -82,6 +165,66 @@ const PlatformProfile& PlatformProfile::macOS()
         .browsers = macOSBrowsers(),
     };
     return profile;
+}
+
+PlatformProfile::LinuxFacts PlatformProfile::readLinuxFacts()
+{
+    LinuxFacts facts;
+    facts.fileManagerID = queryFileManagerID();
+    // The user's folder first, as XDG orders them; it stands for the home "Applications".
+    for (const QString& folder : QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation))
+        if (!facts.applicationFolders.contains(folder))
+            facts.applicationFolders << folder;
+    return facts;
+}
+
+const PlatformProfile& PlatformProfile::linuxDesktop()
+{
+    static const PlatformProfile profile = linuxDesktop(readLinuxFacts());
+    return profile;
+}
+
+PlatformProfile PlatformProfile::linuxDesktop(const LinuxFacts& facts)
+{
+    const QString ownID = QStringLiteral("com.local.ostrevane");
+    const QString& fileManager = facts.fileManagerID;
+    const QStringList& folders = facts.applicationFolders;
+    return PlatformProfile{
+        .osName = QStringLiteral("Linux"),
+        .ownBundleID = ownID,
+        .finderBundleID = fileManager,
+        .applicationsFolder = folders.isEmpty() ? QString() : folders.front() + QLatin1Char('/'),
+        .volumesFolder = QStringLiteral("/media/"),
+        .appBundleExtension = desktopSuffix,
+        // Panels and docks: part of the desktop, not applications to switch to.
+        .defaultIgnoredAppBundleIDs = {QStringLiteral("plank"), QStringLiteral("tint2"), QStringLiteral("cairo-dock"),
+                                       QStringLiteral("xfce4-panel"), QStringLiteral("lxqt-panel"),
+                                       QStringLiteral("mate-panel"), QStringLiteral("org.kde.plasmashell"),
+                                       QStringLiteral("latte-dock")},
+        // This program, the file manager, window managers and desktop shell components.
+        .protectedBundleIDs = {ownID, fileManager, QStringLiteral("openbox"), QStringLiteral("org.gnome.Shell"),
+                               QStringLiteral("org.kde.plasmashell"), QStringLiteral("org.kde.kwin"),
+                               QStringLiteral("xfwm4"), QStringLiteral("xfdesktop"), QStringLiteral("xfce4-panel"),
+                               QStringLiteral("xfce4-session"), QStringLiteral("marco"), QStringLiteral("mate-panel"),
+                               QStringLiteral("lxqt-panel"), QStringLiteral("lxpanel"),
+                               QStringLiteral("pcmanfm-desktop")},
+        .forceQuitIneffectiveBundleIDs = {},
+        .mediaAppNames = {{QStringLiteral("org.gnome.Rhythmbox3"), QStringLiteral("Rhythmbox")},
+                          {QStringLiteral("vlc"), QStringLiteral("VLC")},
+                          {QStringLiteral("spotify"), QStringLiteral("Spotify")},
+                          {QStringLiteral("org.gnome.Totem"), QStringLiteral("Videos")},
+                          {QStringLiteral("org.gnome.Music"), QStringLiteral("Music")},
+                          {QStringLiteral("org.kde.elisa"), QStringLiteral("Elisa")},
+                          {QStringLiteral("audacious"), QStringLiteral("Audacious")},
+                          {QStringLiteral("org.strawberrymusicplayer.strawberry"), QStringLiteral("Strawberry")}},
+        // No settings pane to open by address.
+        .privacyPaneURLPrefix = QString(),
+        .finderApplicationPath = entryPath(fileManager, folders),
+        .groupedBundleIDs = {fileManager},
+        .scanRoots = folders,
+        .extraApplications = {},
+        .browsers = linuxBrowsers(),
+    };
 }
 
 } // namespace ostrevane

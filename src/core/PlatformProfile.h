@@ -65,6 +65,20 @@ struct PlatformProfile {
     const BrowserSpec* browser(const QString& bundleID) const;
 
     static const PlatformProfile& macOS();
+
+    // What the Linux profile takes from the machine.
+    struct LinuxFacts {
+        // The default file manager's desktop id, without ".desktop".
+        QString fileManagerID;
+        // The XDG "applications" folders, the user's own first.
+        QStringList applicationFolders;
+    };
+    // The Linux desktop: desktop ids for bundle ids, XDG application folders for scan
+    // roots, the handler of folders as the file manager, Chromium-family browsers. The
+    // facts are read from the machine once, at first use.
+    static const PlatformProfile& linuxDesktop();
+    static PlatformProfile linuxDesktop(const LinuxFacts& facts);
+    static LinuxFacts readLinuxFacts();
 };
 
 } // namespace ostrevane

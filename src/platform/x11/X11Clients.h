@@ -1,0 +1,98 @@
+#pragma once
+
+#include "core/platform/Accessibility.h"
+#include "core/platform/Image.h"
+#include "platform/x11/X11Connection.h"
+
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace ostrevane {
+
+// What a window is for, from _NET_WM_WINDOW_TYPE (first known type wins; none given
+// means normal, or dialog for a transient window).
+enum class X11WindowKind { normal, dialog, utility, dock, desktop, other };
+
+// Facts of a managed window that do not change while it exists.
+struct X11Client {
+    xcb_window_t window = XCB_NONE;
+    ProcessID pid = 0; // 0 when unknown
+    QString instance;  // WM_CLASS, first part
+    QString windowClass; // WM_CLASS, second part
+};
+
+// Facts that change: read fresh at each request.
+struct X11ClientState {
+    bool exists = true;       // false when the window had gone when it was read
+    X11WindowKind kind = X11WindowKind::normal;
+    bool hidden = false;      // _NET_WM_STATE_HIDDEN (iconified)
+    bool skipTaskbar = false; // _NET_WM_STATE_SKIP_TASKBAR
+    bool modal = false;       // _NET_WM_STATE_MODAL
+    xcb_window_t transientFor = XCB_NONE;
+    bool closable = true;     // _NET_WM_ALLOWED_ACTIONS lists closing (or the manager publishes none)
+
+    // A window a task bar would show: the ones the switcher lists and activates.
+    bool isTaskbarWindow() const
+    {
+        return (kind == X11WindowKind::normal || kind == X11WindowKind::dialog) && !skipTaskbar;
+    }
+};
+
+// The window manager's managed client windows and their properties, read in batches
+// (all requests of a window list go out before the first reply is awaited). The
+// unchanging facts (owner pid, WM_CLASS) are remembered per window while it stays in
+// the client list. Windows that vanished between the list and the reads drop out or
+// read as defaults. Safe on any thread.
+class X11Clients {
+public:
+    explicit X11Clients(std::shared_ptr<X11Connection> connection);
+
+    X11Connection& connection() const { return *m_connection; }
+
+    // Managed client windows, topmost first (_NET_CLIENT_LIST_STACKING reversed; the
+    // mapping-order list when the manager keeps no stacking list).
+    std::vector<X11Client> stacking();
+    // The same facts for known windows only (no server request for remembered ones).
+    std::optional<X11Client> client(xcb_window_t window);
+
+    std::vector<X11ClientState> states(const std::vector<xcb_window_t>& windows) const;
+    X11ClientState state(xcb_window_t window) const;
+    // The windows of `pid` a task bar would show, topmost first.
+    std::vector<xcb_window_t> taskbarWindows(ProcessID pid);
+
+    // _NET_WM_VISIBLE_NAME, then _NET_WM_NAME, then WM_NAME: the first present. Nothing
+    // when the window has gone or has none.
+    std::optional<QString> title(xcb_window_t window) const;
+    // The window _NET_ACTIVE_WINDOW names, if any.
+    std::optional<xcb_window_t> activeWindow() const;
+    // Whether the window still exists and is managed.
+    bool isManaged(xcb_window_t window);
+    // The window's _NET_WM_ICON closest to `size` pixels, as ARGB; null when it has none.
+    ImageHandle icon(xcb_window_t window, int size) const;
+    // Whether an EWMH window manager runs (_NET_SUPPORTING_WM_CHECK names a window that
+    // names itself).
+    bool hasWindowManager() const;
+
+    // Requests to the window manager, as a pager sends them (source indication 2).
+    // Activating restores an iconified window; closing asks the window's owner politely
+    // (WM_DELETE_WINDOW) or lets the manager decide. A window that has gone is ignored.
+    void activate(xcb_window_t window);
+    void iconify(xcb_window_t window);
+    void close(xcb_window_t window);
+
+private:
+    std::vector<xcb_window_t> clientList() const;
+    void learn(const std::vector<xcb_window_t>& unknown);
+    std::optional<ProcessID> resourcePid(xcb_window_t window) const;
+
+    std::shared_ptr<X11Connection> m_connection;
+    mutable std::mutex m_lock; // guards m_known
+    std::unordered_map<xcb_window_t, X11Client> m_known;
+};
+
+} // namespace ostrevane

@@ -1,0 +1,444 @@
+#include "platform/x11/X11Workspace.h"
+
+#include "core/PlatformProfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <algorithm>
+#include <set>
+
+#include <unistd.h>
+
+namespace ostrevane {
+
+namespace {
+
+const QString folderIcon = QStringLiteral("folder");
+const QString genericAppIcon = QStringLiteral("application-x-executable");
+const QString genericFileIcon = QStringLiteral("text-x-generic");
+const QString urlOpener = QStringLiteral("xdg-open");
+
+std::optional<QString> executableOf(ProcessID pid)
+{
+    const QString target = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
+    if (target.isEmpty())
+        return std::nullopt; // gone, or another user's process
+    return target;
+}
+
+std::optional<QString> nonEmpty(const QString& text)
+{
+    return text.isEmpty() ? std::nullopt : std::optional(text);
+}
+
+} // namespace
+
+// The running applications at one moment, with each one's windows, topmost first.
+struct X11Workspace::Snapshot {
+    std::vector<RunningApplication> apps;
+    std::map<ProcessID, std::vector<X11Client>> windows;
+};
+
+struct X11Workspace::PendingLaunch {
+    ProcessID pid = 0;
+    QString desktopID;
+    bool activates = true;
+    OpenCompletion completion;
+    CancellableRef timeout;
+};
+
+struct X11Workspace::Observers {
+    std::mutex lock;
+    Token last = 0;
+    std::map<Token, std::pair<bool, AppObserver>> all; // activation?, observer
+};
+
+X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile)
+    : m_clients(std::move(clients))
+    , m_connection(m_clients->connection())
+    , m_dispatcher(dispatcher)
+    , m_profile(profile)
+    , m_entries(profile.scanRoots)
+    , m_icons(std::make_shared<ThemeIcons>(dispatcher))
+    , m_ownPid(static_cast<ProcessID>(::getpid()))
+    , m_observers(std::make_shared<Observers>())
+{
+    // The starting state, so that the first list change reports only real changes.
+    for (const RunningApplication& app : runningApplications())
+        m_known.emplace(app.processIdentifier, app);
+    if (const std::optional<xcb_window_t> active = m_clients->activeWindow())
+        if (const std::optional<X11Client> owner = m_clients->client(*active))
+            m_frontmostPid = owner->pid;
+    m_eventToken = m_connection.addEventHandler([this](const xcb_generic_event_t& event) { onEvent(event); });
+    QStringList iconNames;
+    for (const DesktopEntry& entry : m_entries.entries())
+        iconNames << entry.icon;
+    m_icons->warmUp(iconNames);
+}
+
+X11Workspace::~X11Workspace() { m_connection.removeEventHandler(m_eventToken); }
+
+// ---- Running applications
+
+X11Workspace::Snapshot X11Workspace::snapshot()
+{
+    const std::vector<X11Client> clients = m_clients->stacking();
+    std::vector<xcb_window_t> windows;
+    for (const X11Client& client : clients)
+        windows.push_back(client.window);
+    const std::vector<X11ClientState> states = m_clients->states(windows);
+    Snapshot result;
+    std::vector<ProcessID> order;
+    std::set<ProcessID> regular;
+    for (size_t i = 0; i < clients.size(); ++i) {
+        const ProcessID pid = clients[i].pid;
+        if (pid < 1 || !states[i].exists)
+            continue;
+        if (!result.windows.contains(pid))
+            order.push_back(pid);
+        result.windows[pid].push_back(clients[i]);
+        if (states[i].isTaskbarWindow())
+            regular.insert(pid);
+    }
+    for (const ProcessID pid : order) {
+        // This program's panel is no application to switch to; its settings window is.
+        if (pid == m_ownPid && !regular.contains(pid))
+            continue;
+        result.apps.push_back(describe(pid, result.windows[pid], regular.contains(pid)));
+    }
+    return result;
+}
+
+RunningApplication X11Workspace::describe(ProcessID pid, const std::vector<X11Client>& windows, bool regular)
+{
+    const X11Client& window = windows.front();
+    RunningApplication app;
+    app.processIdentifier = pid;
+    app.activationPolicy = regular ? ActivationPolicy::regular : ActivationPolicy::accessory;
+    app.executablePath = executableOf(pid);
+    const std::optional<DesktopEntry> entry = entryFor(pid, window);
+    if (pid == m_ownPid) {
+        app.bundleIdentifier = m_profile.ownBundleID;
+    } else if (entry) {
+        app.bundleIdentifier = entry->id;
+        app.bundlePath = entry->path;
+    }
+    const QString executableName = app.executablePath ? QFileInfo(*app.executablePath).fileName() : QString();
+    app.localizedName = entry ? nonEmpty(entry->localizedName) : std::nullopt;
+    if (!app.localizedName)
+        app.localizedName = nonEmpty(!window.windowClass.isEmpty() ? window.windowClass
+                                     : !window.instance.isEmpty() ? window.instance
+                                                                  : executableName);
+    app.icon = appIcon(entry, window.window);
+    return app;
+}
+
+std::optional<DesktopEntry> X11Workspace::entryFor(ProcessID pid, const X11Client& window)
+{
+    return m_entries.match(ProgramIdentity{window.instance, window.windowClass, executableOf(pid).value_or(QString())});
+}
+
+ImageHandle X11Workspace::appIcon(const std::optional<DesktopEntry>& entry, xcb_window_t window)
+{
+    if (entry)
+        if (ImageHandle themed = m_icons->icon(entry->icon))
+            return themed;
+    {
+        std::lock_guard lock(m_lock);
+        if (auto found = m_windowIcons.find(window); found != m_windowIcons.end())
+            return found->second;
+    }
+    // _NET_WM_ICON may be large: it is read once per window.
+    ImageHandle icon = m_clients->icon(window, ThemeIcons::iconSize);
+    std::lock_guard lock(m_lock);
+    m_windowIcons[window] = icon;
+    return icon;
+}
+
+std::vector<RunningApplication> X11Workspace::runningApplications() { return snapshot().apps; }
+
+std::optional<RunningApplication> X11Workspace::runningApplication(ProcessID pid)
+{
+    for (RunningApplication& app : runningApplications())
+        if (app.processIdentifier == pid)
+            return std::move(app);
+    return std::nullopt;
+}
+
+std::optional<RunningApplication> X11Workspace::frontmostApplication()
+{
+    const std::optional<xcb_window_t> active = m_clients->activeWindow();
+    const std::optional<X11Client> owner = active ? m_clients->client(*active) : std::nullopt;
+    return owner ? runningApplication(owner->pid) : std::nullopt;
+}
+
+// ---- Requests
+
+std::optional<xcb_window_t> X11Workspace::mostRecentWindow(ProcessID pid)
+{
+    const std::vector<xcb_window_t> windows = m_clients->taskbarWindows(pid);
+    if (windows.empty())
+        return std::nullopt;
+    std::lock_guard lock(m_lock);
+    const auto recent = m_recentWindow.find(pid);
+    if (recent != m_recentWindow.end() && std::find(windows.begin(), windows.end(), recent->second) != windows.end())
+        return recent->second;
+    return windows.front(); // never active since we started: the topmost
+}
+
+void X11Workspace::activate(ProcessID pid, ActivationOption options)
+{
+    const std::optional<xcb_window_t> target = mostRecentWindow(pid);
+    if (!target)
+        return;
+    if (options == ActivationOption::activateAllWindows) {
+        // The others first, bottom to top, so the most recent one ends up in front.
+        std::vector<xcb_window_t> others = m_clients->taskbarWindows(pid);
+        const std::vector<X11ClientState> states = m_clients->states(others);
+        for (size_t i = others.size(); i-- > 0;)
+            if (others[i] != *target && !states[i].hidden)
+                m_clients->activate(others[i]);
+    }
+    m_clients->activate(*target);
+}
+
+void X11Workspace::hide(ProcessID pid)
+{
+    for (const xcb_window_t window : m_clients->taskbarWindows(pid))
+        m_clients->iconify(window);
+}
+
+void X11Workspace::terminate(ProcessID pid)
+{
+    for (const X11Client& client : m_clients->stacking())
+        if (client.pid == pid)
+            m_clients->close(client.window);
+}
+
+void X11Workspace::openApplication(const QString& path, bool activates, OpenCompletion completion)
+{
+    const std::optional<DesktopEntry> entry = m_entries.entry(path);
+    if (!entry) {
+        if (completion)
+            completion(std::nullopt, QStringLiteral("not an application entry: ") + path);
+        return;
+    }
+    for (const RunningApplication& app : runningApplications()) {
+        if (app.bundleIdentifier == entry->id && app.activationPolicy == ActivationPolicy::regular) {
+            if (activates)
+                activate(app.processIdentifier, ActivationOption::none);
+            if (completion)
+                completion(app, std::nullopt);
+            return;
+        }
+    }
+    launch(*entry, activates, std::move(completion));
+}
+
+// The entry's program is started directly (no shell, so nothing in the entry is
+// interpreted beyond its own quoting rules), detached so that it outlives us.
+bool X11Workspace::launch(const DesktopEntry& entry, bool activates, OpenCompletion completion)
+{
+    const std::optional<QStringList> command = DesktopEntryReader::command(entry.exec);
+    qint64 pid = 0;
+    const bool started = command && startDetached(*command, entry.workingDirectory, &pid);
+    if (!started) {
+        if (completion)
+            completion(std::nullopt, command ? QStringLiteral("cannot start ") + command->front()
+                                             : QStringLiteral("no command to start in ") + entry.path);
+        return false;
+    }
+    watchLaunch(static_cast<ProcessID>(pid), entry.id, activates, std::move(completion));
+    return true;
+}
+
+void X11Workspace::watchLaunch(ProcessID pid, const QString& desktopID, bool activates, OpenCompletion completion)
+{
+    auto pending = std::make_shared<PendingLaunch>(PendingLaunch{pid, desktopID, activates, std::move(completion), {}});
+    quint64 id = 0;
+    {
+        std::lock_guard lock(m_lock);
+        id = ++m_lastLaunchID;
+        m_launches.emplace(id, pending);
+    }
+    pending->timeout = m_dispatcher.asyncAfter(launchWindowTimeout, [alive = std::weak_ptr(m_observers), this, id] {
+        if (alive.lock())
+            expireLaunch(id);
+    });
+}
+
+// A launch is settled by the first window of its process, or of any process the same
+// entry describes (launcher scripts hand over to another process).
+void X11Workspace::settleLaunches(const std::vector<RunningApplication>& apps)
+{
+    std::vector<std::pair<std::shared_ptr<PendingLaunch>, RunningApplication>> settled;
+    {
+        std::lock_guard lock(m_lock);
+        for (auto it = m_launches.begin(); it != m_launches.end();) {
+            const PendingLaunch& launch = *it->second;
+            const auto app = std::find_if(apps.begin(), apps.end(), [&](const RunningApplication& a) {
+                return a.activationPolicy == ActivationPolicy::regular
+                    && (a.processIdentifier == launch.pid || a.bundleIdentifier == launch.desktopID);
+            });
+            if (app == apps.end()) {
+                ++it;
+                continue;
+            }
+            settled.emplace_back(it->second, *app);
+            it = m_launches.erase(it);
+        }
+    }
+    for (auto& [launch, app] : settled) {
+        launch->timeout->cancel();
+        if (launch->activates)
+            activate(app.processIdentifier, ActivationOption::none);
+        if (launch->completion)
+            launch->completion(app, std::nullopt);
+    }
+}
+
+// Started but no window in time (a program that only runs in the background, or is
+// slow): not a failure, so nothing is retried.
+void X11Workspace::expireLaunch(quint64 launchID)
+{
+    std::shared_ptr<PendingLaunch> launch;
+    {
+        std::lock_guard lock(m_lock);
+        const auto found = m_launches.find(launchID);
+        if (found == m_launches.end())
+            return;
+        launch = found->second;
+        m_launches.erase(found);
+    }
+    if (launch->completion)
+        launch->completion(std::nullopt, std::nullopt);
+}
+
+bool X11Workspace::openURL(const QString& url) { return startDetached({urlOpener, url}, QString(), nullptr); }
+
+// Programs we start appear on the display we manage, whatever $DISPLAY says.
+bool X11Workspace::startDetached(const QStringList& command, const QString& workingDirectory, qint64* pid) const
+{
+    QProcess process;
+    process.setProgram(command.front());
+    process.setArguments(command.mid(1));
+    process.setWorkingDirectory(workingDirectory);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), QString::fromLocal8Bit(m_connection.displayName()));
+    process.setProcessEnvironment(environment);
+    return process.startDetached(pid);
+}
+
+ImageHandle X11Workspace::iconForFile(const QString& path)
+{
+    if (path.endsWith(DesktopEntryReader::extension)) {
+        const std::optional<DesktopEntry> entry = m_entries.entry(path);
+        if (entry)
+            if (ImageHandle icon = m_icons->icon(entry->icon))
+                return icon;
+        return m_icons->icon(genericAppIcon);
+    }
+    return m_icons->icon(QFileInfo(path).isDir() ? folderIcon : genericFileIcon);
+}
+
+// ---- Events
+
+void X11Workspace::onEvent(const xcb_generic_event_t& event)
+{
+    if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+        return;
+    const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+    if (change.window != m_connection.root())
+        return;
+    if (change.atom == m_connection.ewmh()._NET_ACTIVE_WINDOW)
+        onActiveWindowChanged();
+    else if (change.atom == m_connection.ewmh()._NET_CLIENT_LIST)
+        onClientListChanged();
+}
+
+// EWMH managers publish no recency; the history of the active window is ours to keep.
+void X11Workspace::onActiveWindowChanged()
+{
+    const std::optional<xcb_window_t> active = m_clients->activeWindow();
+    const std::optional<X11Client> owner = active ? m_clients->client(*active) : std::nullopt;
+    if (!owner || owner->pid < 1)
+        return;
+    bool changed = false;
+    {
+        std::lock_guard lock(m_lock);
+        m_recentWindow[owner->pid] = *active;
+        changed = m_frontmostPid != owner->pid;
+        m_frontmostPid = owner->pid;
+    }
+    if (!changed)
+        return;
+    if (std::optional<RunningApplication> app = runningApplication(owner->pid))
+        post(true, std::move(*app));
+}
+
+void X11Workspace::onClientListChanged()
+{
+    const Snapshot current = snapshot();
+    const std::vector<RunningApplication>& apps = current.apps;
+    std::set<xcb_window_t> windows;
+    for (const auto& [pid, owned] : current.windows)
+        for (const X11Client& client : owned)
+            windows.insert(client.window);
+    std::vector<RunningApplication> gone;
+    {
+        std::lock_guard lock(m_lock);
+        std::map<ProcessID, RunningApplication> now;
+        for (const RunningApplication& app : apps)
+            now.emplace(app.processIdentifier, app);
+        for (auto& [pid, app] : m_known)
+            if (!now.contains(pid)) {
+                gone.push_back(app);
+                gone.back().isTerminated = true;
+                m_recentWindow.erase(pid);
+            }
+        m_known = std::move(now);
+        std::erase_if(m_windowIcons, [&](const auto& entry) { return !windows.contains(entry.first); });
+    }
+    for (RunningApplication& app : gone)
+        post(false, std::move(app));
+    settleLaunches(apps);
+}
+
+Workspace::Token X11Workspace::observeActivation(AppObserver observer) { return addObserver(true, std::move(observer)); }
+
+Workspace::Token X11Workspace::observeTermination(AppObserver observer) { return addObserver(false, std::move(observer)); }
+
+Workspace::Token X11Workspace::addObserver(bool activation, AppObserver observer)
+{
+    std::lock_guard lock(m_observers->lock);
+    m_observers->all.emplace(++m_observers->last, std::pair{activation, std::move(observer)});
+    return m_observers->last;
+}
+
+void X11Workspace::removeObserver(Token token)
+{
+    std::lock_guard lock(m_observers->lock);
+    m_observers->all.erase(token);
+}
+
+void X11Workspace::post(bool activation, RunningApplication app)
+{
+    m_dispatcher.async([weak = std::weak_ptr(m_observers), activation, app = std::move(app)] {
+        const std::shared_ptr<Observers> observers = weak.lock();
+        if (!observers)
+            return;
+        std::vector<AppObserver> called;
+        {
+            std::lock_guard lock(observers->lock);
+            for (const auto& [token, observer] : observers->all)
+                if (observer.first == activation)
+                    called.push_back(observer.second);
+        }
+        for (const AppObserver& observer : called)
+            observer(app);
+    });
+}
+
+} // namespace ostrevane

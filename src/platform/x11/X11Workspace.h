@@ -1,0 +1,104 @@
+#pragma once
+
+#include "core/platform/Dispatcher.h"
+#include "core/platform/Workspace.h"
+#include "platform/x11/DesktopEntryIndex.h"
+#include "platform/x11/ThemeIcons.h"
+#include "platform/x11/X11Clients.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace ostrevane {
+
+struct PlatformProfile;
+
+// The workspace on X11: running applications are the processes that own managed client
+// windows, one per pid, ordered by their topmost window (stacking order, topmost
+// first). Each is matched to a desktop entry (bundleIdentifier = desktop id,
+// bundlePath = the entry file, localizedName = Name[locale]); without an entry it is
+// named by WM_CLASS. Regular activation policy = it owns a task-bar window (normal or
+// dialog, not skip-taskbar); others are accessory. This program's own windows count
+// only while it owns a regular window (its settings window).
+//
+// activate = _NET_ACTIVE_WINDOW on its most recently active window; hide = iconify its
+// windows; terminate = _NET_CLOSE_WINDOW to each of its windows. openApplication
+// launches a desktop entry's Exec without a shell (or activates it when running) and
+// completes once its first window appears. Activation and termination events come from
+// the backend connection's event thread and reach observers on the main queue.
+//
+// Every call may come from any thread; requests about a pid that has no windows any
+// more do nothing.
+class X11Workspace : public Workspace {
+public:
+    // How long a launched program may take to show its first window before the open
+    // request completes without an application.
+    static constexpr double launchWindowTimeout = 20.0;
+
+    X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile);
+    ~X11Workspace() override;
+    X11Workspace(const X11Workspace&) = delete;
+    X11Workspace& operator=(const X11Workspace&) = delete;
+
+    std::vector<RunningApplication> runningApplications() override;
+    std::optional<RunningApplication> frontmostApplication() override;
+    std::optional<RunningApplication> runningApplication(ProcessID pid) override;
+
+    void activate(ProcessID pid, ActivationOption options) override;
+    void hide(ProcessID pid) override;
+    void terminate(ProcessID pid) override;
+
+    void openApplication(const QString& path, bool activates, OpenCompletion completion) override;
+    bool openURL(const QString& url) override;
+    ImageHandle iconForFile(const QString& path) override;
+
+    Token observeActivation(AppObserver observer) override;
+    Token observeTermination(AppObserver observer) override;
+    void removeObserver(Token token) override;
+
+private:
+    struct Snapshot;
+    struct PendingLaunch;
+    struct Observers;
+
+    Snapshot snapshot();
+    RunningApplication describe(ProcessID pid, const std::vector<X11Client>& windows, bool regular);
+    std::optional<DesktopEntry> entryFor(ProcessID pid, const X11Client& window);
+    ImageHandle appIcon(const std::optional<DesktopEntry>& entry, xcb_window_t window);
+    std::optional<xcb_window_t> mostRecentWindow(ProcessID pid);
+
+    bool launch(const DesktopEntry& entry, bool activates, OpenCompletion completion);
+    bool startDetached(const QStringList& command, const QString& workingDirectory, qint64* pid) const;
+    void watchLaunch(ProcessID pid, const QString& desktopID, bool activates, OpenCompletion completion);
+    void settleLaunches(const std::vector<RunningApplication>& apps);
+    void expireLaunch(quint64 launchID);
+
+    void onEvent(const xcb_generic_event_t& event);
+    void onActiveWindowChanged();
+    void onClientListChanged();
+    Token addObserver(bool activation, AppObserver observer);
+    void post(bool activation, RunningApplication app);
+
+    std::shared_ptr<X11Clients> m_clients;
+    X11Connection& m_connection;
+    Dispatcher& m_dispatcher;
+    const PlatformProfile& m_profile;
+    DesktopEntryIndex m_entries;
+    std::shared_ptr<ThemeIcons> m_icons;
+    const ProcessID m_ownPid;
+    X11Connection::Token m_eventToken = 0;
+    std::shared_ptr<Observers> m_observers; // held weakly by queued notifications
+
+    std::mutex m_lock; // guards everything below
+    std::map<ProcessID, xcb_window_t> m_recentWindow;       // last active window per pid
+    std::map<ProcessID, RunningApplication> m_known;        // apps seen at the last list change
+    std::map<xcb_window_t, ImageHandle> m_windowIcons;      // _NET_WM_ICON, read once per window
+    std::optional<ProcessID> m_frontmostPid;
+    std::map<quint64, std::shared_ptr<PendingLaunch>> m_launches;
+    quint64 m_lastLaunchID = 0;
+};
+
+} // namespace ostrevane

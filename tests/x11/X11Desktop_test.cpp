@@ -1,0 +1,246 @@
+#include "X11BackendFixture.h"
+
+#include "core/WindowEnumerator.h"
+#include "support/RecordingActions.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <atomic>
+
+namespace ostrevane::x11test {
+namespace {
+
+using X11Desktop = X11BackendTest;
+
+const WindowItem* findTitle(const std::vector<WindowItem>& items, const QString& title)
+{
+    const auto found = std::find_if(items.begin(), items.end(), [&](const WindowItem& w) { return w.title == title; });
+    return found == items.end() ? nullptr : &*found;
+}
+
+// Lists the applications, then lets a chosen client die before their windows are read.
+class VanishingWorkspace : public X11Workspace {
+public:
+    using X11Workspace::X11Workspace;
+    std::function<void()> afterListing;
+
+    std::vector<RunningApplication> runningApplications() override
+    {
+        std::vector<RunningApplication> apps = X11Workspace::runningApplications();
+        if (afterListing)
+            afterListing();
+        return apps;
+    }
+};
+
+TEST_F(X11Desktop, EnumeratesEveryClientWithTitlePidAndDesktopEntry)
+{
+    pid_t alphaPid = 0, betaPid = 0, clockPid = 0;
+    ASSERT_NE(startXterm(QStringLiteral("Alpha"), &alphaPid), XCB_NONE);
+    ASSERT_NE(startXterm(QStringLiteral("Beta"), &betaPid), XCB_NONE);
+    ASSERT_NE(startXclock(QStringLiteral("Clock"), QStringLiteral("100x100"), &clockPid), XCB_NONE);
+
+    const std::vector<WindowItem> items = WindowEnumerator::enumerate(*workspace, *accessibility);
+
+    ASSERT_EQ(items.size(), 3u);
+    const struct {
+        QString title;
+        pid_t pid;
+        QString bundleID;
+        QString appName;
+    } expected[] = {
+        {QStringLiteral("Alpha"), alphaPid, QStringLiteral("xterm"), QStringLiteral("Test Terminal")},
+        {QStringLiteral("Beta"), betaPid, QStringLiteral("xterm"), QStringLiteral("Test Terminal")},
+        {QStringLiteral("Clock"), clockPid, QStringLiteral("org.example.Clock"), QStringLiteral("Test Clock")},
+    };
+    for (const auto& row : expected) {
+        const WindowItem* item = findTitle(items, row.title);
+        ASSERT_TRUE(item) << row.title.toStdString();
+        EXPECT_EQ(item->pid, row.pid);
+        EXPECT_EQ(item->appBundleID, row.bundleID);
+        EXPECT_EQ(item->appName, row.appName);
+        EXPECT_TRUE(item->cgWindowID.has_value());
+    }
+}
+
+TEST_F(X11Desktop, RunningApplicationsCarryTheirEntryAndExecutable)
+{
+    pid_t pid = 0;
+    ASSERT_NE(startXterm(QStringLiteral("Gamma"), &pid), XCB_NONE);
+
+    const std::optional<RunningApplication> app = workspace->runningApplication(pid);
+
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->bundleIdentifier, QStringLiteral("xterm"));
+    EXPECT_EQ(app->bundlePath, entryPath(QStringLiteral("xterm.desktop")));
+    EXPECT_EQ(QFileInfo(app->executablePath.value_or(QString())).fileName(), QStringLiteral("xterm"));
+    EXPECT_EQ(app->activationPolicy, ActivationPolicy::regular);
+    EXPECT_FALSE(app->isTerminated);
+}
+
+TEST_F(X11Desktop, ActivatingAWindowMakesItTheActiveWindow)
+{
+    const xcb_window_t first = startXterm(QStringLiteral("First"));
+    const xcb_window_t second = startXterm(QStringLiteral("Second"));
+    ASSERT_NE(first, XCB_NONE);
+    ASSERT_NE(second, XCB_NONE);
+    ASSERT_TRUE(waitUntil([&] { return isActive(second); }));
+    const std::vector<WindowItem> items = WindowEnumerator::enumerate(*workspace, *accessibility);
+    const WindowItem* target = findTitle(items, QStringLiteral("First"));
+    ASSERT_TRUE(target);
+    RecordingActions actions;
+
+    WindowEnumerator::activate(*target, {*workspace, *accessibility, *dispatcher, actions, profile});
+
+    EXPECT_TRUE(waitUntil([&] { return isActive(first); }));
+    EXPECT_EQ(accessibility->copyBool(target->axWindow, AX::focused), true);
+    // Raised: now first in stacking order, topmost first.
+    EXPECT_TRUE(waitUntil([&] {
+        return WindowEnumerator::enumerate(*workspace, *accessibility).front().title == QStringLiteral("First");
+    }));
+}
+
+TEST_F(X11Desktop, IconifiedWindowReadsMinimizedAndActivationRestoresIt)
+{
+    const xcb_window_t window = startXterm(QStringLiteral("Folding"));
+    ASSERT_NE(window, XCB_NONE);
+    const AXElement element = X11Accessibility::windowElement(window, workspace->frontmostApplication()->processIdentifier);
+
+    accessibility->setBool(element, AX::minimized, true);
+    ASSERT_TRUE(waitUntil([&] { return isHidden(window); }));
+    EXPECT_EQ(accessibility->copyBool(element, AX::minimized), true);
+
+    const std::vector<WindowItem> items = WindowEnumerator::enumerate(*workspace, *accessibility);
+    const WindowItem* item = findTitle(items, QStringLiteral("Folding"));
+    ASSERT_TRUE(item) << "an iconified window is still listed";
+    RecordingActions actions;
+    WindowEnumerator::activate(*item, {*workspace, *accessibility, *dispatcher, actions, profile});
+
+    EXPECT_TRUE(waitUntil([&] { return !isHidden(window) && isActive(window); }));
+    EXPECT_EQ(accessibility->copyBool(element, AX::minimized), false);
+}
+
+TEST_F(X11Desktop, PressingTheCloseButtonClosesTheXterm)
+{
+    pid_t pid = 0;
+    const xcb_window_t window = startXterm(QStringLiteral("Closing"), &pid);
+    ASSERT_NE(window, XCB_NONE);
+    const AXElement element = X11Accessibility::windowElement(window, pid);
+    const AXElement button = accessibility->copyElement(element, AX::closeButton);
+    ASSERT_TRUE(button);
+    EXPECT_EQ(accessibility->copyText(button, AX::role), AX::roleButton);
+
+    accessibility->perform(button, AX::press);
+
+    EXPECT_TRUE(waitUntil([&] { return s_session->hasExited(pid); }));
+    EXPECT_TRUE(waitUntil([&] { return !clients->isManaged(window); }));
+    EXPECT_FALSE(accessibility->copyText(element, AX::title)) << "a window that has gone reads as absent";
+    EXPECT_FALSE(accessibility->copyBool(element, AX::minimized));
+}
+
+TEST_F(X11Desktop, ClientThatDiesDuringEnumerationLeavesNoRowAndNoCrash)
+{
+    pid_t doomed = 0;
+    ASSERT_NE(startXterm(QStringLiteral("Survivor")), XCB_NONE);
+    const xcb_window_t doomedWindow = startXterm(QStringLiteral("Doomed"), &doomed);
+    ASSERT_NE(doomedWindow, XCB_NONE);
+    VanishingWorkspace vanishing(clients, *dispatcher, profile);
+    vanishing.afterListing = [&] {
+        s_session->killNow(doomed);
+        waitUntil([&] { return !clients->isManaged(doomedWindow); });
+    };
+
+    const std::vector<WindowItem> items = WindowEnumerator::enumerate(vanishing, *accessibility);
+
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items.front().title, QStringLiteral("Survivor"));
+    EXPECT_EQ(windowServer->captureWindow(doomedWindow), nullptr);
+}
+
+TEST_F(X11Desktop, HidingAnApplicationIconifiesItsWindows)
+{
+    pid_t pid = 0;
+    const xcb_window_t window = startXterm(QStringLiteral("Hidden"), &pid);
+    ASSERT_NE(window, XCB_NONE);
+
+    workspace->hide(pid);
+
+    EXPECT_TRUE(waitUntil([&] { return isHidden(window); }));
+}
+
+TEST_F(X11Desktop, ObserversHearActivationAndTermination)
+{
+    pid_t first = 0, second = 0;
+    const xcb_window_t firstWindow = startXterm(QStringLiteral("Watched"), &first);
+    ASSERT_NE(firstWindow, XCB_NONE);
+    ASSERT_NE(startXterm(QStringLiteral("Other"), &second), XCB_NONE);
+    ASSERT_TRUE(waitUntil([&] { return !isActive(firstWindow); }));
+    std::vector<ProcessID> activated, terminated;
+    workspace->observeActivation([&](const RunningApplication& app) { activated.push_back(app.processIdentifier); });
+    workspace->observeTermination([&](const RunningApplication& app) {
+        if (app.isTerminated)
+            terminated.push_back(app.processIdentifier);
+    });
+
+    workspace->activate(first, ActivationOption::none);
+    ASSERT_TRUE(dispatcher->runMainUntil([&] { return !activated.empty(); }, windowTimeout));
+    s_session->stop(second);
+    ASSERT_TRUE(dispatcher->runMainUntil([&] { return !terminated.empty(); }, windowTimeout));
+
+    EXPECT_EQ(activated.front(), first);
+    EXPECT_EQ(terminated, std::vector<ProcessID>{second});
+}
+
+TEST_F(X11Desktop, OpeningAnEntryLaunchesItAndCompletesWithItsApplication)
+{
+    std::optional<RunningApplication> launched;
+    std::optional<QString> error;
+    std::atomic<bool> done{false};
+
+    workspace->openApplication(entryPath(QStringLiteral("org.example.Clock.desktop")), true,
+                               [&](std::optional<RunningApplication> app, std::optional<QString> e) {
+                                   launched = std::move(app);
+                                   error = std::move(e);
+                                   done = true;
+                               });
+    ASSERT_TRUE(waitUntil([&] { return done.load(); }));
+    if (launched)
+        ::kill(launched->processIdentifier, SIGKILL); // detached: not the session's child
+
+    ASSERT_TRUE(launched);
+    EXPECT_FALSE(error);
+    EXPECT_EQ(launched->bundleIdentifier, QStringLiteral("org.example.Clock"));
+}
+
+TEST_F(X11Desktop, OpeningAnEntryWithoutWindowCompletesEmptyAfterTheTimeout)
+{
+    writeEntry(QStringLiteral("quiet.desktop"), QStringLiteral("Name=Quiet\nExec=true\n"));
+    bool completed = false;
+    std::optional<RunningApplication> launched;
+    std::optional<QString> error;
+    workspace->openApplication(entryPath(QStringLiteral("quiet.desktop")), true,
+                               [&](std::optional<RunningApplication> app, std::optional<QString> e) {
+                                   launched = std::move(app);
+                                   error = std::move(e);
+                                   completed = true;
+                               });
+
+    dispatcher->advance(X11Workspace::launchWindowTimeout);
+    ASSERT_TRUE(dispatcher->runMainUntil([&] { return completed; }, windowTimeout));
+
+    EXPECT_FALSE(launched);
+    EXPECT_FALSE(error) << "a program that started is no failure, so nothing is opened again";
+}
+
+TEST_F(X11Desktop, OpeningSomethingThatIsNoEntryFailsAtOnce)
+{
+    std::optional<QString> error;
+    workspace->openApplication(QStringLiteral("/nonexistent/thing.desktop"), true,
+                               [&](std::optional<RunningApplication>, std::optional<QString> e) { error = e; });
+
+    EXPECT_TRUE(error);
+}
+
+} // namespace
+} // namespace ostrevane::x11test

@@ -1,0 +1,238 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace ostrevane::x11test {
+
+// A private X session for one test program: Xvfb on a free display (it picks one and
+// reports it through -displayfd) and, unless asked otherwise, openbox with its Alt+Tab
+// bindings removed. Clients started through it are killed, with the window manager
+// and the server, when the session ends, whatever the test did.
+class XvfbSession {
+public:
+    // Generous: a loaded two-core machine may start these slowly. Never a speed check.
+    static constexpr double startTimeoutSeconds = 15.0;
+    static constexpr double exitTimeoutSeconds = 5.0;
+
+    explicit XvfbSession(bool withWindowManager = true)
+    {
+        if (!startServer()) {
+            m_failure = QStringLiteral("Xvfb did not report a display");
+            return;
+        }
+        m_ready = !withWindowManager || startWindowManager();
+        if (!m_ready)
+            m_failure = QStringLiteral("openbox did not start on ") + QString::fromLatin1(m_display) + QStringLiteral(": ")
+                + QString::fromUtf8(readLog());
+    }
+
+    ~XvfbSession()
+    {
+        for (auto it = m_children.rbegin(); it != m_children.rend(); ++it)
+            stop(*it);
+    }
+
+    XvfbSession(const XvfbSession&) = delete;
+    XvfbSession& operator=(const XvfbSession&) = delete;
+
+    bool isReady() const { return m_ready; }
+    // Why the session is not ready.
+    const QString& failure() const { return m_failure; }
+    const QByteArray& display() const { return m_display; }
+
+    // Starts a program on this display; -1 when it cannot be started.
+    pid_t start(const QStringList& arguments) { return spawn(arguments, -1); }
+
+    // Ends a program started here (SIGTERM, then SIGKILL) and reaps it.
+    void stop(pid_t pid)
+    {
+        if (pid <= 0)
+            return;
+        ::kill(pid, SIGTERM);
+        if (!waitUntil([&] { return hasExited(pid); }, exitTimeoutSeconds)) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        std::erase(m_children, pid);
+    }
+
+    // Ends a program at once, as a crash would.
+    void killNow(pid_t pid)
+    {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        std::erase(m_children, pid);
+    }
+
+    bool hasExited(pid_t pid)
+    {
+        const pid_t reaped = ::waitpid(pid, nullptr, WNOHANG);
+        return reaped == pid || (reaped < 0 && errno == ECHILD);
+    }
+
+    // Checks `condition` until it holds or `timeoutSeconds` pass. X state has no event
+    // to wait on from here, so it is polled; the time-out only guards a hung test.
+    static bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(pollMilliseconds));
+        }
+        return true;
+    }
+
+    QString folder() const { return m_dir.path(); }
+    // What the session's programs wrote.
+    QByteArray readLog() const
+    {
+        QFile file(logPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private:
+    static constexpr int pollMilliseconds = 10;
+
+    QString logPath() const { return m_dir.filePath(QStringLiteral("errors.log")); }
+
+    bool startServer()
+    {
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return false;
+        const pid_t server = spawn({QStringLiteral("Xvfb"), QStringLiteral("-displayfd"), QString::number(fds[1]),
+                                    QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                                    QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                    // Without it the server resets when its last client leaves,
+                                    // and drops a client that connects meanwhile.
+                                    QStringLiteral("-noreset")},
+                                   fds[1]);
+        ::close(fds[1]);
+        const QByteArray number = readLine(fds[0]);
+        ::close(fds[0]);
+        if (server < 0 || number.isEmpty())
+            return false;
+        m_display = ":" + number;
+        return true;
+    }
+
+    // Xvfb writes the display number and a newline once it accepts connections.
+    static QByteArray readLine(int fd)
+    {
+        QByteArray line;
+        pollfd watched{fd, POLLIN, 0};
+        const int timeout = static_cast<int>(startTimeoutSeconds * 1000);
+        while (!line.endsWith('\n') && ::poll(&watched, 1, timeout) > 0) {
+            char c = 0;
+            if (::read(fd, &c, 1) != 1)
+                break;
+            line += c;
+        }
+        return line.endsWith('\n') ? line.trimmed() : QByteArray();
+    }
+
+    bool startWindowManager()
+    {
+        QFile source(QStringLiteral("/etc/xdg/openbox/rc.xml"));
+        QFile config(m_dir.filePath(QStringLiteral("rc.xml")));
+        if (!source.open(QIODevice::ReadOnly) || !config.open(QIODevice::WriteOnly))
+            return false;
+        // Without this, openbox holds Alt+Tab and every grab of the chord fails.
+        static const QRegularExpression tabBindings(
+            QStringLiteral(R"re(<keybind key="(A-Tab|A-S-Tab|C-A-Tab)">.*?</keybind>)re"),
+            QRegularExpression::DotMatchesEverythingOption);
+        config.write(QString::fromUtf8(source.readAll()).remove(tabBindings).toUtf8());
+        config.close();
+        if (start({QStringLiteral("openbox"), QStringLiteral("--config-file"), config.fileName()}) < 0)
+            return false;
+        return waitUntil([&] { return hasWindowManager(); }, startTimeoutSeconds);
+    }
+
+    bool hasWindowManager() const
+    {
+        xcb_connection_t* c = xcb_connect(m_display.constData(), nullptr);
+        bool found = false;
+        if (!xcb_connection_has_error(c)) {
+            const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+            const char name[] = "_NET_SUPPORTING_WM_CHECK";
+            auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof(name) - 1, name), nullptr);
+            if (atom && atom->atom != XCB_NONE) {
+                auto* p = xcb_get_property_reply(c, xcb_get_property(c, 0, root, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
+                found = p && xcb_get_property_value_length(p) == 4;
+                std::free(p);
+            }
+            std::free(atom);
+        }
+        xcb_disconnect(c);
+        return found;
+    }
+
+    // posix_spawn passes on every descriptor without close-on-exec: `keepFd` only
+    // documents which one the child needs.
+    pid_t spawn(const QStringList& arguments, int keepFd)
+    {
+        Q_UNUSED(keepFd);
+        std::vector<std::string> args;
+        for (const QString& argument : arguments)
+            args.push_back(argument.toStdString());
+        std::vector<std::string> env = {"DISPLAY=" + m_display.toStdString(), "LANG=C.UTF-8", "LC_ALL=C.UTF-8"};
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("LANG=", 0) != 0 && entry.rfind("LC_ALL=", 0) != 0)
+                env.push_back(entry);
+        }
+        std::vector<char*> argv, envp;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (std::string& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        // The programs' chatter would bury the test output; it is kept for failure messages.
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const std::string log = logPath().toStdString();
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        pid_t pid = -1;
+        const int failed = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (failed != 0)
+            return -1;
+        m_children.push_back(pid);
+        return pid;
+    }
+
+    QTemporaryDir m_dir;
+    QByteArray m_display;
+    bool m_ready = false;
+    QString m_failure;
+    std::vector<pid_t> m_children; // in start order: stopped in reverse
+};
+
+} // namespace ostrevane::x11test
