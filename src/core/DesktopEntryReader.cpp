@@ -154,6 +154,33 @@ bool tryExecFound(const QString& tryExec)
     return !QStandardPaths::findExecutable(tryExec).isEmpty();
 }
 
+// Collects the words of an Exec value. Quotes make a word even when it is empty; a word
+// made only of field codes is dropped.
+struct ExecWords {
+    QStringList list;
+    QString current;
+    bool started = false;
+    bool onlyFieldCodes = true;
+
+    // Appends a character (or only starts a word when `c` is null, as an opening quote does).
+    void add(QChar c)
+    {
+        if (!c.isNull())
+            current += c;
+        started = true;
+        onlyFieldCodes = false;
+    }
+    void addFieldCode() { started = true; }
+    void finish()
+    {
+        if (started && !(onlyFieldCodes && current.isEmpty()))
+            list << current;
+        current.clear();
+        started = false;
+        onlyFieldCodes = true;
+    }
+};
+
 } // namespace
 
 DesktopEntryReader::DesktopEntryReader(QStringList applicationFolders, QStringList currentDesktops, QString locale)
@@ -252,46 +279,31 @@ QString DesktopEntryReader::desktopID(const QString& path) const
 
 std::optional<QStringList> DesktopEntryReader::command(const QString& exec)
 {
-    QStringList arguments;
-    QString current;
+    ExecWords words;
     bool inQuotes = false;
-    bool hasArgument = false;  // quotes make an argument even when it is empty
-    bool onlyFieldCodes = true; // an argument made only of field codes is dropped
-    const auto finish = [&] {
-        if (hasArgument && !(onlyFieldCodes && current.isEmpty()))
-            arguments << current;
-        current.clear();
-        hasArgument = false;
-        onlyFieldCodes = true;
-    };
     for (qsizetype i = 0; i < exec.size(); ++i) {
         const QChar c = exec[i];
         if (!inQuotes && c.isSpace()) {
-            finish();
+            words.finish();
         } else if (c == QLatin1Char('"')) {
             inQuotes = !inQuotes;
-            hasArgument = true;
-            onlyFieldCodes = false;
+            words.add({});
         } else if (c == QLatin1Char('\\') && inQuotes && i + 1 < exec.size()) {
-            current += exec[++i]; // \" \` \$ \\ inside quotes stand for the character
+            words.add(exec[++i]); // \" \` \$ \\ inside quotes stand for the character
         } else if (c == QLatin1Char('%') && i + 1 < exec.size()) {
-            hasArgument = true;
-            if (exec[++i] == QLatin1Char('%')) {
-                current += QLatin1Char('%');
-                onlyFieldCodes = false;
-            } // any other field code (files, URLs, icon, name) is left out
+            // "%%" is a percent sign; any other field code (files, URLs, icon, name) goes.
+            if (exec[++i] == QLatin1Char('%'))
+                words.add(QLatin1Char('%'));
+            else
+                words.addFieldCode();
         } else {
-            current += c;
-            hasArgument = true;
-            onlyFieldCodes = false;
+            words.add(c);
         }
     }
-    if (inQuotes)
+    words.finish();
+    if (inQuotes || words.list.isEmpty())
         return std::nullopt;
-    finish();
-    if (arguments.isEmpty())
-        return std::nullopt;
-    return arguments;
+    return words.list;
 }
 
 } // namespace ostrevane

@@ -97,6 +97,19 @@ std::vector<BrowserSpec> linuxBrowsers()
     };
 }
 
+// Players told to pause (over MPRIS) before they are killed, by desktop id.
+QMap<QString, QString> linuxMediaPlayers()
+{
+    return {{QStringLiteral("org.gnome.Rhythmbox3"), QStringLiteral("Rhythmbox")},
+            {QStringLiteral("vlc"), QStringLiteral("VLC")},
+            {QStringLiteral("spotify"), QStringLiteral("Spotify")},
+            {QStringLiteral("org.gnome.Totem"), QStringLiteral("Videos")},
+            {QStringLiteral("org.gnome.Music"), QStringLiteral("Music")},
+            {QStringLiteral("org.kde.elisa"), QStringLiteral("Elisa")},
+            {QStringLiteral("audacious"), QStringLiteral("Audacious")},
+            {QStringLiteral("org.strawberrymusicplayer.strawberry"), QStringLiteral("Strawberry")}};
+}
+
 QString queryFileManagerID()
 {
     QProcess xdgMime;
@@ -209,14 +222,7 @@ PlatformProfile PlatformProfile::linuxDesktop(const LinuxFacts& facts)
                                QStringLiteral("lxqt-panel"), QStringLiteral("lxpanel"),
                                QStringLiteral("pcmanfm-desktop")},
         .forceQuitIneffectiveBundleIDs = {},
-        .mediaAppNames = {{QStringLiteral("org.gnome.Rhythmbox3"), QStringLiteral("Rhythmbox")},
-                          {QStringLiteral("vlc"), QStringLiteral("VLC")},
-                          {QStringLiteral("spotify"), QStringLiteral("Spotify")},
-                          {QStringLiteral("org.gnome.Totem"), QStringLiteral("Videos")},
-                          {QStringLiteral("org.gnome.Music"), QStringLiteral("Music")},
-                          {QStringLiteral("org.kde.elisa"), QStringLiteral("Elisa")},
-                          {QStringLiteral("audacious"), QStringLiteral("Audacious")},
-                          {QStringLiteral("org.strawberrymusicplayer.strawberry"), QStringLiteral("Strawberry")}},
+        .mediaAppNames = linuxMediaPlayers(),
         // No settings pane to open by address.
         .privacyPaneURLPrefix = QString(),
         .finderApplicationPath = entryPath(fileManager, folders),

@@ -130,56 +130,71 @@ std::optional<X11Client> X11Clients::client(xcb_window_t window)
     return std::nullopt;
 }
 
-// All requests first, then the replies: one round trip for the whole list. The X
-// Resource extension names the local process behind a window even when the client
-// sets no _NET_WM_PID (which a remote client may also set wrongly).
+// The requests for one window's unchanging facts, sent before any reply is awaited.
+struct X11Clients::FactRequests {
+    xcb_get_property_cookie_t pid;
+    xcb_get_property_cookie_t wmClass;
+    std::optional<xcb_res_query_client_ids_cookie_t> resource;
+};
+
+// All requests first, then the replies: one round trip for the whole list.
 void X11Clients::learn(const std::vector<xcb_window_t>& unknown)
 {
     if (unknown.empty())
         return;
-    X11Connection& c = *m_connection;
-    struct Pending {
-        xcb_get_property_cookie_t pid, wmClass;
-        std::optional<xcb_res_query_client_ids_cookie_t> resource;
-    };
-    std::vector<Pending> pending;
-    for (const xcb_window_t window : unknown) {
-        Pending p{c.requestProperty(window, c.ewmh()._NET_WM_PID, XCB_ATOM_CARDINAL, 1),
-                  c.requestProperty(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, classLongs), std::nullopt};
-        if (c.hasResource()) {
-            xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-            p.resource = xcb_res_query_client_ids(c.xcb(), 1, &spec);
-        }
-        pending.push_back(p);
-    }
+    std::vector<FactRequests> requests;
+    for (const xcb_window_t window : unknown)
+        requests.push_back(requestFacts(window));
     std::vector<X11Client> learned;
-    for (size_t i = 0; i < unknown.size(); ++i) {
-        auto wmClass = c.reply(xcb_get_property_reply, pending[i].wmClass);
-        const std::optional<X11Property> pidProperty = c.property(pending[i].pid);
-        const std::optional<ProcessID> resource = [&]() -> std::optional<ProcessID> {
-            if (!pending[i].resource)
-                return std::nullopt;
-            auto r = c.reply(xcb_res_query_client_ids_reply, *pending[i].resource);
-            if (!r)
-                return std::nullopt;
-            for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem > 0; xcb_res_client_id_value_next(&it))
-                if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) && it.data->length >= 4)
-                    return static_cast<ProcessID>(*xcb_res_client_id_value_value(it.data));
-            return std::nullopt;
-        }();
-        if (!wmClass)
-            continue; // the window vanished after the list was read
-        X11Client client{unknown[i], 0, {}, {}};
-        const auto* value = static_cast<const char*>(xcb_get_property_value(wmClass.get()));
-        std::tie(client.instance, client.windowClass) =
-            parseClass(QByteArray(value, xcb_get_property_value_length(wmClass.get())));
-        const std::vector<quint32> pidItems = pidProperty ? pidProperty->items() : std::vector<quint32>{};
-        client.pid = resource.value_or(pidItems.empty() ? 0 : static_cast<ProcessID>(pidItems.front()));
-        learned.push_back(client);
-    }
+    for (size_t i = 0; i < unknown.size(); ++i)
+        if (std::optional<X11Client> client = readFacts(unknown[i], requests[i]))
+            learned.push_back(*client);
     std::lock_guard lock(m_lock);
     for (const X11Client& client : learned)
         m_known.emplace(client.window, client);
+}
+
+X11Clients::FactRequests X11Clients::requestFacts(xcb_window_t window) const
+{
+    X11Connection& c = *m_connection;
+    FactRequests requests{c.requestProperty(window, c.ewmh()._NET_WM_PID, XCB_ATOM_CARDINAL, 1),
+                          c.requestProperty(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, classLongs), std::nullopt};
+    if (c.hasResource()) {
+        xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        requests.resource = xcb_res_query_client_ids(c.xcb(), 1, &spec);
+    }
+    return requests;
+}
+
+// The X Resource extension names the local process behind a window even when the
+// client sets no _NET_WM_PID (which a remote client may also set wrongly). Nothing
+// when the window vanished after the list was read.
+std::optional<X11Client> X11Clients::readFacts(xcb_window_t window, const FactRequests& requests) const
+{
+    X11Connection& c = *m_connection;
+    auto wmClass = c.reply(xcb_get_property_reply, requests.wmClass);
+    const std::optional<X11Property> pidProperty = c.property(requests.pid);
+    const std::optional<ProcessID> resource = requests.resource ? resourcePid(*requests.resource) : std::nullopt;
+    if (!wmClass)
+        return std::nullopt;
+    X11Client client{window, 0, {}, {}};
+    const auto* value = static_cast<const char*>(xcb_get_property_value(wmClass.get()));
+    std::tie(client.instance, client.windowClass) =
+        parseClass(QByteArray(value, xcb_get_property_value_length(wmClass.get())));
+    const std::vector<quint32> pidItems = pidProperty ? pidProperty->items() : std::vector<quint32>{};
+    client.pid = resource.value_or(pidItems.empty() ? 0 : static_cast<ProcessID>(pidItems.front()));
+    return client;
+}
+
+std::optional<ProcessID> X11Clients::resourcePid(xcb_res_query_client_ids_cookie_t cookie) const
+{
+    auto r = m_connection->reply(xcb_res_query_client_ids_reply, cookie);
+    if (!r)
+        return std::nullopt;
+    for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem > 0; xcb_res_client_id_value_next(&it))
+        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) && it.data->length >= 4)
+            return static_cast<ProcessID>(*xcb_res_client_id_value_value(it.data));
+    return std::nullopt;
 }
 
 std::vector<X11ClientState> X11Clients::states(const std::vector<xcb_window_t>& windows) const

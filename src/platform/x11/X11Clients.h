@@ -4,6 +4,8 @@
 #include "core/platform/Image.h"
 #include "platform/x11/X11Connection.h"
 
+#include <xcb/res.h>
+
 #include <QString>
 
 #include <memory>
@@ -87,8 +89,11 @@ public:
 
 private:
     std::vector<xcb_window_t> clientList() const;
+    struct FactRequests;
     void learn(const std::vector<xcb_window_t>& unknown);
-    std::optional<ProcessID> resourcePid(xcb_window_t window) const;
+    FactRequests requestFacts(xcb_window_t window) const;
+    std::optional<X11Client> readFacts(xcb_window_t window, const FactRequests& requests) const;
+    std::optional<ProcessID> resourcePid(xcb_res_query_client_ids_cookie_t cookie) const;
 
     std::shared_ptr<X11Connection> m_connection;
     mutable std::mutex m_lock; // guards m_known
