@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 
@@ -190,6 +192,49 @@ TEST_F(X11Desktop, ObserversHearActivationAndTermination)
 
     EXPECT_EQ(activated.front(), first);
     EXPECT_EQ(terminated, std::vector<ProcessID>{second});
+}
+
+// A window of this test program, which stands in for ours: a panel (utility) or a
+// settings window (normal).
+xcb_window_t openOwnWindow(X11Connection& c, xcb_atom_t type)
+{
+    const xcb_window_t window = xcb_generate_id(c.xcb());
+    xcb_create_window(c.xcb(), XCB_COPY_FROM_PARENT, window, c.root(), 0, 0, 200, 100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      c.screen().root_visual, 0, nullptr);
+    xcb_change_property(c.xcb(), XCB_PROP_MODE_REPLACE, window, c.ewmh()._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1,
+                        &type);
+    xcb_change_property(c.xcb(), XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, 10,
+                        "ostrevane\0O\0");
+    xcb_map_window(c.xcb(), window);
+    c.flush();
+    return window;
+}
+
+TEST_F(X11Desktop, OwnPanelIsNoApplicationButOwnSettingsWindowIs)
+{
+    pid_t terminal = 0;
+    ASSERT_NE(startXterm(QStringLiteral("Before"), &terminal), XCB_NONE);
+    const std::shared_ptr<X11Connection> own = X11Connection::open(s_session->display());
+    ASSERT_TRUE(own);
+    own->setConnectionLostHandler([] {});
+    const ProcessID self = static_cast<ProcessID>(::getpid());
+
+    const xcb_window_t panel = openOwnWindow(*own, own->ewmh()._NET_WM_WINDOW_TYPE_UTILITY);
+    ASSERT_TRUE(waitUntil([&] { return clients->isManaged(panel) && isViewable(panel); }));
+    clients->activate(panel);
+    ASSERT_TRUE(waitUntil([&] { return isActive(panel); }));
+
+    EXPECT_FALSE(workspace->runningApplication(self));
+    ASSERT_TRUE(workspace->frontmostApplication());
+    EXPECT_EQ(workspace->frontmostApplication()->processIdentifier, terminal);
+
+    const xcb_window_t settings = openOwnWindow(*own, own->ewmh()._NET_WM_WINDOW_TYPE_NORMAL);
+    ASSERT_TRUE(waitUntil([&] { return clients->isManaged(settings); }));
+    const std::optional<RunningApplication> app = workspace->runningApplication(self);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->bundleIdentifier, QStringLiteral("com.local.ostrevane"));
+    EXPECT_EQ(accessibility->copyElements(accessibility->createApplication(self), AX::windows).size(), 1u)
+        << "only the settings window is one of its windows";
 }
 
 TEST_F(X11Desktop, OpeningAnEntryLaunchesItAndCompletesWithItsApplication)

@@ -69,7 +69,7 @@ X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& disp
     for (const RunningApplication& app : runningApplications())
         m_known.emplace(app.processIdentifier, app);
     if (const std::optional<xcb_window_t> active = m_clients->activeWindow())
-        if (const std::optional<X11Client> owner = m_clients->client(*active))
+        if (const std::optional<X11Client> owner = m_clients->client(*active); owner && owner->pid != m_ownPid)
             m_frontmostPid = owner->pid;
     m_eventToken = m_connection.addEventHandler([this](const xcb_generic_event_t& event) { onEvent(event); });
     QStringList iconNames;
@@ -171,7 +171,19 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
 {
     const std::optional<xcb_window_t> active = m_clients->activeWindow();
     const std::optional<X11Client> owner = active ? m_clients->client(*active) : std::nullopt;
-    return owner ? runningApplication(owner->pid) : std::nullopt;
+    if (owner && owner->pid != m_ownPid)
+        return runningApplication(owner->pid);
+    if (owner)
+        if (std::optional<RunningApplication> own = runningApplication(m_ownPid))
+            return own; // our settings window
+    // Our panel takes the focus while it is up, unlike a non-activating panel: the
+    // application in front is still the one the user came from.
+    std::optional<ProcessID> previous;
+    {
+        std::lock_guard lock(m_lock);
+        previous = m_frontmostPid;
+    }
+    return previous ? runningApplication(*previous) : std::nullopt;
 }
 
 // ---- Requests
@@ -369,6 +381,9 @@ void X11Workspace::onActiveWindowChanged()
     {
         std::lock_guard lock(m_lock);
         m_recentWindow[owner->pid] = *active;
+        // The panel taking the focus is no switch of applications.
+        if (owner->pid == m_ownPid)
+            return;
         changed = m_frontmostPid != owner->pid;
         m_frontmostPid = owner->pid;
     }

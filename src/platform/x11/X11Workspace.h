@@ -22,7 +22,8 @@ struct PlatformProfile;
 // bundlePath = the entry file, localizedName = Name[locale]); without an entry it is
 // named by WM_CLASS. Regular activation policy = it owns a task-bar window (normal or
 // dialog, not skip-taskbar); others are accessory. This program's own windows count
-// only while it owns a regular window (its settings window).
+// only while it owns a regular window (its settings window); while its panel has the
+// focus, the frontmost application is the one that had it before.
 //
 // activate = _NET_ACTIVE_WINDOW on its most recently active window; hide = iconify its
 // windows; terminate = _NET_CLOSE_WINDOW to each of its windows. openApplication
@@ -96,7 +97,7 @@ private:
     std::map<ProcessID, xcb_window_t> m_recentWindow;       // last active window per pid
     std::map<ProcessID, RunningApplication> m_known;        // apps seen at the last list change
     std::map<xcb_window_t, ImageHandle> m_windowIcons;      // _NET_WM_ICON, read once per window
-    std::optional<ProcessID> m_frontmostPid;
+    std::optional<ProcessID> m_frontmostPid;                // never this program's own
     std::map<quint64, std::shared_ptr<PendingLaunch>> m_launches;
     quint64 m_lastLaunchID = 0;
 };
