@@ -25,8 +25,8 @@ namespace ostrevane::x11test {
 // ended after it, then the backend; the session goes last.
 class X11BackendTest : public ::testing::Test {
 protected:
-    // A window appears within this on a loaded machine; only a hung test waits longer.
-    static constexpr double windowTimeout = 15.0;
+    // A window appears well within this even on a loaded machine; only a hung test waits longer.
+    static constexpr double windowTimeout = 30.0;
 
     static void SetUpTestSuite() { s_session = new XvfbSession(); }
     static void TearDownTestSuite()
@@ -83,14 +83,31 @@ protected:
         if (started)
             *started = pid;
         xcb_window_t window = XCB_NONE;
-        XvfbSession::waitUntil(
+        const bool appeared = XvfbSession::waitUntil(
             [&] {
                 const std::vector<xcb_window_t> windows = clients->taskbarWindows(pid);
                 window = windows.empty() ? XCB_NONE : windows.front();
                 return window != XCB_NONE && isViewable(window);
             },
             windowTimeout);
-        return window;
+        if (!appeared)
+            ADD_FAILURE() << arguments.join(QLatin1Char(' ')).toStdString() << " showed no window on "
+                          << s_session->display().constData() << (s_session->hasExited(pid) ? " (it exited)" : "")
+                          << "; session output: " << s_session->readLog().constData() << clientReport(pid);
+        return appeared ? window : XCB_NONE;
+    }
+
+    // What the backend saw, for a failure message when a client's window does not show.
+    std::string clientReport(pid_t pid)
+    {
+        std::string out = "; started pid " + std::to_string(pid) + "; managed clients:";
+        for (const X11Client& c : clients->stacking()) {
+            const X11ClientState st = clients->state(c.window);
+            out += " [" + std::to_string(c.window) + " pid " + std::to_string(c.pid) + " " + c.windowClass.toStdString()
+                + " kind " + std::to_string(int(st.kind)) + " skip " + std::to_string(st.skipTaskbar) + " exists "
+                + std::to_string(st.exists) + " viewable " + std::to_string(isViewable(c.window)) + "]";
+        }
+        return out;
     }
 
     xcb_window_t startXterm(const QString& title, pid_t* pid = nullptr)

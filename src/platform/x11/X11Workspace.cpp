@@ -273,12 +273,18 @@ void X11Workspace::watchLaunch(ProcessID pid, const QString& desktopID, bool act
     {
         std::lock_guard lock(m_lock);
         id = ++m_lastLaunchID;
-        m_launches.emplace(id, pending);
     }
+    // Armed before the launch is visible to the event thread, which may settle it at once.
     pending->timeout = m_dispatcher.asyncAfter(launchWindowTimeout, [alive = std::weak_ptr(m_observers), this, id] {
         if (alive.lock())
             expireLaunch(id);
     });
+    {
+        std::lock_guard lock(m_lock);
+        m_launches.emplace(id, pending);
+    }
+    // The window may have come before the launch was registered.
+    settleLaunches(runningApplications());
 }
 
 // A launch is settled by the first window of its process, or of any process the same
