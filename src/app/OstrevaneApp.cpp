@@ -1,14 +1,157 @@
 #include "app/OstrevaneApp.h"
 
+#include "app/HeadlessDesktop.h"
+#include "app/SingleInstance.h"
+#include "core/AppActivator.h"
+#include "core/AppDelegate.h"
+#include "core/BrowserTabCache.h"
+#include "core/OnboardingManager.h"
 #include "core/PlatformProfile.h"
 #include "core/RuntimeContext.h"
 #include "core/UserDefaults.h"
 #include "platform/qt/HostSystemInfo.h"
 #include "platform/qt/QtDispatcher.h"
+#include "platform/qt/QtFolderEvents.h"
+#include "platform/qt/QtURLLoader.h"
+#include "platform/x11/MprisMediaControl.h"
+#include "platform/x11/X11Accessibility.h"
+#include "platform/x11/X11Clients.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11GlobalMonitors.h"
+#include "platform/x11/X11HotkeyService.h"
+#include "platform/x11/X11WindowServer.h"
+#include "platform/x11/X11Workspace.h"
+#include "ui/KeyablePanel.h"
+#include "ui/OnboardingWindow.h"
+#include "ui/QtInputMonitors.h"
+#include "ui/QtScreenPort.h"
+#include "ui/QtUserFeedback.h"
 
 #include <QApplication>
+#include <QPointer>
 
 namespace ostrevane {
+
+namespace {
+
+// Where an installed copy lives; a copy elsewhere (a build folder) yields to it.
+const QString installedPrefix = QStringLiteral("/usr/");
+
+void raise(QWidget& window)
+{
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+class OnboardingGuideWindow : public GuideWindow {
+public:
+    explicit OnboardingGuideWindow(OnboardingWindow* window) : m_window(window) {}
+    ~OnboardingGuideWindow() override
+    {
+        if (m_window)
+            m_window->deleteLater(); // we may be inside its close
+    }
+    void bringToFront() override
+    {
+        if (m_window)
+            raise(*m_window);
+    }
+
+private:
+    QPointer<OnboardingWindow> m_window;
+};
+
+class OnboardingGuideWindows : public GuideWindowFactory {
+public:
+    std::unique_ptr<GuideWindow> open(std::function<void()> onDismiss) override
+    {
+        RuntimeContext& context = RuntimeContext::current();
+        OnboardingSummonView::Environment environment;
+        environment.onboarding = &OnboardingManager::shared();
+        environment.dispatcher = &context.dispatcher();
+        environment.accessibilityTrusted = [&context] { return context.accessibility().isProcessTrusted(); };
+        environment.openSettings = [] { openPrivacyPane(QStringLiteral("Privacy_Accessibility")); };
+        auto* window = new OnboardingWindow(environment, &context.notifications(), std::move(onDismiss));
+        raise(*window);
+        return std::make_unique<OnboardingGuideWindow>(window);
+    }
+};
+
+// The desktop the switcher lists and acts on: the X11 backend on its own connection, or,
+// without an X display, an empty desktop (the test panel mode still works).
+struct Desktop {
+    std::shared_ptr<X11Connection> connection = X11Connection::open();
+    const PlatformProfile& profile = PlatformProfile::linuxDesktop();
+    std::shared_ptr<X11Clients> clients;
+    std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<Accessibility> accessibility;
+    std::unique_ptr<WindowServer> windowServer;
+    UnansweredBrowsers browsers;
+    MprisMediaControl media;
+    PosixProcessSignals signals_;
+    QtFolderEvents folders;
+    QtURLLoader urlLoader;
+    SwitchItemActivator actions;
+    BrowserTabStatusProbe browserStatus;
+
+    explicit Desktop(Dispatcher& dispatcher)
+    {
+        if (!connection) {
+            qWarning("Ostrevane: no X11 display; nothing can be listed or switched");
+            workspace = std::make_unique<HeadlessWorkspace>();
+            accessibility = std::make_unique<HeadlessAccessibility>();
+            windowServer = std::make_unique<HeadlessWindowServer>();
+            return;
+        }
+        clients = std::make_shared<X11Clients>(connection);
+        workspace = std::make_unique<X11Workspace>(clients, dispatcher, profile);
+        accessibility = std::make_unique<X11Accessibility>(clients);
+        windowServer = std::make_unique<X11WindowServer>(clients);
+    }
+
+    void fill(RuntimeContext::Ports& ports)
+    {
+        ports.profile = &profile;
+        ports.accessibility = accessibility.get();
+        ports.workspace = workspace.get();
+        ports.windowServer = windowServer.get();
+        ports.scriptRunner = &browsers;
+        ports.browserAutomation = &browsers;
+        ports.mediaControl = &media;
+        ports.processSignals = &signals_;
+        ports.folderEvents = &folders;
+        ports.urlLoader = &urlLoader;
+        ports.actions = &actions;
+        ports.browserStatus = &browserStatus;
+    }
+};
+
+struct Shell {
+    X11GlobalMonitors globalMonitors;
+    QtInputMonitors monitors{&globalMonitors};
+    QtScreenPort screens;
+    KeyablePanelFactory panels;
+    QtUserFeedback feedback;
+    X11HotkeyService hotkeys;
+    OnboardingGuideWindows guide;
+    LocalSocketCopies copies;
+
+    AppDelegate::Ports ports(Dispatcher& dispatcher)
+    {
+        return AppDelegate::Ports{
+            {screens, panels, monitors, feedback},
+            std::make_shared<GlobalHotKey::Registry>(hotkeys, dispatcher),
+            &guide,
+            &copies,
+            installedPrefix,
+            {},
+            {},
+        };
+    }
+};
+
+} // namespace
 
 void runOstrevaneApp()
 {
@@ -23,17 +166,25 @@ void runOstrevaneApp()
     SystemClock clock;
     UserDefaults defaults(UserDefaults::defaultFilePath());
     HostSystemInfo systemInfo;
+    Desktop desktop(dispatcher);
 
     RuntimeContext::Ports ports;
     ports.dispatcher = &dispatcher;
     ports.clock = &clock;
     ports.defaults = &defaults;
-    ports.profile = &PlatformProfile::macOS(); // replaced by the Linux profile with the X11 backend
     ports.systemInfo = &systemInfo;
+    desktop.fill(ports);
     RuntimeContext context(ports);
     RuntimeContext::install(&context);
-
-    QApplication::exec();
+    {
+        Shell shell;
+        AppDelegate delegate(shell.ports(dispatcher));
+        if (delegate.applicationDidFinishLaunching()) {
+            if (!delegate.isTestMode())
+                shell.copies.listen();
+            QApplication::exec();
+        }
+    }
     RuntimeContext::install(nullptr);
 }
 
