@@ -6,6 +6,7 @@
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QProcess>
+#include <QStandardPaths>
 
 #include <atomic>
 #include <memory>
@@ -59,6 +60,8 @@ class MprisMediaControlTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+            GTEST_SKIP() << "dbus-daemon is not installed";
         m_bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
                                                     QStringLiteral("--print-address")});
         ASSERT_TRUE(m_bus.waitForReadyRead(10000)) << "dbus-daemon did not start";
