@@ -84,6 +84,7 @@ X11Connection::X11Connection(xcb_connection_t* connection, int screenNumber, QBy
 X11Connection::~X11Connection()
 {
     stopEventThread();
+    m_decodeDisplay.reset();
     if (m_ewmhReady)
         xcb_ewmh_connection_wipe(&m_ewmh);
     xcb_disconnect(m_connection);
@@ -197,17 +198,16 @@ QString X11Connection::decodeText(const X11Property& property) const
 }
 
 // Xlib's converter needs a display of its own (it interns the encoding atoms there);
-// it is opened on the first title that needs it and kept.
+// it is opened on the first title that needs it and closed with this connection.
 QString X11Connection::decodeCompoundText(const QByteArray& bytes) const
 {
-    static std::mutex lock;
-    static Display* display = nullptr;
-    static bool tried = false;
-    std::lock_guard guard(lock);
-    if (!tried) {
-        tried = true;
-        display = XOpenDisplay(m_displayName.isEmpty() ? nullptr : m_displayName.constData());
+    std::lock_guard guard(m_decodeLock);
+    if (!m_decodeTried) {
+        m_decodeTried = true;
+        if (Display* opened = XOpenDisplay(m_displayName.isEmpty() ? nullptr : m_displayName.constData()))
+            m_decodeDisplay = std::shared_ptr<void>(opened, [](void* d) { XCloseDisplay(static_cast<Display*>(d)); });
     }
+    auto* display = static_cast<Display*>(m_decodeDisplay.get());
     if (!display)
         return QString::fromLatin1(firstItem(bytes));
     XTextProperty text{reinterpret_cast<unsigned char*>(const_cast<char*>(bytes.constData())),

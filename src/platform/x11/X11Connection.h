@@ -176,6 +176,10 @@ private:
     xcb_timestamp_t m_lastTime = XCB_CURRENT_TIME;
     quint64 m_timeGeneration = 0;
 
+    mutable std::mutex m_decodeLock; // guards the two fields below
+    mutable bool m_decodeTried = false;
+    mutable std::shared_ptr<void> m_decodeDisplay; // an Xlib Display, for COMPOUND_TEXT only
+
     std::mutex m_lostLock;
     std::function<void()> m_connectionLost;
 };
