@@ -89,7 +89,7 @@ void X11GlobalMonitors::selectRawEvents()
     const xcb_query_extension_reply_t* extension = xcb_get_extension_data(m_connection, &xcb_input_id);
     if (!extension || !extension->present)
         return;
-    const auto version = xcbReply(
+    const auto version = adoptReply(
         xcb_input_xi_query_version_reply(m_connection, xcb_input_xi_query_version(m_connection, 2, 2), nullptr));
     if (!version || version->major_version < 2)
         return;
@@ -99,7 +99,7 @@ void X11GlobalMonitors::selectRawEvents()
     } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
            XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE
                | XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS};
-    const auto error = xcbReply(
+    const auto error = adoptReply(
         xcb_request_check(m_connection, xcb_input_xi_select_events_checked(m_connection, m_root, 1, &mask.head)));
     if (!error)
         m_xinputOpcode = extension->major_opcode;
@@ -219,7 +219,7 @@ void X11GlobalMonitors::rawButton(quint32 button)
 bool X11GlobalMonitors::isOwnWindowFocused() const
 {
     const auto focus =
-        xcbReply(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+        adoptReply(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
     if (!focus)
         return false;
     const QWindowList windows = QGuiApplication::topLevelWindows();

@@ -72,7 +72,7 @@ bool X11HotkeyService::grab(const Grab& chord)
                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     bool granted = true;
     for (const xcb_void_cookie_t cookie : cookies)
-        if (const auto error = xcbReply(xcb_request_check(m_connection, cookie)))
+        if (const auto error = adoptReply(xcb_request_check(m_connection, cookie)))
             granted = false;
     if (!granted)
         ungrab(chord); // the combinations that did succeed

@@ -125,7 +125,7 @@ bool X11Keyboard::isModifierKey(xcb_keycode_t keycode) const
 
 bool X11Keyboard::isOptionDown() const
 {
-    const auto keymap = xcbReply(xcb_query_keymap_reply(m_connection, xcb_query_keymap(m_connection), nullptr));
+    const auto keymap = adoptReply(xcb_query_keymap_reply(m_connection, xcb_query_keymap(m_connection), nullptr));
     return keymap && X11Keys::anyKeyDown(keymap->keys, m_optionKeycodes);
 }
 
@@ -143,7 +143,7 @@ void X11Keyboard::readModifierMapping()
     m_optionKeycodes.clear();
     m_modifierKeycodes.clear();
     m_numLockMask = 0;
-    const auto mapping = xcbReply(
+    const auto mapping = adoptReply(
         xcb_get_modifier_mapping_reply(m_connection, xcb_get_modifier_mapping(m_connection), nullptr));
     if (!mapping)
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/x11/X11Connection.h"
+
 #include <QtGlobal>
 
 #include <xcb/xcb.h>
@@ -12,14 +14,12 @@
 
 namespace ostrevane {
 
-// An xcb reply owned until it goes out of scope; null when the request failed.
+// Takes ownership of a reply read on Qt's connection (the backend's own connection reads
+// through X11Connection::reply()); null when the request failed.
 template <class T>
-using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
-
-template <class T>
-XcbReply<T> xcbReply(T* reply)
+X11Reply<T> adoptReply(T* reply)
 {
-    return XcbReply<T>(reply, &std::free);
+    return X11Reply<T>(reply, &std::free);
 }
 
 // The chord vocabulary on X11: the platform-neutral key codes of the key-name table and
