@@ -81,18 +81,3 @@ TEST(GlobalHotKey, AChordHeldByAnotherProgramFailsSilentlyAndIdsAreNotReused)
     EXPECT_EQ(next->id(), 2u);
     EXPECT_TRUE(next->isRegistered());
 }
-
-TEST(GlobalHotKey, APressAfterTheRegistryIsGoneIsIgnored)
-{
-    ManualClock clock;
-    ManualDispatcher dispatcher{clock};
-    FakeHotkeyService service;
-    int presses = 0;
-    {
-        auto registry = std::make_shared<GlobalHotKey::Registry>(service, dispatcher);
-        GlobalHotKey hotKey(registry, tab, option, [&presses] { ++presses; });
-    }
-    service.press(1);
-    dispatcher.runUntilIdle();
-    EXPECT_EQ(presses, 0);
-}

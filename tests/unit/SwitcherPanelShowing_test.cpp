@@ -306,15 +306,6 @@ TEST_F(PanelShowingTest, ListIsRebuiltInPlaceWhenTheBackgroundRefreshesFinish)
     EXPECT_EQ(model().items().size(), 3u);
 }
 
-TEST_F(PanelShowingTest, ARefreshFinishingAfterTheHideIsDropped)
-{
-    openWindowsTitled({"one", "two"});
-    controller->show(1);
-    controller->hide();
-    runtime.runUntilIdle();
-    EXPECT_EQ(controller->viewModel(), nullptr);
-}
-
 TEST_F(PanelShowingTest, ClosingAnAppRowQuitsItAndKeepsItOutForEightSeconds)
 {
     runtime.actions.capabilities[QStringLiteral("com.example.editor")] = CloseCapability::quit();
