@@ -43,11 +43,11 @@ class FakeCopies : public RunningCopies {
 public:
     std::optional<QString> own;
     std::vector<Copy> running;
-    QList<ProcessID> terminated;
+    std::vector<ProcessID> terminated; // (QList<int> equality trips UBSan on empty lists)
 
     std::optional<QString> ownLocation() override { return own; }
     std::vector<Copy> others() override { return running; }
-    void terminate(const Copy& copy) override { terminated << copy.pid; }
+    void terminate(const Copy& copy) override { terminated.push_back(copy.pid); }
 };
 
 class AppDelegateTest : public ::testing::Test {
@@ -127,7 +127,7 @@ TEST_F(AppDelegateTest, TestModeSkipsTheCopyRuleShowsTheSamplePanelAndNeverTheGu
     EXPECT_EQ(delegate->panelController()->viewModel()->selectedIndex(), 5);
     runtime.advance(5.0);
     EXPECT_EQ(guide.opened, 0);
-    EXPECT_TRUE(copies.terminated.isEmpty());
+    EXPECT_TRUE(copies.terminated.empty());
 }
 
 TEST_F(AppDelegateTest, TheStoredChordShowsThePanelAndAChangedChordWorksAtOnce)
@@ -228,7 +228,7 @@ TEST_F(AppDelegateTest, SingleInstanceRuleYieldsOnlyToAnInstalledCopy)
         std::optional<QString> own;
         std::vector<RunningCopies::Copy> others;
         bool quits;
-        QList<ProcessID> terminated;
+        std::vector<ProcessID> terminated;
     } rows[] = {
         {"no other copy", QStringLiteral("/home/u/ostrevane"), {}, false, {}},
         {"uninstalled copy yields to an installed one", QStringLiteral("/home/u/ostrevane"),
