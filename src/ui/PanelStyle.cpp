@@ -1,5 +1,7 @@
 #include "ui/PanelStyle.h"
 
+#include "core/SwitcherPanelController.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -23,15 +25,8 @@ double baseSize(TextRole role) { return baseSizes.at(static_cast<size_t>(role));
 
 double fontScale(PanelFontSize size)
 {
-    switch (size) {
-    case PanelFontSize::small:
-        return 0.9;
-    case PanelFontSize::large:
-        return 1.16;
-    case PanelFontSize::normal:
-        break;
-    }
-    return 1.0;
+    // One table for the panel's frame and its texts.
+    return SwitcherPanelController::panelFontScale(size);
 }
 
 double scaledSize(TextRole role, double scale) { return baseSize(role) * scale; }

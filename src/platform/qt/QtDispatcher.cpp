@@ -1,13 +1,13 @@
 #include "platform/qt/QtDispatcher.h"
 
+#include "core/PooledSerialQueue.h"
+
 #include <QCoreApplication>
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 
 #include <cmath>
-#include <deque>
-#include <mutex>
 
 namespace ostrevane {
 
@@ -24,45 +24,6 @@ int poolPriority(QueuePriority priority)
     }
     return 0;
 }
-
-class PoolSerialQueue : public SerialQueue, public std::enable_shared_from_this<PoolSerialQueue> {
-public:
-    explicit PoolSerialQueue(QueuePriority priority) : m_priority(priority) {}
-
-    void async(std::function<void()> task) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_tasks.push_back(std::move(task));
-        if (m_draining)
-            return;
-        m_draining = true;
-        // The drain holds the queue alive until its last task has run.
-        QThreadPool::globalInstance()->start([self = shared_from_this()] { self->drain(); }, poolPriority(m_priority));
-    }
-
-private:
-    void drain()
-    {
-        for (;;) {
-            std::function<void()> task;
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_tasks.empty()) {
-                    m_draining = false;
-                    return;
-                }
-                task = std::move(m_tasks.front());
-                m_tasks.pop_front();
-            }
-            task();
-        }
-    }
-
-    QueuePriority m_priority;
-    std::mutex m_mutex;
-    std::deque<std::function<void()>> m_tasks;
-    bool m_draining = false;
-};
 
 } // namespace
 
@@ -92,7 +53,9 @@ void QtDispatcher::global(QueuePriority priority, std::function<void()> task)
 
 std::shared_ptr<SerialQueue> QtDispatcher::makeSerialQueue(QueuePriority priority)
 {
-    return std::make_shared<PoolSerialQueue>(priority);
+    return std::make_shared<PooledSerialQueue>([priority](std::function<void()> drain) {
+        QThreadPool::globalInstance()->start(std::move(drain), poolPriority(priority));
+    });
 }
 
 bool QtDispatcher::isMainThread() const

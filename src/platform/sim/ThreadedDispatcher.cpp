@@ -1,53 +1,10 @@
 #include "platform/sim/ThreadedDispatcher.h"
 
+#include "core/PooledSerialQueue.h"
+
 #include <chrono>
 
 namespace ostrevane {
-
-namespace {
-
-// Tasks of one queue run one at a time, in order, on whichever worker drains them.
-class ThreadedSerialQueue : public SerialQueue, public std::enable_shared_from_this<ThreadedSerialQueue> {
-public:
-    explicit ThreadedSerialQueue(ThreadedDispatcher& dispatcher, QueuePriority priority)
-        : m_dispatcher(dispatcher), m_priority(priority) {}
-
-    void async(std::function<void()> task) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_tasks.push_back(std::move(task));
-        if (m_draining)
-            return;
-        m_draining = true;
-        m_dispatcher.global(m_priority, [self = shared_from_this()] { self->drain(); });
-    }
-
-private:
-    void drain()
-    {
-        for (;;) {
-            std::function<void()> task;
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_tasks.empty()) {
-                    m_draining = false;
-                    return;
-                }
-                task = std::move(m_tasks.front());
-                m_tasks.pop_front();
-            }
-            task();
-        }
-    }
-
-    ThreadedDispatcher& m_dispatcher;
-    QueuePriority m_priority;
-    std::mutex m_mutex;
-    std::deque<std::function<void()>> m_tasks;
-    bool m_draining = false;
-};
-
-} // namespace
 
 ThreadedDispatcher::ThreadedDispatcher(ManualClock& clock, int threadCount)
     : m_clock(clock), m_mainThread(std::this_thread::get_id())
@@ -99,7 +56,9 @@ void ThreadedDispatcher::global(QueuePriority, std::function<void()> task)
 
 std::shared_ptr<SerialQueue> ThreadedDispatcher::makeSerialQueue(QueuePriority priority)
 {
-    return std::make_shared<ThreadedSerialQueue>(*this, priority);
+    return std::make_shared<PooledSerialQueue>([this, priority](std::function<void()> drain) {
+        global(priority, std::move(drain));
+    });
 }
 
 bool ThreadedDispatcher::isMainThread() const { return std::this_thread::get_id() == m_mainThread; }
