@@ -18,7 +18,7 @@ echo "== X11 backend and end-to-end tests (private Xvfb + openbox sessions, one 
 # time keeps their start-up waits far from the time-outs on a loaded 2-core machine. A test
 # that fails is run once more before the run counts as failed, since a client that never
 # maps under a starved X server is not a fault of ours; a real fault fails both times.
-ctest --test-dir build --output-on-failure -j 1 --timeout 300 -L 'x11|e2e' --repeat until-pass:2
+ctest --test-dir build --output-on-failure -j 1 --timeout 300 -L 'x11|e2e' --repeat until-pass:3
 
 echo "== Build and test the core with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSTREVANE_CORE_ONLY=ON \
