@@ -19,6 +19,7 @@
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11GlobalMonitors.h"
 #include "platform/x11/X11HotkeyService.h"
+#include "platform/x11/X11WindowHints.h"
 #include "platform/x11/X11WindowServer.h"
 #include "platform/x11/X11Workspace.h"
 #include "ui/KeyablePanel.h"
@@ -131,7 +132,7 @@ struct Shell {
     X11GlobalMonitors globalMonitors;
     QtInputMonitors monitors{&globalMonitors};
     QtScreenPort screens;
-    KeyablePanelFactory panels;
+    KeyablePanelFactory panels{applyPanelWindowHints};
     QtUserFeedback feedback;
     X11HotkeyService hotkeys;
     OnboardingGuideWindows guide;

@@ -1,5 +1,7 @@
 #include "platform/x11/X11GlobalMonitors.h"
 
+#include "platform/x11/X11WindowHints.h"
+
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMetaObject>
@@ -44,12 +46,6 @@ namespace {
 
 constexpr quint32 leftButton = 1, rightButton = 3;
 
-xcb_connection_t* qtConnection()
-{
-    const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
 template <class Map, class... Args>
 void notifyAll(const Map& monitors, Args... args)
 {
@@ -60,7 +56,7 @@ void notifyAll(const Map& monitors, Args... args)
 } // namespace
 
 X11GlobalMonitors::X11GlobalMonitors()
-    : m_connection(qtConnection())
+    : m_connection(qtX11Connection())
 {
     if (!m_connection)
         return;

@@ -1,23 +1,14 @@
 #include "platform/x11/X11HotkeyService.h"
 
 #include "core/HotkeySettings.h"
+#include "platform/x11/X11WindowHints.h"
 
 #include <QGuiApplication>
 
 namespace ostrevane {
 
-namespace {
-
-xcb_connection_t* qtConnection()
-{
-    const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
-} // namespace
-
 X11HotkeyService::X11HotkeyService()
-    : m_connection(qtConnection())
+    : m_connection(qtX11Connection())
 {
     if (!m_connection)
         return;
