@@ -4,17 +4,15 @@
 #include "support/QtPrinting.h"
 #include "support/TestRuntime.h"
 
-#include <QTextBoundaryFinder>
-
 #include <gtest/gtest.h>
 
 using namespace ostrevane;
 
 namespace {
 
-WindowItem window(const QString& appName, const QString& title, std::optional<QString> bundleID = std::nullopt)
+WindowItem window(const QString& appName, const QString& title)
 {
-    return fixtures::window(appName, bundleID ? bundleID : "com.example." + appName.toLower(), title);
+    return fixtures::window(appName, "com.example." + appName.toLower(), title);
 }
 
 TabItem tab(const QString& title, const QString& url, bool active = false)
@@ -31,7 +29,7 @@ TabGroupItem tabGroup(std::vector<TabItem> tabs) { return fixtures::tabGroup("co
 
 WindowGroupItem finderGroup(std::vector<WindowItem> windows)
 {
-    return fixtures::windowGroup("com.apple.finder", "Finder", windows);
+    return fixtures::windowGroup("com.example.finder", "Finder", windows);
 }
 
 template <class Row>
@@ -57,40 +55,6 @@ struct CountingActions : RecordingActions {
     }
 };
 
-// The matching rules written plainly, independent of the prepared fast path.
-QStringList referenceCharacters(const QString& text)
-{
-    const QString lower = text.toLower();
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, lower);
-    QStringList out;
-    for (qsizetype from = 0, to = finder.toNextBoundary(); to > from; from = to, to = finder.toNextBoundary())
-        out << lower.mid(from, to - from).normalized(QString::NormalizationForm_C);
-    return out;
-}
-
-std::optional<int> referenceScore(const QString& queryText, const QString& textText)
-{
-    const QStringList query = referenceCharacters(queryText);
-    const QStringList text = referenceCharacters(textText);
-    if (text.isEmpty())
-        return std::nullopt;
-    int score = 0, q = 0, start = 0, last = -2;
-    bool previousIsBoundary = true;
-    for (int j = 0; j < text.size(); ++j) {
-        const bool isBoundary = !QChar::isLetterOrNumber(text[j].toUcs4().front());
-        if (q < query.size() && text[j] == query[q]) {
-            score += -(j - start) + 10 + (j == last + 1 ? 8 : 0) + (previousIsBoundary ? 12 : 0) + (j == 0 ? 6 : 0);
-            last = j;
-            start = j + 1;
-            ++q;
-        }
-        previousIsBoundary = isBoundary;
-    }
-    if (q < query.size())
-        return std::nullopt;
-    return score - (static_cast<int>(text.size()) - start);
-}
-
 } // namespace
 
 TEST(FuzzyScore, ScoresFollowTheMatchArithmetic)
@@ -104,81 +68,58 @@ TEST(FuzzyScore, ScoresFollowTheMatchArithmetic)
         {"fi", "field notes", 37},
         {"no", "field notes", 31},
         {"x", hundred, -89},
-        {"b", "a-b", 20},  // after a boundary
-        {"b", "a1b", 8},   // digits are not boundaries
-        {"FN", "Field Notes", 41},
+        {"b", "a-b", 20}, // after a boundary
+        {"b", "a1b", 8},  // digits are not boundaries
+        {u"東京"_qs, u"東京タワー"_qs, 43},
+        {"caf", u"Café crème"_qs, 57},
+        {"caf", u"Cafe\u0301 cre\u0300me"_qs, 57}, // decomposed text scores as its composed form
         {"fieldnotes!", "field notes", std::nullopt},
         {"a", "", std::nullopt},
         {"nf", "field notes", std::nullopt}, // order matters
     };
     for (const auto& row : rows)
         EXPECT_EQ(fuzzyScore(row.query, row.text), row.expected) << row.query.toStdString() << " in " << row.text.toStdString();
-}
 
-TEST(FuzzyScore, WeightsTruncateTowardZero)
-{
+    // Field weights scale the raw score, truncating toward zero; the best field counts.
     EXPECT_EQ(itemScore("fn", {{"field notes", 0.95}}), 38);
-    EXPECT_EQ(itemScore("fn", {{"field notes", 1.0}}), 41);
     EXPECT_EQ(weightedScore(0.6, -89), -53);
     EXPECT_EQ(itemScore("no", {{"field notes", 1.0}, {"notes", 0.6}}), 31); // 0.6 × 43 = 25 loses
     EXPECT_EQ(itemScore("zz", {{"field notes", 1.0}}), std::nullopt);
 }
 
-TEST(FuzzyScore, LowerCasesFullyAndComparesCharactersCanonically)
+// The rows cover both ways a text is read: the quick one for characters that stand alone
+// and the grapheme one for everything else, including the characters kept off the quick one.
+TEST(FuzzyScore, LowerCasesFullyAndComparesWholeCharactersCanonically)
 {
-    EXPECT_TRUE(fuzzyScore(u"É"_qs, u"école"_qs));
-    EXPECT_TRUE(fuzzyScore(u"É"_qs, u"e\u0301cole"_qs)); // decomposed é
-    EXPECT_FALSE(fuzzyScore(u"É"_qs, u"ecole"_qs));
-    EXPECT_FALSE(fuzzyScore(u"e"_qs, u"e\u0301"_qs));    // a mark belongs to its letter
-    EXPECT_TRUE(fuzzyScore(u"straße"_qs, u"STRA\u1E9EE"_qs));
-    EXPECT_FALSE(fuzzyScore(u"i"_qs, u"İ"_qs));          // İ lower-cases to i + combining dot
-    EXPECT_TRUE(fuzzyScore(u"İ"_qs, u"i\u0307stanbul"_qs));
-    EXPECT_TRUE(fuzzyScore(u"Å"_qs, u"\u212Bngström"_qs)); // angstrom sign is canonically Å
-    EXPECT_FALSE(fuzzyScore(u"👩"_qs, u"👩‍💻"_qs));              // an emoji sequence is one character
-    EXPECT_EQ(fuzzyScore(u"東京"_qs, u"東京タワー"_qs), 43);
-}
-
-TEST(FuzzyScore, PreparedPathEqualsPlainRulesOnTrickyText)
-{
-    const QStringList texts = {
-        u"Café crème"_qs, u"cafe\u0301 cre\u0300me"_qs, u"ÉCOLE é e"_qs, u"Straße STRASSE stra\u1E9Ee"_qs,
-        u"İstanbul i\u0307 I ı"_qs, u"👩‍💻 coding 👩 💻"_qs, u"🇩🇪 flag 🇫🇷"_qs, u"東京タワー 東 京"_qs,
-        u"한국 \u1112\u1161\u11AB"_qs, u"\u212Bngström Å"_qs, u"line\r\nbreak \r \n"_qs, u"x1-y2_z3.w"_qs, u""_qs,
-        u"\u2126 ω \uF900 \u8C48 \u0340"_qs, u"👍🏽 👍 ok"_qs, u"Docs — Drive “quoted” …"_qs,
-        u"Москва ЁЖ ёж е\u0308"_qs, u"Việt Nam ẞ ệ"_qs, u"ＡＢＣ ａｂｃ"_qs, u"ひらがな カタカナ、。"_qs,
-        u"\u3000\u302A mark"_qs, u"control\u0007bell\u200Djoin"_qs,
+    const struct {
+        QString query, text;
+        bool matches;
+    } rows[] = {
+        {u"É"_qs, u"école"_qs, true},
+        {u"É"_qs, u"e\u0301cole"_qs, true},
+        {u"e\u0301"_qs, u"Café"_qs, true},
+        {u"É"_qs, u"ecole"_qs, false},
+        {u"e"_qs, u"e\u0301"_qs, false}, // a mark belongs to its letter
+        {u"ệ"_qs, u"Vie\u0323\u0302t"_qs, true},
+        {u"straße"_qs, u"STRA\u1E9EE"_qs, true},
+        {u"i"_qs, u"İ"_qs, false}, // İ lower-cases to i + combining dot
+        {u"İ"_qs, u"i\u0307stanbul"_qs, true},
+        {u"Å"_qs, u"\u212Bngström"_qs, true}, // the angstrom sign is canonically Å
+        {u"ω"_qs, u"\u2126"_qs, true},
+        {u"👩"_qs, u"👩‍💻"_qs, false}, // an emoji sequence is one character
+        {u"\n"_qs, u"a\r\nb"_qs, false}, // CR LF is one character
+        {u"\r\n"_qs, u"a\r\nb"_qs, true},
+        {u"е"_qs, u"е\u0308"_qs, false},
+        {u"ё"_qs, u"Е\u0308"_qs, true},
+        {u"а"_qs, u"а\u0483"_qs, false},
+        {u"\u3000"_qs, u"\u3000\u302A"_qs, false},
+        {u"한"_qs, u"\u1112\u1161\u11AB"_qs, true},
+        {u"ａ"_qs, u"Ａ"_qs, true},
+        {u"a"_qs, u"ａ"_qs, false}, // only canonical equivalence counts
     };
-    const QStringList queries = {u"é"_qs, u"É"_qs, u"e"_qs, u"ß"_qs, u"ss"_qs, u"i̇"_qs, u"i"_qs, u"👩"_qs,
-                                 u"💻"_qs, u"🇩🇪"_qs, u"東京"_qs, u"한"_qs, u"å"_qs, u"\r\n"_qs, u"\n"_qs,
-                                 u"x-z"_qs, u"cafe"_qs, u"crème"_qs, u" "_qs, u"ing"_qs,
-                                 u"Ω"_qs, u"\u8C48"_qs, u"\u0300"_qs, u"👍"_qs, u"👍🏽"_qs,
-                                 u"—"_qs, u"ё"_qs, u"Ё"_qs, u"ệ"_qs, u"ẞ"_qs, u"ａ"_qs, u"Ａ"_qs, u"カ"_qs,
-                                 u"…"_qs, u"d d"_qs, u"lj"_qs};
-    for (const QString& text : texts) {
-        for (const QString& query : queries)
-            EXPECT_EQ(fuzzyScore(query, text), referenceScore(query, text))
-                << query.toStdString() << " in " << text.toStdString();
-    }
-
-    TestRuntime runtime;
-    std::vector<SwitchItem> items;
-    for (const QString& text : texts)
-        items.emplace_back(window(text, text.right(4)));
-    SearchViewModel model(items, true);
-    for (const QString& query : queries) {
-        std::vector<std::pair<int, int>> expected; // (-score, origin)
-        for (size_t i = 0; i < items.size(); ++i) {
-            const auto s = std::max(referenceScore(query, texts[i]), referenceScore(query, texts[i].right(4)));
-            if (s)
-                expected.emplace_back(-*s, static_cast<int>(i));
-        }
-        std::sort(expected.begin(), expected.end());
-        QStringList expectedTitles;
-        for (const auto& [negativeScore, origin] : expected)
-            expectedTitles << items[origin].title();
-        model.setQuery(query);
-        EXPECT_EQ(titles(model.filtered()), expectedTitles) << query.toStdString();
-    }
+    for (const auto& row : rows)
+        EXPECT_EQ(fuzzyScore(row.query, row.text).has_value(), row.matches)
+            << row.query.toStdString() << " in " << row.text.toStdString();
 }
 
 TEST(SearchViewModel, SearchRanksByScoreThenByListOrder)
@@ -198,7 +139,7 @@ TEST(SearchViewModel, EmptyQueryHidesTabsGroupedWindowsAndAppsNotRunning)
 {
     TestRuntime runtime;
     runtime.actions.runningUserApps = {"com.running"};
-    const WindowItem finderWindow = window("Finder", "Documents", QStringLiteral("com.apple.finder"));
+    const WindowItem finderWindow = window("Finder", "Documents");
     const std::vector<SwitchItem> items = {window("Shell", "zsh"), finderWindow, tab("Docs", "https://docs.example"),
                                            finderGroup({finderWindow}), app("com.running", "Mail"),
                                            app("com.idle", "Maps")};
@@ -245,9 +186,8 @@ TEST(SearchViewModel, GroupListsAreCachedByGroupID)
     TabGroupItem sameID = group;
     sameID.tabs.pop_back();
     EXPECT_EQ(titles(model.filteredTabs(sameID)), (QStringList{"News"})); // keyed by id
-    TabGroupItem rebuilt = sameID;
-    rebuilt.id = QUuid::createUuid();
-    EXPECT_EQ(titles(model.filteredTabs(rebuilt)), QStringList{});
+    sameID.id = QUuid::createUuid();
+    EXPECT_EQ(titles(model.filteredTabs(sameID)), QStringList{});
 
     const WindowGroupItem windows = finderGroup({window("Finder", ""), window("Finder", "Downloads")});
     model.setQuery("finder");
@@ -256,30 +196,14 @@ TEST(SearchViewModel, GroupListsAreCachedByGroupID)
     EXPECT_EQ(titles(model.filteredWindows(windows)), (QStringList{"", "Downloads"}));
 }
 
-TEST(SearchViewModel, QueryResetsHighlightAndEngagesOnlyWhenNonEmpty)
-{
-    TestRuntime runtime;
-    SearchViewModel model({window("A", "a"), window("B", "b")}, false);
-    int queryChanges = 0;
-    QObject::connect(&model, &SearchViewModel::queryChanged, [&] { ++queryChanges; });
-    model.setSelectedIndex(1);
-    model.setQuery("");
-    EXPECT_EQ(model.selectedIndex(), 0);
-    EXPECT_FALSE(model.engaged());
-    model.setQuery("a");
-    model.setQuery("");
-    EXPECT_TRUE(model.engaged());
-    EXPECT_EQ(queryChanges, 3);
-}
-
-TEST(SearchViewModel, MovingWrapsAtBothEnds)
+TEST(SearchViewModel, HighlightWrapsAtBothEndsAndResetsWithEachQuery)
 {
     TestRuntime runtime;
     SearchViewModel model({window("A", "a"), window("B", "b"), window("C", "c")}, false);
     const struct {
         int from, step, expected;
-    } rows[] = {{2, 1, 0}, {0, -1, 2}, {1, 1, 2}, {0, 7, 1}, {1, -5, 2}};
-    for (const auto& row : rows) {
+    } moves[] = {{2, 1, 0}, {0, -1, 2}, {0, 7, 1}, {1, -5, 2}};
+    for (const auto& row : moves) {
         model.setSelectedIndex(row.from);
         model.moveSelection(row.step);
         EXPECT_EQ(model.selectedIndex(), row.expected) << row.from << " by " << row.step;
@@ -287,28 +211,27 @@ TEST(SearchViewModel, MovingWrapsAtBothEnds)
     EXPECT_TRUE(model.keyboardClaimed());
     model.mouseMoved();
     EXPECT_FALSE(model.keyboardClaimed());
+    // Any query, even an empty one, puts the highlight back on top; only a typed one engages.
+    model.setQuery("");
+    EXPECT_EQ(model.selectedIndex(), 0);
+    EXPECT_FALSE(model.engaged());
+    model.setQuery("a");
+    model.setQuery("");
+    EXPECT_TRUE(model.engaged());
+    // The first highlight of a showing wraps too, but only with two rows or more.
+    for (const auto& [offset, expected] : {std::pair{4, 1}, {-1, 2}}) {
+        model.applyInitialOffset(offset);
+        EXPECT_EQ(model.selectedIndex(), expected) << "offset " << offset;
+    }
 
+    SearchViewModel single({window("A", "a")}, false);
+    single.applyInitialOffset(1);
+    EXPECT_EQ(single.selectedIndex(), 0);
     SearchViewModel empty({}, false);
     empty.moveSelection(1);
     EXPECT_EQ(empty.selectedIndex(), 0);
     EXPECT_FALSE(empty.keyboardClaimed());
     EXPECT_EQ(empty.selectedItem(), std::nullopt);
-}
-
-TEST(SearchViewModel, InitialOffsetWrapsIntoTheItemCount)
-{
-    TestRuntime runtime;
-    const struct {
-        int itemCount, offset, expected;
-    } rows[] = {{3, 1, 1}, {3, 4, 1}, {3, -1, 2}, {2, 2, 0}, {1, 1, 0}, {0, 1, 0}};
-    for (const auto& row : rows) {
-        std::vector<SwitchItem> items;
-        for (int i = 0; i < row.itemCount; ++i)
-            items.emplace_back(window("A", QString::number(i)));
-        SearchViewModel model(items, false);
-        model.applyInitialOffset(row.offset);
-        EXPECT_EQ(model.selectedIndex(), row.expected) << row.itemCount << " items, offset " << row.offset;
-    }
 }
 
 TEST(SearchViewModel, OpeningAGroupHighlightsItsActiveTabOrFirstWindow)
@@ -324,7 +247,6 @@ TEST(SearchViewModel, OpeningAGroupHighlightsItsActiveTabOrFirstWindow)
     EXPECT_EQ(model.selectedIndex(), 2);
     EXPECT_FALSE(model.engaged());
     EXPECT_FALSE(model.searchActive());
-    EXPECT_EQ(model.visibleCount(), 3);
     model.closeTabGroup();
     EXPECT_EQ(model.selectedIndex(), 0);
     EXPECT_EQ(model.visibleCount(), 3);
@@ -341,19 +263,16 @@ TEST(SearchViewModel, CommitHandsOverTheHighlightedRowOfTheVisibleList)
     TestRuntime runtime;
     const TabGroupItem tabs = tabGroup({tab("One", "u1"), tab("Two", "u2", true)});
     SearchViewModel model({SwitchItem(tabs)}, false);
-    std::vector<SwitchItem> selected;
+    QStringList selected;
     model.commit(); // no callback: nothing
-    model.onSelect = [&](const SwitchItem& item) { selected.push_back(item); };
+    model.onSelect = [&](const SwitchItem& item) { selected << item.title(); };
     model.setSelectedIndex(5);
     model.commit(); // clamped to the only row
     model.openTabGroup(tabs, false);
     model.commit();
     model.setQuery("zzz");
     model.commit(); // empty list: nothing
-    ASSERT_EQ(selected.size(), 2u);
-    EXPECT_EQ(selected[0].kind(), SwitchItem::Kind::tabGroup);
-    EXPECT_EQ(selected[1].kind(), SwitchItem::Kind::tab);
-    EXPECT_EQ(selected[1].title(), "Two");
+    EXPECT_EQ(selected, (QStringList{"Google Chrome", "Two"}));
 }
 
 TEST(SearchViewModel, RebuildSwapsOpenGroupsAndKeepsTheHighlightInRange)

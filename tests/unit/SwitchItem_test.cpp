@@ -1,9 +1,8 @@
 #include "core/SwitchItem.h"
 
 #include "support/Fixtures.h"
+#include "support/QtPrinting.h"
 #include "support/TestRuntime.h"
-
-#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -20,60 +19,69 @@ class SwitchItemTest : public ::testing::Test {
 protected:
     TestRuntime runtime;
 
-    // A window element with a close button whose "AXEnabled" is as given (nullopt: unreadable).
-    AXElement windowWithCloseButton(std::optional<bool> enabled)
+    // A window whose close button's "AXEnabled" is as given (nullopt: unreadable).
+    WindowItem windowWithCloseButton(const QString& title, std::optional<bool> enabled)
     {
-        AXElement window = SimAccessibility::makeElement(QStringLiteral("window"));
+        WindowItem w = window("A", "a", title);
+        w.axWindow = SimAccessibility::makeElement(QStringLiteral("window"));
         AXElement button = SimAccessibility::makeElement(QStringLiteral("close"));
-        runtime.accessibility.setAttribute(window, AX::closeButton, button);
+        runtime.accessibility.setAttribute(w.axWindow, AX::closeButton, button);
         if (enabled)
             runtime.accessibility.setAttribute(button, AX::enabled, *enabled);
-        return window;
+        return w;
     }
 };
 
 } // namespace
 
-TEST_F(SwitchItemTest, WindowKeysOnBundleIDOrElseAppNameAndAnEmptyTitleShowsTheAppName)
+TEST_F(SwitchItemTest, RowsShowTitleSubtitleAndRecencyKey)
 {
-    const SwitchItem untitled(window(QStringLiteral("Terminal"), QStringLiteral("com.apple.Terminal"), QString()));
-    EXPECT_EQ(untitled.title(), QStringLiteral("Terminal"));
-    EXPECT_EQ(untitled.subtitle(), QStringLiteral("Terminal"));
-    EXPECT_EQ(untitled.mruKey(), QStringLiteral("com.apple.Terminal::"));
-
-    const SwitchItem noBundle(window(QStringLiteral("xterm"), std::nullopt, QStringLiteral("~")));
-    EXPECT_EQ(noBundle.mruKey(), QStringLiteral("xterm::~"));
-    EXPECT_EQ(noBundle.mruKey(), SwitchItem(window("Other", QStringLiteral("xterm"), "~")).mruKey());
-}
-
-TEST_F(SwitchItemTest, TabTitleSubtitleAndKey)
-{
-    TabItem t = tab(chrome, QString(), QStringLiteral("https://Docs.Example.com/a?b"), 2, 5);
-    EXPECT_EQ(SwitchItem(t).title(), QStringLiteral("https://Docs.Example.com/a?b"));
-    EXPECT_EQ(SwitchItem(t).subtitle(), QString::fromUtf8("Google Chrome \xC2\xB7 docs.example.com"));
-    EXPECT_EQ(SwitchItem(t).mruKey(), QStringLiteral("tab::com.google.Chrome::::2::5"));
-    t.title = QStringLiteral("Docs");
-    EXPECT_EQ(SwitchItem(t).mruKey(), QStringLiteral("tab::com.google.Chrome::Docs::2::5"));
-    t.chromeTabID = 991;
-    EXPECT_EQ(SwitchItem(t).mruKey(), QStringLiteral("tab::com.google.Chrome::991::2::5"));
-}
-
-TEST_F(SwitchItemTest, TabWithoutHostHasBrowserNameAloneAsSubtitle)
-{
-    for (const char* url : {"not a url at all", "file:///tmp/x.html", "http://[::1"}) {
-        SCOPED_TRACE(url);
-        EXPECT_EQ(SwitchItem(tab(chrome, QStringLiteral("t"), QString::fromUtf8(url))).subtitle(),
-                  QStringLiteral("Google Chrome"));
+    TabItem untitled = tab(chrome, QString(), QStringLiteral("https://Docs.Example.com/a?b"), 2, 5);
+    TabItem withChromeID = tab(chrome, QStringLiteral("Docs"), QStringLiteral("https://docs.example.com"), 2, 5);
+    withChromeID.chromeTabID = 991;
+    const struct {
+        const char* name;
+        SwitchItem item;
+        QString title, subtitle, key;
+    } rows[] = {
+        {"untitled window shows its app", window("Terminal", "com.apple.Terminal", ""), "Terminal", "Terminal",
+         "com.apple.Terminal::"},
+        {"window without bundle id keys on its app name", window("xterm", std::nullopt, "~"), "~", "xterm", "xterm::~"},
+        {"untitled tab shows its address", untitled, "https://Docs.Example.com/a?b",
+         u"Google Chrome · docs.example.com"_qs, "tab::com.google.Chrome::::2::5"},
+        {"chrome's tab id replaces the title in the key", withChromeID, "Docs", u"Google Chrome · docs.example.com"_qs,
+         "tab::com.google.Chrome::991::2::5"},
+        {"not a url", tab(chrome, "t", "not a url at all"), "t", "Google Chrome", "tab::com.google.Chrome::t::1::1"},
+        {"file url", tab(chrome, "t", "file:///tmp/x.html"), "t", "Google Chrome", "tab::com.google.Chrome::t::1::1"},
+        {"broken url", tab(chrome, "t", "http://[::1"), "t", "Google Chrome", "tab::com.google.Chrome::t::1::1"},
+        {"tab group keys on its active tab",
+         tabGroup(chrome, "Chrome", {tab(chrome, "one", "u", 1, 1), tab(chrome, "two", "u", 1, 2, true)}), "Chrome",
+         "2 open tabs", "tab::com.google.Chrome::two::1::2"},
+        {"tab group without active tab keys on its first",
+         tabGroup(chrome, "Chrome", {tab(chrome, "first", "u", 1, 1), tab(chrome, "second", "u", 1, 2)}), "Chrome",
+         "2 open tabs", "tab::com.google.Chrome::first::1::1"},
+        {"window group", windowGroup("com.apple.finder", "Finder", {window("Finder", "com.apple.finder", "Home")}),
+         "Finder", "1 open windows", "windowGroup::com.apple.finder"},
+        {"app", app("x", "Xcode", "/Applications/Xcode.app"), "Xcode", "/Applications", "app::x"},
+        {"app path with a trailing slash", app("x", "Xcode", "/Applications/Xcode.app/"), "Xcode", "/Applications",
+         "app::x"},
+        {"app at the root", app("x", "Root", "/Root.app"), "Root", "/", "app::x"},
+        {"app without folder", app("x", "Bare", "Bare.app"), "Bare", "", "app::x"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ((QStringList{row.item.title(), row.item.subtitle(), row.item.mruKey()}),
+                  (QStringList{row.title, row.subtitle, row.key}));
     }
 }
 
-TEST_F(SwitchItemTest, TabMatchFieldsDropExactlyOneLeadingPrefix)
+TEST_F(SwitchItemTest, MatchFieldsWeighAddressesWithoutOneLeadingPrefix)
 {
-    struct Row {
+    using Fields = std::vector<std::pair<QString, double>>;
+    const struct {
         const char* url;
-        const char* cleaned;
-    };
-    const Row rows[] = {
+        QString cleaned;
+    } urls[] = {
         {"https://www.example.com/x", "example.com/x"},
         {"http://www.example.com", "example.com"},
         {"https://http://nested", "http://nested"},
@@ -82,58 +90,14 @@ TEST_F(SwitchItemTest, TabMatchFieldsDropExactlyOneLeadingPrefix)
         {"file:///Users/me/a.html", "file:///Users/me/a.html"},
         {"HTTPS://WWW.EXAMPLE.COM", "HTTPS://WWW.EXAMPLE.COM"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.url);
-        const auto fields = SwitchItem(tab(chrome, QStringLiteral("T"), QString::fromUtf8(row.url))).matchFields();
-        ASSERT_EQ(fields.size(), 2u);
-        EXPECT_EQ(fields[0], std::make_pair(QStringLiteral("T"), 1.0));
-        EXPECT_EQ(fields[1], std::make_pair(QString::fromUtf8(row.cleaned), 0.6));
-    }
-}
+    for (const auto& row : urls)
+        EXPECT_EQ(SwitchItem(tab(chrome, "T", row.url)).matchFields(), (Fields{{"T", 1.0}, {row.cleaned, 0.6}})) << row.url;
 
-TEST_F(SwitchItemTest, MatchFieldsOfOtherKinds)
-{
-    using Fields = std::vector<std::pair<QString, double>>;
-    EXPECT_EQ(SwitchItem(window(QStringLiteral("Notes"), QStringLiteral("n"), QStringLiteral("List"))).matchFields(),
-              (Fields{{QStringLiteral("Notes"), 1.0}, {QStringLiteral("List"), 1.0}}));
-    EXPECT_EQ(SwitchItem(tabGroup(QStringLiteral("org.mozilla"), QStringLiteral("Firefox"), {tab(chrome, "a", "u")}))
-                  .matchFields(),
-              (Fields{{QStringLiteral("Firefox"), 1.0}, {QStringLiteral("chrome tabs"), 0.8}}));
-    EXPECT_EQ(SwitchItem(windowGroup(QStringLiteral("f"), QStringLiteral("Finder"), {window("Finder", "f", "x")}))
-                  .matchFields(),
-              (Fields{{QStringLiteral("Finder"), 1.0}}));
-    EXPECT_EQ(SwitchItem(app(QStringLiteral("b"), QStringLiteral("Books"), QStringLiteral("/Applications/Books.app")))
-                  .matchFields(),
-              (Fields{{QStringLiteral("Books"), 0.95}}));
-}
-
-TEST_F(SwitchItemTest, GroupsCountAndKeyOnTheirActiveOrFirstTab)
-{
-    const SwitchItem tabs(tabGroup(chrome, QStringLiteral("Chrome"),
-                                   {tab(chrome, "one", "u", 1, 1), tab(chrome, "two", "u", 1, 2, true)}));
-    EXPECT_EQ(tabs.title(), QStringLiteral("Chrome"));
-    EXPECT_EQ(tabs.groupCount(), 2);
-    EXPECT_EQ(tabs.mruKey(), QStringLiteral("tab::com.google.Chrome::two::1::2"));
-    EXPECT_EQ(tabs.subtitle(), QStringLiteral("2 open tabs"));
-    const SwitchItem noActive(tabGroup(chrome, "Chrome", {tab(chrome, "first", "u", 1, 1), tab(chrome, "second", "u", 1, 2)}));
-    EXPECT_EQ(noActive.mruKey(), QStringLiteral("tab::com.google.Chrome::first::1::1"));
-    noActive.activate();
-    EXPECT_EQ(runtime.actions.log, QStringList{QStringLiteral("activateTab first")});
-
-    const SwitchItem windows(windowGroup(QStringLiteral("com.apple.finder"), QStringLiteral("Finder"),
-                                         {window("Finder", "com.apple.finder", "Home")}));
-    EXPECT_EQ(windows.mruKey(), QStringLiteral("windowGroup::com.apple.finder"));
-    EXPECT_EQ(windows.subtitle(), QStringLiteral("1 open windows"));
-    EXPECT_EQ(SwitchItem(window("A", "a", "t")).groupCount(), std::nullopt);
-}
-
-TEST_F(SwitchItemTest, AppSubtitleIsTheContainingFolder)
-{
-    EXPECT_EQ(SwitchItem(app("x", "Xcode", "/Applications/Xcode.app")).subtitle(), QStringLiteral("/Applications"));
-    EXPECT_EQ(SwitchItem(app("x", "Xcode", "/Applications/Xcode.app/")).subtitle(), QStringLiteral("/Applications"));
-    EXPECT_EQ(SwitchItem(app("x", "Root", "/Root.app")).subtitle(), QStringLiteral("/"));
-    EXPECT_EQ(SwitchItem(app("x", "Bare", "Bare.app")).subtitle(), QString());
-    EXPECT_EQ(SwitchItem(app("x", "Xcode", "/A/B/Xcode.app")).mruKey(), QStringLiteral("app::x"));
+    EXPECT_EQ(SwitchItem(window("Notes", "n", "List")).matchFields(), (Fields{{"Notes", 1.0}, {"List", 1.0}}));
+    EXPECT_EQ(SwitchItem(tabGroup("org.mozilla", "Firefox", {tab(chrome, "a", "u")})).matchFields(),
+              (Fields{{"Firefox", 1.0}, {"chrome tabs", 0.8}}));
+    EXPECT_EQ(SwitchItem(windowGroup("f", "Finder", {window("Finder", "f", "x")})).matchFields(), (Fields{{"Finder", 1.0}}));
+    EXPECT_EQ(SwitchItem(app("b", "Books", "/Applications/Books.app")).matchFields(), (Fields{{"Books", 0.95}}));
 }
 
 TEST_F(SwitchItemTest, EqualityAndHashingUseCaseAndIdOnly)
@@ -141,81 +105,59 @@ TEST_F(SwitchItemTest, EqualityAndHashingUseCaseAndIdOnly)
     const WindowItem w = window("A", "a", "same");
     WindowItem renamed = w;
     renamed.title = QStringLiteral("other title");
-    EXPECT_EQ(SwitchItem(w), SwitchItem(renamed));
-    EXPECT_EQ(SwitchItem(w).hash(), SwitchItem(renamed).hash());
-
     const WindowItem reEnumerated = window("A", "a", "same");
-    EXPECT_NE(SwitchItem(w), SwitchItem(reEnumerated));
-    EXPECT_EQ(SwitchItem(w).mruKey(), SwitchItem(reEnumerated).mruKey());
-
     TabItem t = tab(chrome, "t", "u");
     t.id = w.id; // a coincident UUID in another case is still another row
+    EXPECT_EQ(SwitchItem(w), SwitchItem(renamed));
+    EXPECT_NE(SwitchItem(w), SwitchItem(reEnumerated));
     EXPECT_NE(SwitchItem(w), SwitchItem(t));
-    std::unordered_set<SwitchItem> set{SwitchItem(w), SwitchItem(renamed), SwitchItem(t)};
-    EXPECT_EQ(set.size(), 2u);
+    const std::unordered_set<SwitchItem> set{SwitchItem(w), SwitchItem(renamed), SwitchItem(reEnumerated), SwitchItem(t)};
+    EXPECT_EQ(set.size(), 3u);
 }
 
-TEST_F(SwitchItemTest, WindowCloseCapabilityFollowsTheCloseButton)
-{
-    struct Row {
-        const char* name;
-        std::optional<std::optional<bool>> button; // none: no button; inner none: AXEnabled unreadable
-        CloseCapability expected;
-    };
-    const Row rows[] = {
-        {"enabled button", std::optional<bool>(true), CloseCapability::closeWindow()},
-        {"unreadable enabled", std::optional<bool>(), CloseCapability::closeWindow()},
-        {"disabled button", std::optional<bool>(false), CloseCapability::none()},
-        {"no button", std::nullopt, CloseCapability::none()},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        WindowItem w = window("A", "a", "t");
-        w.axWindow = row.button ? windowWithCloseButton(*row.button) : SimAccessibility::makeElement();
-        EXPECT_EQ(SwitchItem(w).closeCapability(), row.expected);
-    }
-}
-
-TEST_F(SwitchItemTest, CloseCapabilityOfTabsAndApps)
+TEST_F(SwitchItemTest, CloseCapabilityFollowsTheCloseButtonAndTheActivator)
 {
     runtime.actions.capabilities.insert(QStringLiteral("com.example.app"), CloseCapability::quit());
     runtime.actions.capabilities.insert(chrome, CloseCapability::blocked(QStringLiteral("Close tabs instead")));
-    EXPECT_EQ(SwitchItem(tab(chrome, "t", "u")).closeCapability(), CloseCapability::closeTab());
-    EXPECT_EQ(SwitchItem(tabGroup(chrome, "Chrome", {tab(chrome, "t", "u")})).closeCapability(),
-              CloseCapability::blocked(QStringLiteral("Close tabs instead")));
-    EXPECT_EQ(SwitchItem(app("com.example.app", "Example", "/Applications/Example.app")).closeCapability(),
-              CloseCapability::quit());
-    EXPECT_EQ(SwitchItem(windowGroup("com.other", "Other", {window("Other", "com.other", "w")})).closeCapability(),
-              CloseCapability::none());
+    const struct {
+        const char* name;
+        SwitchItem item;
+        CloseCapability expected;
+    } rows[] = {
+        {"enabled close button", windowWithCloseButton("w", true), CloseCapability::closeWindow()},
+        {"unreadable enabled state", windowWithCloseButton("w", std::nullopt), CloseCapability::closeWindow()},
+        {"disabled close button", windowWithCloseButton("w", false), CloseCapability::none()},
+        {"no close button", window("A", "a", "t"), CloseCapability::none()},
+        {"tab", tab(chrome, "t", "u"), CloseCapability::closeTab()},
+        {"tab group asks for its browser", tabGroup(chrome, "Chrome", {tab(chrome, "t", "u")}),
+         CloseCapability::blocked(QStringLiteral("Close tabs instead"))},
+        {"app", app("com.example.app", "Example", "/Applications/Example.app"), CloseCapability::quit()},
+        {"window group of an app without capability", windowGroup("com.other", "Other", {window("Other", "com.other", "w")}),
+         CloseCapability::none()},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.item.closeCapability(), row.expected) << row.name;
 }
 
-TEST_F(SwitchItemTest, ActivateReachesTheRightAction)
+TEST_F(SwitchItemTest, ActivateAndCloseReachTheRightActions)
 {
     SwitchItem(window("A", "a", "Win")).activate();
     SwitchItem(tab(chrome, "Tab", "u")).activate();
+    SwitchItem(tabGroup(chrome, "Chrome", {tab(chrome, "first", "u", 1, 1), tab(chrome, "second", "u", 1, 2)})).activate();
     SwitchItem(windowGroup("com.apple.finder", "Finder", {window("Finder", "com.apple.finder", "Home")})).activate();
     SwitchItem(windowGroup("com.x", "X", {window("X", "com.x", "first"), window("X", "com.x", "second")})).activate();
     SwitchItem(app("com.y", "Y", "/Applications/Y.app")).activate();
-    EXPECT_EQ(runtime.actions.log,
-              (QStringList{"activateWindow Win", "activateTab Tab", "ensureFinderWindow", "activateWindow first",
-                           "launchOrActivateApp com.y"}));
-}
+    EXPECT_EQ(runtime.actions.log, (QStringList{"activateWindow Win", "activateTab Tab", "activateTab first",
+                                                "ensureFinderWindow", "activateWindow first", "launchOrActivateApp com.y"}));
 
-TEST_F(SwitchItemTest, ClosePressesTheButtonClosesTabsAndQuitsApps)
-{
-    WindowItem closable = window("A", "a", "w");
-    closable.axWindow = windowWithCloseButton(true);
-    WindowItem disabled = window("A", "a", "w2");
-    disabled.axWindow = windowWithCloseButton(false);
-    SwitchItem(closable).close();
-    SwitchItem(disabled).close();
+    runtime.actions.log.clear();
+    SwitchItem(windowWithCloseButton("closable", true)).close();
+    SwitchItem(windowWithCloseButton("disabled", false)).close();
     ASSERT_EQ(runtime.accessibility.actions().size(), 1u);
     EXPECT_EQ(runtime.accessibility.actions()[0].name, AX::press);
-
     SwitchItem(tab(chrome, "Tab", "u")).close();
     SwitchItem(tabGroup(chrome, "Chrome", {tab(chrome, "t", "u")})).close();
     SwitchItem(windowGroup("com.x", "X", {window("X", "com.x", "w")})).close();
     SwitchItem(app("com.y", "Y", "/Applications/Y.app")).close();
-    EXPECT_EQ(runtime.actions.log,
-              (QStringList{"closeTab Tab", "quit com.google.Chrome", "quit com.x", "quit com.y"}));
+    EXPECT_EQ(runtime.actions.log, (QStringList{"closeTab Tab", "quit com.google.Chrome", "quit com.x", "quit com.y"}));
 }
