@@ -1,7 +1,7 @@
 #include "core/AppActivator.h"
 
 #include "core/AppleScriptMediaControl.h"
-#include "core/platform/ScriptRunner.h"
+#include "platform/sim/SimBrowsers.h"
 #include "platform/sim/ThreadedDispatcher.h"
 #include "support/Fixtures.h"
 #include "support/TestRuntime.h"
@@ -13,6 +13,8 @@ using namespace ostrevane;
 namespace {
 
 const QString editorID = QStringLiteral("com.example.editor");
+const QString musicID = QStringLiteral("com.apple.Music");
+const CloseCapability ineffective = CloseCapability::blocked("Force quit ineffective");
 
 class AppActivatorTest : public ::testing::Test {
 protected:
@@ -22,20 +24,19 @@ protected:
     SimWorkspace& workspace() { return runtime.desktop().workspace; }
     QStringList kills() { return runtime.desktop().processSignals.log(); }
 
-    ProcessID launch(const QString& bundleID, SimAppBehaviour behaviour = {},
-                     ActivationPolicy policy = ActivationPolicy::regular)
+    ProcessID launch(const QString& bundleID, ActivationPolicy policy = ActivationPolicy::regular)
     {
-        return runtime.desktop().launch(bundleID, bundleID.section(QLatin1Char('.'), -1), policy, std::nullopt,
-                                        behaviour);
+        return runtime.desktop().launch(bundleID, bundleID.section(QLatin1Char('.'), -1), policy);
     }
-    // An application that ignores the polite quit request.
-    ProcessID launchStubborn(const QString& bundleID, bool survivesKill = false)
+    // An application that ignores the polite quit request, and with a dialog open if asked.
+    ProcessID launchStubborn(const QString& bundleID, bool survivesKill = false, bool withDialog = false)
     {
-        return launch(bundleID, SimAppBehaviour{.quitsWhenAsked = false, .survivesKill = survivesKill});
-    }
-    void showSheet(ProcessID pid)
-    {
-        runtime.desktop().openWindow(pid, QStringLiteral("Untitled"), SimWindowOptions{.hasSheet = true});
+        const ProcessID pid = runtime.desktop().launch(bundleID, bundleID.section(QLatin1Char('.'), -1),
+                                                       ActivationPolicy::regular, std::nullopt,
+                                                       SimAppBehaviour{.quitsWhenAsked = false, .survivesKill = survivesKill});
+        if (withDialog)
+            runtime.desktop().openWindow(pid, QStringLiteral("Untitled"), SimWindowOptions{.hasSheet = true});
+        return pid;
     }
     // An activator of its own on `dispatcher`, outside the shared one.
     std::shared_ptr<AppActivator> makeActivator(Dispatcher& dispatcher)
@@ -54,26 +55,7 @@ protected:
     }
 };
 
-// Sets a variable for one test and restores it afterwards.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value) : m_name(name), m_old(qgetenv(name)) { qputenv(name, value); }
-    ~ScopedEnv() { qputenv(m_name, m_old); }
-
-private:
-    const char* m_name;
-    QByteArray m_old;
-};
-
 } // namespace
-
-// Table rows print as their names in failure messages.
-template <class Row>
-    requires requires(const Row& row) { row.name; }
-void PrintTo(const Row& row, std::ostream* os)
-{
-    *os << row.name;
-}
 
 // ---- Quitting across its time windows
 
@@ -96,10 +78,9 @@ TEST_P(QuitRepeat, SecondCloseForceQuitsOnlyWithinSixSeconds)
 
 INSTANTIATE_TEST_SUITE_P(
     AppActivator, QuitRepeat,
-    ::testing::Values(
-        RepeatCase{"FiveSecondsApart", 5.0, {"terminate 1001"}, {"kill 1001 9"}},
-        RepeatCase{"ExactlySixSecondsApart", 6.0, {"terminate 1001"}, {"kill 1001 9"}},
-        RepeatCase{"SevenSecondsApart", 7.0, {"terminate 1001", "terminate 1001"}, {}}),
+    ::testing::Values(RepeatCase{"FiveSecondsApart", 5.0, {"terminate 1001"}, {"kill 1001 9"}},
+                      RepeatCase{"ExactlySixSecondsApart", 6.0, {"terminate 1001"}, {"kill 1001 9"}},
+                      RepeatCase{"SevenSecondsApart", 7.0, {"terminate 1001", "terminate 1001"}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AppActivatorTest, QuitThatSucceededLetsTheNextCloseQuitPolitelyAgain)
@@ -107,11 +88,10 @@ TEST_F(AppActivatorTest, QuitThatSucceededLetsTheNextCloseQuitPolitelyAgain)
     launch(editorID);
     activator().quit(editorID);
     runtime.advance(1.2); // the follow-up finds the application gone
-    const ProcessID again = launch(editorID);
+    EXPECT_EQ(launch(editorID), 1002);
     runtime.advance(1.0);
     activator().quit(editorID);
     runtime.runUntilIdle();
-    EXPECT_EQ(again, 1002);
     EXPECT_EQ(workspace().log(), (QStringList{"terminate 1001", "terminate 1002"}));
     EXPECT_TRUE(kills().isEmpty());
 }
@@ -119,7 +99,7 @@ TEST_F(AppActivatorTest, QuitThatSucceededLetsTheNextCloseQuitPolitelyAgain)
 TEST_F(AppActivatorTest, InstanceWithADialogIsBroughtForwardAfterTheCloseAndKilledInTheSecondPass)
 {
     launchStubborn(editorID);
-    showSheet(launchStubborn(editorID));
+    launchStubborn(editorID, false, /*withDialog=*/true);
     activator().quit(editorID);
     runtime.advance(1.1);
     EXPECT_EQ(workspace().log(), (QStringList{"terminate 1001", "terminate 1002"}));
@@ -148,49 +128,44 @@ TEST_F(AppActivatorTest, SurvivorIsMarkedForSixHundredSecondsAcrossARestart)
     runtime.advance(1.99);
     EXPECT_EQ(activator().closeCapability(editorID), CloseCapability::quit());
     runtime.advance(0.01);
-    EXPECT_EQ(activator().closeCapability(editorID), CloseCapability::blocked("Force quit ineffective"));
+    EXPECT_EQ(activator().closeCapability(editorID), ineffective);
     EXPECT_EQ(kills(), (QStringList{"kill 1001 9", "kill 1001 9"}));
     // 2026-01-01 00:00:00 UTC + 5 s + 2 s + 600 s.
-    EXPECT_EQ(runtime.defaults().dictionary("forceQuitIneffectiveUntil.v1"),
-              (QVariantMap{{editorID, 1767226207.0}}));
+    EXPECT_EQ(runtime.defaults().dictionary("forceQuitIneffectiveUntil.v1"), (QVariantMap{{editorID, 1767226207.0}}));
 
     runtime.restart();
-    EXPECT_EQ(activator().closeCapability(editorID), CloseCapability::blocked("Force quit ineffective"));
+    EXPECT_EQ(activator().closeCapability(editorID), ineffective);
     runtime.advance(599.0);
-    EXPECT_EQ(activator().closeCapability(editorID), CloseCapability::blocked("Force quit ineffective"));
+    EXPECT_EQ(activator().closeCapability(editorID), ineffective);
     runtime.advance(1.0);
     EXPECT_EQ(activator().closeCapability(editorID), CloseCapability::quit());
     EXPECT_EQ(runtime.defaults().dictionary("forceQuitIneffectiveUntil.v1"), QVariantMap{});
 }
 
-struct StoredMarksCase {
-    const char* name;
-    QVariant stored;
-    CloseCapability expected;
-};
-
-class StoredMarks : public AppActivatorTest, public ::testing::WithParamInterface<StoredMarksCase> {};
-
-TEST_P(StoredMarks, AreReadOnFirstUse)
+TEST(AppActivator, StoredMarksAreReadOnFirstUseAndADamagedTableIsIgnored)
 {
-    runtime.defaults().set("forceQuitIneffectiveUntil.v1", GetParam().stored);
-    launch(editorID);
-    EXPECT_EQ(activator().closeCapability(editorID), GetParam().expected);
+    // Virtual time starts at 1767225600 seconds since 1970.
+    const struct {
+        const char* name;
+        QVariant stored;
+        CloseCapability expected;
+    } rows[] = {
+        {"future mark blocks", QVariantMap{{editorID, 1767225700.0}}, ineffective},
+        {"integer seconds count", QVariantMap{{editorID, qint64(1767225700)}}, ineffective},
+        {"expired mark is dropped", QVariantMap{{editorID, 1767225599.0}}, CloseCapability::quit()},
+        {"mark ending now is dropped", QVariantMap{{editorID, 1767225600.0}}, CloseCapability::quit()},
+        {"non-numeric entry voids the table", QVariantMap{{editorID, 1767225700.0}, {"com.example.other", "soon"}},
+         CloseCapability::quit()},
+        {"non-dictionary is ignored", QVariantList{editorID}, CloseCapability::quit()},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TestRuntime fresh;
+        fresh.defaults().set("forceQuitIneffectiveUntil.v1", row.stored);
+        fresh.desktop().launch(editorID, QStringLiteral("editor"));
+        EXPECT_EQ(AppActivator::shared().closeCapability(editorID), row.expected);
+    }
 }
-
-// Virtual time starts at 1767225600 seconds since 1970.
-const CloseCapability ineffective = CloseCapability::blocked("Force quit ineffective");
-INSTANTIATE_TEST_SUITE_P(
-    AppActivator, StoredMarks,
-    ::testing::Values(
-        StoredMarksCase{"FutureMarkBlocks", QVariantMap{{editorID, 1767225700.0}}, ineffective},
-        StoredMarksCase{"IntegerSecondsCount", QVariantMap{{editorID, qint64(1767225700)}}, ineffective},
-        StoredMarksCase{"ExpiredMarkIsDropped", QVariantMap{{editorID, 1767225599.0}}, CloseCapability::quit()},
-        StoredMarksCase{"MarkEndingNowIsDropped", QVariantMap{{editorID, 1767225600.0}}, CloseCapability::quit()},
-        StoredMarksCase{"NonNumericEntryVoidsTheTable",
-                        QVariantMap{{editorID, 1767225700.0}, {"com.example.other", "soon"}}, CloseCapability::quit()},
-        StoredMarksCase{"NonDictionaryIsIgnored", QVariantList{editorID}, CloseCapability::quit()}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AppActivatorTest, DelayedChecksDoNothingOnceTheActivatorIsGone)
 {
@@ -210,13 +185,13 @@ TEST_F(AppActivatorTest, ForceQuitOnRealThreadsReportsBackThroughTheMainQueue)
     constexpr double timeout = 10.0; // a hung test's safety net only
     ThreadedDispatcher threads(runtime.clock);
     auto activator = makeActivator(threads);
-    launchStubborn("com.apple.Music");
-    showSheet(launchStubborn("com.apple.Music"));
+    launchStubborn(musicID);
+    launchStubborn(musicID, false, /*withDialog=*/true);
 
-    activator->quit("com.apple.Music");
+    activator->quit(musicID);
     threads.advance(1.2);
     ASSERT_TRUE(threads.waitUntilIdle(timeout));
-    activator->quit("com.apple.Music");
+    activator->quit(musicID);
     ASSERT_TRUE(threads.waitUntilIdle(timeout));
     EXPECT_EQ(kills(), (QStringList{"kill 1001 9"}));
     threads.advance(0.6);
@@ -227,10 +202,10 @@ TEST_F(AppActivatorTest, ForceQuitOnRealThreadsReportsBackThroughTheMainQueue)
     EXPECT_EQ(kills(), (QStringList{"kill 1001 9", "kill 1002 9"}));
     EXPECT_EQ(runtime.desktop().media.log(), (QStringList{"pause com.apple.Music Music"}));
     EXPECT_EQ(workspace().log(), (QStringList{"terminate 1001", "terminate 1002", "activate 1002", "activate 1002"}));
-    EXPECT_EQ(activator->closeCapability("com.apple.Music"), CloseCapability::none());
+    EXPECT_EQ(activator->closeCapability(musicID), CloseCapability::none());
 }
 
-// ---- Capability
+// ---- Capability and dialogs
 
 TEST_F(AppActivatorTest, CapabilityFollowsTheFirstMatchingRule)
 {
@@ -241,7 +216,7 @@ TEST_F(AppActivatorTest, CapabilityFollowsTheFirstMatchingRule)
     } rows[] = {
         {"com.apple.finder", ActivationPolicy::regular, CloseCapability::blocked("Protected app")},
         {"com.apple.SystemUIServer", std::nullopt, CloseCapability::blocked("Protected app")},
-        {"com.google.GeminiMacOS", ActivationPolicy::regular, CloseCapability::blocked("Force quit ineffective")},
+        {"com.google.GeminiMacOS", ActivationPolicy::regular, ineffective},
         {"com.apple.Safari", std::nullopt, CloseCapability::blocked("Close tabs instead")},
         {"com.example.editor", ActivationPolicy::regular, CloseCapability::quit()},
         {"com.example.tray", ActivationPolicy::accessory, CloseCapability::none()},
@@ -249,7 +224,7 @@ TEST_F(AppActivatorTest, CapabilityFollowsTheFirstMatchingRule)
     };
     for (const auto& row : rows) {
         if (row.running)
-            launch(row.bundleID, {}, *row.running);
+            launch(row.bundleID, *row.running);
         EXPECT_EQ(activator().closeCapability(row.bundleID), row.expected) << row.bundleID.toStdString();
     }
 }
@@ -264,9 +239,7 @@ TEST_F(AppActivatorTest, RunningUserAppNeedsALaunchableBundleDirectlyInARoot)
     EXPECT_FALSE(activator().isRunningUserApp("com.example.absent"));
 }
 
-// ---- Modal dialogs
-
-TEST_F(AppActivatorTest, ModalDialogIsFoundBySubroleOrSheet)
+TEST_F(AppActivatorTest, ModalDialogIsFoundBySubroleOrSheetAndUnreadableWindowsAreIndeterminate)
 {
     const struct {
         const char* name;
@@ -284,13 +257,9 @@ TEST_F(AppActivatorTest, ModalDialogIsFoundBySubroleOrSheet)
             runtime.desktop().openWindow(pid, QStringLiteral("Window"), options);
         EXPECT_EQ(activator().modalDialogState(pid), row.expected) << row.name;
     }
-}
-
-TEST_F(AppActivatorTest, UnreadableWindowsAreIndeterminate)
-{
-    const ProcessID pid = launch(editorID);
-    runtime.desktop().makeWindowsUnreadable(pid);
-    EXPECT_EQ(activator().modalDialogState(pid), ModalDialogState::indeterminate);
+    const ProcessID unreadable = launch(editorID);
+    runtime.desktop().makeWindowsUnreadable(unreadable);
+    EXPECT_EQ(activator().modalDialogState(unreadable), ModalDialogState::indeterminate);
     EXPECT_EQ(activator().modalDialogState(4242), ModalDialogState::indeterminate);
 }
 
@@ -310,85 +279,61 @@ private:
     SimProcessSignals& m_signals;
 };
 
+// The pause runs on the activator's serial queue ahead of the kill: a pause arriving after
+// the kill would start the player again.
 TEST_F(AppActivatorTest, MediaPlayerIsPausedBeforeItIsKilled)
 {
     PauseProbe probe(runtime.desktop().processSignals);
     runtime.context().ports().mediaControl = &probe;
-    launchStubborn("com.apple.Music");
-    closeTwice("com.apple.Music", 1.0);
+    launchStubborn(musicID);
+    closeTwice(musicID, 1.0);
     EXPECT_EQ(probe.log, (QStringList{"pause com.apple.Music Music after 0 kills"}));
     EXPECT_EQ(kills(), (QStringList{"kill 1001 9"}));
 }
 
-// Answers nothing and remembers each script.
-class RecordingScriptRunner : public ScriptRunner {
-public:
-    QStringList sources;
-    std::optional<ScriptDescriptor> executeAppleScript(const QString& source) override
-    {
-        sources << source;
-        return std::nullopt;
-    }
-};
-
-TEST(AppleScriptMediaControl, SendsTheOneLinePauseScript)
+// Player names are escaped like any other text put into a script.
+TEST_F(AppActivatorTest, PauseScriptIsOneLineWithThePlayerNameEscaped)
 {
-    RecordingScriptRunner runner;
-    AppleScriptMediaControl media(runner);
-    media.pause("com.apple.Music", "Music");
+    SimBrowsers scripts(runtime.desktop()); // records every script and answers none of these
+    AppleScriptMediaControl media(scripts);
+    media.pause(musicID, "Music");
     media.pause("com.example.odd", "Odd \"Player\"");
-    EXPECT_EQ(runner.sources, (QStringList{"tell application \"Music\" to pause",
-                                           "tell application \"Odd \\\"Player\\\"\" to pause"}));
+    EXPECT_EQ(scripts.scripts(), (QStringList{"tell application \"Music\" to pause",
+                                              "tell application \"Odd \\\"Player\\\"\" to pause"}));
 }
 
 // ---- Application activation
 
-TEST_F(AppActivatorTest, OpeningAnApplicationActivatesWhatLaunched)
+TEST_F(AppActivatorTest, OpeningAnApplicationActivatesWhatLaunchedAndRetriesAFailedLaunchAsAPlainOpen)
 {
-    RunningApplication launched;
-    launched.processIdentifier = 2001;
-    launched.bundleIdentifier = editorID;
-    workspace().addInstalled("/Applications/Editor.app", launched);
+    workspace().addInstalled("/Applications/Editor.app", {.processIdentifier = 2001, .bundleIdentifier = editorID});
     activator().activate(fixtures::app(editorID, "Editor", "/Applications/Editor.app"));
-    EXPECT_EQ(workspace().log(), (QStringList{"open /Applications/Editor.app", "activate 2001"}));
-}
-
-TEST_F(AppActivatorTest, FailedLaunchIsRetriedAsAPlainOpen)
-{
     workspace().setOpenFails("/Applications/My Editor.app", "The file is damaged.");
     activator().activate(fixtures::app(editorID, "My Editor", "/Applications/My Editor.app"));
-    EXPECT_EQ(workspace().log(), (QStringList{"open /Applications/My Editor.app",
+    EXPECT_EQ(workspace().log(), (QStringList{"open /Applications/Editor.app", "activate 2001",
+                                              "open /Applications/My Editor.app",
                                               "openURL file:///Applications/My Editor.app"}));
 }
 
-TEST_F(AppActivatorTest, EnsureFinderWindowActivatesFinderThenOpensHomeOnTheMainQueue)
+TEST_F(AppActivatorTest, FinderRowsActivateFinderThenOpenHomeOnTheMainQueue)
 {
-    ScopedEnv home("HOME", "/home/tester");
-    RunningApplication finder;
-    finder.processIdentifier = 3001;
-    finder.bundleIdentifier = QStringLiteral("com.apple.finder");
-    workspace().addInstalled("/System/Library/CoreServices/Finder.app", finder);
-    activator().ensureFinderWindow();
-    EXPECT_EQ(workspace().log(), (QStringList{"open /System/Library/CoreServices/Finder.app"}));
-    runtime.runUntilIdle();
-    EXPECT_EQ(workspace().log(), (QStringList{"open /System/Library/CoreServices/Finder.app", "activate 3001 all",
-                                              "openURL file:///home/tester"}));
-}
-
-// Finder is not installed here, so its open fails; the home folder is opened all the same.
-TEST_F(AppActivatorTest, FinderRowsGoThroughEnsureFinderWindow)
-{
-    ScopedEnv home("HOME", "/home/tester");
+    const QByteArray savedHome = qgetenv("HOME");
+    qputenv("HOME", "/home/tester");
+    workspace().addInstalled("/System/Library/CoreServices/Finder.app",
+                             {.processIdentifier = 3001, .bundleIdentifier = QStringLiteral("com.apple.finder")});
     SwitchItemActivator rows;
     runtime.context().ports().actions = &rows;
     SwitchItem(fixtures::app("com.apple.finder", "Finder", "/System/Library/CoreServices/Finder.app")).activate();
+    EXPECT_EQ(workspace().log(), (QStringList{"open /System/Library/CoreServices/Finder.app"}));
+    runtime.runUntilIdle();
     SwitchItem(fixtures::windowGroup("com.apple.finder", "Finder",
                                      {fixtures::window("Finder", QStringLiteral("com.apple.finder"), "Documents")}))
         .activate();
     runtime.runUntilIdle();
-    EXPECT_EQ(workspace().log(),
-              (QStringList{"open /System/Library/CoreServices/Finder.app", "open /System/Library/CoreServices/Finder.app",
-                           "openURL file:///home/tester", "openURL file:///home/tester"}));
+    qputenv("HOME", savedHome);
+    const QStringList once{"open /System/Library/CoreServices/Finder.app", "activate 3001 all",
+                           "openURL file:///home/tester"};
+    EXPECT_EQ(workspace().log(), once + once);
 }
 
 TEST_F(AppActivatorTest, AppRowsAskTheActivatorWhetherAndHowToClose)

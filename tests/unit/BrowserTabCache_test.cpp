@@ -61,114 +61,89 @@ protected:
         browsers.openWindow(safariName, {{"Apple", "https://apple.com/"}});
     }
 
-    void refreshAllNow()
+    void refreshNow(std::optional<QString> bundleID = std::nullopt)
     {
-        cache->refreshAsync();
+        cache->refreshAsync(bundleID);
         runtime.runUntilIdle();
     }
 };
 
 } // namespace
 
-TEST_F(BrowserTabCacheTest, RefreshOfAllStoresTabsThenCompletesOnTheMainQueue)
+TEST_F(BrowserTabCacheTest, RequestsDuringARefreshJoinItAndCompleteOnceEachInOrderOnTheMainQueue)
 {
     launchBoth();
-    QStringList seenByCompletion;
-    cache->refreshAsync(std::nullopt, [&] { seenByCompletion = titles(cache->tabs()); });
+    runtime.desktop().workspace.setFrontmost(chromePid);
+    runtime.clock.advance(5);
+    QStringList log;
+    cache->refreshAsync(std::nullopt, [&] { log << "1 saw " + titles(cache->tabs()).join(','); });
+    cache->refreshAsync(safariID, [&] { log << "2"; });
+    cache->refreshAsync(std::nullopt);
+    cache->refreshAsync(chromeID, [&] { log << "3"; });
     EXPECT_TRUE(cache->isRefreshing());
     EXPECT_TRUE(cache->tabs().empty());
-
     runtime.runUntilIdle();
-    const QStringList expected{"Mail", "News", "Apple"};
-    EXPECT_EQ(seenByCompletion, expected);
-    EXPECT_EQ(titles(cache->tabs()), expected);
-    EXPECT_EQ(cache->refreshedAt(), runtime.clock.now());
+
+    EXPECT_EQ(log, (QStringList{"1 saw Mail,News,Apple", "2", "3"}));
     EXPECT_FALSE(cache->isRefreshing());
-    EXPECT_EQ(runtime.dispatcher().backgroundSubmissions(QueuePriority::userInitiated), 1u);
-}
-
-TEST_F(BrowserTabCacheTest, RequestsDuringARefreshJoinItAndCompleteOnceEachInOrder)
-{
-    launchBoth();
-    std::vector<int> order;
-    cache->refreshAsync(std::nullopt, [&] { order.push_back(1); });
-    cache->refreshAsync(safariID, [&] { order.push_back(2); });
-    cache->refreshAsync(std::nullopt);
-    cache->refreshAsync(chromeID, [&] { order.push_back(3); });
-    runtime.runUntilIdle();
-
-    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(cache->refreshedAt(), runtime.clock.now());
     EXPECT_EQ(runtime.dispatcher().backgroundSubmissions(QueuePriority::userInitiated), 1u);
     EXPECT_EQ(listingScripts(browsers), 2); // Chrome and Safari, once each
+    // Only the active front tab of the frontmost browser counts as used.
+    EXPECT_EQ(MRUStore::shared().windowMap(), (MRUStore::TimeMap{{"tab::com.google.Chrome::Mail::1::1", runtime.clock.now()}}));
 
-    cache->refreshAsync(std::nullopt, [&] { order.push_back(4); });
-    runtime.runUntilIdle();
-    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+    refreshNow(); // the first one has finished: this one enumerates again
     EXPECT_EQ(runtime.dispatcher().backgroundSubmissions(QueuePriority::userInitiated), 2u);
 }
 
-TEST_F(BrowserTabCacheTest, RefreshOfOneBrowserMovesItsNewTabsToTheEnd)
+TEST_F(BrowserTabCacheTest, ABrowsersRefreshMovesItsTabsToTheEndAndOneYieldingNothingRemovesThemKeepingTheTime)
 {
     launchBoth();
-    refreshAllNow();
-    browsers.openWindow(chromeName, {{QStringLiteral("Maps"), QStringLiteral("https://maps.example/")}});
-    cache->refreshAsync(chromeID);
-    runtime.runUntilIdle();
+    refreshNow();
+    browsers.openWindow(chromeName, {{"Maps", "https://maps.example/"}});
+    refreshNow(chromeID);
     EXPECT_EQ(titles(cache->tabs()), (QStringList{"Apple", "Mail", "News", "Maps"}));
-}
 
-TEST_F(BrowserTabCacheTest, RefreshesThatYieldNothingRemoveTheirBrowsersTabsAndKeepTheTime)
-{
-    launchBoth();
-    refreshAllNow();
-    const WallTime firstRefresh = runtime.clock.now();
+    const WallTime lastRefresh = runtime.clock.now();
     runtime.clock.advance(30);
     browsers.setMode(chromeName, SimBrowsers::Mode::refusesAutomation);
-    cache->refreshAsync(chromeID);
-    runtime.runUntilIdle();
+    refreshNow(chromeID);
     EXPECT_EQ(titles(cache->tabs()), QStringList{"Apple"});
-    EXPECT_EQ(cache->refreshedAt(), firstRefresh);
-
+    EXPECT_EQ(cache->refreshedAt(), lastRefresh);
     browsers.setMode(safariName, SimBrowsers::Mode::busy);
-    refreshAllNow();
+    refreshNow();
     EXPECT_TRUE(cache->tabs().empty());
-    EXPECT_EQ(cache->refreshedAt(), firstRefresh);
-}
-
-TEST_F(BrowserTabCacheTest, ForegroundRefreshOfANonBrowserOrABrowserYieldingNothingLeavesTheCacheUntouched)
-{
-    launchBoth();
-    refreshAllNow();
-    const WallTime firstRefresh = runtime.clock.now();
-    runtime.clock.advance(30);
-    browsers.clearScripts();
-    runtime.desktop().workspace.setFrontmost(runtime.desktop().launch(QStringLiteral("com.apple.Notes"), QStringLiteral("Notes")));
-    cache->refreshForegroundBrowserNow();
-    EXPECT_TRUE(browsers.scripts().isEmpty());
-
-    runtime.desktop().workspace.setFrontmost(chromePid);
-    browsers.setMode(chromeName, SimBrowsers::Mode::busy);
-    cache->refreshForegroundBrowserNow();
-    EXPECT_EQ(titles(cache->tabs()), (QStringList{"Mail", "News", "Apple"}));
-    EXPECT_EQ(cache->refreshedAt(), firstRefresh);
+    EXPECT_EQ(cache->refreshedAt(), lastRefresh);
 }
 
 TEST_F(BrowserTabCacheTest, ForegroundRefreshReplacesTheFrontBrowsersTabsWithoutTheBackgroundMachinery)
 {
     launchBoth();
-    refreshAllNow();
+    refreshNow();
+    const WallTime firstRefresh = runtime.clock.now();
     runtime.clock.advance(30);
-    browsers.openWindow(safariName, {{QStringLiteral("Swift"), QStringLiteral("https://swift.org/")}});
+    browsers.clearScripts();
+    // A frontmost application that is not a browser, or a browser that yields nothing: nothing changes.
+    runtime.desktop().workspace.setFrontmost(runtime.desktop().launch("com.apple.Notes", "Notes"));
+    cache->refreshForegroundBrowserNow();
+    EXPECT_TRUE(browsers.scripts().isEmpty());
+    runtime.desktop().workspace.setFrontmost(chromePid);
+    browsers.setMode(chromeName, SimBrowsers::Mode::busy);
+    cache->refreshForegroundBrowserNow();
+    EXPECT_EQ(titles(cache->tabs()), (QStringList{"Mail", "News", "Apple"}));
+    EXPECT_EQ(cache->refreshedAt(), firstRefresh);
+
+    browsers.setMode(chromeName, SimBrowsers::Mode::answers);
+    browsers.openWindow(safariName, {{"Swift", "https://swift.org/"}});
     runtime.desktop().workspace.setFrontmost(safariPid);
     bool completed = false;
     cache->refreshAsync(chromeID, [&] { completed = true; }); // queued, not yet run
-
     cache->refreshForegroundBrowserNow();
     EXPECT_EQ(titles(cache->tabs()), (QStringList{"Mail", "News", "Apple", "Swift"}));
     EXPECT_EQ(cache->refreshedAt(), runtime.clock.now());
     EXPECT_TRUE(cache->isRefreshing());
     EXPECT_FALSE(completed);
-    EXPECT_TRUE(MRUStore::shared().windowMap().contains(QStringLiteral("tab::com.apple.Safari::Apple::1::1")));
+    EXPECT_TRUE(MRUStore::shared().windowMap().contains("tab::com.apple.Safari::Apple::1::1"));
 
     // The background refresh that ends later merges over it by the usual rules.
     runtime.runUntilIdle();
@@ -176,70 +151,44 @@ TEST_F(BrowserTabCacheTest, ForegroundRefreshReplacesTheFrontBrowsersTabsWithout
     EXPECT_EQ(titles(cache->tabs()), (QStringList{"Apple", "Swift", "Mail", "News"}));
 }
 
-TEST_F(BrowserTabCacheTest, RefreshRecordsTheActiveFrontTabOfTheFrontmostBrowserOnly)
+// A cache not held by a shared pointer is a misuse: it logs and still answers its callers
+// instead of staying marked as refreshing for ever.
+TEST_F(BrowserTabCacheTest, ACacheGoneBeforeItsRefreshRunsDropsTheResultAndAnUnownedOneStillAnswers)
 {
     launchBoth();
-    browsers.openWindow(chromeName, {{QStringLiteral("Back window"), QStringLiteral("https://back.example/")}});
-    runtime.desktop().workspace.setFrontmost(chromePid);
-    runtime.clock.advance(5);
-
-    refreshAllNow();
-    const MRUStore::TimeMap used = MRUStore::shared().windowMap();
-    EXPECT_EQ(used.keys(), QStringList{QStringLiteral("tab::com.google.Chrome::Mail::1::1")});
-    EXPECT_EQ(used.value(QStringLiteral("tab::com.google.Chrome::Mail::1::1")), runtime.clock.now());
-}
-
-TEST_F(BrowserTabCacheTest, CacheGoneBeforeItsRefreshRunsDropsTheResult)
-{
-    launchBoth();
-    bool completed = false;
-    cache->refreshAsync(std::nullopt, [&] { completed = true; });
+    QStringList completions;
+    cache->refreshAsync(std::nullopt, [&] { completions << "gone"; });
     cache.reset();
-    runtime.runUntilIdle();
-    EXPECT_FALSE(completed);
-}
-
-TEST_F(BrowserTabCacheTest, CacheNotOwnedBySharedPointerStillAnswersItsCallers)
-{
-    launchBoth();
     BrowserTabCache unowned(runtime.dispatcher(), runtime.clock, runtime.desktop().workspace, MRUStore::shared());
-    bool completed = false;
-    unowned.refreshAsync(std::nullopt, [&] { completed = true; });
+    unowned.refreshAsync(std::nullopt, [&] { completions << "unowned"; });
     runtime.runUntilIdle();
-    EXPECT_TRUE(completed);
+    EXPECT_EQ(completions, QStringList{"unowned"});
     EXPECT_FALSE(unowned.isRefreshing());
     EXPECT_TRUE(unowned.tabs().empty()); // results reach only a cache held by a shared pointer
 }
 
-TEST_F(BrowserTabCacheTest, StatusIsReadyWhenOneBrowserAnswersAndTheProbeTellsThemApart)
-{
-    launchBoth();
-    browsers.openWindow(chromeName, {{"3", QString()}, {"4", QString()}, {"5", QString()}});
-    browsers.setMode(safariName, SimBrowsers::Mode::refusesAutomation);
-    BrowserTabStatusProbe probe;
-
-    EXPECT_EQ(probe.status(2.0), BrowserTabStatus::ready(5));
-    EXPECT_EQ(probe.probeAutomationForRunningBrowsers(),
-              (ProbeResult{{chromeName, safariName}, {chromeName}, {safariName}, {{chromeName, 5}}}));
-}
-
-TEST_F(BrowserTabCacheTest, StatusIsUnavailableWithoutBrowsersBlockedWhenNothingIsReadableAndElseDegraded)
+TEST_F(BrowserTabCacheTest, StatusTellsUnavailableBlockedDegradedAndReadyApart)
 {
     BrowserTabStatusProbe probe;
     EXPECT_EQ(probe.status(2.0), BrowserTabStatus::unavailable());
     EXPECT_EQ(probe.probeAutomationForRunningBrowsers(), ProbeResult{});
 
     browsers.launch(spec(chromeID));
-    const AXElement window = browsers.openWindow(chromeName, {{"Hidden", QString()}});
+    const AXElement window = browsers.openWindow(chromeName, {{"1", QString()}, {"2", QString()}, {"3", QString()}});
     browsers.setMode(chromeName, SimBrowsers::Mode::busy);
-    EXPECT_EQ(probe.status(2.0),
-              BrowserTabStatus::blocked(QStringLiteral("Browser tabs unavailable. Grant Automation access for supported "
-                                                       "browsers and restart the browser if needed.")));
+    EXPECT_EQ(probe.status(2.0), BrowserTabStatus::blocked("Browser tabs unavailable. Grant Automation access for "
+                                                           "supported browsers and restart the browser if needed."));
+    browsers.addTabStrip(window, {"One", "Two"}, 0); // only accessibility reads them
+    EXPECT_EQ(probe.status(2.0), BrowserTabStatus::degraded(
+                                     2, "Tab titles are limited. Enable Automation access for Ostrevane and the browser."));
 
-    browsers.addTabStrip(window, {"One", "Two", "Three"}, 0); // only accessibility reads them
-    EXPECT_EQ(probe.status(2.0),
-              BrowserTabStatus::degraded(
-                  3, QStringLiteral("Tab titles are limited. Enable Automation access for Ostrevane and the browser.")));
+    // Ready as soon as one browser answers; the probe tells them apart.
+    browsers.setMode(chromeName, SimBrowsers::Mode::answers);
+    browsers.launch(spec(safariID));
+    browsers.setMode(safariName, SimBrowsers::Mode::refusesAutomation);
+    EXPECT_EQ(probe.status(2.0), BrowserTabStatus::ready(3));
+    EXPECT_EQ(probe.probeAutomationForRunningBrowsers(),
+              (ProbeResult{{chromeName, safariName}, {chromeName}, {safariName}, {{chromeName, 3}}}));
 }
 
 namespace {
@@ -280,7 +229,7 @@ TEST(BrowserTabCacheThreads, ConcurrentRequestsJoinTheRunningRefresh)
     AppleScriptAutomation automation{gated};
     runtime.context().ports().browserAutomation = &automation;
     const ProcessID chromePid = browsers.launch(spec(chromeID));
-    browsers.openWindow(chromeName, {{QStringLiteral("Mail"), QStringLiteral("https://mail.example/")}});
+    browsers.openWindow(chromeName, {{"Mail", "https://mail.example/"}});
     runtime.desktop().workspace.setFrontmost(chromePid);
     MRUStore mru(runtime.clock, dispatcher, runtime.defaults(), runtime.accessibility);
     auto cache = std::make_shared<BrowserTabCache>(dispatcher, runtime.clock, runtime.desktop().workspace, mru);
@@ -313,6 +262,6 @@ TEST(BrowserTabCacheThreads, ConcurrentRequestsJoinTheRunningRefresh)
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_EQ(offMain, 0);
     EXPECT_EQ(listingScripts(browsers), 1);
-    EXPECT_EQ(titles(cache->tabs()), QStringList{QStringLiteral("Mail")});
-    EXPECT_TRUE(mru.windowMap().contains(QStringLiteral("tab::com.google.Chrome::Mail::1::1")));
+    EXPECT_EQ(titles(cache->tabs()), QStringList{"Mail"});
+    EXPECT_TRUE(mru.windowMap().contains("tab::com.google.Chrome::Mail::1::1"));
 }
