@@ -1,34 +1,17 @@
 #include "core/NotificationCenter.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/sim/ManualDispatcher.h"
+#include "support/LocalHttpServer.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QStringList>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 #include <mutex>
 #include <thread>
 
 using namespace ostrevane;
-
-namespace {
-
-// Runs the Qt event loop until `done` holds (or a hung test's ten seconds pass).
-void pumpUntil(const std::function<bool()>& done)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QCoreApplication::processEvents();
-}
-
-} // namespace
 
 TEST(ManualDispatcher, RunsTasksAtTheirVirtualTimeInDueOrderSkippingCancelledOnes)
 {
@@ -72,42 +55,38 @@ TEST(NotificationCenter, ObserversRunInOrderAndCanBeRemoved)
     EXPECT_EQ(log, (QStringList{"first", "second", "first"}));
 }
 
-TEST(QtDispatcher, RunsMainQueueTasksOnTheMainThreadAndHonoursCancellation)
+TEST(QtDispatcher, RunsMainTasksOnTheMainThreadSerialTasksInOrderAndHonoursCancellation)
 {
     QtDispatcher dispatcher;
     EXPECT_TRUE(dispatcher.isMainThread());
-    std::atomic<bool> ranInBackground{false};
     std::atomic<bool> backgroundWasMain{true};
-    bool delayedRan = false;
-    bool cancelledRan = false;
-    QStringList serialOrder;
-    auto serial = dispatcher.makeSerialQueue(QueuePriority::utility);
+    bool backOnMain = false, delayedRan = false, cancelledRan = false;
     std::mutex serialMutex;
+    QStringList serialOrder, expectedOrder;
+    auto serial = dispatcher.makeSerialQueue(QueuePriority::utility);
 
     dispatcher.global(QueuePriority::userInitiated, [&] {
         backgroundWasMain = dispatcher.isMainThread();
-        ranInBackground = true;
-        dispatcher.async([&] { EXPECT_TRUE(dispatcher.isMainThread()); });
+        dispatcher.async([&] { backOnMain = dispatcher.isMainThread(); });
     });
-    for (int i = 0; i < 20; ++i)
+    for (int i = 0; i < 20; ++i) {
+        expectedOrder << QString::number(i);
         serial->async([&, i] {
             std::lock_guard lock(serialMutex);
             serialOrder << QString::number(i);
         });
+    }
     dispatcher.asyncAfter(0.01, [&] { delayedRan = true; });
     dispatcher.asyncAfter(0.01, [&] { cancelledRan = true; })->cancel();
 
-    pumpUntil([&] {
+    ASSERT_TRUE(pumpEventsUntil([&] {
         std::lock_guard lock(serialMutex);
-        return delayedRan && ranInBackground && serialOrder.size() == 20;
-    });
-    EXPECT_TRUE(delayedRan);
-    EXPECT_FALSE(cancelledRan);
-    EXPECT_TRUE(ranInBackground);
+        return delayedRan && backOnMain && serialOrder.size() == 20;
+    }));
     EXPECT_FALSE(backgroundWasMain);
+    EXPECT_FALSE(cancelledRan);
     std::lock_guard lock(serialMutex);
-    for (int i = 0; i < 20; ++i)
-        EXPECT_EQ(serialOrder.value(i), QString::number(i));
+    EXPECT_EQ(serialOrder, expectedOrder);
 }
 
 TEST(NotificationCenter, PostsFromOtherThreadsAreDeliveredOnTheMainQueue)
@@ -123,7 +102,7 @@ TEST(NotificationCenter, PostsFromOtherThreadsAreDeliveredOnTheMainQueue)
     std::thread poster([&] { center.post(Notifications::languageChanged); });
     poster.join();
     EXPECT_EQ(count, 0); // not before the main queue runs
-    pumpUntil([&] { return count > 0; });
+    pumpEventsUntil([&] { return count > 0; });
     EXPECT_EQ(count, 1);
     EXPECT_TRUE(onMain);
 }

@@ -66,9 +66,10 @@ TEST(FeedbackSupport, FreshInstallWithoutBrowsersGivesTheEighteenLines)
                              "Shows Apps Without Windows: true"));
 }
 
-TEST(FeedbackSupport, ShowsBrowsersPermissionsAndChosenSettings)
+TEST(FeedbackSupport, ShowsBrowsersPermissionsAndChosenSettingsAndUnknownVersions)
 {
     DiagnosticsRuntime d;
+    d.runtime.systemInfo.bundle = SystemInfo::BundleInfo{};
     d.runtime.systemInfo.screenCapture = true;
     d.browsers.currentStatus = BrowserTabStatus::ready(5);
     d.browsers.probe = ProbeResult{{"Google Chrome", "Safari"}, {"Google Chrome"}, {"Safari"}, {{"Google Chrome", 5}}};
@@ -82,6 +83,7 @@ TEST(FeedbackSupport, ShowsBrowsersPermissionsAndChosenSettings)
 
     const QStringList text = diagnosticsLines();
     ASSERT_EQ(text.size(), 18);
+    EXPECT_EQ(text.mid(1, 2), (QStringList{"Version: unknown (unknown)", "Bundle ID: unknown"}));
     EXPECT_EQ(text.mid(5, 7), (QStringList{"Language: simplifiedChinese", "Accessibility: granted",
                                            "Screen Recording: granted", "Browser Tab Status: ready (5 tabs)",
                                            "Running Supported Browsers: Google Chrome, Safari",
@@ -89,13 +91,6 @@ TEST(FeedbackSupport, ShowsBrowsersPermissionsAndChosenSettings)
                                            "Browser Automation Blocked: Safari"}));
     EXPECT_EQ(text.mid(12), (QStringList{"Activation Hotkey: ⇧⌘Space", "Panel Edge: left", "Panel Display: main",
                                          "Panel Width: wide", "Font Size: small", "Shows Apps Without Windows: false"}));
-}
-
-TEST(FeedbackSupport, MissingVersionsReadAsUnknown)
-{
-    DiagnosticsRuntime d;
-    d.runtime.systemInfo.bundle = SystemInfo::BundleInfo{};
-    EXPECT_EQ(diagnosticsLines().mid(1, 2), (QStringList{"Version: unknown (unknown)", "Bundle ID: unknown"}));
 }
 
 TEST(FeedbackSupport, StatusReasonsAreNeverTranslatedAndEachTextAsksForAFreshStatus)

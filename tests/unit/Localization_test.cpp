@@ -1,6 +1,7 @@
 #include "core/Localization.h"
 
 #include "core/NotificationCenter.h"
+#include "support/QtPrinting.h"
 #include "support/TestRuntime.h"
 
 #include <gtest/gtest.h>
@@ -9,30 +10,18 @@ using namespace ostrevane;
 
 namespace {
 
-Localization::Resources withSystemLanguages(const QStringList& languages)
+// A localization on the test runtime whose system prefers `languages`.
+std::unique_ptr<Localization> makeLocalization(TestRuntime& runtime, const QStringList& languages,
+                                               const QString& chineseTable = {})
 {
     Localization::Resources resources;
     resources.systemLanguages = [languages] { return languages; };
-    return resources;
-}
-
-// A localization on the test runtime whose system prefers `languages`.
-std::unique_ptr<Localization> makeLocalization(TestRuntime& runtime, const QStringList& languages)
-{
-    return std::make_unique<Localization>(runtime.defaults(), runtime.context().notifications(),
-                                          withSystemLanguages(languages));
+    if (!chineseTable.isEmpty())
+        resources.simplifiedChineseTable = chineseTable;
+    return std::make_unique<Localization>(runtime.defaults(), runtime.context().notifications(), resources);
 }
 
 } // namespace
-
-TEST(AppLanguage, LanguageNamesAreNeverTranslated)
-{
-    TestRuntime runtime;
-    Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
-    EXPECT_EQ(AppLanguages::displayName(AppLanguage::english), QStringLiteral("English"));
-    EXPECT_EQ(AppLanguages::displayName(AppLanguage::simplifiedChinese), QStringLiteral("简体中文"));
-    EXPECT_EQ(AppLanguages::displayName(AppLanguage::system), QStringLiteral("跟随系统"));
-}
 
 TEST(Localization, StartsWithTheStoredLanguageOrSystem)
 {
@@ -49,42 +38,38 @@ TEST(Localization, StartsWithTheStoredLanguageOrSystem)
     for (const auto& row : rows) {
         TestRuntime runtime;
         if (row.stored.isValid())
-            runtime.defaults().set(QStringLiteral("Ostrevane.AppLanguage"), row.stored);
+            runtime.defaults().set(Localization::defaultsKey, row.stored);
         EXPECT_EQ(makeLocalization(runtime, {"en-US"})->language(), row.expected) << row.name;
     }
 }
 
-TEST(Localization, ChoosingALanguageStoresItSwitchesTablesAndTellsObserversOnlyOfChanges)
+TEST(Localization, ChoosingALanguageSwitchesTablesTellsObserversOfChangesAndSurvivesARestart)
 {
     TestRuntime runtime;
-    auto localization = makeLocalization(runtime, {"en-US"});
+    Localization& localization = Localization::shared();
     int posts = 0;
     int emitted = 0;
     runtime.context().notifications().addObserver(QStringLiteral("Ostrevane.languageChanged"), [&posts] { ++posts; });
-    QObject::connect(localization.get(), &Localization::languageChanged, [&emitted] { ++emitted; });
+    QObject::connect(&localization, &Localization::languageChanged, [&emitted] { ++emitted; });
 
-    localization->setLanguage(AppLanguage::system); // already the language: nothing happens
-    EXPECT_EQ(posts, 0);
-    EXPECT_FALSE(runtime.defaults().object(QStringLiteral("Ostrevane.AppLanguage")).isValid());
+    localization.setLanguage(AppLanguage::system); // already the language: nothing happens
+    EXPECT_EQ(posts + emitted, 0);
+    EXPECT_FALSE(runtime.defaults().object(Localization::defaultsKey).isValid());
 
-    localization->setLanguage(AppLanguage::simplifiedChinese);
-    EXPECT_EQ(runtime.defaults().string(QStringLiteral("Ostrevane.AppLanguage")), QStringLiteral("simplifiedChinese"));
-    EXPECT_EQ(localization->bundleName(), QStringLiteral("zh-Hans"));
-    EXPECT_EQ(localization->string("Left"), QStringLiteral("左侧"));
-    EXPECT_EQ(posts, 1);
-    EXPECT_EQ(emitted, 1);
-
-    localization->setLanguage(AppLanguage::english);
-    EXPECT_EQ(localization->bundleName(), QStringLiteral("en"));
-    EXPECT_EQ(localization->string("Left"), QStringLiteral("Left"));
+    localization.setLanguage(AppLanguage::english);
+    EXPECT_EQ(localization.bundleName(), QStringLiteral("en"));
+    localization.setLanguage(AppLanguage::simplifiedChinese);
+    EXPECT_EQ(localization.string("Left"), QStringLiteral("左侧"));
     EXPECT_EQ(posts, 2);
-}
+    EXPECT_EQ(emitted, 2);
+    // Language names are never translated; only "Follow System" is.
+    EXPECT_EQ((QStringList{AppLanguages::displayName(AppLanguage::english),
+                           AppLanguages::displayName(AppLanguage::simplifiedChinese),
+                           AppLanguages::displayName(AppLanguage::system)}),
+              (QStringList{"English", "简体中文", "跟随系统"}));
 
-TEST(Localization, ChosenLanguageSurvivesARestart)
-{
-    TestRuntime runtime;
-    Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
     runtime.restart();
+    EXPECT_EQ(runtime.defaults().string(Localization::defaultsKey), QStringLiteral("simplifiedChinese"));
     EXPECT_EQ(Localization::shared().language(), AppLanguage::simplifiedChinese);
     EXPECT_EQ(Localization::shared().bundleName(), QStringLiteral("zh-Hans"));
 }
@@ -112,11 +97,8 @@ TEST(Localization, SimplifiedChineseTagsAreRecognised)
     const struct {
         const char* tag;
         bool chinese;
-    } rows[] = {
-        {"zh", true},        {"zh-CN", true},   {"zh_CN", true},      {"zh-Hans", true},
-        {"zh-Hans-HK", true}, {"zh-SG", true},  {"zh-TW", false},     {"zh-HK", false},
-        {"zh-Hant", false},  {"zh-Hant-CN", false}, {"en-US", false}, {"", false},
-    };
+    } rows[] = {{"zh", true},     {"zh_CN", true},  {"zh-Hans-HK", true},  {"zh-SG", true},
+                {"zh-TW", false}, {"zh-HK", false}, {"zh-Hant-CN", false}, {"", false}};
     for (const auto& row : rows)
         EXPECT_EQ(isSimplifiedChineseTag(QString::fromUtf8(row.tag)), row.chinese) << row.tag;
 }
@@ -124,15 +106,11 @@ TEST(Localization, SimplifiedChineseTagsAreRecognised)
 TEST(Localization, MissingChineseTableFallsBackToTheMainTable)
 {
     TestRuntime runtime;
-    Localization::Resources resources = withSystemLanguages({"en-US"});
-    resources.simplifiedChineseTable = runtime.settingsPath() + QStringLiteral(".missing.qm");
-    Localization localization(runtime.defaults(), runtime.context().notifications(), resources);
-
-    localization.setLanguage(AppLanguage::simplifiedChinese);
-
-    EXPECT_EQ(localization.bundleName(), QStringLiteral("main"));
-    EXPECT_EQ(localization.string("Left"), QStringLiteral("Left"));
-    EXPECT_EQ(runtime.defaults().string(QStringLiteral("Ostrevane.AppLanguage")), QStringLiteral("simplifiedChinese"));
+    auto localization = makeLocalization(runtime, {"en-US"}, runtime.settingsPath() + QStringLiteral(".missing.qm"));
+    localization->setLanguage(AppLanguage::simplifiedChinese);
+    EXPECT_EQ(localization->bundleName(), QStringLiteral("main"));
+    EXPECT_EQ(localization->string("Left"), QStringLiteral("Left"));
+    EXPECT_EQ(runtime.defaults().string(Localization::defaultsKey), QStringLiteral("simplifiedChinese"));
 }
 
 TEST(Localization, FormatLooksTheTextUpBeforeFillingItAndUntranslatedTextStaysEnglish)
