@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <utility>
+#include <variant>
 
 namespace ostrevane {
 
@@ -21,7 +22,6 @@ public:
 
     std::map<std::uint32_t, Chord> registered; // by id
     std::set<std::pair<quint32, quint32>> heldElsewhere; // chords another program holds
-    int pressHandlerInstalls = 0;
 
     std::optional<std::uint32_t> registerChord(quint32 keyCode, quint32 carbonModifiers, std::uint32_t id) override
     {
@@ -31,11 +31,7 @@ public:
         return id;
     }
     void unregisterChord(std::uint32_t id) override { registered.erase(id); }
-    void setPressHandler(std::function<void(std::uint32_t)> handler) override
-    {
-        ++pressHandlerInstalls;
-        m_handler = std::move(handler);
-    }
+    void setPressHandler(std::function<void(std::uint32_t)> handler) override { m_handler = std::move(handler); }
 
     // The desktop reports a press of whatever chord carries `id`.
     void press(std::uint32_t id)
@@ -67,26 +63,20 @@ public:
     QPointF pointerLocation() override { return pointer; }
 };
 
-// Panel windows that record their animations; the test finishes them.
+// Panel windows that record their animations; the test finishes the slide-in.
 class FakePanelWindow : public PanelWindow {
 public:
-    QRectF start, final, current;
-    bool slidIn = false, slidOut = false;
-    std::function<void()> slideInDone, slideOutDone;
+    QRectF final, current;
+    bool slidOut = false;
+    std::function<void()> slideInDone;
 
     void slideIn(const QRectF& from, const QRectF& to, std::function<void()> completion) override
     {
-        start = from;
-        final = to;
         current = from;
-        slidIn = true;
+        final = to;
         slideInDone = std::move(completion);
     }
-    void slideOut(std::function<void()> completion) override
-    {
-        slidOut = true;
-        slideOutDone = std::move(completion);
-    }
+    void slideOut(std::function<void()>) override { slidOut = true; }
     QRectF frame() const override { return current; }
 
     void finishSlideIn()
@@ -101,115 +91,81 @@ class FakePanelWindowFactory : public PanelWindowFactory {
 public:
     struct Made {
         FakePanelWindow* window; // owned by the controller until it is hidden and slid out
-        SearchViewModel* viewModel;
-        PanelEdge edge;
         QSizeF size;
     };
     std::vector<Made> made;
 
-    std::unique_ptr<PanelWindow> makePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF size) override
+    std::unique_ptr<PanelWindow> makePanel(SearchViewModel&, PanelEdge, QSizeF size) override
     {
         auto window = std::make_unique<FakePanelWindow>();
-        made.push_back({window.get(), &viewModel, edge, size});
+        made.push_back({window.get(), size});
         return window;
     }
     FakePanelWindow& last() { return *made.back().window; }
 };
 
-// Monitors the test fires by hand; `installed()` names what is live.
+// Monitors the test fires by hand; `installed()` names the live ones in installation order.
 class FakeInputMonitors : public InputMonitors {
 public:
-    std::map<Token, std::function<bool(const PanelKeyEvent&)>> keys;
-    std::map<Token, std::function<void(bool)>> localFlags, globalFlags;
-    std::map<Token, std::function<void(QPointF, bool, bool)>> localClicks;
-    std::map<Token, std::function<void(QPointF)>> globalClicks;
-    std::map<Token, std::function<void()>> mouseMoves;
-    int keyMonitorInstalls = 0;
+    using KeyHandler = std::function<bool(const PanelKeyEvent&)>;
+    using FlagsHandler = std::function<void(bool)>;
+    using LocalClickHandler = std::function<void(QPointF, bool, bool)>;
+    using GlobalClickHandler = std::function<void(QPointF)>;
+    using MoveHandler = std::function<void()>;
+    using Handler = std::variant<KeyHandler, FlagsHandler, LocalClickHandler, GlobalClickHandler, MoveHandler>;
 
-    Token addLocalKeyMonitor(std::function<bool(const PanelKeyEvent&)> handler) override
-    {
-        ++keyMonitorInstalls;
-        return put(keys, std::move(handler));
-    }
-    Token addLocalFlagsMonitor(std::function<void(bool)> handler) override { return put(localFlags, std::move(handler)); }
-    Token addGlobalFlagsMonitor(std::function<void(bool)> handler) override { return put(globalFlags, std::move(handler)); }
-    Token addLocalClickMonitor(std::function<void(QPointF, bool, bool)> handler) override
-    {
-        return put(localClicks, std::move(handler));
-    }
-    Token addGlobalClickMonitor(std::function<void(QPointF)> handler) override
-    {
-        return put(globalClicks, std::move(handler));
-    }
-    Token addMouseMovedMonitor(std::function<void()> handler) override { return put(mouseMoves, std::move(handler)); }
-    void remove(Token token) override
-    {
-        keys.erase(token);
-        localFlags.erase(token);
-        globalFlags.erase(token);
-        localClicks.erase(token);
-        globalClicks.erase(token);
-        mouseMoves.erase(token);
-    }
+    Token addLocalKeyMonitor(KeyHandler handler) override { return put("key", std::move(handler)); }
+    Token addLocalFlagsMonitor(FlagsHandler handler) override { return put("localFlags", std::move(handler)); }
+    Token addGlobalFlagsMonitor(FlagsHandler handler) override { return put("globalFlags", std::move(handler)); }
+    Token addLocalClickMonitor(LocalClickHandler handler) override { return put("localClick", std::move(handler)); }
+    Token addGlobalClickMonitor(GlobalClickHandler handler) override { return put("globalClick", std::move(handler)); }
+    Token addMouseMovedMonitor(MoveHandler handler) override { return put("mouseMoved", std::move(handler)); }
+    void remove(Token token) override { m_live.erase(token); }
 
-    // Names of the live monitors, in a fixed order: "key", "localFlags", "globalFlags",
-    // "mouseMoved", "localClick", "globalClick".
     QStringList installed() const
     {
         QStringList names;
-        add(names, keys, "key");
-        add(names, localFlags, "localFlags");
-        add(names, globalFlags, "globalFlags");
-        add(names, mouseMoves, "mouseMoved");
-        add(names, localClicks, "localClick");
-        add(names, globalClicks, "globalClick");
+        for (const auto& [token, monitor] : m_live)
+            names << monitor.first;
         return names;
     }
 
-    // Fires the events as the platform would; a key press returns whether it was swallowed.
+    // Fire the events as the platform would; a key press returns whether it was swallowed.
     bool pressKey(quint32 keyCode, quint32 carbonModifiers = 0)
     {
         bool swallowed = false;
-        for (const auto& [token, handler] : std::map(keys))
-            swallowed = handler({keyCode, carbonModifiers, false}) || swallowed;
+        fire<KeyHandler>("key", [&](const KeyHandler& h) { swallowed = h({keyCode, carbonModifiers, false}) || swallowed; });
         return swallowed;
     }
     void releaseOption(bool global = false)
     {
-        for (const auto& [token, handler] : std::map(global ? globalFlags : localFlags))
-            handler(false);
+        fire<FlagsHandler>(global ? "globalFlags" : "localFlags", [](const FlagsHandler& h) { h(false); });
     }
     void clickLocal(QPointF point, bool inPanel, bool optionHeld = false)
     {
-        for (const auto& [token, handler] : std::map(localClicks))
-            handler(point, inPanel, optionHeld);
+        fire<LocalClickHandler>("localClick", [&](const LocalClickHandler& h) { h(point, inPanel, optionHeld); });
     }
     void clickGlobal(QPointF point)
     {
-        for (const auto& [token, handler] : std::map(globalClicks))
-            handler(point);
-    }
-    void moveMouse()
-    {
-        for (const auto& [token, handler] : std::map(mouseMoves))
-            handler();
+        fire<GlobalClickHandler>("globalClick", [&](const GlobalClickHandler& h) { h(point); });
     }
 
 private:
-    template <class Map, class Handler>
-    Token put(Map& map, Handler handler)
+    Token put(const char* kind, Handler handler)
     {
-        const Token token = m_next++;
-        map.emplace(token, std::move(handler));
-        return token;
+        m_live.emplace(m_next, std::make_pair(QString::fromLatin1(kind), std::move(handler)));
+        return m_next++;
     }
-    template <class Map>
-    static void add(QStringList& names, const Map& map, const char* name)
+    // Calls `call` on each live monitor of `kind`; a copy, since handlers may add or remove.
+    template <class H, class Call>
+    void fire(const char* kind, Call call)
     {
-        if (!map.empty())
-            names << QString::fromLatin1(name);
+        for (const auto& [token, monitor] : std::map(m_live))
+            if (monitor.first == QLatin1String(kind))
+                call(std::get<H>(monitor.second));
     }
 
+    std::map<Token, std::pair<QString, Handler>> m_live;
     Token m_next = 1;
 };
 

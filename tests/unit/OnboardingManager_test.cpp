@@ -5,58 +5,41 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace ostrevane;
-
-namespace {
 
 using Stage = OnboardingStage;
 
-struct Event {
-    const char* name;
-    std::function<void(OnboardingManager&)> send;
-};
-
-const Event trustDetected{"permissionDidBecomeTrusted", [](OnboardingManager& m) { m.permissionDidBecomeTrusted(); }};
-const Event panelShown{"panelDidShow", [](OnboardingManager& m) { m.panelDidShow(); }};
-const Event highlightMoved{"noteMove", [](OnboardingManager& m) { m.noteMove(); }};
-const Event nextPressed{"advance", [](OnboardingManager& m) { m.advance(); }};
-
-struct Transition {
-    Stage from;
-    const Event& event;
-    bool trusted;
-    Stage to;
-};
-
-} // namespace
-
 TEST(OnboardingManager, EachEventMovesOnlyFromItsOwnStage)
 {
-    const Transition rows[] = {
-        {Stage::permissions, trustDetected, true, Stage::summon},
-        {Stage::idle, trustDetected, true, Stage::idle},
-        {Stage::summon, panelShown, true, Stage::panelBasics},
-        {Stage::permissions, panelShown, false, Stage::permissions},
-        {Stage::movement, panelShown, true, Stage::movement},
-        {Stage::movement, highlightMoved, true, Stage::actions},
-        {Stage::panelBasics, highlightMoved, true, Stage::panelBasics},
-        {Stage::idle, nextPressed, true, Stage::idle},
-        {Stage::permissions, nextPressed, true, Stage::summon},
-        {Stage::permissions, nextPressed, false, Stage::permissions},
-        {Stage::summon, nextPressed, false, Stage::panelBasics},
-        {Stage::panelBasics, nextPressed, true, Stage::movement},
-        {Stage::actions, nextPressed, true, Stage::complete},
-        {Stage::complete, nextPressed, true, Stage::complete},
+    using M = OnboardingManager;
+    const struct {
+        Stage from;
+        void (M::*event)();
+        bool trusted;
+        Stage to;
+    } rows[] = {
+        {Stage::permissions, &M::permissionDidBecomeTrusted, true, Stage::summon},
+        {Stage::idle, &M::permissionDidBecomeTrusted, true, Stage::idle},
+        {Stage::summon, &M::panelDidShow, true, Stage::panelBasics},
+        {Stage::permissions, &M::panelDidShow, false, Stage::permissions},
+        {Stage::movement, &M::noteMove, true, Stage::actions},
+        {Stage::panelBasics, &M::noteMove, true, Stage::panelBasics},
+        {Stage::idle, &M::advance, true, Stage::idle},
+        {Stage::permissions, &M::advance, true, Stage::summon},
+        {Stage::permissions, &M::advance, false, Stage::permissions},
+        {Stage::summon, &M::advance, false, Stage::panelBasics},
+        {Stage::panelBasics, &M::advance, true, Stage::movement},
+        {Stage::actions, &M::advance, true, Stage::complete},
+        {Stage::complete, &M::advance, true, Stage::complete},
     };
-    for (const Transition& row : rows) {
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(i);
         TestRuntime runtime;
-        runtime.accessibility.setTrusted(row.trusted);
+        runtime.accessibility.setTrusted(rows[i].trusted);
         OnboardingManager& manager = OnboardingManager::shared();
-        manager.setStage(row.from);
-        row.event.send(manager);
-        EXPECT_EQ(manager.stage(), row.to) << row.event.name << " from " << static_cast<int>(row.from);
+        manager.setStage(rows[i].from);
+        (manager.*rows[i].event)();
+        EXPECT_EQ(manager.stage(), rows[i].to);
     }
 }
 
@@ -109,30 +92,11 @@ TEST(OnboardingManager, GuideRestartedWithinTheDelayIsLeftAlone)
     EXPECT_EQ(manager.stage(), Stage::summon);
 }
 
-// The panel overlay.
-
-namespace {
-
-QStringList capLabels(const OnboardingOverlayContent& content)
-{
-    QStringList labels;
-    for (const auto& cap : content.keyCaps)
-        labels << cap.label + (cap.pulses ? "*" : "");
-    return labels;
-}
-
-} // namespace
-
-TEST(OnboardingOverlay, ShownOnlyInThePanelStages)
+TEST(OnboardingOverlay, ShownOnlyInThePanelStagesWithContentForStageItemsAndDetailView)
 {
     TestRuntime runtime;
     for (Stage stage : {Stage::idle, Stage::permissions, Stage::summon, Stage::complete})
         EXPECT_FALSE(OnboardingOverlayContent::forStage(stage, true, false).has_value()) << static_cast<int>(stage);
-}
-
-TEST(OnboardingOverlay, TextsCapsDotsAndButtonsFollowStageItemsAndDetailView)
-{
-    TestRuntime runtime;
     const struct {
         Stage stage;
         bool hasItems;
@@ -157,21 +121,19 @@ TEST(OnboardingOverlay, TextsCapsDotsAndButtonsFollowStageItemsAndDetailView)
          {true, true, true}, "Done"},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.detailStart);
         const auto content = OnboardingOverlayContent::forStage(row.stage, row.hasItems, row.inDetail);
         ASSERT_TRUE(content.has_value());
+        QStringList caps;
+        for (const auto& cap : content->keyCaps)
+            caps << cap.label + (cap.pulses ? "*" : "");
         EXPECT_EQ(content->title, QString::fromUtf8(row.title));
-        EXPECT_TRUE(content->detail.startsWith(QString::fromUtf8(row.detailStart))) << row.detailStart;
-        EXPECT_EQ(capLabels(*content), row.caps) << row.title;
-        EXPECT_EQ(content->progressDotsLit, row.dots) << row.title;
+        EXPECT_TRUE(content->detail.startsWith(QString::fromUtf8(row.detailStart)));
+        EXPECT_EQ(caps, row.caps);
+        EXPECT_EQ(content->progressDotsLit, row.dots);
         EXPECT_EQ(content->primaryButton, QString::fromUtf8(row.primary));
     }
-}
 
-TEST(OnboardingOverlay, TextsAreLookedUpInTheCurrentLanguage)
-{
-    TestRuntime runtime;
-    Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
-    const auto content = OnboardingOverlayContent::forStage(Stage::actions, true, false);
-    ASSERT_TRUE(content.has_value());
-    EXPECT_EQ(content->primaryButton, QStringLiteral("完成"));
+    Localization::shared().setLanguage(AppLanguage::simplifiedChinese); // looked up when asked for
+    EXPECT_EQ(OnboardingOverlayContent::forStage(Stage::actions, true, false)->primaryButton, QStringLiteral("完成"));
 }

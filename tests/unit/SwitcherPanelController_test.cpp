@@ -37,14 +37,8 @@ protected:
     std::vector<TabItem> tabs;
     std::vector<AppItem> installed;
     SwitcherPanelController controller{SwitcherPanelController::Sources{
-        [this] { return windows; },
-        [this] { return tabs; },
-        [this] { return installed; },
-        MRUStore::shared(),
-        runtime.desktop().workspace,
-        runtime.clock,
-        PlatformProfile::macOS(),
-    }};
+        [this] { return windows; }, [this] { return tabs; }, [this] { return installed; }, MRUStore::shared(),
+        runtime.desktop().workspace, runtime.clock, PlatformProfile::macOS()}};
 
     SwitcherPanelControllerTest() { PanelSettings::setShowAppsWithoutWindows(false); }
 
@@ -66,24 +60,9 @@ protected:
         running.isTerminated = terminated;
         runtime.desktop().workspace.addApplication(running);
     }
-    void touch(const QString& mruKey)
-    {
-        runtime.clock.advance(1.0);
-        MRUStore::shared().touch(mruKey);
-    }
 };
 
 } // namespace
-
-// Table rows print as their names in failure messages.
-template <class Row>
-    requires requires(const Row& row) { row.name; }
-void PrintTo(const Row& row, std::ostream* os)
-{
-    *os << row.name;
-}
-
-// ---- Composition
 
 TEST_F(SwitcherPanelControllerTest, WithNothingOpenOnlyRunningApplicationsAreListed)
 {
@@ -105,85 +84,68 @@ TEST_F(SwitcherPanelControllerTest, WithNothingOpenOnlyRunningApplicationsAreLis
     EXPECT_EQ(items[1].as<AppItem>()->path, "/Applications/Notes.app");
 }
 
-TEST_F(SwitcherPanelControllerTest, NeverUsedRowsKeepTheKindOrder)
+TEST_F(SwitcherPanelControllerTest, NeverUsedRowsKeepTheKindOrderAndABrowserWithOneTabStillFormsAGroup)
 {
     PanelSettings::setShowAppsWithoutWindows(true);
     run(finderID, "Finder");
     run("com.example.notes", "Notes");
     windows = {window("Finder", finderID, "Documents"), window("Terminal", QStringLiteral("com.example.terminal"), "zsh")};
-    tabs = {tab(chromeID, "News", "https://news.example"), tab(chromeID, "Mail", "https://mail.example")};
+    tabs = {tab(chromeID, "News", "https://news.example"), tab(chromeID, "Mail", "https://mail.example"),
+            tab("com.apple.Safari", "Docs", "https://docs.example")};
+    tabs[2].browserAppName = QStringLiteral("Safari");
     installed = {app("com.example.maps", "Maps", "/Applications/Maps.app")};
-    EXPECT_EQ(rows(), (QStringList{"window zsh", "tabGroup Google Chrome", "windowGroup Finder", "tab News", "tab Mail",
-                                   "app Notes", "app Maps"}));
+    EXPECT_EQ(rows(), (QStringList{"window zsh", "tabGroup Google Chrome", "tabGroup Safari", "windowGroup Finder",
+                                   "tab News", "tab Mail", "tab Docs", "app Notes", "app Maps"}));
 }
 
-TEST_F(SwitcherPanelControllerTest, FinderWindowsAreGatheredIntoOneGroup)
+TEST_F(SwitcherPanelControllerTest, FinderWindowsAreGatheredIntoOneGroupNamedAfterTheRunningFinder)
 {
+    windows = {window("Finder (window)", finderID, "Documents"),
+               window("Terminal", QStringLiteral("com.example.terminal"), "zsh"),
+               window("Finder (window)", finderID, "Downloads")};
+    EXPECT_EQ(rows(), (QStringList{"window zsh", "windowGroup Finder (window)"}));
+
     run(finderID, "Finder");
-    windows = {window("Finder", finderID, "Documents"), window("Terminal", QStringLiteral("com.example.terminal"), "zsh"),
-               window("Finder", finderID, "Downloads")};
     const std::vector<SwitchItem> items = controller.buildItems();
     ASSERT_EQ(describe(items), (QStringList{"window zsh", "windowGroup Finder"}));
-    const WindowGroupItem& group = *items[1].as<WindowGroupItem>();
-    EXPECT_EQ(group.windows.size(), 2u);
-    EXPECT_EQ(group.windows[0].title, "Documents");
-    EXPECT_EQ(group.windows[1].title, "Downloads");
+    QStringList titles;
+    for (const WindowItem& w : items[1].as<WindowGroupItem>()->windows)
+        titles << w.title;
+    EXPECT_EQ(titles, (QStringList{"Documents", "Downloads"}));
 }
 
-TEST_F(SwitcherPanelControllerTest, FinderGroupTakesTheWindowsNameWhenFinderIsNotListedAsRunning)
+TEST_F(SwitcherPanelControllerTest, IgnoreRulesDropWindowsAndTheirApplications)
 {
-    windows = {window("Finder (window)", finderID, "Documents")};
-    const std::vector<SwitchItem> items = controller.buildItems();
-    ASSERT_EQ(describe(items), (QStringList{"windowGroup Finder (window)"}));
-    EXPECT_EQ(items[0].as<WindowGroupItem>()->windows.size(), 1u);
-}
-
-TEST_F(SwitcherPanelControllerTest, ABrowserWithOneTabStillFormsAGroup)
-{
-    tabs = {tab(chromeID, "Only", "https://only.example"), tab("com.apple.Safari", "Docs", "https://docs.example")};
-    tabs[1].browserAppName = QStringLiteral("Safari");
-    EXPECT_EQ(rows(), (QStringList{"tabGroup Google Chrome", "tabGroup Safari", "tab Only", "tab Docs"}));
-}
-
-struct IgnoreCase {
-    const char* name;
-    QStringList ignoredIDs;
-    QStringList appPatterns;
-    QStringList windowPatterns;
-    QStringList expected;
-};
-
-class IgnoreRules : public SwitcherPanelControllerTest, public ::testing::WithParamInterface<IgnoreCase> {};
-
-TEST_P(IgnoreRules, DropWindowsAndTheirApplications)
-{
+    const struct {
+        const char* name;
+        QStringList ignoredIDs, appPatterns, windowPatterns, expected;
+    } cases[] = {
+        {"nothing ignored", {}, {}, {}, {"window build log", "window Terminal", "window Groceries"}},
+        {"bundle id also keeps the app row out", {"com.example.terminal"}, {}, {}, {"window Groceries"}},
+        {"bundle id is case-sensitive", {"com.example.TERMINAL"}, {}, {},
+         {"window build log", "window Terminal", "window Groceries"}},
+        {"app pattern ignores case", {}, {"^term"}, {}, {"window Groceries"}},
+        {"broken pattern is skipped", {}, {"([", "", "notes"}, {}, {"window build log", "window Terminal"}},
+        {"title pattern spares untitled windows", {}, {}, {".*"}, {"window Terminal"}},
+    };
     run("com.example.terminal", "Terminal");
     windows = {window("Terminal", QStringLiteral("com.example.terminal"), "build log"),
                window("Terminal", QStringLiteral("com.example.terminal"), ""),
                window("Notes", QStringLiteral("com.example.notes"), "Groceries")};
-    IgnoreFilter::setIgnoredAppBundleIDs(GetParam().ignoredIDs);
-    IgnoreFilter::setIgnoredAppRegex(GetParam().appPatterns);
-    IgnoreFilter::setIgnoredWindowRegex(GetParam().windowPatterns);
-    EXPECT_EQ(rows(), GetParam().expected);
-}
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        IgnoreFilter::setIgnoredAppBundleIDs(row.ignoredIDs);
+        IgnoreFilter::setIgnoredAppRegex(row.appPatterns);
+        IgnoreFilter::setIgnoredWindowRegex(row.windowPatterns);
+        EXPECT_EQ(rows(), row.expected);
+    }
 
-INSTANTIATE_TEST_SUITE_P(
-    SwitcherPanelController, IgnoreRules,
-    ::testing::Values(
-        IgnoreCase{"NothingIgnored", {}, {}, {}, {"window build log", "window Terminal", "window Groceries"}},
-        IgnoreCase{"BundleIDAlsoKeepsTheAppRowOut", {"com.example.terminal"}, {}, {}, {"window Groceries"}},
-        IgnoreCase{"BundleIDIsCaseSensitive", {"com.example.TERMINAL"}, {}, {},
-                   {"window build log", "window Terminal", "window Groceries"}},
-        IgnoreCase{"AppPatternIgnoresCase", {}, {"^term"}, {}, {"window Groceries"}},
-        IgnoreCase{"BrokenPatternIsSkipped", {}, {"([", "", "notes"}, {}, {"window build log", "window Terminal"}},
-        IgnoreCase{"TitlePatternSparesUntitledWindows", {}, {}, {".*"}, {"window Terminal"}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(SwitcherPanelControllerTest, AppWhoseWindowsAreAllDroppedByTitleIsListedAsAnApp)
-{
-    run("com.example.terminal", "Terminal");
-    windows = {window("Terminal", QStringLiteral("com.example.terminal"), "build log")};
+    SCOPED_TRACE("an app whose windows are all dropped by title is listed as an app; patterns drop installed apps");
+    windows.resize(1);
+    PanelSettings::setShowAppsWithoutWindows(true);
+    installed = {app("com.example.maps", "Maps", "/Applications/Maps.app")};
     IgnoreFilter::setIgnoredWindowRegex({"log"});
+    IgnoreFilter::setIgnoredAppRegex({"^ma"});
     EXPECT_EQ(rows(), (QStringList{"app Terminal"}));
 }
 
@@ -191,14 +153,11 @@ TEST_F(SwitcherPanelControllerTest, ApplicationQuitFromThePanelStaysOutForEightS
 {
     PanelSettings::setShowAppsWithoutWindows(true);
     run("com.example.notes", "Notes");
-    installed = {app("com.example.notes", "Notes", "/Applications/Notes.app"),
-                 app("com.example.maps", "Maps", "/Applications/Maps.app")};
+    installed = {app("com.example.maps", "Maps", "/Applications/Maps.app")};
     controller.recordRecentlyClosedApp("com.example.notes");
     controller.recordRecentlyClosedApp("com.example.maps");
 
-    runtime.clock.advance(5.0);
-    EXPECT_EQ(rows(), QStringList{});
-    runtime.clock.advance(3.0);
+    runtime.clock.advance(8.0);
     EXPECT_TRUE(controller.isRecentlyClosedApp("com.example.notes"));
     EXPECT_EQ(rows(), QStringList{});
     runtime.clock.advance(1.0);
@@ -220,16 +179,6 @@ TEST_F(SwitcherPanelControllerTest, FinderIsOfferedAsInstalledWheneverItHasNoWin
     EXPECT_EQ(rows(), (QStringList{"windowGroup Finder"}));
 }
 
-TEST_F(SwitcherPanelControllerTest, InstalledRowsNeedTheSetting)
-{
-    installed = {app("com.example.maps", "Maps", "/Applications/Maps.app")};
-    EXPECT_EQ(rows(), QStringList{});
-    PanelSettings::setShowAppsWithoutWindows(true);
-    EXPECT_EQ(rows(), (QStringList{"app Maps"}));
-    IgnoreFilter::setIgnoredAppRegex({"^ma"});
-    EXPECT_EQ(rows(), QStringList{});
-}
-
 TEST_F(SwitcherPanelControllerTest, MostRecentlyUsedRowsComeFirst)
 {
     run("com.example.notes", "Notes");
@@ -237,8 +186,10 @@ TEST_F(SwitcherPanelControllerTest, MostRecentlyUsedRowsComeFirst)
                window("Terminal", QStringLiteral("com.example.terminal"), "vim"),
                window("Editor", QStringLiteral("com.example.editor"), "draft")};
     tabs = {tab(chromeID, "News", "https://news.example", 1, 1), tab(chromeID, "Mail", "https://mail.example", 1, 2)};
-    touch("com.example.terminal::vim");
-    touch("tab::com.google.Chrome::Mail::1::2");
+    for (const char* key : {"com.example.terminal::vim", "tab::com.google.Chrome::Mail::1::2"}) {
+        runtime.clock.advance(1.0);
+        MRUStore::shared().touch(key);
+    }
     runtime.clock.advance(1.0);
     MRUStore::shared().touchApp(QStringLiteral("com.example.notes"), 0);
     EXPECT_EQ(rows(), (QStringList{"app Notes", "tab Mail", "window vim", "window zsh", "window draft",
@@ -254,44 +205,33 @@ TEST_F(SwitcherPanelControllerTest, DefaultSourcesReadTheSharedWindowCache)
     EXPECT_EQ(describe(shared.buildItems()), (QStringList{"window zsh"}));
 }
 
-// ---- Frontmost-browser preference
-
-struct PreferenceCase {
-    const char* name;
-    bool preferenceOn;
-    QString frontmost;
-    std::vector<TabItem> tabs;
-    bool prefers;
-    std::optional<QString> chosenGroup; // browser bundle id of the chosen group
-};
-
-class FrontmostBrowser : public SwitcherPanelControllerTest, public ::testing::WithParamInterface<PreferenceCase> {};
-
-TEST_P(FrontmostBrowser, OpensOnlyAGroupOfTwoOrMoreTabs)
+TEST_F(SwitcherPanelControllerTest, FrontmostBrowserPreferenceOpensOnlyAGroupOfTwoOrMoreTabs)
 {
-    PanelSettings::setPreferBrowserTabsWhenFrontmost(GetParam().preferenceOn);
-    runtime.desktop().workspace.setFrontmost(run(GetParam().frontmost, "Front"));
-    tabs = GetParam().tabs;
-    const std::vector<SwitchItem> items = controller.buildItems();
-    EXPECT_EQ(controller.shouldPreferFrontmostBrowserTabs(), GetParam().prefers);
-    const std::optional<TabGroupItem> chosen = controller.preferredFrontmostBrowserTabGroup(items);
-    EXPECT_EQ(chosen ? std::optional(chosen->browserBundleID) : std::nullopt, GetParam().chosenGroup);
+    const std::vector<TabItem> twoChrome{tab(chromeID, "A", "https://a"), tab(chromeID, "B", "https://b")};
+    const std::vector<TabItem> twoSafari{tab("com.apple.Safari", "S", "https://s"), tab("com.apple.Safari", "T", "https://t")};
+    std::vector<TabItem> oneChrome = twoSafari;
+    oneChrome.push_back(twoChrome[0]);
+    const struct {
+        const char* name;
+        bool preferenceOn;
+        QString frontmost;
+        std::vector<TabItem> tabs;
+        bool prefers;
+        std::optional<QString> chosenGroup; // browser bundle id of the chosen group
+    } rows[] = {
+        {"two tabs", true, chromeID, twoChrome, true, chromeID},
+        {"one tab", true, chromeID, oneChrome, true, std::nullopt},
+        {"preference off", false, chromeID, twoChrome, false, std::nullopt},
+        {"frontmost is no browser", true, "com.example.notes", twoChrome, false, std::nullopt},
+        {"frontmost browser has no tabs", true, chromeID, twoSafari, true, std::nullopt},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        PanelSettings::setPreferBrowserTabsWhenFrontmost(row.preferenceOn);
+        runtime.desktop().workspace.setFrontmost(run(row.frontmost, "Front"));
+        tabs = row.tabs;
+        const std::optional<TabGroupItem> chosen = controller.preferredFrontmostBrowserTabGroup(controller.buildItems());
+        EXPECT_EQ(controller.shouldPreferFrontmostBrowserTabs(), row.prefers);
+        EXPECT_EQ(chosen ? std::optional(chosen->browserBundleID) : std::nullopt, row.chosenGroup);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    SwitcherPanelController, FrontmostBrowser,
-    ::testing::Values(
-        PreferenceCase{"TwoTabs", true, chromeID, {tab(chromeID, "A", "https://a"), tab(chromeID, "B", "https://b")},
-                       true, chromeID},
-        PreferenceCase{"OneTab", true, chromeID,
-                       {tab(chromeID, "A", "https://a"), tab("com.apple.Safari", "S", "https://s"),
-                        tab("com.apple.Safari", "T", "https://t")},
-                       true, std::nullopt},
-        PreferenceCase{"PreferenceOff", false, chromeID,
-                       {tab(chromeID, "A", "https://a"), tab(chromeID, "B", "https://b")}, false, std::nullopt},
-        PreferenceCase{"FrontmostIsNoBrowser", true, "com.example.notes",
-                       {tab(chromeID, "A", "https://a"), tab(chromeID, "B", "https://b")}, false, std::nullopt},
-        PreferenceCase{"FrontmostBrowserHasNoTabs", true, chromeID,
-                       {tab("com.apple.Safari", "S", "https://s"), tab("com.apple.Safari", "T", "https://t")}, true,
-                       std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
