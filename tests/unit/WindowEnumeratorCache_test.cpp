@@ -39,7 +39,7 @@ struct WindowEnumeratorCacheTest : ::testing::Test {
 
 } // namespace
 
-TEST_F(WindowEnumeratorCacheTest, RequestsDuringARefreshJoinItAndTheirCompletionsRunOnceInOrderOnTheMainQueue)
+TEST_F(WindowEnumeratorCacheTest, RequestsDuringARefreshJoinItAndTheirCompletionsRunOnceInOrderOnTheMainQueueWhileTheCacheLives)
 {
     QStringList log;
     next = {notesWindow("Groceries")};
@@ -57,20 +57,13 @@ TEST_F(WindowEnumeratorCacheTest, RequestsDuringARefreshJoinItAndTheirCompletion
     cache->refreshAsync(); // the first one has finished, so this one enumerates again, completion or not
     rt.runUntilIdle();
     EXPECT_EQ(runs, 2);
-}
 
-TEST_F(WindowEnumeratorCacheTest, FreshnessNeedsAWindowAndAnAgeOfAtMostMaxAge)
-{
-    EXPECT_FALSE(cache->isFresh(3.0)); // never refreshed
-    cache->refreshSync(); // an empty list: no permission or no windows
-    EXPECT_FALSE(cache->isFresh(3.0));
-
-    next = {notesWindow("Groceries")};
-    cache->refreshSync();
-    rt.clock.advance(3.0);
-    EXPECT_TRUE(cache->isFresh(3.0));
-    rt.clock.advance(0.001);
-    EXPECT_FALSE(cache->isFresh(3.0));
+    // A refresh finishing after the cache is gone is dropped.
+    cache->refreshAsync([&] { log << "after the cache"; });
+    cache.reset();
+    rt.runUntilIdle();
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(log.size(), 3);
 }
 
 TEST_F(WindowEnumeratorCacheTest, SyncRefreshStoresAndReturnsTheListAndLeavesTheAsyncRefreshAlone)
@@ -88,14 +81,17 @@ TEST_F(WindowEnumeratorCacheTest, SyncRefreshStoresAndReturnsTheListAndLeavesThe
     EXPECT_EQ(runs, 2);
 }
 
-TEST_F(WindowEnumeratorCacheTest, ARefreshFinishingAfterTheCacheIsGoneIsDropped)
+TEST_F(WindowEnumeratorCacheTest, FreshnessNeedsAWindowAndAnAgeOfAtMostMaxAge)
 {
-    bool completed = false;
-    cache->refreshAsync([&] { completed = true; });
-    cache.reset();
-    rt.runUntilIdle();
-    EXPECT_FALSE(completed);
-    EXPECT_EQ(runs, 0);
+    EXPECT_FALSE(cache->isFresh(3.0)); // never refreshed
+    cache->refreshSync(); // an empty list: no permission or no windows
+    EXPECT_FALSE(cache->isFresh(3.0));
+    next = {notesWindow("Groceries")};
+    cache->refreshSync();
+    rt.clock.advance(3.0);
+    EXPECT_TRUE(cache->isFresh(3.0));
+    rt.clock.advance(0.001);
+    EXPECT_FALSE(cache->isFresh(3.0));
 }
 
 // Really concurrent: requests and readers on several threads. Run under ThreadSanitizer to check the locking.
@@ -117,8 +113,7 @@ TEST(WindowEnumeratorCache, ConcurrentRequestsWhileARefreshRunsCauseNoFurtherEnu
     std::atomic<int> offMain{0};
     auto completion = [&](int tag) {
         return [&, tag] {
-            if (!dispatcher.isMainThread())
-                ++offMain;
+            offMain += dispatcher.isMainThread() ? 0 : 1;
             order.push_back(tag);
         };
     };
