@@ -8,14 +8,20 @@
 
 using namespace ostrevane;
 
-TEST(IgnoreFilter, DefaultSystemComponentsAreReplacedByAStoredEmptyListAcrossRestarts)
+TEST(IgnoreFilter, SettersStoreAndPostAndAStoredEmptyListReplacesTheDefaultsAcrossRestarts)
 {
     TestRuntime runtime;
+    int posts = 0;
+    NotificationCenter::shared().addObserver(QStringLiteral("Ostrevane.ignoreFilterChanged"), [&posts] { ++posts; });
     EXPECT_TRUE(IgnoreFilter::shouldIgnoreApp(QStringLiteral("com.apple.dock"), QStringLiteral("Dock")));
     EXPECT_FALSE(IgnoreFilter::shouldIgnoreApp(QStringLiteral("com.apple.Safari"), QStringLiteral("Safari")));
     IgnoreFilter::setIgnoredAppBundleIDs({});
+    IgnoreFilter::setIgnoredAppRegex({QStringLiteral("zz")});
+    IgnoreFilter::setIgnoredWindowRegex({QStringLiteral("c"), QStringLiteral("d")});
+    EXPECT_EQ(posts, 3);
     runtime.restart();
     EXPECT_FALSE(IgnoreFilter::shouldIgnoreApp(QStringLiteral("com.apple.dock"), QStringLiteral("Dock")));
+    EXPECT_EQ(runtime.defaults().array(QStringLiteral("Ostrevane.IgnoredWindowRegex")), (QVariantList{"c", "d"}));
 }
 
 TEST(IgnoreFilter, BundleIDsMatchExactlyAndCaseSensitively)
@@ -85,16 +91,4 @@ TEST(IgnoreFilter, WindowPatternsNeverDropAWindowWithoutTitle)
     };
     for (const auto& row : rows)
         EXPECT_EQ(IgnoreFilter::shouldIgnoreWindow(row.bundleID, row.appName, row.title), row.ignored) << row.name;
-}
-
-TEST(IgnoreFilter, EverySetterStoresTheListAndPostsTheChange)
-{
-    TestRuntime runtime;
-    int posts = 0;
-    NotificationCenter::shared().addObserver(QStringLiteral("Ostrevane.ignoreFilterChanged"), [&posts] { ++posts; });
-    IgnoreFilter::setIgnoredAppBundleIDs({QStringLiteral("a")});
-    IgnoreFilter::setIgnoredAppRegex({QStringLiteral("b")});
-    IgnoreFilter::setIgnoredWindowRegex({QStringLiteral("c"), QStringLiteral("d")});
-    EXPECT_EQ(posts, 3);
-    EXPECT_EQ(runtime.defaults().array(QStringLiteral("Ostrevane.IgnoredWindowRegex")), (QVariantList{"c", "d"}));
 }
