@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <mutex>
-#include <thread>
 
 using namespace ostrevane;
 
@@ -55,18 +54,26 @@ TEST(NotificationCenter, ObserversRunInOrderAndCanBeRemoved)
     EXPECT_EQ(log, (QStringList{"first", "second", "first"}));
 }
 
-TEST(QtDispatcher, RunsMainTasksOnTheMainThreadSerialTasksInOrderAndHonoursCancellation)
+// Work on real threads: the pool, a serial queue and a notification posted off the main thread.
+TEST(QtDispatcher, RunsMainTasksAndNotificationsOnTheMainThreadSerialTasksInOrderAndHonoursCancellation)
 {
     QtDispatcher dispatcher;
+    NotificationCenter center(dispatcher);
     EXPECT_TRUE(dispatcher.isMainThread());
     std::atomic<bool> backgroundWasMain{true};
-    bool backOnMain = false, delayedRan = false, cancelledRan = false;
+    bool backOnMain = false, notifiedOnMain = false, delayedRan = false, cancelledRan = false;
+    int notifications = 0;
     std::mutex serialMutex;
     QStringList serialOrder, expectedOrder;
     auto serial = dispatcher.makeSerialQueue(QueuePriority::utility);
+    center.addObserver(Notifications::languageChanged, [&] {
+        notifiedOnMain = dispatcher.isMainThread();
+        ++notifications;
+    });
 
     dispatcher.global(QueuePriority::userInitiated, [&] {
         backgroundWasMain = dispatcher.isMainThread();
+        center.post(Notifications::languageChanged);
         dispatcher.async([&] { backOnMain = dispatcher.isMainThread(); });
     });
     for (int i = 0; i < 20; ++i) {
@@ -81,28 +88,12 @@ TEST(QtDispatcher, RunsMainTasksOnTheMainThreadSerialTasksInOrderAndHonoursCance
 
     ASSERT_TRUE(pumpEventsUntil([&] {
         std::lock_guard lock(serialMutex);
-        return delayedRan && backOnMain && serialOrder.size() == 20;
+        return delayedRan && backOnMain && notifications > 0 && serialOrder.size() == 20;
     }));
     EXPECT_FALSE(backgroundWasMain);
+    EXPECT_TRUE(notifiedOnMain);
+    EXPECT_EQ(notifications, 1);
     EXPECT_FALSE(cancelledRan);
     std::lock_guard lock(serialMutex);
     EXPECT_EQ(serialOrder, expectedOrder);
-}
-
-TEST(NotificationCenter, PostsFromOtherThreadsAreDeliveredOnTheMainQueue)
-{
-    QtDispatcher dispatcher;
-    NotificationCenter center(dispatcher);
-    bool onMain = false;
-    int count = 0;
-    center.addObserver(Notifications::languageChanged, [&] {
-        onMain = dispatcher.isMainThread();
-        ++count;
-    });
-    std::thread poster([&] { center.post(Notifications::languageChanged); });
-    poster.join();
-    EXPECT_EQ(count, 0); // not before the main queue runs
-    pumpEventsUntil([&] { return count > 0; });
-    EXPECT_EQ(count, 1);
-    EXPECT_TRUE(onMain);
 }

@@ -107,14 +107,9 @@ TEST(HostSystemInfo, KernelReleaseGivesMajorMinorAndPatch)
     const struct {
         const char* release;
         int major, minor, patch;
-    } rows[] = {
-        {"6.1.0-18-amd64", 6, 1, 0},
-        {"5.15.133.1-microsoft-standard-WSL2", 5, 15, 133},
-        {"6.5", 6, 5, 0},
-        {"4.19.0+rpt1", 4, 19, 0},
-        {"", 0, 0, 0},
-        {"unknown", 0, 0, 0},
-    };
+    } rows[] = {{"6.1.0-18-amd64", 6, 1, 0}, {"5.15.133.1-microsoft-standard-WSL2", 5, 15, 133},
+                {"6.5", 6, 5, 0},            {"4.19.0+rpt1", 4, 19, 0},
+                {"", 0, 0, 0},               {"unknown", 0, 0, 0}};
     for (const auto& row : rows) {
         const SystemInfo::OSVersion v = HostSystemInfo::parseRelease(QString::fromLatin1(row.release));
         EXPECT_EQ((std::array{v.major, v.minor, v.patch}), (std::array{row.major, row.minor, row.patch}))

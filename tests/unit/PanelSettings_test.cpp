@@ -43,7 +43,8 @@ TEST(PanelSettings, NothingStoredOrUnknownOrWrongTypedValuesReadAsTheDefaults)
         TestRuntime runtime;
         if (row.stored.isValid())
             runtime.defaults().set(QString::fromLatin1(row.key), row.stored);
-        EXPECT_EQ(currentSettings(), (QStringList{"right", "normal", "normal", "pointer", "shows apps", "prefers tabs"}))
+        EXPECT_EQ(currentSettings(),
+                  (QStringList{"right", "normal", "normal", "pointer", "shows apps", "prefers tabs"}))
             << row.key;
         // Reading never repairs the stored value.
         EXPECT_EQ(runtime.defaults().object(QString::fromLatin1(row.key)), row.stored) << row.key;

@@ -91,12 +91,14 @@ TEST_F(SwitchItemTest, MatchFieldsWeighAddressesWithoutOneLeadingPrefix)
         {"HTTPS://WWW.EXAMPLE.COM", "HTTPS://WWW.EXAMPLE.COM"},
     };
     for (const auto& row : urls)
-        EXPECT_EQ(SwitchItem(tab(chrome, "T", row.url)).matchFields(), (Fields{{"T", 1.0}, {row.cleaned, 0.6}})) << row.url;
+        EXPECT_EQ(SwitchItem(tab(chrome, "T", row.url)).matchFields(), (Fields{{"T", 1.0}, {row.cleaned, 0.6}}))
+            << row.url;
 
     EXPECT_EQ(SwitchItem(window("Notes", "n", "List")).matchFields(), (Fields{{"Notes", 1.0}, {"List", 1.0}}));
     EXPECT_EQ(SwitchItem(tabGroup("org.mozilla", "Firefox", {tab(chrome, "a", "u")})).matchFields(),
               (Fields{{"Firefox", 1.0}, {"chrome tabs", 0.8}}));
-    EXPECT_EQ(SwitchItem(windowGroup("f", "Finder", {window("Finder", "f", "x")})).matchFields(), (Fields{{"Finder", 1.0}}));
+    EXPECT_EQ(SwitchItem(windowGroup("f", "Finder", {window("Finder", "f", "x")})).matchFields(),
+              (Fields{{"Finder", 1.0}}));
     EXPECT_EQ(SwitchItem(app("b", "Books", "/Applications/Books.app")).matchFields(), (Fields{{"Books", 0.95}}));
 }
 
@@ -111,7 +113,8 @@ TEST_F(SwitchItemTest, EqualityAndHashingUseCaseAndIdOnly)
     EXPECT_EQ(SwitchItem(w), SwitchItem(renamed));
     EXPECT_NE(SwitchItem(w), SwitchItem(reEnumerated));
     EXPECT_NE(SwitchItem(w), SwitchItem(t));
-    const std::unordered_set<SwitchItem> set{SwitchItem(w), SwitchItem(renamed), SwitchItem(reEnumerated), SwitchItem(t)};
+    const std::unordered_set<SwitchItem> set{SwitchItem(w), SwitchItem(renamed), SwitchItem(reEnumerated),
+                                             SwitchItem(t)};
     EXPECT_EQ(set.size(), 3u);
 }
 
@@ -132,8 +135,8 @@ TEST_F(SwitchItemTest, CloseCapabilityFollowsTheCloseButtonAndTheActivator)
         {"tab group asks for its browser", tabGroup(chrome, "Chrome", {tab(chrome, "t", "u")}),
          CloseCapability::blocked(QStringLiteral("Close tabs instead"))},
         {"app", app("com.example.app", "Example", "/Applications/Example.app"), CloseCapability::quit()},
-        {"window group of an app without capability", windowGroup("com.other", "Other", {window("Other", "com.other", "w")}),
-         CloseCapability::none()},
+        {"window group of an app without capability",
+         windowGroup("com.other", "Other", {window("Other", "com.other", "w")}), CloseCapability::none()},
     };
     for (const auto& row : rows)
         EXPECT_EQ(row.item.closeCapability(), row.expected) << row.name;
@@ -143,12 +146,14 @@ TEST_F(SwitchItemTest, ActivateAndCloseReachTheRightActions)
 {
     SwitchItem(window("A", "a", "Win")).activate();
     SwitchItem(tab(chrome, "Tab", "u")).activate();
-    SwitchItem(tabGroup(chrome, "Chrome", {tab(chrome, "first", "u", 1, 1), tab(chrome, "second", "u", 1, 2)})).activate();
+    SwitchItem(tabGroup(chrome, "Chrome", {tab(chrome, "first", "u", 1, 1), tab(chrome, "second", "u", 1, 2)}))
+        .activate();
     SwitchItem(windowGroup("com.apple.finder", "Finder", {window("Finder", "com.apple.finder", "Home")})).activate();
     SwitchItem(windowGroup("com.x", "X", {window("X", "com.x", "first"), window("X", "com.x", "second")})).activate();
     SwitchItem(app("com.y", "Y", "/Applications/Y.app")).activate();
-    EXPECT_EQ(runtime.actions.log, (QStringList{"activateWindow Win", "activateTab Tab", "activateTab first",
-                                                "ensureFinderWindow", "activateWindow first", "launchOrActivateApp com.y"}));
+    EXPECT_EQ(runtime.actions.log,
+              (QStringList{"activateWindow Win", "activateTab Tab", "activateTab first", "ensureFinderWindow",
+                           "activateWindow first", "launchOrActivateApp com.y"}));
 
     runtime.actions.log.clear();
     SwitchItem(windowWithCloseButton("closable", true)).close();
