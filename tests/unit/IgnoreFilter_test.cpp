@@ -24,15 +24,6 @@ TEST(IgnoreFilter, SettersStoreAndPostAndAStoredEmptyListReplacesTheDefaultsAcro
     EXPECT_EQ(runtime.defaults().array(QStringLiteral("Ostrevane.IgnoredWindowRegex")), (QVariantList{"c", "d"}));
 }
 
-TEST(IgnoreFilter, BundleIDsMatchExactlyAndCaseSensitively)
-{
-    TestRuntime runtime;
-    IgnoreFilter::setIgnoredAppBundleIDs({QStringLiteral("com.example.Chat")});
-    EXPECT_TRUE(IgnoreFilter::shouldIgnoreApp(QStringLiteral("com.example.Chat"), QStringLiteral("Chat")));
-    EXPECT_FALSE(IgnoreFilter::shouldIgnoreApp(QStringLiteral("com.example.chat"), QStringLiteral("Chat")));
-    EXPECT_FALSE(IgnoreFilter::shouldIgnoreApp(std::nullopt, QStringLiteral("com.example.Chat")));
-}
-
 TEST(IgnoreFilter, StoredValueThatIsNotAListOfTextsReadsAsAbsent)
 {
     for (const QVariant& stored : {QVariant(QStringLiteral("com.example.Chat")),
@@ -69,7 +60,7 @@ TEST(IgnoreFilter, ApplicationPatternsMatchNamesAnywhereIgnoringCase)
     }
 }
 
-TEST(IgnoreFilter, WindowPatternsNeverDropAWindowWithoutTitle)
+TEST(IgnoreFilter, BundleIDsMatchExactlyAndWindowPatternsNeverDropAWindowWithoutTitle)
 {
     TestRuntime runtime;
     IgnoreFilter::setIgnoredAppBundleIDs({QStringLiteral("com.example.Hidden")});
@@ -91,4 +82,7 @@ TEST(IgnoreFilter, WindowPatternsNeverDropAWindowWithoutTitle)
     };
     for (const auto& row : rows)
         EXPECT_EQ(IgnoreFilter::shouldIgnoreWindow(row.bundleID, row.appName, row.title), row.ignored) << row.name;
+    EXPECT_TRUE(IgnoreFilter::shouldIgnoreApp(QStringLiteral("com.example.Hidden"), QStringLiteral("Hidden")));
+    EXPECT_FALSE(IgnoreFilter::shouldIgnoreApp(QStringLiteral("com.example.hidden"), QStringLiteral("Hidden")));
+    EXPECT_FALSE(IgnoreFilter::shouldIgnoreApp(std::nullopt, QStringLiteral("com.example.Hidden")));
 }
