@@ -14,18 +14,6 @@ namespace {
 
 constexpr int pumpTickMs = 20;
 
-QByteArray reasonPhrase(int status)
-{
-    switch (status) {
-    case 200: return "OK";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    default: return "Status";
-    }
-}
-
 // The request's full address: absolute-form targets (sent to a proxy) as they are,
 // origin-form targets completed with the Host header.
 QString requestAddress(const QByteArray& head)
@@ -44,7 +32,8 @@ QString requestAddress(const QByteArray& head)
 
 QByteArray serialize(const LocalHttpServer::Response& response)
 {
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
+    // Clients read the code only; any reason phrase will do.
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
     if (!response.contentType.isEmpty())
         head += "Content-Type: " + response.contentType + "\r\n";
     if (!response.location.isEmpty())
@@ -56,14 +45,19 @@ QByteArray serialize(const LocalHttpServer::Response& response)
 
 } // namespace
 
-LocalHttpServer::Response LocalHttpServer::png(int side)
+QByteArray LocalHttpServer::pngBytes(int width, int height)
 {
-    QImage image(side, side, QImage::Format_ARGB32);
+    QImage image(width, height, QImage::Format_ARGB32);
     image.fill(Qt::red);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
-    return Response{200, "image/png", buffer.data(), {}, Response::Mode::complete};
+    return buffer.data();
+}
+
+LocalHttpServer::Response LocalHttpServer::png(int side)
+{
+    return Response{200, "image/png", pngBytes(side, side), {}, Response::Mode::complete};
 }
 
 LocalHttpServer::Response LocalHttpServer::htmlError(int status)
@@ -71,9 +65,9 @@ LocalHttpServer::Response LocalHttpServer::htmlError(int status)
     return Response{status, "text/html", "<html><body><h1>Not here</h1></body></html>", {}, Response::Mode::complete};
 }
 
-LocalHttpServer::Response LocalHttpServer::redirect(const QString& to, int status)
+LocalHttpServer::Response LocalHttpServer::redirect(const QString& to)
 {
-    return Response{status, "text/html", {}, to.toUtf8(), Response::Mode::complete};
+    return Response{302, "text/html", {}, to.toUtf8(), Response::Mode::complete};
 }
 
 LocalHttpServer::Response LocalHttpServer::hang()
@@ -102,9 +96,7 @@ LocalHttpServer::~LocalHttpServer()
 
 quint16 LocalHttpServer::port() const { return m_server.serverPort(); }
 
-QString LocalHttpServer::origin() const { return QStringLiteral("http://127.0.0.1:%1").arg(port()); }
-
-QString LocalHttpServer::url(const QString& path) const { return origin() + path; }
+QString LocalHttpServer::url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1").arg(port()) + path; }
 
 QNetworkProxy LocalHttpServer::asProxy() const
 {

@@ -36,10 +36,12 @@ public:
         Mode mode = Mode::complete;
     };
 
+    static QByteArray pngBytes(int width, int height); // a PNG picture of that size
+
     // Canned answers.
     static Response png(int side = 16); // a picture of side x side pixels
     static Response htmlError(int status = 404);
-    static Response redirect(const QString& to, int status = 302);
+    static Response redirect(const QString& to); // 302 Found
     static Response hang();
     static Response bytes(qint64 size, Response::Mode mode = Response::Mode::complete);
 
@@ -49,8 +51,7 @@ public:
     LocalHttpServer& operator=(const LocalHttpServer&) = delete;
 
     quint16 port() const;
-    // "http://127.0.0.1:<port>", and that followed by `path`.
-    QString origin() const;
+    // "http://127.0.0.1:<port>" followed by `path`.
     QString url(const QString& path) const;
     QNetworkProxy asProxy() const;
 

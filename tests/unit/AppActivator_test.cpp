@@ -59,29 +59,17 @@ protected:
 
 // ---- Quitting across its time windows
 
-struct RepeatCase {
-    const char* name;
-    double gap;
-    QStringList workspaceLog;
-    QStringList killLog;
-};
-
-class QuitRepeat : public AppActivatorTest, public ::testing::WithParamInterface<RepeatCase> {};
-
-TEST_P(QuitRepeat, SecondCloseForceQuitsOnlyWithinSixSeconds)
+TEST_F(AppActivatorTest, SecondCloseForceQuitsOnlyWithinSixSeconds)
 {
-    launchStubborn(editorID);
-    closeTwice(editorID, GetParam().gap);
-    EXPECT_EQ(workspace().log(), GetParam().workspaceLog);
-    EXPECT_EQ(kills(), GetParam().killLog);
+    for (const double gap : {5.0, 6.0, 7.0}) {
+        const QString bundleID = QStringLiteral("com.example.app%1").arg(gap);
+        launchStubborn(bundleID);
+        closeTwice(bundleID, gap);
+        runtime.advance(10.0);
+    }
+    EXPECT_EQ(workspace().log(), (QStringList{"terminate 1001", "terminate 1002", "terminate 1003", "terminate 1003"}));
+    EXPECT_EQ(kills(), (QStringList{"kill 1001 9", "kill 1002 9"}));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    AppActivator, QuitRepeat,
-    ::testing::Values(RepeatCase{"FiveSecondsApart", 5.0, {"terminate 1001"}, {"kill 1001 9"}},
-                      RepeatCase{"ExactlySixSecondsApart", 6.0, {"terminate 1001"}, {"kill 1001 9"}},
-                      RepeatCase{"SevenSecondsApart", 7.0, {"terminate 1001", "terminate 1001"}, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AppActivatorTest, QuitThatSucceededLetsTheNextCloseQuitPolitelyAgain)
 {

@@ -1,8 +1,6 @@
 #include "core/AppleScriptAutomation.h"
 
-#include "platform/sim/SimBrowsers.h"
 #include "support/QtPrinting.h"
-#include "support/TestRuntime.h"
 
 #include <gtest/gtest.h>
 
@@ -223,27 +221,4 @@ TEST(AppleScriptAutomation, ResultRowsSkipMalformedElementsAlone)
     EXPECT_EQ(AppleScriptAutomation::tabRows(result), expected);
     EXPECT_TRUE(AppleScriptAutomation::tabRows(missing).empty());
     EXPECT_TRUE(AppleScriptAutomation::tabRows(text("tabs")).empty());
-}
-
-// Against browsers that answer the scripts from their own tabs.
-TEST(AppleScriptAutomation, EscapedTitleFindsItsTabAndActivationAnswersFalseOrNothing)
-{
-    TestRuntime runtime;
-    SimBrowsers browsers{runtime.desktop()};
-    AppleScriptAutomation automation{browsers};
-    const QString chromeName = QStringLiteral("Google Chrome");
-    const QString quirky = QStringLiteral(R"(He said "hi" \o/)");
-    browsers.launch(chrome());
-    browsers.openWindow(chromeName, {{"Inbox", "https://mail.example/"}, {quirky, QString()}});
-
-    // Position 9 no longer exists, so the browser has to match the escaped title.
-    EXPECT_EQ(automation.activateTab(chrome(), BrowserTabAddress{QString(), quirky, 1, 9}), true);
-    EXPECT_EQ(browsers.windows(chromeName).front().activeTab, 2);
-    EXPECT_EQ(automation.activateTab(chrome(), BrowserTabAddress{"https://gone.example/", QString(), 4, 1}), false);
-
-    browsers.setMode(chromeName, SimBrowsers::Mode::refusesAutomation);
-    EXPECT_EQ(automation.activateTab(chrome(), BrowserTabAddress{"https://mail.example/", QString(), 1, 1}), std::nullopt);
-    EXPECT_EQ(automation.listTabs(chrome()), std::nullopt);
-    browsers.setMode(chromeName, SimBrowsers::Mode::busy);
-    EXPECT_EQ(automation.listTabs(chrome()), std::nullopt);
 }

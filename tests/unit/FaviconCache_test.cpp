@@ -5,7 +5,6 @@
 #include "support/LocalHttpServer.h"
 #include "support/QtPrinting.h"
 
-#include <QBuffer>
 #include <QThreadPool>
 
 #include <gtest/gtest.h>
@@ -53,16 +52,6 @@ protected:
 
 QSize sizeOf(const ImageHandle& image) { return image ? image->size() : QSize(); }
 
-QByteArray pngOfSize(int width, int height)
-{
-    QImage image(width, height, QImage::Format_ARGB32);
-    image.fill(Qt::blue);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return buffer.data();
-}
-
 // Answers each fetch on a thread of its own: a picture for addresses ending in
 // "/good", nothing for the rest. Counts fetches per address.
 class ThreadedLoader : public URLLoader {
@@ -79,7 +68,7 @@ public:
         ++m_fetches[url];
         const bool good = url.endsWith(QLatin1String("/good"));
         m_threads.emplace_back([good, completion = std::move(completion)] {
-            completion(good ? std::optional<QByteArray>(pngOfSize(8, 8)) : std::nullopt);
+            completion(good ? std::optional<QByteArray>(LocalHttpServer::pngBytes(8, 8)) : std::nullopt);
         });
     }
 
@@ -250,8 +239,8 @@ TEST(FaviconDataAddresses, DecodeStrictly)
 
 TEST(FaviconPictures, LargePicturesAreScaledDownAndGarbageIsRefused)
 {
-    EXPECT_EQ(sizeOf(FaviconCache::decodeImage(pngOfSize(1024, 512))), QSize(256, 128));
-    EXPECT_EQ(sizeOf(FaviconCache::decodeImage(pngOfSize(64, 64))), QSize(64, 64));
+    EXPECT_EQ(sizeOf(FaviconCache::decodeImage(LocalHttpServer::pngBytes(1024, 512))), QSize(256, 128));
+    EXPECT_EQ(sizeOf(FaviconCache::decodeImage(LocalHttpServer::pngBytes(64, 64))), QSize(64, 64));
     EXPECT_EQ(FaviconCache::decodeImage(QByteArray("<html>404</html>")), nullptr);
     EXPECT_EQ(FaviconCache::decodeImage(QByteArray()), nullptr);
 }

@@ -9,6 +9,8 @@ using namespace ostrevane;
 
 namespace {
 
+using Read = std::pair<int, std::optional<QByteArray>>; // calls and the last answer
+
 // What the loader answered and how often, from whichever thread it answered on.
 struct Answer {
     mutable std::mutex mutex;
@@ -23,14 +25,12 @@ struct Answer {
             body = std::move(answered);
         };
     }
-    std::pair<int, std::optional<QByteArray>> read() const
+    Read read() const
     {
         std::lock_guard lock(mutex);
         return {calls, body};
     }
 };
-
-using Read = std::pair<int, std::optional<QByteArray>>;
 
 // Fetches `url` and waits (on events) for the answer.
 std::optional<QByteArray> fetchAndWait(QtURLLoader& loader, const QString& url)
@@ -41,31 +41,42 @@ std::optional<QByteArray> fetchAndWait(QtURLLoader& loader, const QString& url)
     return answer.read().second;
 }
 
-QtURLLoader::Options options(double timeoutSeconds = 0.3, qint64 maxBodyBytes = QtURLLoader::defaultMaxBodyBytes)
-{
-    QtURLLoader::Options options;
-    options.timeoutSeconds = timeoutSeconds;
-    options.maxBodyBytes = maxBodyBytes;
-    return options;
-}
-
 } // namespace
 
-TEST(QtURLLoader, GivesTheBodyWhateverTheResponseStatus)
+TEST(QtURLLoader, GivesTheBodyWhateverTheStatusFollowsRedirectsOnlyToHttpAndRefusesBodiesOverTheLimit)
 {
+    using Mode = LocalHttpServer::Response::Mode;
     LocalHttpServer server;
     server.route("/icon.png", LocalHttpServer::png());
     server.route("/missing", LocalHttpServer::htmlError(404));
-    QtURLLoader loader(options());
+    server.route("/moved", LocalHttpServer::redirect(server.url("/icon.png")));
+    server.route("/to-file", LocalHttpServer::redirect("file:///etc/passwd"));
+    server.route("/loop", LocalHttpServer::redirect(server.url("/loop")));
+    server.route("/at-limit", LocalHttpServer::bytes(4096));
+    server.route("/over", LocalHttpServer::bytes(4097));
+    server.route("/over-unannounced", LocalHttpServer::bytes(4097, Mode::closeDelimited));
+    server.route("/far-over-unannounced", LocalHttpServer::bytes(3 * 1024 * 1024, Mode::closeDelimited));
+    QtURLLoader loader({.timeoutSeconds = 60, .maxBodyBytes = 4096}); // only the redirect cap can end the loop
 
-    EXPECT_EQ(fetchAndWait(loader, server.url("/icon.png")), LocalHttpServer::png().body);
-    EXPECT_EQ(fetchAndWait(loader, server.url("/missing")), QByteArray("<html><body><h1>Not here</h1></body></html>"));
+    const std::pair<const char*, std::optional<QByteArray>> rows[] = {
+        {"/icon.png", LocalHttpServer::png().body},
+        {"/missing", "<html><body><h1>Not here</h1></body></html>"},
+        {"/moved", LocalHttpServer::png().body},
+        {"/to-file", std::nullopt},
+        {"/loop", std::nullopt},
+        {"/at-limit", QByteArray(4096, 'x')},
+        {"/over", std::nullopt},
+        {"/over-unannounced", std::nullopt},
+        {"/far-over-unannounced", std::nullopt},
+    };
+    for (const auto& [path, body] : rows)
+        EXPECT_EQ(fetchAndWait(loader, server.url(path)), body) << path;
 }
 
 TEST(QtURLLoader, RefusesEveryAddressThatIsNotHttpAtOnceWithoutTouchingTheNetwork)
 {
     LocalHttpServer server;
-    QtURLLoader loader(options());
+    QtURLLoader loader({.timeoutSeconds = 0.3});
     const QString ftp = "ftp://127.0.0.1:" + QString::number(server.port()) + "/x";
     for (const QString& url : QStringList{"file:///etc/hostname", ftp, "http:///no-host", "not an address", ""}) {
         Answer answer;
@@ -73,20 +84,6 @@ TEST(QtURLLoader, RefusesEveryAddressThatIsNotHttpAtOnceWithoutTouchingTheNetwor
         EXPECT_EQ(answer.read(), (Read{1, std::nullopt})) << qPrintable(url); // on this thread
     }
     EXPECT_EQ(server.requests(), QStringList());
-}
-
-TEST(QtURLLoader, FollowsRedirectsOnlyToHttpAddresses)
-{
-    LocalHttpServer server;
-    server.route("/icon.png", LocalHttpServer::png());
-    server.route("/moved", LocalHttpServer::redirect(server.url("/icon.png")));
-    server.route("/to-file", LocalHttpServer::redirect("file:///etc/passwd"));
-    server.route("/loop", LocalHttpServer::redirect(server.url("/loop")));
-    QtURLLoader loader(options(60)); // only the redirect cap can end the loop
-
-    EXPECT_EQ(fetchAndWait(loader, server.url("/moved")), LocalHttpServer::png().body);
-    EXPECT_EQ(fetchAndWait(loader, server.url("/to-file")), std::nullopt);
-    EXPECT_EQ(fetchAndWait(loader, server.url("/loop")), std::nullopt);
 }
 
 TEST(QtURLLoader, AServerThatNeverAnswersOrAClosedPortGivesNothing)
@@ -98,26 +95,10 @@ TEST(QtURLLoader, AServerThatNeverAnswersOrAClosedPortGivesNothing)
     }
     LocalHttpServer server;
     server.route("/hang", LocalHttpServer::hang());
-    QtURLLoader loader(options());
+    QtURLLoader loader({.timeoutSeconds = 0.3});
     EXPECT_EQ(fetchAndWait(loader, server.url("/hang")), std::nullopt);
     EXPECT_EQ(server.requests(), QStringList{server.url("/hang")});
     EXPECT_EQ(fetchAndWait(loader, QStringLiteral("http://127.0.0.1:%1/x").arg(closedPort)), std::nullopt);
-}
-
-TEST(QtURLLoader, RefusesBodiesOverTheLimitWhetherAnnouncedOrNot)
-{
-    using Mode = LocalHttpServer::Response::Mode;
-    LocalHttpServer server;
-    server.route("/at-limit", LocalHttpServer::bytes(4096));
-    server.route("/over", LocalHttpServer::bytes(4097));
-    server.route("/over-unannounced", LocalHttpServer::bytes(4097, Mode::closeDelimited));
-    server.route("/far-over-unannounced", LocalHttpServer::bytes(3 * 1024 * 1024, Mode::closeDelimited));
-    QtURLLoader loader(options(0.3, 4096));
-
-    EXPECT_EQ(fetchAndWait(loader, server.url("/at-limit")), QByteArray(4096, 'x'));
-    EXPECT_EQ(fetchAndWait(loader, server.url("/over")), std::nullopt);
-    EXPECT_EQ(fetchAndWait(loader, server.url("/over-unannounced")), std::nullopt);
-    EXPECT_EQ(fetchAndWait(loader, server.url("/far-over-unannounced")), std::nullopt);
 }
 
 TEST(QtURLLoader, DestroyingTheLoaderCompletesFetchesInProgressOnce)
@@ -127,7 +108,7 @@ TEST(QtURLLoader, DestroyingTheLoaderCompletesFetchesInProgressOnce)
     Answer started;
     Answer queued;
     {
-        QtURLLoader loader(options(60));
+        QtURLLoader loader({.timeoutSeconds = 60});
         loader.fetch(server.url("/hang"), started.completion());
         ASSERT_TRUE(pumpEventsUntil([&] { return server.requests().size() == 1; }));
         loader.fetch(server.url("/hang"), queued.completion());

@@ -111,24 +111,8 @@ TEST(WindowEnumerator, KeepsWindowsWithoutNumberOrTitleAndNamesNamelessAppsUnkno
     const std::vector<WindowItem> windows = WindowEnumerator::enumerate();
 
     EXPECT_EQ(titles(windows), (QStringList{"Unknown: ", "Unknown: Report"}));
-    EXPECT_EQ(windows[0].pid, 77);
-    EXPECT_EQ(windows[0].appBundleID, std::nullopt);
-    EXPECT_EQ(windows[1].cgWindowID, std::nullopt);
-}
-
-TEST(WindowEnumerator, OwnWindowsAreListedOnlyWhileTheProgramIsARegularApp)
-{
-    TestRuntime rt;
-    const ProcessID settingsOpen = rt.desktop().launch(u"com.local.ostrevane"_s, u"Ostrevane"_s);
-    rt.desktop().openWindow(settingsOpen, u"Settings"_s);
-    EXPECT_EQ(titles(WindowEnumerator::enumerate()), (QStringList{"Ostrevane: Settings"}));
-    EXPECT_EQ(WindowEnumerator::enumerate().front().pid, settingsOpen);
-
-    TestRuntime accessory;
-    const ProcessID panelOnly = accessory.desktop().launch(u"com.local.ostrevane"_s,
-                                                           u"Ostrevane"_s, ActivationPolicy::accessory);
-    accessory.desktop().openWindow(panelOnly, u"Panel"_s);
-    EXPECT_TRUE(WindowEnumerator::enumerate().empty());
+    EXPECT_EQ(std::tuple(windows[0].pid, windows[0].appBundleID, windows[1].cgWindowID),
+              std::tuple(ProcessID(77), std::optional<QString>(), std::optional<quint32>()));
 }
 
 TEST(WindowEnumerator, ActivationActivatesTheAppThenUnminimisesMakesMainFocusesAndRaisesOnce)
