@@ -195,7 +195,7 @@ TEST_F(AppActivatorTest, ForceQuitOnRealThreadsReportsBackThroughTheMainQueue)
 
 // ---- Capability and dialogs
 
-TEST_F(AppActivatorTest, CapabilityFollowsTheFirstMatchingRule)
+TEST_F(AppActivatorTest, CapabilityFollowsTheFirstMatchingRuleAndOnlyLiveLaunchableAppsAreUserApps)
 {
     const struct {
         QString bundleID;
@@ -215,10 +215,8 @@ TEST_F(AppActivatorTest, CapabilityFollowsTheFirstMatchingRule)
             launch(row.bundleID, *row.running);
         EXPECT_EQ(activator().closeCapability(row.bundleID), row.expected) << row.bundleID.toStdString();
     }
-}
 
-TEST_F(AppActivatorTest, RunningUserAppNeedsALaunchableBundleDirectlyInARoot)
-{
+    // A running user app is a launchable bundle directly in a root that has not terminated.
     runtime.desktop().launch("com.example.direct", "Direct", ActivationPolicy::regular, "/Applications/Direct.app");
     workspace().setTerminated(
         runtime.desktop().launch("com.example.gone", "Gone", ActivationPolicy::regular, "/Applications/Gone.app"));
@@ -303,14 +301,25 @@ TEST_F(AppActivatorTest, OpeningAnApplicationActivatesWhatLaunchedAndRetriesAFai
                                               "openURL file:///Applications/My Editor.app"}));
 }
 
-TEST_F(AppActivatorTest, FinderRowsActivateFinderThenOpenHomeOnTheMainQueue)
+TEST_F(AppActivatorTest, RowsReachTheActivatorAndFinderRowsActivateFinderThenOpenHomeOnTheMainQueue)
 {
+    SwitchItemActivator rows;
+    runtime.context().ports().actions = &rows;
+    launchStubborn(editorID);
+    const SwitchItem app(fixtures::app(editorID, "editor", "/Applications/editor.app"));
+    const SwitchItem browser(fixtures::tabGroup("com.google.Chrome", "Google Chrome",
+                                                {fixtures::tab("com.google.Chrome", "News", "https://news.example")}));
+    EXPECT_EQ(app.closeCapability(), CloseCapability::quit());
+    EXPECT_EQ(browser.closeCapability(), CloseCapability::blocked("Close tabs instead"));
+    app.close();
+    runtime.runUntilIdle();
+    EXPECT_EQ(workspace().log(), (QStringList{"terminate 1001"}));
+    workspace().clearLog();
+
     const QByteArray savedHome = qgetenv("HOME");
     qputenv("HOME", "/home/tester");
     workspace().addInstalled("/System/Library/CoreServices/Finder.app",
                              {.processIdentifier = 3001, .bundleIdentifier = QStringLiteral("com.apple.finder")});
-    SwitchItemActivator rows;
-    runtime.context().ports().actions = &rows;
     SwitchItem(fixtures::app("com.apple.finder", "Finder", "/System/Library/CoreServices/Finder.app")).activate();
     EXPECT_EQ(workspace().log(), (QStringList{"open /System/Library/CoreServices/Finder.app"}));
     runtime.runUntilIdle();
@@ -322,19 +331,4 @@ TEST_F(AppActivatorTest, FinderRowsActivateFinderThenOpenHomeOnTheMainQueue)
     const QStringList once{"open /System/Library/CoreServices/Finder.app", "activate 3001 all",
                            "openURL file:///home/tester"};
     EXPECT_EQ(workspace().log(), once + once);
-}
-
-TEST_F(AppActivatorTest, AppRowsAskTheActivatorWhetherAndHowToClose)
-{
-    SwitchItemActivator rows;
-    runtime.context().ports().actions = &rows;
-    launchStubborn(editorID);
-    const SwitchItem row(fixtures::app(editorID, "editor", "/Applications/editor.app"));
-    const SwitchItem browser(fixtures::tabGroup("com.google.Chrome", "Google Chrome",
-                                                {fixtures::tab("com.google.Chrome", "News", "https://news.example")}));
-    EXPECT_EQ(row.closeCapability(), CloseCapability::quit());
-    EXPECT_EQ(browser.closeCapability(), CloseCapability::blocked("Close tabs instead"));
-    row.close();
-    runtime.runUntilIdle();
-    EXPECT_EQ(workspace().log(), (QStringList{"terminate 1001"}));
 }
