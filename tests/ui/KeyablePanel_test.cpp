@@ -47,17 +47,12 @@ struct PanelWindowFixture : PanelFixture {
     }
     ~PanelWindowFixture()
     {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (qobject_cast<KeyablePanel*>(widget))
-                delete widget;
-        }
+        while (KeyablePanel* panel = shownPanel())
+            delete panel;
         driver.uninstall();
     }
 
-    std::unique_ptr<PanelWindow> make(PanelEdge edge)
-    {
-        return factory.makePanel(*viewModel, edge, QSizeF(354, 332));
-    }
+    std::unique_ptr<PanelWindow> make(PanelEdge edge) { return factory.makePanel(*viewModel, edge, QSizeF(354, 332)); }
     static KeyablePanel* shownPanel()
     {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -80,8 +75,8 @@ TEST(KeyablePanel, IsAHintedFramelessToolWindowThatSlidesInToItsFinalFrameAndRep
     auto panel = f.make(PanelEdge::right);
     KeyablePanel* widget = PanelWindowFixture::shownPanel();
     ASSERT_NE(widget, nullptr);
-    for (Qt::WindowType flag : {Qt::Tool, Qt::FramelessWindowHint, Qt::WindowStaysOnTopHint})
-        EXPECT_TRUE(widget->windowFlags().testFlag(flag)) << flag;
+    const Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    EXPECT_EQ(widget->windowFlags() & flags, flags);
     EXPECT_TRUE(widget->testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_EQ(f.hinted, std::vector<QWindow*>{widget->windowHandle()});
     EXPECT_TRUE(KeyablePanel::isPanelWindow(widget->windowHandle()));
@@ -101,53 +96,40 @@ TEST(KeyablePanel, IsAHintedFramelessToolWindowThatSlidesInToItsFinalFrameAndRep
 
 TEST(KeyablePanel, SlidesOutByItsWidthPlusSixteenThenHidesAndDeletesItself)
 {
-    struct Case {
-        PanelEdge edge;
-        double endX;
-    };
-    for (const Case c : {Case{PanelEdge::right, 1566 + 370}, Case{PanelEdge::left, 1566 - 370}}) {
+    for (const auto& [edge, endX] : {std::pair{PanelEdge::right, 1566 + 370}, std::pair{PanelEdge::left, 1566 - 370}}) {
         PanelWindowFixture f;
-        auto panel = f.make(c.edge);
+        auto panel = f.make(edge);
         panel->slideIn(startFrame, finalFrame, {});
         f.driver.advanceBy(0.2);
         QPointer<KeyablePanel> widget = PanelWindowFixture::shownPanel();
-        bool done = false;
-        double lastX = 0;
-        panel->slideOut([&] {
-            done = true;
-            lastX = widget ? widget->x() : -1;
-        });
+        double lastX = -1;
+        panel->slideOut([&] { lastX = widget ? widget->x() : -2; });
         f.driver.advanceBy(0.25);
-        EXPECT_TRUE(done);
-        EXPECT_DOUBLE_EQ(lastX, c.endX);
+        EXPECT_DOUBLE_EQ(lastX, endX);
         PanelWindowFixture::deleteLaterNow();
         EXPECT_TRUE(widget.isNull());
     }
 }
 
-TEST(KeyablePanel, ForgettingTheHandleDuringTheSlideOutLetsItFinish)
+TEST(KeyablePanel, ForgettingTheHandleRemovesAShownPanelButLetsASlideOutFinish)
 {
     PanelWindowFixture f;
-    auto panel = f.make(PanelEdge::right);
-    panel->slideIn(startFrame, finalFrame, {});
+    auto shown = f.make(PanelEdge::left);
+    shown->slideIn(startFrame, finalFrame, {});
+    QPointer<KeyablePanel> widget = PanelWindowFixture::shownPanel();
+    shown.reset();
+    PanelWindowFixture::deleteLaterNow();
+    EXPECT_TRUE(widget.isNull());
+
+    auto leaving = f.make(PanelEdge::right);
+    leaving->slideIn(startFrame, finalFrame, {});
     f.driver.advanceBy(0.2);
     bool done = false;
-    panel->slideOut([&] { done = true; });
-    panel.reset();
+    leaving->slideOut([&] { done = true; });
+    leaving.reset();
     f.viewModel.reset(); // the showing is over; the view keeps drawing its last state
     PanelWindowFixture::deleteLaterNow();
     ASSERT_NE(PanelWindowFixture::shownPanel(), nullptr);
     f.driver.advanceBy(0.25);
     EXPECT_TRUE(done);
-}
-
-TEST(KeyablePanel, ForgettingTheHandleOfAShownPanelRemovesIt)
-{
-    PanelWindowFixture f;
-    auto panel = f.make(PanelEdge::left);
-    panel->slideIn(startFrame, finalFrame, {});
-    QPointer<KeyablePanel> widget = PanelWindowFixture::shownPanel();
-    panel.reset();
-    PanelWindowFixture::deleteLaterNow();
-    EXPECT_TRUE(widget.isNull());
 }

@@ -42,30 +42,24 @@ struct GuideFixture {
 
 } // namespace
 
-TEST(OnboardingWindow, PermissionPageFlipsToTheSummonPageWithinASecondOfTrust)
+TEST(OnboardingWindow, PermissionPageOpensSettingsAndFlipsToTheSummonPageWithinASecondOfTrust)
 {
     GuideFixture f;
     f.open(false);
     EXPECT_EQ(f.content().titleText(), QStringLiteral("Enable Accessibility"));
+    EXPECT_EQ(f.content().stepsDone(), (std::array<bool, 3>{false, false, false}));
+    QTest::mouseClick(f.content().settingsButton(), Qt::LeftButton);
+    EXPECT_EQ(f.settingsOpened, 1);
+    EXPECT_EQ(f.content().stepsDone(), (std::array<bool, 3>{true, false, false}));
     QTest::mouseClick(f.content().defaultButton(), Qt::LeftButton); // Continue, still untrusted: stays
-    EXPECT_EQ(f.content().titleText(), QStringLiteral("Enable Accessibility"));
     EXPECT_EQ(f.onboarding().stage(), OnboardingStage::permissions);
+
     f.runtime.accessibility.setTrusted(true);
     f.runtime.advance(1.0);
     EXPECT_EQ(f.content().titleText(), QStringLiteral("Summon Ostrevane"));
     EXPECT_EQ(f.content().defaultButton()->text(), QStringLiteral("Got it"));
     EXPECT_EQ(f.onboarding().stage(), OnboardingStage::summon);
     EXPECT_EQ(f.dismissals, 0);
-}
-
-TEST(OnboardingWindow, OpenSettingsCallsTheShellAndTicksTheFirstStep)
-{
-    GuideFixture f;
-    f.open(false);
-    EXPECT_EQ(f.content().stepsDone(), (std::array<bool, 3>{false, false, false}));
-    QTest::mouseClick(f.content().settingsButton(), Qt::LeftButton);
-    EXPECT_EQ(f.settingsOpened, 1);
-    EXPECT_EQ(f.content().stepsDone(), (std::array<bool, 3>{true, false, false}));
 }
 
 TEST(OnboardingWindow, SkipCompletesTheGuideWhileGotItAndSummoningOnlyCloseIt)

@@ -41,25 +41,20 @@ const QRectF panel(0, 0, 354, 620);
 
 } // namespace
 
-TEST(PanelWaveShape, LeftPanelBumpsOutwardFromItsRightSide)
+TEST(PanelWaveShape, BumpsOutwardFromTheInnerSideOfALeftPanelAndMirrorsForARightOne)
 {
-    const QPainterPath path = PanelWaveShape{PanelEdge::left, 300}.path(panel);
-    EXPECT_EQ(crest(path, PanelEdge::left), QPointF(351, 300));
-    const auto p = points(path);
-    EXPECT_EQ(p.front(), QPointF(0, 0));
-    EXPECT_EQ(p[1], QPointF(312, 0));   // inner side minus the corner
-    EXPECT_EQ(p[4], QPointF(340, 28));  // inner side, below the corner (a quad is stored as a cubic)
-    EXPECT_EQ(p[5], QPointF(340, 242)); // the bump starts 58 above the centre
-}
+    const auto left = points(PanelWaveShape{PanelEdge::left, 300}.path(panel));
+    EXPECT_EQ(crest(PanelWaveShape{PanelEdge::left, 300}.path(panel), PanelEdge::left), QPointF(351, 300));
+    EXPECT_EQ(left.front(), QPointF(0, 0));
+    EXPECT_EQ(left[1], QPointF(312, 0));   // inner side minus the corner
+    EXPECT_EQ(left[4], QPointF(340, 28));  // inner side, below the corner (a quad is stored as a cubic)
+    EXPECT_EQ(left[5], QPointF(340, 242)); // the bump starts 58 above the centre
 
-TEST(PanelWaveShape, RightPanelMirrorsTheBumpToItsLeftSide)
-{
-    const QPainterPath path = PanelWaveShape{PanelEdge::right, 300}.path(panel);
-    EXPECT_EQ(crest(path, PanelEdge::right), QPointF(3, 300));
-    const auto p = points(path);
-    EXPECT_EQ(p.front(), QPointF(354, 0));
-    EXPECT_EQ(p[1], QPointF(42, 0));
-    EXPECT_EQ(p[p.size() - 2], QPointF(354, 620)); // then closed back to the top
+    const auto right = points(PanelWaveShape{PanelEdge::right, 300}.path(panel));
+    EXPECT_EQ(crest(PanelWaveShape{PanelEdge::right, 300}.path(panel), PanelEdge::right), QPointF(3, 300));
+    EXPECT_EQ(right.front(), QPointF(354, 0));
+    EXPECT_EQ(right[1], QPointF(42, 0));
+    EXPECT_EQ(right[right.size() - 2], QPointF(354, 620)); // then closed back to the top
 }
 
 TEST(PanelWaveShape, CentreStaysEightySixPointsFromTopAndBottom)
@@ -103,16 +98,12 @@ TEST(SelectionWaveRail, CurvesTowardItsLeftEdgeAroundTheCentreClampedTwentyFourF
     EXPECT_EQ(points(SelectionWaveRail{295}.path(QRectF(0, 0, 16, 300)))[3], QPointF(8, 297));
 }
 
-TEST(SearchViewLayout, EstimatedWaveCentreFollowsTheRowMetricsOfEachList)
+TEST(SearchViewLayout, EstimatedWaveCentreFollowsTheRowMetricsAndTheContentKeepsTheWaveOutsetOnTheInnerSide)
 {
     EXPECT_DOUBLE_EQ(SearchViewLayout::estimatedPanelWaveY(0, false), 87);
     EXPECT_DOUBLE_EQ(SearchViewLayout::estimatedPanelWaveY(3, false), 237);
     EXPECT_DOUBLE_EQ(SearchViewLayout::estimatedPanelWaveY(0, true), 182);
     EXPECT_DOUBLE_EQ(SearchViewLayout::estimatedPanelWaveY(2, true), 286);
-}
-
-TEST(SearchViewLayout, ContentColumnKeepsTheWaveOutsetOnTheInnerSide)
-{
     EXPECT_EQ(SearchViewLayout::contentColumn(QRectF(0, 0, 304, 332), PanelEdge::left), QRectF(0, 0, 290, 332));
     EXPECT_EQ(SearchViewLayout::contentColumn(QRectF(0, 0, 414, 332), PanelEdge::right), QRectF(14, 0, 400, 332));
 }

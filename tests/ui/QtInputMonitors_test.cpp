@@ -1,6 +1,8 @@
 #include "ui/QtInputMonitors.h"
 #include "ui/QtKeyCodes.h"
 #include "ui/SearchField.h"
+#include "support/FakePanelPorts.h"
+#include "support/QtPrinting.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -12,7 +14,7 @@
 
 using namespace ostrevane;
 
-TEST(QtKeyCodes, TranslatesQtKeysToTheChordKeyCodes)
+TEST(QtKeyCodes, TranslatesQtKeysToTheChordKeyCodesAndCarbonMasksCountOnlyTheFourModifiers)
 {
     struct Case {
         const char* name;
@@ -36,10 +38,6 @@ TEST(QtKeyCodes, TranslatesQtKeysToTheChordKeyCodes)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(QtKeyCodes::keyCode(c.key, c.modifiers, c.scanCode), c.code);
     }
-}
-
-TEST(QtKeyCodes, CarbonMasksCountOnlyTheFourModifiers)
-{
     EXPECT_EQ(QtKeyCodes::carbonModifiers(Qt::MetaModifier), 0x100u);
     EXPECT_EQ(QtKeyCodes::carbonModifiers(Qt::ShiftModifier | Qt::ControlModifier), 0x1200u);
     EXPECT_EQ(QtKeyCodes::carbonModifiers(Qt::AltModifier | Qt::KeypadModifier | Qt::GroupSwitchModifier), 0x800u);
@@ -90,17 +88,19 @@ struct Window {
 
 } // namespace
 
-TEST(QtInputMonitors, LocalKeyMonitorSeesTranslatedPressesOnceAndMaySwallowThem)
+TEST(QtInputMonitors, KeyMonitorSeesTranslatedPressesOnceMaySwallowThemAndKnowsWhenTextIsComposed)
 {
     Window window;
     window.widget.setFocus();
     QtInputMonitors monitors;
     std::vector<PanelKeyEvent> seen;
+    std::vector<bool> option;
     bool swallow = true;
     monitors.addLocalKeyMonitor([&](const PanelKeyEvent& e) {
         seen.push_back(e);
         return swallow;
     });
+    monitors.addLocalFlagsMonitor([&](bool held) { option.push_back(held); });
     QTest::keyClick(window.handle(), Qt::Key_Tab, Qt::AltModifier | Qt::ShiftModifier);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].keyCode, 48u);
@@ -111,41 +111,25 @@ TEST(QtInputMonitors, LocalKeyMonitorSeesTranslatedPressesOnceAndMaySwallowThem)
     QTest::keyClick(window.handle(), Qt::Key_S);
     EXPECT_EQ(seen.size(), 2u);
     EXPECT_EQ(window.widget.presses, 1);
-}
+    option.clear(); // QTest pressed the chord's modifiers too
+    QTest::keyPress(window.handle(), Qt::Key_Alt);
+    QTest::keyRelease(window.handle(), Qt::Key_Alt);
+    EXPECT_EQ(option, (std::vector<bool>{true, false}));
 
-TEST(QtInputMonitors, ReportsComposingWhileTheSearchFieldHasPreeditText)
-{
-    Window window;
+    // While an input method composes in the search field, presses are marked as composing.
     auto* field = new SearchField(&window.widget);
     field->show();
     field->setFocus();
     QInputMethodEvent preedit(QStringLiteral("ni"), {});
     QCoreApplication::sendEvent(field, &preedit);
-    QtInputMonitors monitors;
-    std::vector<PanelKeyEvent> seen;
-    monitors.addLocalKeyMonitor([&](const PanelKeyEvent& e) {
-        seen.push_back(e);
-        return false;
-    });
     QTest::keyClick(window.handle(), Qt::Key_Return);
     QInputMethodEvent commit;
     commit.setCommitString(QStringLiteral("你"));
     QCoreApplication::sendEvent(field, &commit);
     QTest::keyClick(window.handle(), Qt::Key_Return);
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_TRUE(seen[0].composing);
-    EXPECT_FALSE(seen[1].composing);
-}
-
-TEST(QtInputMonitors, FlagsMonitorFollowsOptionPressAndRelease)
-{
-    Window window;
-    QtInputMonitors monitors;
-    std::vector<bool> option;
-    monitors.addLocalFlagsMonitor([&](bool held) { option.push_back(held); });
-    QTest::keyPress(window.handle(), Qt::Key_Alt);
-    QTest::keyRelease(window.handle(), Qt::Key_Alt);
-    EXPECT_EQ(option, (std::vector<bool>{true, false}));
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_TRUE(seen[2].composing);
+    EXPECT_FALSE(seen[3].composing);
 }
 
 TEST(QtInputMonitors, ClicksAndMovesReachTheirMonitorsUntilRemoved)
@@ -172,48 +156,21 @@ TEST(QtInputMonitors, ClicksAndMovesReachTheirMonitorsUntilRemoved)
     EXPECT_EQ(moves, movesBefore);
 }
 
-namespace {
-
-// The desktop-wide half, as the X11 backend would provide it.
-class RecordingGlobalMonitors : public InputMonitors {
-public:
-    std::function<void(bool)> flags;
-    std::function<void(QPointF)> click;
-    std::vector<Token> removed;
-
-    Token addLocalKeyMonitor(std::function<bool(const PanelKeyEvent&)>) override { return 0; }
-    Token addLocalFlagsMonitor(std::function<void(bool)>) override { return 0; }
-    Token addGlobalFlagsMonitor(std::function<void(bool)> handler) override
-    {
-        flags = std::move(handler);
-        return 71;
-    }
-    Token addLocalClickMonitor(std::function<void(QPointF, bool, bool)>) override { return 0; }
-    Token addGlobalClickMonitor(std::function<void(QPointF)> handler) override
-    {
-        click = std::move(handler);
-        return 72;
-    }
-    Token addMouseMovedMonitor(std::function<void()>) override { return 0; }
-    void remove(Token token) override { removed.push_back(token); }
-};
-
-} // namespace
-
 TEST(QtInputMonitors, GlobalMonitorsAreDelegatedAndRemovedThroughTheirOwnTokens)
 {
-    RecordingGlobalMonitors global;
+    FakeInputMonitors global; // the desktop-wide half, as the X11 backend would provide it
     QtInputMonitors monitors(&global);
     bool released = false;
     QPointF clicked;
     const auto flags = monitors.addGlobalFlagsMonitor([&](bool held) { released = !held; });
     const auto click = monitors.addGlobalClickMonitor([&](QPointF point) { clicked = point; });
-    global.flags(false);
-    global.click(QPointF(900, 10));
+    global.releaseOption(true);
+    global.clickGlobal(QPointF(900, 10));
     EXPECT_TRUE(released);
     EXPECT_EQ(clicked, QPointF(900, 10));
     monitors.remove(click);
+    EXPECT_EQ(global.installed(), QStringList{"globalFlags"});
     monitors.remove(flags);
     monitors.remove(flags); // removing twice does nothing more
-    EXPECT_EQ(global.removed, (std::vector<InputMonitors::Token>{72, 71}));
+    EXPECT_EQ(global.installed(), QStringList{});
 }

@@ -13,44 +13,36 @@ void PrintTo(const FooterHint& hint, std::ostream* out)
     *out << '(' << hint.keys.toStdString() << ' ' << hint.label.toStdString() << ')';
 }
 
-namespace {
-
-ShortcutMap defaults() { return {}; } // every action falls back to its default chord
-
-} // namespace
-
-TEST(SearchViewContent, FooterHintsForEachSituation)
+TEST(SearchViewContent, FooterHintsForEachSituationShowTheStoredChords)
 {
     TestRuntime runtime;
+    const ShortcutMap defaults; // every action falls back to its default chord
+    const ShortcutMap custom{{ShortcutAction::openSelected, HotkeyConfig{36, CarbonModifier::command}},
+                             {ShortcutAction::cancel, HotkeyConfig{12, CarbonModifier::option | CarbonModifier::shift}}};
     struct Case {
         const char* name;
         bool floating;
         ListKind list;
         bool onGroup;
+        const ShortcutMap& shortcuts;
         std::vector<FooterHint> expected;
     };
     const std::vector<Case> cases{
-        {"main list on a window", false, ListKind::main, false,
+        {"main list on a window", false, ListKind::main, false, defaults,
          {{"↩", "Search"}, {"⌥W/⌥S", "Move"}, {"⌥Q", "Desk"}, {"⎋", "Close"}}},
-        {"main list on a group", false, ListKind::main, true,
+        {"main list on a group", false, ListKind::main, true, defaults,
          {{"↩", "Search"}, {"⌥W/⌥S", "Move"}, {"⌥D", "In"}, {"⌥Q", "Desk"}, {"⎋", "Close"}}},
-        {"inside a detail list, even on a group-like row", false, ListKind::tabs, true,
+        {"inside a detail list, even on a group-like row", false, ListKind::tabs, true, defaults,
          {{"↩", "Search"}, {"⌥W/⌥S", "Move"}, {"⌥A", "Back"}, {"⌥Q", "Desk"}, {"⎋", "Close"}}},
-        {"searching", true, ListKind::main, true, {{"A-Z", "Type"}, {"⇥/↓", "Move"}, {"↩", "Open"}, {"⎋", "Close"}}},
+        {"searching", true, ListKind::main, true, defaults,
+         {{"A-Z", "Type"}, {"⇥/↓", "Move"}, {"↩", "Open"}, {"⎋", "Close"}}},
+        {"searching with stored chords", true, ListKind::main, false, custom,
+         {{"A-Z", "Type"}, {"⇥/↓", "Move"}, {"⌘↩", "Open"}, {"⌥⇧Q", "Close"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(footerHints(c.floating, c.list, c.onGroup, defaults()), c.expected);
+        EXPECT_EQ(footerHints(c.floating, c.list, c.onGroup, c.shortcuts), c.expected);
     }
-}
-
-TEST(SearchViewContent, FooterHintsUseStoredChords)
-{
-    TestRuntime runtime;
-    const ShortcutMap custom{{ShortcutAction::openSelected, HotkeyConfig{36, CarbonModifier::command}},
-                             {ShortcutAction::cancel, HotkeyConfig{12, CarbonModifier::option | CarbonModifier::shift}}};
-    const std::vector<FooterHint> expected{{"A-Z", "Type"}, {"⇥/↓", "Move"}, {"⌘↩", "Open"}, {"⌥⇧Q", "Close"}};
-    EXPECT_EQ(footerHints(true, ListKind::main, false, custom), expected);
 }
 
 TEST(SearchViewContent, EmptyStateRules)

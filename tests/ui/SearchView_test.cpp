@@ -31,22 +31,12 @@ AppItem runningApp(PanelFixture& f, const QString& bundleID, const QString& name
     return fixtures::app(bundleID, name, QStringLiteral("/Applications/") + name + QStringLiteral(".app"));
 }
 
-WindowItem closableWindow(PanelFixture& f, const QString& title)
-{
-    WindowItem w = window(QStringLiteral("Editor"), title);
-    auto element = SimAccessibility::makeElement(title);
-    auto button = SimAccessibility::makeElement(QStringLiteral("close"));
-    f.runtime.accessibility.setAttribute(element, AX::closeButton, AXElement(button));
-    w.axWindow = element;
-    return w;
-}
-
-TabGroupItem chromeGroup(int tabs)
+TabGroupItem chromeGroup(int tabs, int active = 1)
 {
     std::vector<TabItem> list;
     for (int i = 1; i <= tabs; ++i)
         list.push_back(fixtures::tab(QStringLiteral("com.google.Chrome"), QStringLiteral("Tab %1").arg(i),
-                                     QStringLiteral("https://example.com/%1").arg(i), 1, i, i == 1));
+                                     QStringLiteral("https://example.com/%1").arg(i), 1, i, i == active));
     return fixtures::tabGroup(QStringLiteral("com.google.Chrome"), QStringLiteral("Google Chrome"), list);
 }
 
@@ -67,38 +57,33 @@ TEST(SearchView, HoverHighlightsARowUnlessTheKeyboardClaimedItAndTheMouseHasNotM
     EXPECT_EQ(f.viewModel->selectedIndex(), 2);
 }
 
-TEST(SearchView, ClickingARowSelectsItAndClickingItsCloseButtonClosesItInstead)
+TEST(SearchView, CloseButtonsShowOnClosableRowsWithACloseCallbackAndClickingThemClosesInsteadOfSelecting)
 {
     PanelFixture f;
-    std::vector<SwitchItem> items = windows(2);
-    items.emplace_back(runningApp(f, QStringLiteral("com.example.mail"), QStringLiteral("Mail"), CloseCapability::quit()));
-    SearchView& view = f.show(items);
-    f.click(view.rowRect(1).center());
-    ASSERT_EQ(f.selected.size(), 1u);
-    EXPECT_EQ(f.selected.front().title(), QStringLiteral("Window 1"));
-
-    ASSERT_FALSE(view.closeButtonRect(2).isEmpty());
-    f.click(view.closeButtonRect(2).center());
-    EXPECT_EQ(f.viewModel->selectedIndex(), 2);
-    ASSERT_EQ(f.closed.size(), 1u);
-    EXPECT_EQ(f.closed.front().title(), QStringLiteral("Mail"));
-    EXPECT_EQ(f.selected.size(), 1u);
-}
-
-TEST(SearchView, CloseButtonShowsOnlyForClosableRowsAndOnlyWithACloseCallback)
-{
-    PanelFixture f;
+    WindowItem closable = window(QStringLiteral("Editor"), QStringLiteral("Closable"));
+    closable.axWindow = SimAccessibility::makeElement(closable.title);
+    f.runtime.accessibility.setAttribute(closable.axWindow, AX::closeButton,
+                                         AXElement(SimAccessibility::makeElement(QStringLiteral("close"))));
     std::vector<SwitchItem> items{
-        SwitchItem(closableWindow(f, QStringLiteral("Closable"))),
+        SwitchItem(closable),
         SwitchItem(window(QStringLiteral("Viewer"), QStringLiteral("No close button"))),
         SwitchItem(runningApp(f, QStringLiteral("com.example.quits"), QStringLiteral("Quits"), CloseCapability::quit())),
         SwitchItem(runningApp(f, QStringLiteral("com.example.guarded"), QStringLiteral("Guarded"),
                               CloseCapability::blocked(QStringLiteral("Protected app")))),
     };
+    SearchView& view = f.show(items);
     std::vector<bool> shown;
-    for (const auto& row : f.show(items).rows())
+    for (const auto& row : view.rows())
         shown.push_back(row.showsClose);
     EXPECT_EQ(shown, (std::vector<bool>{true, false, true, false}));
+
+    f.click(view.rowRect(1).center());
+    f.click(view.closeButtonRect(2).center());
+    EXPECT_EQ(f.viewModel->selectedIndex(), 2);
+    ASSERT_EQ(f.selected.size(), 1u);
+    EXPECT_EQ(f.selected.front().title(), QStringLiteral("No close button"));
+    ASSERT_EQ(f.closed.size(), 1u);
+    EXPECT_EQ(f.closed.front().title(), QStringLiteral("Quits"));
 
     SearchView& withoutCallback = f.show(items, PanelEdge::right, QSize(354, 620), false);
     EXPECT_FALSE(withoutCallback.rows().front().showsClose);
@@ -115,7 +100,7 @@ TEST(SearchView, RowMarkedAsClosingShowsItsClosingStateForItsMarkTime)
     EXPECT_EQ(view.rows()[1].closeState, RowCloseState::none);
 }
 
-TEST(SearchView, GroupRowsShowTheirCountAndTheBadgeOpensTheGroup)
+TEST(SearchView, GroupRowsShowTheirCountTheFooterOffersEnteringAndTheBadgeOpensTheGroup)
 {
     PanelFixture f;
     std::vector<SwitchItem> items = windows(1);
@@ -123,6 +108,11 @@ TEST(SearchView, GroupRowsShowTheirCountAndTheBadgeOpensTheGroup)
     SearchView& view = f.show(items);
     EXPECT_EQ(view.rows()[0].badgeCount, std::nullopt);
     EXPECT_EQ(view.rows()[1].badgeCount, std::optional<int>(3));
+    EXPECT_EQ(view.footerHints().front(), (FooterHint{"↩", "Search"}));
+    ShortcutStore::set(HotkeyConfig{3, CarbonModifier::control}, ShortcutAction::search); // the footer follows
+    f.viewModel->setSelectedIndex(1);
+    EXPECT_EQ(view.footerHints(), (std::vector<FooterHint>{{"⌃F", "Search"}, {"⌥W/⌥S", "Move"}, {"⌥D", "In"},
+                                                           {"⌥Q", "Desk"}, {"⎋", "Close"}}));
     f.click(view.badgeRect(1).center());
     ASSERT_TRUE(f.viewModel->activeTabGroup());
     EXPECT_FALSE(f.viewModel->engaged());
@@ -154,24 +144,10 @@ TEST(SearchView, ShowsTheEmptyStateAndTheTabPermissionBannerOfItsModel)
     EXPECT_FALSE(empty.showsTabPermissionWarning());
 }
 
-TEST(SearchView, FooterShowsTheResolvedChordsAndFollowsShortcutChanges)
+TEST(SearchView, SearchShowsAFieldFocusedOnTheNextTurnAndALetterTypedBeforeStartsIt)
 {
     PanelFixture f;
-    std::vector<SwitchItem> items = windows(1);
-    items.emplace_back(chromeGroup(2));
-    SearchView& view = f.show(items);
-    EXPECT_EQ(view.footerHints().front(), (FooterHint{"↩", "Search"}));
-    ShortcutStore::set(HotkeyConfig{3, CarbonModifier::control}, ShortcutAction::search);
-    f.viewModel->setSelectedIndex(1); // the tab group: entering it is offered
-    const std::vector<FooterHint> onGroup{{"⌃F", "Search"}, {"⌥W/⌥S", "Move"}, {"⌥D", "In"}, {"⌥Q", "Desk"},
-                                          {"⎋", "Close"}};
-    EXPECT_EQ(view.footerHints(), onGroup);
-}
-
-TEST(SearchView, SearchTurnsTheCapsuleIntoAFocusedFieldOnTheNextTurn)
-{
-    PanelFixture f;
-    SearchView& view = f.show(windows(3));
+    SearchView& view = f.show(windows(12));
     ASSERT_TRUE(view.isActiveWindow());
     EXPECT_FALSE(view.searchField()->isVisible());
     f.viewModel->setSearchActive(true);
@@ -182,15 +158,9 @@ TEST(SearchView, SearchTurnsTheCapsuleIntoAFocusedFieldOnTheNextTurn)
     EXPECT_TRUE(view.searchField()->hasFocus());
     f.viewModel->setSearchActive(false);
     EXPECT_FALSE(view.searchField()->hasFocus());
-}
 
-TEST(SearchView, ALetterTypedBeforeSearchStartsItAndTheFieldAndTheModelsQueryFollowEachOther)
-{
-    PanelFixture f;
-    SearchView& view = f.show(windows(12));
     QTest::keyClick(&view, Qt::Key_1);
     EXPECT_EQ(f.viewModel->query(), QStringLiteral("1"));
-    EXPECT_TRUE(view.floatingActive());
     EXPECT_TRUE(view.searchField()->isVisible());
     f.runtime.runUntilIdle();
     QTest::keyClicks(view.searchField(), QStringLiteral("1"));
@@ -233,23 +203,19 @@ TEST(SearchView, KeyboardMovesScrollLongListsButHoveringDoesNot)
 TEST(SearchView, OpeningAGroupShowsItsActiveTabEvenFarDownTheList)
 {
     PanelFixture f;
-    std::vector<TabItem> tabs;
-    for (int i = 1; i <= 20; ++i)
-        tabs.push_back(fixtures::tab(QStringLiteral("com.google.Chrome"), QStringLiteral("Tab %1").arg(i),
-                                     QStringLiteral("https://example.com/%1").arg(i), 1, i, i == 16));
-    std::vector<SwitchItem> items{SwitchItem(fixtures::tabGroup(QStringLiteral("com.google.Chrome"),
-                                                                QStringLiteral("Google Chrome"), tabs))};
-    SearchView& view = f.show(items, PanelEdge::right, QSize(354, 500));
+    SearchView& view = f.show({SwitchItem(chromeGroup(20, 16))}, PanelEdge::right, QSize(354, 500));
     f.click(view.badgeRect(0).center());
     ASSERT_EQ(f.viewModel->selectedIndex(), 15);
     EXPECT_GE(view.rowRect(15).top(), 150);
     EXPECT_LE(view.rowRect(15).bottom(), 500 - 24);
 }
 
-TEST(SearchView, KeepsDrawingItsLastStateAfterTheModelIsGone)
+TEST(SearchView, TakesTheFontSizeSettingAndKeepsDrawingItsLastStateAfterTheModelIsGone)
 {
     PanelFixture f;
+    PanelSettings::setFontSize(PanelFontSize::large);
     SearchView& view = f.show(windows(3));
+    EXPECT_DOUBLE_EQ(view.fontScale(), 1.16);
     f.viewModel.reset();
     EXPECT_EQ(view.rows().size(), 3u);
     EXPECT_FALSE(view.grab().isNull());
@@ -269,11 +235,4 @@ TEST(SearchView, GuideStripShowsDuringThePanelStagesAndAdvances)
     QTest::mouseClick(view.onboardingOverlay()->skipButton(), Qt::LeftButton);
     EXPECT_EQ(onboarding.stage(), OnboardingStage::complete);
     EXPECT_FALSE(view.onboardingOverlay()->isVisible());
-}
-
-TEST(SearchView, LargeFontSizeScalesTheView)
-{
-    PanelFixture f;
-    PanelSettings::setFontSize(PanelFontSize::large);
-    EXPECT_DOUBLE_EQ(f.show(windows(1)).fontScale(), 1.16);
 }

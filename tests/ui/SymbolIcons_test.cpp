@@ -6,7 +6,7 @@
 
 using namespace ostrevane;
 
-TEST(SymbolIcons, EverySymbolTheViewsDrawRendersInTheRequestedColour)
+TEST(SymbolIcons, EverySymbolTheViewsDrawRendersInTheRequestedColourAndAnUnknownOneGivesNothing)
 {
     const QStringList names{"magnifyingglass", "lock.shield", "xmark.circle.fill", "exclamationmark.triangle.fill",
                             "chevron.left", "arrow.right", "checkmark.circle", "sparkles.rectangle.stack"};
@@ -27,10 +27,6 @@ TEST(SymbolIcons, EverySymbolTheViewsDrawRendersInTheRequestedColour)
         }
         EXPECT_GT(inked, 20);
     }
-}
-
-TEST(SymbolIcons, UnknownSymbolGivesNothing)
-{
     EXPECT_FALSE(SymbolIcons::contains(QStringLiteral("no.such.symbol")));
     EXPECT_TRUE(SymbolIcons::pixmap(QStringLiteral("no.such.symbol"), 16, Qt::white, 1.0).isNull());
 }
