@@ -118,10 +118,15 @@ WallTime MRUStore::stamp(TimeMap& map, const QString& key, int limit, WallTime n
 
 WallTime MRUStore::score(const QString& mruKey, const std::optional<QString>& bundleID) const
 {
+    return rank(mruKey, bundleID).score;
+}
+
+MRUStore::Rank MRUStore::rank(const QString& mruKey, const std::optional<QString>& bundleID) const
+{
     std::lock_guard lock(m_lock);
     const WallTime window = m_windowMap.value(mruKey, distantPast());
     const WallTime app = bundleID ? m_appMap.value(*bundleID, distantPast()) : distantPast();
-    return window > app ? window : app;
+    return Rank{window > app ? window : app, window};
 }
 
 MRUStore::TimeMap MRUStore::windowMap() const

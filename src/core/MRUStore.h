@@ -55,6 +55,17 @@ public:
     // equal); distantPast() when neither was ever used.
     WallTime score(const QString& mruKey, const std::optional<QString>& bundleID = std::nullopt) const;
 
+    // The sort key of a row: its score, then, among equal scores, the item's own last use.
+    // Every window of the most recent application scores the application's time; without
+    // the second key they would fall back to the list's order instead of the order in
+    // which they were used (three terminals of one application, say).
+    struct Rank {
+        WallTime score;
+        WallTime own;
+        auto operator<=>(const Rank&) const = default;
+    };
+    Rank rank(const QString& mruKey, const std::optional<QString>& bundleID = std::nullopt) const;
+
     // Copies of the maps, for diagnostics and tests.
     TimeMap windowMap() const;
     TimeMap appMap() const;

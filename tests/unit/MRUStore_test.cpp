@@ -105,6 +105,24 @@ TEST_F(MRUStoreTest, ScoreIsTheLaterOfItemUseAndAppActivationOrTheDistantPast)
     EXPECT_EQ(store->score(doc, editor), startPlus(10));
 }
 
+// Three terminals of one application: every window scores the application's latest
+// activation, so only the window's own stamp can order them.
+TEST_F(MRUStoreTest, WindowsOfOneAppRankInTheOrderTheyWereUsed)
+{
+    auto store = makeStore();
+    const QString term = QStringLiteral("xterm");
+    for (const char* title : {"Alpha", "Beta", "Gamma"}) {
+        runApp(7, QString::fromLatin1(title));
+        store->touchApp(term, 7);
+        runtime.clock.advance(1);
+    }
+    const auto rank = [&](const char* title) { return store->rank(term + QStringLiteral("::") + title, term); };
+    EXPECT_EQ(rank("Alpha").score, rank("Beta").score);
+    EXPECT_GT(rank("Gamma"), rank("Beta"));
+    EXPECT_GT(rank("Beta"), rank("Alpha"));
+    EXPECT_GT(rank("Alpha"), rank("Never"));
+}
+
 TEST_F(MRUStoreTest, ActivationStampsTheFocusedWindowStrictlyAfterItsAppWhenItCan)
 {
     runApp(42, QStringLiteral("Report"));
