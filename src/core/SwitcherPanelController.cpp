@@ -18,6 +18,7 @@
 #include "core/platform/Dispatcher.h"
 #include "core/platform/Workspace.h"
 
+#include <QLoggingCategory>
 #include <QSet>
 
 #include <algorithm>
@@ -26,6 +27,20 @@
 namespace ostrevane {
 
 namespace {
+
+// Off unless asked for (QT_LOGGING_RULES="ostrevane.panel.debug=true"): which rows each
+// showing and each rebuild produced, for bug reports and the end-to-end tests.
+Q_LOGGING_CATEGORY(panelLog, "ostrevane.panel", QtWarningMsg)
+
+void logRows(const char* event, const std::vector<SwitchItem>& items)
+{
+    if (!panelLog().isDebugEnabled())
+        return;
+    QStringList titles;
+    for (const SwitchItem& item : items)
+        titles << item.title();
+    qCDebug(panelLog).noquote() << event << titles.join(QStringLiteral(" | "));
+}
 
 using BundleSet = QSet<QString>;
 
@@ -236,14 +251,14 @@ void permute(std::vector<SwitchItem>& items, std::vector<size_t>& order)
     }
 }
 
-// Most recent first; equal scores keep their order. Each row is scored once, so the
+// Most recent first; equal ranks keep their order. Each row is ranked once, so the
 // order stays consistent even if another thread records a use during the sort.
 void sortMostRecentFirst(std::vector<SwitchItem>& items, const MRUStore& recency)
 {
-    std::vector<std::pair<WallTime, size_t>> scored;
+    std::vector<std::pair<MRUStore::Rank, size_t>> scored;
     scored.reserve(items.size());
     for (size_t i = 0; i < items.size(); ++i)
-        scored.emplace_back(recency.score(items[i].mruKey(), items[i].bundleID()), i);
+        scored.emplace_back(recency.rank(items[i].mruKey(), items[i].bundleID()), i);
     std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
     std::vector<size_t> order;
     order.reserve(scored.size());
@@ -528,10 +543,13 @@ struct SwitcherPanelController::Retiring {
 void SwitcherPanelController::forward()
 {
     if (m_accessibility.isProcessTrusted()) {
-        if (!m_panel)
-            show(1);
-        else
+        if (m_panel && !m_committed) {
             advance(1);
+            return;
+        }
+        if (m_panel)
+            hide();
+        show(1);
         return;
     }
     m_ports.feedback.beep();
@@ -576,6 +594,7 @@ void SwitcherPanelController::show(int initialOffset)
 {
     freshenSourcesBeforeShow();
     std::vector<SwitchItem> items = buildItems();
+    logRows("shown:", items);
     const int itemCount = static_cast<int>(items.size());
     const std::shared_ptr<SearchViewModel> viewModel = makeViewModel(std::move(items), false);
     m_suppressCommitOnOptionRelease = false;
@@ -614,8 +633,11 @@ bool SwitcherPanelController::isCurrent(const std::weak_ptr<SearchViewModel>& vi
 
 void SwitcherPanelController::rebuildInPlace(const std::weak_ptr<SearchViewModel>& viewModel)
 {
-    if (isCurrent(viewModel))
-        m_viewModel->updateItems(buildItems());
+    if (!isCurrent(viewModel))
+        return;
+    std::vector<SwitchItem> items = buildItems();
+    logRows("rebuilt:", items);
+    m_viewModel->updateItems(std::move(items));
 }
 
 // A stale window list and the frontmost browser's tabs are refreshed while the panel is
@@ -651,6 +673,7 @@ void SwitcherPanelController::freshenSourcesAfterShow(const std::shared_ptr<Sear
 
 void SwitcherPanelController::showPanel(const std::shared_ptr<SearchViewModel>& viewModel, int itemCount)
 {
+    m_committed = false;
     const std::optional<PanelPlacement> placement =
         panelPlacement(m_ports.screens.screens(), m_ports.screens.mainScreen(), m_ports.screens.pointerLocation(),
                        PanelLayoutSettings::current(), itemCount);
@@ -728,9 +751,18 @@ void SwitcherPanelController::showTestPanel(std::vector<SwitchItem> items, int s
 
 void SwitcherPanelController::select(const SwitchItem& item)
 {
+    // One showing opens one row: releasing Alt can be reported by the panel and by the
+    // desktop-wide monitor alike.
+    if (m_committed)
+        return;
     m_sources.recency.touch(item.mruKey());
     item.activate();
-    m_dispatcher.asyncAfter(hideAfterSelectDelay, weakly([this] { hide(); }));
+    m_committed = true;
+    // Only this showing: a new one may have started within the delay.
+    m_dispatcher.asyncAfter(hideAfterSelectDelay, weakly([this, shown = std::weak_ptr<SearchViewModel>(m_viewModel)] {
+        if (isCurrent(shown))
+            hide();
+    }));
 }
 
 void SwitcherPanelController::cancel()
@@ -799,6 +831,7 @@ void SwitcherPanelController::finishClosePropagationPass(const std::weak_ptr<Sea
         recordRecentlyClosedApp(*bundleID);
         std::erase_if(items, [&](const SwitchItem& item) { return item.bundleID() == bundleID; });
     }
+    logRows("rebuilt:", items);
     m_viewModel->updateItems(std::move(items));
 }
 

@@ -219,6 +219,9 @@ private:
     std::shared_ptr<SearchViewModel> m_viewModel;
     PanelEdge m_panelEdge = PanelEdge::right;
     bool m_suppressCommitOnOptionRelease = false;
+    // A row was opened: the panel only waits to be hidden, and the next summon starts a
+    // new showing instead of moving this one's highlight.
+    bool m_committed = false;
     QHash<QString, WallTime> m_recentlyClosedAppBundles;
     std::vector<std::unique_ptr<Retiring>> m_retiring;
     std::function<void(const QString&)> m_testPanelOutput;

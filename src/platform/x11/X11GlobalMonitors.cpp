@@ -196,10 +196,10 @@ void X11GlobalMonitors::optionChanged(bool held)
 {
     if (!held)
         m_race.optionReleased(!m_flagsMonitors.empty());
-    // With focus in one of our windows, Qt delivers the key to it and the local monitor
-    // reports it; reporting here too would commit twice.
-    if (!m_flagsMonitors.empty() && !isOwnWindowFocused())
-        notifyAll(m_flagsMonitors, held);
+    // Reported even when one of our windows has the focus now: the focus may have moved
+    // there after the key went to another client. Where the panel saw the key too, the
+    // controller opens its row only once.
+    notifyAll(m_flagsMonitors, held);
 }
 
 void X11GlobalMonitors::rawButton(quint32 button)
@@ -210,18 +210,6 @@ void X11GlobalMonitors::rawButton(quint32 button)
     if (QGuiApplication::topLevelAt(point))
         return; // one of our windows: the local monitor sees it
     notifyAll(m_clickMonitors, QPointF(point));
-}
-
-bool X11GlobalMonitors::isOwnWindowFocused() const
-{
-    const auto focus =
-        adoptReply(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
-    if (!focus)
-        return false;
-    const QWindowList windows = QGuiApplication::topLevelWindows();
-    return std::any_of(windows.begin(), windows.end(), [&](const QWindow* window) {
-        return window->handle() && window->winId() == focus->focus;
-    });
 }
 
 } // namespace ostrevane

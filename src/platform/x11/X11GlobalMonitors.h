@@ -44,10 +44,11 @@ private:
 // The desktop-wide half of the panel's monitors on X11: modifier changes and mouse
 // presses anywhere, read as XInput 2 raw events selected on the root window through Qt's
 // own xcb connection. Raw events arrive whichever window has focus and even during
-// another client's grab, so the Alt release is seen when the panel lacks focus. Events
-// aimed at this program's own windows are left to the local monitors (as on macOS,
-// where global monitors never see the program's own events). Local monitors are not
-// offered here (their tokens do nothing). Main thread only.
+// another client's grab, so the Alt release is seen when the panel lacks focus. Modifier
+// changes are reported wherever they went (the focus may reach the panel only after the
+// key went elsewhere; the controller acts on a release once); clicks on this program's
+// own windows are left to the local monitors. Local monitors are not offered here
+// (their tokens do nothing). Main thread only.
 class X11GlobalMonitors : public InputMonitors, public QAbstractNativeEventFilter {
 public:
     X11GlobalMonitors();
@@ -71,7 +72,6 @@ private:
     void rawKey(xcb_keycode_t keycode, bool pressed);
     void optionChanged(bool held);
     void rawButton(quint32 button);
-    bool isOwnWindowFocused() const;
 
     xcb_connection_t* m_connection = nullptr;
     xcb_window_t m_root = XCB_NONE;
