@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QThread>
@@ -11,13 +12,19 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <iostream>
 #include <memory>
+#include <unistd.h>
+#include <vector>
 
 namespace ostrevane::e2e {
 
 namespace {
 
 constexpr Timeout serverStartTimeout = 5s;
+constexpr Timeout clientTimeout = 20s;
+constexpr Timeout switcherStartTimeout = 20s;
 constexpr Timeout windowManagerTimeout = 10s;
 constexpr int firstDisplay = 100;
 constexpr int displayRange = 800;
@@ -40,14 +47,68 @@ QString configurationWithoutAltTab()
     return text.remove(altTab);
 }
 
+bool writeFile(const QString& path, const QString& text)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0;
+}
+
+// xcb replies are malloc'ed.
+template <class T>
+std::unique_ptr<T, decltype(&std::free)> owned(T* reply)
+{
+    return {reply, &std::free};
+}
+
+// A short-lived connection of the test's own, for reading window properties.
+class XConnection {
+public:
+    explicit XConnection(const QString& display)
+        : m_connection(xcb_connect(display.toLatin1().constData(), nullptr))
+    {
+    }
+    ~XConnection() { xcb_disconnect(m_connection); }
+    bool isOpen() const { return !xcb_connection_has_error(m_connection); }
+    xcb_window_t root() const { return xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root; }
+
+    xcb_atom_t atom(const char* name) const
+    {
+        const auto reply = owned(xcb_intern_atom_reply(
+            m_connection, xcb_intern_atom(m_connection, 0, quint16(std::strlen(name)), name), nullptr));
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+    QString atomName(xcb_atom_t atom) const
+    {
+        const auto reply = owned(xcb_get_atom_name_reply(m_connection, xcb_get_atom_name(m_connection, atom), nullptr));
+        return reply ? QString::fromLatin1(xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()))
+                     : QString();
+    }
+    // The 32-bit values of a property of `type`; nothing when it is absent or empty.
+    std::optional<std::vector<quint32>> property(xcb_window_t window, const char* name, xcb_atom_t type) const
+    {
+        const auto reply = owned(xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, window, atom(name), type, 0, 1024), nullptr));
+        if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) <= 0)
+            return std::nullopt;
+        const auto* values = static_cast<const quint32*>(xcb_get_property_value(reply.get()));
+        return std::vector<quint32>(values, values + reply->value_len);
+    }
+
+private:
+    xcb_connection_t* m_connection;
+};
+
 } // namespace
 
 Child::Child(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
-             bool forwardErrors)
+             Errors errors)
 {
     m_process.setProcessEnvironment(environment);
-    if (forwardErrors)
+    if (errors == Errors::forwarded)
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    else if (errors == Errors::merged)
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(program, arguments);
     m_process.waitForStarted();
 }
@@ -97,7 +158,12 @@ QString Child::status()
     return QStringLiteral("exited with %1").arg(m_process.exitCode());
 }
 
-QString Child::errors() { return QString::fromUtf8(m_process.readAllStandardError()); }
+QString Child::errors()
+{
+    if (m_process.processChannelMode() == QProcess::MergedChannels)
+        return {}; // they are in the transcript
+    return QString::fromUtf8(m_process.readAllStandardError());
+}
 
 E2eDesktop::E2eDesktop()
 {
@@ -138,7 +204,7 @@ bool E2eDesktop::startServer()
                                            QStringList{m_display, QStringLiteral("-screen"), QStringLiteral("0"),
                                                        screenSize, QStringLiteral("-nolisten"), QStringLiteral("tcp"),
                                                        QStringLiteral("-noreset")},
-                                           QProcessEnvironment::systemEnvironment(), true);
+                                           QProcessEnvironment::systemEnvironment(), Child::Errors::forwarded);
         const bool answers = waitUntil(
             [this] { return !m_server->isRunning() || xdotool({QStringLiteral("getdisplaygeometry")}); },
             serverStartTimeout);
@@ -152,15 +218,14 @@ bool E2eDesktop::startServer()
 bool E2eDesktop::startWindowManager()
 {
     const QString configPath = m_dir.filePath(QStringLiteral("openbox-rc.xml"));
-    QFile config(configPath);
     const QString text = configurationWithoutAltTab();
-    if (text.isEmpty() || !config.open(QIODevice::WriteOnly) || config.write(text.toUtf8()) < 0) {
+    if (text.isEmpty() || !writeFile(configPath, text)) {
         m_failure = QStringLiteral("cannot write the openbox configuration");
         return false;
     }
-    config.close();
     m_windowManager = std::make_unique<Child>(
-        QStringLiteral("openbox"), QStringList{QStringLiteral("--config-file"), configPath}, environment(), true);
+        QStringLiteral("openbox"), QStringList{QStringLiteral("--config-file"), configPath}, environment(),
+        Child::Errors::forwarded);
     if (waitUntil([this] { return hasWindowManager(); }, windowManagerTimeout))
         return true;
     m_failure = QStringLiteral("openbox did not start on %1: %2").arg(m_display, m_windowManager->status());
@@ -170,25 +235,8 @@ bool E2eDesktop::startWindowManager()
 // An EWMH window manager announces itself with _NET_SUPPORTING_WM_CHECK on the root.
 bool E2eDesktop::hasWindowManager() const
 {
-    xcb_connection_t* connection = xcb_connect(m_display.toLatin1().constData(), nullptr);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
-        return false;
-    }
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    const char name[] = "_NET_SUPPORTING_WM_CHECK";
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr), &std::free);
-    bool present = false;
-    if (atom) {
-        std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> property(
-            xcb_get_property_reply(
-                connection, xcb_get_property(connection, 0, root, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr),
-            &std::free);
-        present = property && xcb_get_property_value_length(property.get()) > 0;
-    }
-    xcb_disconnect(connection);
-    return present;
+    XConnection x(m_display);
+    return x.isOpen() && x.property(x.root(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW).has_value();
 }
 
 std::unique_ptr<Child> E2eDesktop::startTestPanel(const std::optional<QString>& selection)
@@ -200,6 +248,119 @@ std::unique_ptr<Child> E2eDesktop::startTestPanel(const std::optional<QString>& 
     else
         environment.remove(QStringLiteral("OSTREVANE_TEST_SELECTION"));
     return std::make_unique<Child>(QStringLiteral(OSTREVANE_BINARY), QStringList{}, environment);
+}
+
+// A folder of its own for each program a test starts: settings never leak between tests.
+QString E2eDesktop::freshFolder(const QString& name)
+{
+    const QString path = m_dir.filePath(QStringLiteral("%1-%2").arg(name).arg(++m_folders));
+    QDir().mkpath(path);
+    return path;
+}
+
+std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
+{
+    const QString config = freshFolder(QStringLiteral("config"));
+    const QString data = freshFolder(QStringLiteral("data"));
+    const QString runtime = freshFolder(QStringLiteral("runtime"));
+    const QString settings = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+        "<key>Ostrevane.DidCompleteInteractiveOnboarding</key><true/>%1</dict></plist>\n");
+    bool written = writeFile(config + QStringLiteral("/ostrevane/com.local.ostrevane.plist"), settings.arg(setup.settings));
+    for (const auto& [name, text] : setup.desktopEntries)
+        written = written && writeFile(data + QStringLiteral("/applications/") + name, text);
+    if (!written)
+        return nullptr;
+    QProcessEnvironment environment = this->environment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
+    environment.insert(QStringLiteral("TMPDIR"), runtime); // its single-instance socket
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ostrevane.panel.debug=true"));
+    environment.remove(QStringLiteral("OSTREVANE_TEST_PANEL"));
+    auto switcher = std::make_unique<Child>(QStringLiteral(OSTREVANE_BINARY), QStringList{}, environment,
+                                            Child::Errors::merged);
+    const QString socket = runtime + QStringLiteral("/ostrevane-%1").arg(::getuid());
+    if (!waitUntil([&] { return QFileInfo(socket).exists() || !switcher->isRunning(); }, switcherStartTimeout)
+        || !switcher->isRunning())
+        return nullptr;
+    return switcher;
+}
+
+std::unique_ptr<Child> E2eDesktop::startClient(const QString& program, const QStringList& arguments,
+                                               const QString& title)
+{
+    auto client = std::make_unique<Child>(program, arguments, environment());
+    if (!waitUntil([&] { return windowTitled(title).has_value(); }, clientTimeout))
+        return nullptr;
+    return client;
+}
+
+std::unique_ptr<Child> E2eDesktop::startXterm(const QString& title)
+{
+    return startClient(QStringLiteral("xterm"),
+                       {QStringLiteral("-title"), title, QStringLiteral("-e"), QStringLiteral("sleep"),
+                        QStringLiteral("600")},
+                       title);
+}
+
+std::optional<QString> E2eDesktop::windowTitled(const QString& title) const
+{
+    QString windows;
+    if (!xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                  QStringLiteral("^%1$").arg(QRegularExpression::escape(title))},
+                 &windows)
+        || windows.isEmpty())
+        return std::nullopt;
+    return windows.section(QLatin1Char('\n'), 0, 0);
+}
+
+bool E2eDesktop::activate(const QString& title) const
+{
+    const std::optional<QString> window = windowTitled(title);
+    return window && xdotool({QStringLiteral("windowactivate"), *window})
+        && waitForActiveTitle(title, clientTimeout);
+}
+
+QString E2eDesktop::activeWindowTitle() const
+{
+    QString title;
+    xdotool({QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")}, &title);
+    return title;
+}
+
+bool E2eDesktop::waitForActiveTitle(const QString& title, Timeout timeout) const
+{
+    return waitUntil([&] { return activeWindowTitle() == title; }, timeout);
+}
+
+std::optional<QString> E2eDesktop::visibleWindowOf(qint64 pid) const
+{
+    QString windows;
+    if (!xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                  QString::number(pid)},
+                 &windows)
+        || windows.isEmpty())
+        return std::nullopt;
+    return windows.section(QLatin1Char('\n'), 0, 0);
+}
+
+QStringList E2eDesktop::atomNames(const QString& window, const char* property) const
+{
+    XConnection x(m_display);
+    QStringList names;
+    if (x.isOpen())
+        for (const quint32 atom : x.property(window.toUInt(), property, XCB_ATOM_ATOM).value_or(std::vector<quint32>{}))
+            names << x.atomName(atom);
+    return names;
+}
+
+std::optional<quint32> E2eDesktop::cardinal(const QString& window, const char* property) const
+{
+    XConnection x(m_display);
+    if (!x.isOpen())
+        return std::nullopt;
+    const auto values = x.property(window.toUInt(), property, XCB_ATOM_CARDINAL);
+    return values ? std::optional<quint32>(values->front()) : std::nullopt;
 }
 
 bool E2eDesktop::xdotool(const QStringList& arguments, QString* output) const
@@ -282,6 +443,54 @@ bool E2eDesktop::waitUntil(const std::function<bool()>& condition, Timeout timeo
     }
     return true;
 }
+
+E2eDesktop* E2eSuite::desktop = nullptr;
+
+void E2eSuite::TearDownTestSuite()
+{
+    delete desktop;
+    desktop = nullptr;
+}
+
+void E2eSuite::SetUp() { ASSERT_TRUE(desktop->isUp()) << desktop->failure().toStdString(); }
+
+void E2eSuite::TearDown()
+{
+    if (HasFailure()) {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        const QString path = artifactsDirectory()
+            + QStringLiteral("/%1.%2.png")
+                  .arg(QString::fromLatin1(info->test_suite_name()), QString::fromLatin1(info->name()).replace('/', '_'));
+        if (desktop->screenshot(path))
+            std::cerr << "screenshot: " << path.toStdString() << '\n';
+        if (app)
+            std::cerr << "output:\n" << app->transcript().toStdString() << "\nerrors:\n" << app->errors().toStdString()
+                      << '\n';
+    }
+    app.reset();
+    clients.clear();
+}
+
+void E2eSuite::keys(const QStringList& names)
+{
+    ASSERT_TRUE(desktop->xdotool(QStringList{QStringLiteral("key")} + names));
+}
+
+void E2eSuite::type(const QString& text) { ASSERT_TRUE(desktop->xdotool({QStringLiteral("type"), text})); }
+
+// One xdotool run, so a tap is as quick as a person's.
+void E2eSuite::withAlt(const QStringList& names)
+{
+    ASSERT_TRUE(desktop->xdotool(QStringList{QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("key")}
+                                 + names + QStringList{QStringLiteral("keyup"), QStringLiteral("alt")}));
+}
+
+void E2eSuite::holdAlt(const QStringList& names)
+{
+    ASSERT_TRUE(desktop->xdotool(QStringList{QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("key")} + names));
+}
+
+void E2eSuite::releaseAlt() { ASSERT_TRUE(desktop->xdotool({QStringLiteral("keyup"), QStringLiteral("alt")})); }
 
 QString artifactsDirectory()
 {

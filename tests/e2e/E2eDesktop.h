@@ -6,9 +6,13 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace ostrevane::e2e {
 
@@ -19,9 +23,11 @@ using Timeout = std::chrono::milliseconds;
 // killed if it does not end within a second.
 class Child {
 public:
-    // `forwardErrors`: the child's standard error goes to this process's (servers).
+    // Where the child's standard error goes: kept apart (errors()), to this process's own
+    // (servers), or into the output lines (a program whose log the test reads).
+    enum class Errors { separate, forwarded, merged };
     Child(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
-          bool forwardErrors = false);
+          Errors errors = Errors::separate);
     ~Child();
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
@@ -59,6 +65,34 @@ public:
 
     // Runs the switcher in test panel mode with an initial selection (none: unset).
     std::unique_ptr<Child> startTestPanel(const std::optional<QString>& selection);
+    // How a switcher starts: `settings` are key/value elements of its property list (the
+    // first-run guide is always done); `desktopEntries` are file name and text of entries in
+    // its own applications folder.
+    struct SwitcherSetup {
+        QString settings;
+        std::vector<std::pair<QString, QString>> desktopEntries;
+    };
+    // Runs the switcher as a person does, in fresh settings and data folders. Its panel log
+    // (the rows of each showing and rebuild) comes with its output lines. Returns once it
+    // accepts second copies, which it does only after its hotkey is registered; nothing
+    // when it does not in time.
+    std::unique_ptr<Child> startSwitcher(const SwitcherSetup& setup = {});
+    // Runs a client program and waits until a window titled exactly `title` exists.
+    std::unique_ptr<Child> startClient(const QString& program, const QStringList& arguments, const QString& title);
+    // An xterm titled `title` that runs only a sleep, so no shell renames it.
+    std::unique_ptr<Child> startXterm(const QString& title);
+
+    // The window titled exactly `title`, or nothing.
+    std::optional<QString> windowTitled(const QString& title) const;
+    // Activates the window titled `title` and waits until it is the active window.
+    bool activate(const QString& title) const;
+    QString activeWindowTitle() const;
+    bool waitForActiveTitle(const QString& title, Timeout timeout) const;
+    // A visible window of `pid`, or nothing.
+    std::optional<QString> visibleWindowOf(qint64 pid) const;
+    // The atom names of a window's ATOM-list property, and a CARDINAL property's first value.
+    QStringList atomNames(const QString& window, const char* property) const;
+    std::optional<quint32> cardinal(const QString& window, const char* property) const;
 
     // xdotool with the arguments; true when it exited with 0. `output` gets its stdout.
     bool xdotool(const QStringList& arguments, QString* output = nullptr) const;
@@ -70,12 +104,14 @@ public:
     bool waitForNoVisibleWindow(qint64 pid, Timeout timeout) const;
     // Saves the whole screen to `path` (/usr/bin/import).
     bool screenshot(const QString& path) const;
+    // Polls `condition` until it holds or time runs out.
+    bool waitUntil(const std::function<bool()>& condition, Timeout timeout) const;
 
 private:
     bool startServer();
     bool startWindowManager();
-    bool waitUntil(const std::function<bool()>& condition, Timeout timeout) const;
     bool hasWindowManager() const;
+    QString freshFolder(const QString& name);
 
     QTemporaryDir m_dir;
     QString m_display;
@@ -83,6 +119,30 @@ private:
     std::unique_ptr<Child> m_windowManager;
     bool m_up = false;
     QString m_failure;
+    int m_folders = 0;
+};
+
+// A suite of tests sharing one private desktop; a failing test leaves a screenshot and
+// the program's output behind.
+class E2eSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { desktop = new E2eDesktop; }
+    static void TearDownTestSuite();
+    void SetUp() override;
+    void TearDown() override;
+
+    // Key presses by xdotool key name ("Return", "alt", "Tab", "x").
+    void keys(const QStringList& names);
+    void type(const QString& text);
+    // Holds Alt while pressing `names`, then releases it.
+    void withAlt(const QStringList& names);
+    void holdAlt(const QStringList& names);
+    void releaseAlt();
+
+    static E2eDesktop* desktop;
+    // The program under test and the clients it works on; stopped after each test.
+    std::unique_ptr<Child> app;
+    std::vector<std::unique_ptr<Child>> clients;
 };
 
 // Where failure screenshots go (created on demand).

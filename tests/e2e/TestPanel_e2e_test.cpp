@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
-
 using namespace ostrevane::e2e;
 
 namespace {
@@ -15,32 +13,8 @@ constexpr Timeout lineTimeout = 5s;
 const QString selectedPrefix = QStringLiteral("Ostrevane test panel selected: ");
 const QString closePrefix = QStringLiteral("Ostrevane test panel close: ");
 
-class TestPanel : public ::testing::Test {
+class TestPanel : public E2eSuite {
 protected:
-    static void SetUpTestSuite() { desktop = new E2eDesktop; }
-    static void TearDownTestSuite()
-    {
-        delete desktop;
-        desktop = nullptr;
-    }
-
-    void SetUp() override { ASSERT_TRUE(desktop->isUp()) << desktop->failure().toStdString(); }
-    void TearDown() override
-    {
-        if (HasFailure()) {
-            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-            const QString path = artifactsDirectory() + QStringLiteral("/%1.%2.png")
-                                                            .arg(QString::fromLatin1(info->test_suite_name()),
-                                                                 QString::fromLatin1(info->name()).replace('/', '_'));
-            if (desktop->screenshot(path))
-                std::cerr << "screenshot: " << path.toStdString() << '\n';
-            if (app)
-                std::cerr << "output:\n" << app->transcript().toStdString() << "\nerrors:\n"
-                          << app->errors().toStdString() << '\n';
-        }
-        app.reset();
-    }
-
     // Starts the switcher and waits until its panel is up with the keyboard focus.
     void start(const std::optional<QString>& selection = std::nullopt)
     {
@@ -48,29 +22,13 @@ protected:
         ASSERT_TRUE(desktop->waitForFocusedWindow(app->pid(), panelTimeout))
             << "the panel did not appear; the program: " << app->status().toStdString();
     }
-    void keys(const QStringList& names)
-    {
-        ASSERT_TRUE(desktop->xdotool(QStringList{QStringLiteral("key")} + names));
-    }
-    void type(const QString& text) { ASSERT_TRUE(desktop->xdotool({QStringLiteral("type"), text})); }
-    // Holds Alt while pressing `names`, then releases it.
-    void withAlt(const QStringList& names)
-    {
-        ASSERT_TRUE(desktop->xdotool(QStringList{QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("key")}
-                                     + names + QStringList{QStringLiteral("keyup"), QStringLiteral("alt")}));
-    }
     // Return turns search on, the second Return opens the highlighted row.
     QString openHighlighted()
     {
         keys({QStringLiteral("Return"), QStringLiteral("Return")});
         return app->waitForLine(selectedPrefix, lineTimeout).value_or(QStringLiteral("<no line>"));
     }
-
-    static E2eDesktop* desktop;
-    std::unique_ptr<Child> app;
 };
-
-E2eDesktop* TestPanel::desktop = nullptr;
 
 struct Highlight {
     const char* selection;

@@ -1,0 +1,170 @@
+// The switcher as a person uses it, on a private X server with real xterms and clients:
+// Alt+Tab is pressed with xdotool while a client has the focus, and the outcome is read
+// from the X server (the active window, which processes still run) and from the panel's
+// log of the rows it showed.
+#include "E2eDesktop.h"
+
+#include <gtest/gtest.h>
+
+using namespace ostrevane::e2e;
+
+namespace {
+
+constexpr Timeout panelTimeout = 10s;
+constexpr Timeout outcomeTimeout = 10s;
+const QString shownPrefix = QStringLiteral("ostrevane.panel: shown: ");
+
+class RealSwitching : public E2eSuite {
+protected:
+    void startSwitcher(const E2eDesktop::SwitcherSetup& setup = {})
+    {
+        app = desktop->startSwitcher(setup);
+        ASSERT_TRUE(app) << "the switcher did not start";
+    }
+    // Xterms titled `titles`, activated in that order: the last is the most recent.
+    void useXterms(const QStringList& titles)
+    {
+        for (const QString& title : titles) {
+            clients.push_back(desktop->startXterm(title));
+            ASSERT_TRUE(clients.back()) << "no xterm " << title.toStdString();
+        }
+        for (const QString& title : titles)
+            ASSERT_TRUE(desktop->activate(title)) << title.toStdString() << " did not become active";
+    }
+    // The rows of the next showing, titles in order.
+    QStringList nextRows()
+    {
+        const std::optional<QString> line = app->waitForLine(shownPrefix, panelTimeout);
+        return line ? line->mid(shownPrefix.size()).split(QStringLiteral(" | ")) : QStringList{QStringLiteral("<no rows>")};
+    }
+    // Alt+Tab, then, like a person, the other keys once the panel has the focus (keys sent
+    // within the few milliseconds before that go to the window that had it).
+    void summonAndPress(const QStringList& names)
+    {
+        holdAlt({QStringLiteral("Tab")});
+        ASSERT_TRUE(desktop->waitForFocusedWindow(app->pid(), panelTimeout)) << "the panel did not take the focus";
+        keys(names);
+    }
+    std::optional<QString> waitForPanel()
+    {
+        std::optional<QString> panel;
+        desktop->waitUntil([&] { return (panel = desktop->visibleWindowOf(app->pid())).has_value(); }, panelTimeout);
+        return panel;
+    }
+    bool waitForEnd(Child& client) { return desktop->waitUntil([&] { return !client.isRunning(); }, outcomeTimeout); }
+};
+
+} // namespace
+
+TEST_F(RealSwitching, ATapOpensThePreviousWindowAndADoubleTabTheOneBefore)
+{
+    startSwitcher();
+    useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")});
+
+    withAlt({QStringLiteral("Tab")});
+    EXPECT_EQ(nextRows().mid(0, 3), (QStringList{QStringLiteral("Gamma"), QStringLiteral("Beta"), QStringLiteral("Alpha")}));
+    EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Beta"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
+
+    withAlt({QStringLiteral("Tab"), QStringLiteral("Tab")});
+    EXPECT_EQ(nextRows().mid(0, 3), (QStringList{QStringLiteral("Beta"), QStringLiteral("Gamma"), QStringLiteral("Alpha")}));
+    EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
+}
+
+TEST_F(RealSwitching, SearchListsEveryClientAndOpensTheXtermItNames)
+{
+    startSwitcher();
+    clients.push_back(desktop->startClient(QStringLiteral("xclock"), {}, QStringLiteral("xclock")));
+    ASSERT_TRUE(clients.back());
+    useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta")});
+
+    summonAndPress({QStringLiteral("Return")}); // a search: the panel stays after Alt is released
+    releaseAlt();
+    const QStringList rows = nextRows();
+    for (const char* title : {"Alpha", "Beta", "xclock"})
+        EXPECT_TRUE(rows.contains(QLatin1String(title))) << title << " missing from " << rows.join(", ").toStdString();
+
+    // The panel is on every desktop and in no task bar or pager.
+    const std::optional<QString> panel = waitForPanel();
+    ASSERT_TRUE(panel);
+    const QStringList states = desktop->atomNames(*panel, "_NET_WM_STATE"); // openbox drops STICKY
+    for (const char* state : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"})
+        EXPECT_TRUE(states.contains(QLatin1String(state))) << state << " missing from " << states.join(", ").toStdString();
+    EXPECT_EQ(desktop->cardinal(*panel, "_NET_WM_DESKTOP"), 0xFFFFFFFFu);
+
+    type(QStringLiteral("alpha"));
+    keys({QStringLiteral("Return")});
+    EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
+}
+
+TEST_F(RealSwitching, TheCloseShortcutClosesTheHighlightedXterm)
+{
+    startSwitcher();
+    useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta")});
+
+    summonAndPress({QStringLiteral("x")}); // the highlight rests on Alpha
+    releaseAlt();
+    EXPECT_TRUE(waitForEnd(*clients[0])) << "Alpha's xterm still runs";
+    EXPECT_TRUE(clients[1]->isRunning());
+    EXPECT_TRUE(app->isRunning()) << app->status().toStdString();
+}
+
+// Its window is hidden from the list by the user's ignore pattern, so the client is an
+// application row, which quits: politely first, by force when asked again within 6 s.
+TEST_F(RealSwitching, QuittingAClientThatIgnoresCloseRequestsTwiceKillsIt)
+{
+    const QString client = QStringLiteral(OSTREVANE_STUBBORN_CLIENT);
+    startSwitcher({QStringLiteral("<key>Ostrevane.IgnoredWindowRegex</key><array><string>^Stubborn</string></array>"),
+                   {{QStringLiteral("stubborn.desktop"),
+                     QStringLiteral("[Desktop Entry]\nType=Application\nName=Stubborn\nExec=%1 Stubborn\n"
+                                    "StartupWMClass=Stubborn\n")
+                         .arg(client)}}});
+    clients.push_back(desktop->startClient(client, {QStringLiteral("Stubborn")}, QStringLiteral("Stubborn")));
+    ASSERT_TRUE(clients.back());
+    Child& stubborn = *clients.back();
+    useXterms({QStringLiteral("Alpha")});
+
+    summonAndPress({QStringLiteral("Return")});
+    releaseAlt();
+    type(QStringLiteral("stubborn"));
+    holdAlt({QStringLiteral("x")});
+    EXPECT_TRUE(stubborn.waitForLine(QStringLiteral("ignored a close request"), outcomeTimeout));
+    EXPECT_TRUE(stubborn.isRunning());
+
+    keys({QStringLiteral("x")});
+    releaseAlt();
+    EXPECT_TRUE(waitForEnd(stubborn));
+    EXPECT_EQ(stubborn.status(), QStringLiteral("ended by a signal"));
+    EXPECT_TRUE(app->isRunning()) << app->status().toStdString();
+}
+
+TEST_F(RealSwitching, AWindowThatClosesWhileThePanelIsUpLeavesNoRowAndNoCrash)
+{
+    startSwitcher();
+    useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")});
+
+    holdAlt({QStringLiteral("Tab")}); // the highlight rests on Beta
+    ASSERT_TRUE(waitForPanel());
+    clients[1].reset();
+    ASSERT_TRUE(desktop->waitUntil([&] { return !desktop->windowTitled(QStringLiteral("Beta")); }, outcomeTimeout));
+    releaseAlt(); // opens the row of a window that is gone
+
+    withAlt({QStringLiteral("Tab")});
+    const QStringList rows = nextRows(); // the first showing, with Beta
+    EXPECT_FALSE(nextRows().contains(QStringLiteral("Beta"))) << "after " << rows.join(", ").toStdString();
+    EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
+    EXPECT_TRUE(app->isRunning()) << app->status().toStdString();
+}
+
+TEST_F(RealSwitching, ReleasingAltOpensTheRowEvenWhenThePanelLostTheFocus)
+{
+    startSwitcher();
+    useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta")});
+
+    holdAlt({QStringLiteral("Tab")}); // the highlight rests on Alpha
+    ASSERT_TRUE(waitForPanel());
+    const std::optional<QString> beta = desktop->windowTitled(QStringLiteral("Beta"));
+    ASSERT_TRUE(beta);
+    ASSERT_TRUE(desktop->xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), *beta}));
+    releaseAlt();
+    EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
+}
