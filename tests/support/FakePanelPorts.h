@@ -134,7 +134,7 @@ public:
     bool pressKey(quint32 keyCode, quint32 carbonModifiers = 0)
     {
         bool swallowed = false;
-        fire<KeyHandler>("key", [&](const KeyHandler& h) { swallowed = h({keyCode, carbonModifiers, false}) || swallowed; });
+        fire<KeyHandler>("key", [&](const KeyHandler& h) { swallowed |= h({keyCode, carbonModifiers, false}); });
         return swallowed;
     }
     void releaseOption(bool global = false)

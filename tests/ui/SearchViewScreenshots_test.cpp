@@ -61,12 +61,10 @@ struct Scene {
 
 Scene makeScene(TestRuntime& runtime)
 {
-    const ImageHandle terminal = appIcon(QColor(70, 70, 78), QColor(28, 28, 32), QStringLiteral(">"));
-    const ImageHandle editor = appIcon(QColor(64, 156, 255), QColor(20, 90, 220), QStringLiteral("E"));
-    const ImageHandle chromeIcon = appIcon(QColor(255, 196, 60), QColor(230, 80, 60), QStringLiteral("C"));
-    const ImageHandle files = appIcon(QColor(110, 200, 255), QColor(40, 140, 230), QStringLiteral("F"));
-    const ImageHandle mail = appIcon(QColor(90, 210, 140), QColor(30, 150, 90), QStringLiteral("M"));
-
+    const ImageHandle terminal = appIcon(QColor(70, 70, 78), QColor(28, 28, 32), ">");
+    const ImageHandle editor = appIcon(QColor(64, 156, 255), QColor(20, 90, 220), "E");
+    const ImageHandle chromeIcon = appIcon(QColor(255, 196, 60), QColor(230, 80, 60), "C");
+    const ImageHandle files = appIcon(QColor(110, 200, 255), QColor(40, 140, 230), "F");
     auto window = [](const QString& app, const QString& title, ImageHandle icon, quint32 id) {
         WindowItem w = panelkit::window(app, title);
         w.appIcon = std::move(icon);
@@ -74,36 +72,29 @@ Scene makeScene(TestRuntime& runtime)
         return w;
     };
     std::vector<TabItem> tabs;
-    const QStringList titles{QStringLiteral("Inbox (3) — Mail"), QStringLiteral("Release notes 0.1"),
-                             QStringLiteral("Ostrevane — pull request #42"), QStringLiteral("Weather in Lyon"),
-                             QStringLiteral("在线文档 · 设计评审")};
+    const QStringList titles{"Inbox (3) — Mail", "Release notes 0.1", "Ostrevane — pull request #42", "Weather in Lyon",
+                             "在线文档 · 设计评审"};
     for (int i = 0; i < titles.size(); ++i) {
-        TabItem t = fixtures::tab(QStringLiteral("com.google.Chrome"), titles[i],
-                                  QStringLiteral("https://site%1.example/page").arg(i), 1, i + 1, i == 2);
-        t.appIcon = chromeIcon;
-        tabs.push_back(t);
+        tabs.push_back(fixtures::tab("com.google.Chrome", titles[i], QString("https://site%1.example/page").arg(i), 1,
+                                     i + 1, i == 2));
+        tabs.back().appIcon = chromeIcon;
     }
-    TabGroupItem chrome = fixtures::tabGroup(QStringLiteral("com.google.Chrome"), QStringLiteral("Google Chrome"), tabs);
+    TabGroupItem chrome = fixtures::tabGroup("com.google.Chrome", "Google Chrome", tabs);
     chrome.appIcon = chromeIcon;
     WindowGroupItem filesGroup = fixtures::windowGroup(
-        QStringLiteral("org.gnome.Nautilus"), QStringLiteral("Files"),
-        {window(QStringLiteral("Files"), QStringLiteral("Documents"), files, 7),
-         window(QStringLiteral("Files"), QStringLiteral("Downloads"), files, 8)});
+        "org.gnome.Nautilus", "Files", {window("Files", "Documents", files, 7), window("Files", "Downloads", files, 8)});
     filesGroup.appIcon = files;
-    runtime.actions.runningUserApps.insert(QStringLiteral("com.example.mail"));
-    runtime.actions.capabilities.insert(QStringLiteral("com.example.mail"), CloseCapability::quit());
-    AppItem mailApp = fixtures::app(QStringLiteral("com.example.mail"), QStringLiteral("Mail"), QStringLiteral("/x"));
-    mailApp.icon = mail;
-    std::vector<SwitchItem> items{
-        SwitchItem(window(QStringLiteral("Terminal"), QStringLiteral("~/src/ostrevane — make"), terminal, 1)),
-        SwitchItem(window(QStringLiteral("Editor"), QStringLiteral("SearchView.cpp — Ostrevane"), editor, 2)),
-        SwitchItem(chrome),
-        SwitchItem(filesGroup),
-        SwitchItem(window(QStringLiteral("Editor"), QStringLiteral("notes.md"), editor, 3)),
-        SwitchItem(mailApp),
-    };
-    for (const TabItem& t : tabs)
-        items.emplace_back(t);
+    runtime.actions.runningUserApps.insert("com.example.mail");
+    runtime.actions.capabilities.insert("com.example.mail", CloseCapability::quit());
+    AppItem mail = fixtures::app("com.example.mail", "Mail", "/x");
+    mail.icon = appIcon(QColor(90, 210, 140), QColor(30, 150, 90), "M");
+    std::vector<SwitchItem> items{SwitchItem(window("Terminal", "~/src/ostrevane — make", terminal, 1)),
+                                  SwitchItem(window("Editor", "SearchView.cpp — Ostrevane", editor, 2)),
+                                  SwitchItem(chrome),
+                                  SwitchItem(filesGroup),
+                                  SwitchItem(window("Editor", "notes.md", editor, 3)),
+                                  SwitchItem(mail)};
+    items.insert(items.end(), tabs.begin(), tabs.end());
     return Scene{items, chrome};
 }
 

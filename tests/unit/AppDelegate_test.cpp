@@ -72,9 +72,10 @@ protected:
         qunsetenv(OstrevaneTestFixtures::selectionVariable);
         screens.list = {ScreenInfo{QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875)}};
         copies.own = QStringLiteral("/Applications/Ostrevane.app");
-        delegate = std::make_unique<AppDelegate>(AppDelegate::Ports{
-            {screens, windows, monitors, feedback}, std::make_shared<GlobalHotKey::Registry>(hotkeys, runtime.dispatcher()),
-            &guide, &copies, QStringLiteral("/Applications/"), {}, {}});
+        delegate = std::make_unique<AppDelegate>(
+            AppDelegate::Ports{{screens, windows, monitors, feedback},
+                               std::make_shared<GlobalHotKey::Registry>(hotkeys, runtime.dispatcher()), &guide, &copies,
+                               QStringLiteral("/Applications/"), {}, {}});
     }
     ~AppDelegateTest() override { qunsetenv(OstrevaneTestFixtures::panelVariable); }
 

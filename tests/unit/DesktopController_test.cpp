@@ -46,7 +46,7 @@ TEST(DesktopController, MinimisesEveryFinderWindowInsteadOfHidingFinderUnlessIts
                     + (write.value ? "true" : "false");
         EXPECT_EQ(minimised, (readable ? QStringList{"Documents AXMinimized=true", "Downloads AXMinimized=true"}
                                        : QStringList{}));
-        EXPECT_EQ(desktop.workspace.log(), (readable ? QStringList{} : QStringList{QStringLiteral("hide %1").arg(finder)}));
+        EXPECT_EQ(desktop.workspace.log(), (readable ? QStringList{} : QStringList{QString("hide %1").arg(finder)}));
         EXPECT_TRUE(rt.accessibility.actions().empty());
     }
 }

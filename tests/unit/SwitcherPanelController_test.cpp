@@ -89,7 +89,7 @@ TEST_F(SwitcherPanelControllerTest, NeverUsedRowsKeepTheKindOrderAndABrowserWith
     PanelSettings::setShowAppsWithoutWindows(true);
     run(finderID, "Finder");
     run("com.example.notes", "Notes");
-    windows = {window("Finder", finderID, "Documents"), window("Terminal", QStringLiteral("com.example.terminal"), "zsh")};
+    windows = {window("Finder", finderID, "Documents"), window("Terminal", "com.example.terminal", "zsh")};
     tabs = {tab(chromeID, "News", "https://news.example"), tab(chromeID, "Mail", "https://mail.example"),
             tab("com.apple.Safari", "Docs", "https://docs.example")};
     tabs[2].browserAppName = QStringLiteral("Safari");
@@ -208,7 +208,8 @@ TEST_F(SwitcherPanelControllerTest, DefaultSourcesReadTheSharedWindowCache)
 TEST_F(SwitcherPanelControllerTest, FrontmostBrowserPreferenceOpensOnlyAGroupOfTwoOrMoreTabs)
 {
     const std::vector<TabItem> twoChrome{tab(chromeID, "A", "https://a"), tab(chromeID, "B", "https://b")};
-    const std::vector<TabItem> twoSafari{tab("com.apple.Safari", "S", "https://s"), tab("com.apple.Safari", "T", "https://t")};
+    const QString safariID = QStringLiteral("com.apple.Safari");
+    const std::vector<TabItem> twoSafari{tab(safariID, "S", "https://s"), tab(safariID, "T", "https://t")};
     std::vector<TabItem> oneChrome = twoSafari;
     oneChrome.push_back(twoChrome[0]);
     const struct {
@@ -230,7 +231,7 @@ TEST_F(SwitcherPanelControllerTest, FrontmostBrowserPreferenceOpensOnlyAGroupOfT
         PanelSettings::setPreferBrowserTabsWhenFrontmost(row.preferenceOn);
         runtime.desktop().workspace.setFrontmost(run(row.frontmost, "Front"));
         tabs = row.tabs;
-        const std::optional<TabGroupItem> chosen = controller.preferredFrontmostBrowserTabGroup(controller.buildItems());
+        const auto chosen = controller.preferredFrontmostBrowserTabGroup(controller.buildItems());
         EXPECT_EQ(controller.shouldPreferFrontmostBrowserTabs(), row.prefers);
         EXPECT_EQ(chosen ? std::optional(chosen->browserBundleID) : std::nullopt, row.chosenGroup);
     }
