@@ -1,11 +1,9 @@
 #include "E2eDesktop.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -22,30 +20,9 @@ namespace ostrevane::e2e {
 
 namespace {
 
-constexpr Timeout serverStartTimeout = 5s;
 constexpr Timeout clientTimeout = 20s;
 constexpr Timeout switcherStartTimeout = 20s;
-constexpr Timeout windowManagerTimeout = 10s;
-constexpr int firstDisplay = 100;
-constexpr int displayRange = 800;
-constexpr int displayAttempts = 20;
-constexpr int sessionAttempts = 3;
 constexpr unsigned long pollIntervalMs = 20;
-constexpr int screenWidth = 1440;
-const QString screenSize = QStringLiteral("1440x900x24");
-
-// The stock openbox configuration without its three Alt+Tab bindings.
-QString configurationWithoutAltTab()
-{
-    QFile stock(QStringLiteral("/etc/xdg/openbox/rc.xml"));
-    if (!stock.open(QIODevice::ReadOnly))
-        return {};
-    QString text = QString::fromUtf8(stock.readAll());
-    static const QRegularExpression altTab(
-        QStringLiteral(R"re(<keybind key="(A-Tab|A-S-Tab|C-A-Tab)">.*?</keybind>\s*)re"),
-        QRegularExpression::DotMatchesEverythingOption);
-    return text.remove(altTab);
-}
 
 bool writeFile(const QString& path, const QString& text)
 {
@@ -105,9 +82,7 @@ Child::Child(const QString& program, const QStringList& arguments, const QProces
              Errors errors)
 {
     m_process.setProcessEnvironment(environment);
-    if (errors == Errors::forwarded)
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    else if (errors == Errors::merged)
+    if (errors == Errors::merged)
         m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(program, arguments);
     m_process.waitForStarted();
@@ -165,78 +140,15 @@ QString Child::errors()
     return QString::fromUtf8(m_process.readAllStandardError());
 }
 
-E2eDesktop::E2eDesktop()
-{
-    for (int attempt = 0; attempt < sessionAttempts && !m_up; ++attempt) {
-        m_windowManager.reset();
-        m_server.reset();
-        m_up = m_dir.isValid() && startServer() && startWindowManager();
-    }
-}
-
-E2eDesktop::~E2eDesktop()
-{
-    m_windowManager.reset();
-    m_server.reset();
-}
-
 QProcessEnvironment E2eDesktop::environment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("DISPLAY"), display());
     environment.remove(QStringLiteral("QT_QPA_PLATFORM")); // the real xcb platform
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_session.folder() + QStringLiteral("/config"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_session.folder());
     return environment;
-}
-
-// A display number far above the ones desktops and other test suites usually take; a
-// number another server holds makes ours exit at once, and the next number is tried.
-// -noreset: by default the server resets whenever its last client leaves, and drops the
-// connections that arrive meanwhile; the probes below connect and leave again and again.
-bool E2eDesktop::startServer()
-{
-    QRandomGenerator random(quint32(QCoreApplication::applicationPid()));
-    for (int attempt = 0; attempt < displayAttempts; ++attempt) {
-        m_display = QStringLiteral(":%1").arg(firstDisplay + random.bounded(displayRange));
-        m_server = std::make_unique<Child>(QStringLiteral("Xvfb"),
-                                           QStringList{m_display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                                       screenSize, QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                                                       QStringLiteral("-noreset")},
-                                           QProcessEnvironment::systemEnvironment(), Child::Errors::forwarded);
-        const bool answers = waitUntil(
-            [this] { return !m_server->isRunning() || xdotool({QStringLiteral("getdisplaygeometry")}); },
-            serverStartTimeout);
-        if (answers && m_server->isRunning())
-            return true;
-    }
-    m_failure = QStringLiteral("no Xvfb could start");
-    return false;
-}
-
-bool E2eDesktop::startWindowManager()
-{
-    const QString configPath = m_dir.filePath(QStringLiteral("openbox-rc.xml"));
-    const QString text = configurationWithoutAltTab();
-    if (text.isEmpty() || !writeFile(configPath, text)) {
-        m_failure = QStringLiteral("cannot write the openbox configuration");
-        return false;
-    }
-    m_windowManager = std::make_unique<Child>(
-        QStringLiteral("openbox"), QStringList{QStringLiteral("--config-file"), configPath}, environment(),
-        Child::Errors::forwarded);
-    if (waitUntil([this] { return hasWindowManager(); }, windowManagerTimeout))
-        return true;
-    m_failure = QStringLiteral("openbox did not start on %1: %2").arg(m_display, m_windowManager->status());
-    return false;
-}
-
-// An EWMH window manager announces itself with _NET_SUPPORTING_WM_CHECK on the root.
-bool E2eDesktop::hasWindowManager() const
-{
-    XConnection x(m_display);
-    return x.isOpen() && x.property(x.root(), "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW).has_value();
 }
 
 std::unique_ptr<Child> E2eDesktop::startTestPanel(const std::optional<QString>& selection)
@@ -253,7 +165,7 @@ std::unique_ptr<Child> E2eDesktop::startTestPanel(const std::optional<QString>& 
 // A folder of its own for each program a test starts: settings never leak between tests.
 QString E2eDesktop::freshFolder(const QString& name)
 {
-    const QString path = m_dir.filePath(QStringLiteral("%1-%2").arg(name).arg(++m_folders));
+    const QString path = m_session.folder() + QStringLiteral("/%1-%2").arg(name).arg(++m_folders);
     QDir().mkpath(path);
     return path;
 }
@@ -346,7 +258,7 @@ std::optional<QString> E2eDesktop::visibleWindowOf(qint64 pid) const
 
 QStringList E2eDesktop::atomNames(const QString& window, const char* property) const
 {
-    XConnection x(m_display);
+    XConnection x(display());
     QStringList names;
     if (x.isOpen())
         for (const quint32 atom : x.property(window.toUInt(), property, XCB_ATOM_ATOM).value_or(std::vector<quint32>{}))
@@ -356,7 +268,7 @@ QStringList E2eDesktop::atomNames(const QString& window, const char* property) c
 
 std::optional<quint32> E2eDesktop::cardinal(const QString& window, const char* property) const
 {
-    XConnection x(m_display);
+    XConnection x(display());
     if (!x.isOpen())
         return std::nullopt;
     const auto values = x.property(window.toUInt(), property, XCB_ATOM_CARDINAL);
@@ -367,7 +279,7 @@ bool E2eDesktop::xdotool(const QStringList& arguments, QString* output) const
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("DISPLAY"), display());
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral("xdotool"), arguments);
     if (!process.waitForFinished(5000))
@@ -393,6 +305,9 @@ bool E2eDesktop::waitForFocusedWindow(qint64 pid, Timeout timeout) const
 
 bool E2eDesktop::waitForFocusedWindowAtRightEdge(Timeout timeout) const
 {
+    QString geometry; // "width height"
+    xdotool({QStringLiteral("getdisplaygeometry")}, &geometry);
+    const int screenWidth = geometry.section(QLatin1Char(' '), 0, 0).toInt();
     return waitUntil(
         [&] {
             QString shell;
@@ -425,7 +340,7 @@ bool E2eDesktop::screenshot(const QString& path) const
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_display);
+    environment.insert(QStringLiteral("DISPLAY"), display());
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral("/usr/bin/import"), {QStringLiteral("-window"), QStringLiteral("root"), path});
     return process.waitForFinished(10000) && process.exitCode() == 0;

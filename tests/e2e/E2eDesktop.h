@@ -1,10 +1,11 @@
 #pragma once
 
+#include "../x11/XvfbSession.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -23,9 +24,9 @@ using Timeout = std::chrono::milliseconds;
 // killed if it does not end within a second.
 class Child {
 public:
-    // Where the child's standard error goes: kept apart (errors()), to this process's own
-    // (servers), or into the output lines (a program whose log the test reads).
-    enum class Errors { separate, forwarded, merged };
+    // Where the child's standard error goes: kept apart (errors()) or into the output
+    // lines (a program whose log the test reads).
+    enum class Errors { separate, merged };
     Child(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
           Errors errors = Errors::separate);
     ~Child();
@@ -49,18 +50,14 @@ private:
     QStringList m_transcript;
 };
 
-// A private X session for one test suite: Xvfb on a free display and openbox with the
-// stock configuration minus its Alt+Tab bindings (so the switcher can take the chord).
+// A private X session for one test suite (Xvfb and openbox without its Alt+Tab bindings,
+// so the switcher can take the chord) and the programs the tests run on it.
 class E2eDesktop {
 public:
-    // Starts both and waits until the window manager is up; check isUp().
-    E2eDesktop();
-    ~E2eDesktop();
-
-    bool isUp() const { return m_up; }
+    bool isUp() const { return m_session.isReady(); }
     // Why the session did not come up.
-    QString failure() const { return m_failure; }
-    QString display() const { return m_display; }
+    QString failure() const { return m_session.failure(); }
+    QString display() const { return QString::fromLatin1(m_session.display()); }
     QProcessEnvironment environment() const;
 
     // Runs the switcher in test panel mode with an initial selection (none: unset).
@@ -108,17 +105,9 @@ public:
     bool waitUntil(const std::function<bool()>& condition, Timeout timeout) const;
 
 private:
-    bool startServer();
-    bool startWindowManager();
-    bool hasWindowManager() const;
     QString freshFolder(const QString& name);
 
-    QTemporaryDir m_dir;
-    QString m_display;
-    std::unique_ptr<Child> m_server;
-    std::unique_ptr<Child> m_windowManager;
-    bool m_up = false;
-    QString m_failure;
+    x11test::XvfbSession m_session;
     int m_folders = 0;
 };
 
