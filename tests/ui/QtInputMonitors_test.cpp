@@ -1,7 +1,6 @@
 #include "ui/QtInputMonitors.h"
 #include "ui/QtKeyCodes.h"
 #include "ui/SearchField.h"
-#include "support/FakePanelPorts.h"
 #include "support/QtPrinting.h"
 
 #include <QApplication>
@@ -24,7 +23,6 @@ TEST(QtKeyCodes, TranslatesQtKeysToTheChordKeyCodesAndCarbonMasksCountOnlyTheFou
         std::optional<quint32> code;
     };
     const std::vector<Case> cases{
-        {"letter W", Qt::Key_W, Qt::AltModifier, 0, 13},
         {"Shift+Tab arrives as Backtab", Qt::Key_Backtab, Qt::ShiftModifier, 0, 48},
         {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, 0, 76},
         {"arrows carry the keypad flag on X11", Qt::Key_Up, Qt::KeypadModifier, 0, 126},
@@ -94,13 +92,11 @@ TEST(QtInputMonitors, KeyMonitorSeesTranslatedPressesOnceMaySwallowThemAndKnowsW
     window.widget.setFocus();
     QtInputMonitors monitors;
     std::vector<PanelKeyEvent> seen;
-    std::vector<bool> option;
     bool swallow = true;
     monitors.addLocalKeyMonitor([&](const PanelKeyEvent& e) {
         seen.push_back(e);
         return swallow;
     });
-    monitors.addLocalFlagsMonitor([&](bool held) { option.push_back(held); });
     QTest::keyClick(window.handle(), Qt::Key_Tab, Qt::AltModifier | Qt::ShiftModifier);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].keyCode, 48u);
@@ -111,10 +107,6 @@ TEST(QtInputMonitors, KeyMonitorSeesTranslatedPressesOnceMaySwallowThemAndKnowsW
     QTest::keyClick(window.handle(), Qt::Key_S);
     EXPECT_EQ(seen.size(), 2u);
     EXPECT_EQ(window.widget.presses, 1);
-    option.clear(); // QTest pressed the chord's modifiers too
-    QTest::keyPress(window.handle(), Qt::Key_Alt);
-    QTest::keyRelease(window.handle(), Qt::Key_Alt);
-    EXPECT_EQ(option, (std::vector<bool>{true, false}));
 
     // While an input method composes in the search field, presses are marked as composing.
     auto* field = new SearchField(&window.widget);
@@ -130,47 +122,4 @@ TEST(QtInputMonitors, KeyMonitorSeesTranslatedPressesOnceMaySwallowThemAndKnowsW
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_TRUE(seen[2].composing);
     EXPECT_FALSE(seen[3].composing);
-}
-
-TEST(QtInputMonitors, ClicksAndMovesReachTheirMonitorsUntilRemoved)
-{
-    Window window;
-    QtInputMonitors monitors;
-    std::vector<std::pair<bool, bool>> clicks; // in panel, option held
-    int moves = 0;
-    const auto click = monitors.addLocalClickMonitor([&](QPointF, bool inPanel, bool option) {
-        clicks.emplace_back(inPanel, option);
-    });
-    const auto move = monitors.addMouseMovedMonitor([&] { ++moves; });
-    QTest::mouseClick(window.handle(), Qt::LeftButton, Qt::AltModifier, QPoint(20, 20));
-    QTest::mouseClick(window.handle(), Qt::MiddleButton, Qt::NoModifier, QPoint(20, 20));
-    QTest::mouseMove(window.handle(), QPoint(40, 30));
-    EXPECT_EQ(clicks, (std::vector<std::pair<bool, bool>>{{false, true}}));
-    EXPECT_GE(moves, 1);
-    monitors.remove(click);
-    monitors.remove(move);
-    const int movesBefore = moves;
-    QTest::mouseClick(window.handle(), Qt::LeftButton, Qt::NoModifier, QPoint(25, 25));
-    QTest::mouseMove(window.handle(), QPoint(60, 40));
-    EXPECT_EQ(clicks.size(), 1u);
-    EXPECT_EQ(moves, movesBefore);
-}
-
-TEST(QtInputMonitors, GlobalMonitorsAreDelegatedAndRemovedThroughTheirOwnTokens)
-{
-    FakeInputMonitors global; // the desktop-wide half, as the X11 backend would provide it
-    QtInputMonitors monitors(&global);
-    bool released = false;
-    QPointF clicked;
-    const auto flags = monitors.addGlobalFlagsMonitor([&](bool held) { released = !held; });
-    const auto click = monitors.addGlobalClickMonitor([&](QPointF point) { clicked = point; });
-    global.releaseOption(true);
-    global.clickGlobal(QPointF(900, 10));
-    EXPECT_TRUE(released);
-    EXPECT_EQ(clicked, QPointF(900, 10));
-    monitors.remove(click);
-    EXPECT_EQ(global.installed(), QStringList{"globalFlags"});
-    monitors.remove(flags);
-    monitors.remove(flags); // removing twice does nothing more
-    EXPECT_EQ(global.installed(), QStringList{});
 }
