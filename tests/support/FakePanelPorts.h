@@ -67,7 +67,6 @@ public:
 class FakePanelWindow : public PanelWindow {
 public:
     QRectF final, current;
-    bool slidOut = false;
     std::function<void()> slideInDone;
 
     void slideIn(const QRectF& from, const QRectF& to, std::function<void()> completion) override
@@ -76,7 +75,7 @@ public:
         final = to;
         slideInDone = std::move(completion);
     }
-    void slideOut(std::function<void()>) override { slidOut = true; }
+    void slideOut(std::function<void()>) override {}
     QRectF frame() const override { return current; }
 
     void finishSlideIn()
@@ -140,14 +139,6 @@ public:
     void releaseOption(bool global = false)
     {
         fire<FlagsHandler>(global ? "globalFlags" : "localFlags", [](const FlagsHandler& h) { h(false); });
-    }
-    void clickLocal(QPointF point, bool inPanel, bool optionHeld = false)
-    {
-        fire<LocalClickHandler>("localClick", [&](const LocalClickHandler& h) { h(point, inPanel, optionHeld); });
-    }
-    void clickGlobal(QPointF point)
-    {
-        fire<GlobalClickHandler>("globalClick", [&](const GlobalClickHandler& h) { h(point); });
     }
 
 private:

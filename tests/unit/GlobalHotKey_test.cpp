@@ -9,7 +9,7 @@ using namespace ostrevane;
 
 namespace {
 
-constexpr quint32 tab = 48, space = 49, option = 0x800, command = 0x100;
+constexpr quint32 tab = 48, space = 49, option = 0x800;
 
 struct HotKeys {
     ManualClock clock;
@@ -25,24 +25,7 @@ struct HotKeys {
 
 } // namespace
 
-TEST(GlobalHotKey, InstancesRegisterTheirChordUnderIdsFromOneAndPressesRunOnTheMainQueue)
-{
-    HotKeys keys;
-    int presses = 0;
-    auto first = keys.make(tab, option, presses);
-    auto second = keys.make(space, command, presses);
-    EXPECT_EQ(first->id(), 1u);
-    EXPECT_EQ(second->id(), 2u);
-    EXPECT_EQ(keys.service.registered,
-              (std::map<std::uint32_t, FakeHotkeyService::Chord>{{1, {tab, option}}, {2, {space, command}}}));
-
-    keys.service.press(first->id());
-    EXPECT_EQ(presses, 0);
-    keys.dispatcher.runUntilIdle();
-    EXPECT_EQ(presses, 1);
-}
-
-TEST(GlobalHotKey, ReleasingUnregistersAndLaterPressesOfItsIdDoNothing)
+TEST(GlobalHotKey, ReleasingUnregistersAndLaterPressesOfItsIdDoNothingWhileLivePressesRunOnTheMainQueue)
 {
     HotKeys keys;
     int releasedPresses = 0, livePresses = 0;
@@ -53,6 +36,7 @@ TEST(GlobalHotKey, ReleasingUnregistersAndLaterPressesOfItsIdDoNothing)
     EXPECT_EQ(keys.service.registered.count(1), 0u);
     keys.service.press(1);
     keys.service.press(FakeHotkeyService::Chord{tab, option});
+    EXPECT_EQ(livePresses, 0); // presses reach the handler on the main queue
     keys.dispatcher.runUntilIdle();
     EXPECT_EQ(releasedPresses, 0);
     EXPECT_EQ(livePresses, 1);

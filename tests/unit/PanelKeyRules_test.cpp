@@ -42,28 +42,19 @@ TEST(PanelKeyRules, FixedKeysAndShortcutsMapToActionsByTheStateOfThePanel)
         {"Up arrow with any modifiers moves up", key(up, command | shift), panel(), PanelKeyAction::moveUp},
         {"moving in an empty list is swallowed", key(down), panel(mainList, std::nullopt, 0), PanelKeyAction::swallow},
         {"Option+A in a tab group leaves it", key(keyA, option), panel(tabGroup), PanelKeyAction::closeTabGroup},
-        {"Left arrow in a window group leaves it", key(left), panel(windowGroup), PanelKeyAction::closeWindowGroup},
         {"back in the main list passes on", key(left), panel(), PanelKeyAction::passOn},
         {"Option+D on a tab group opens it", key(keyD, option), panel(mainList, Kind::tabGroup),
          PanelKeyAction::openTabGroup},
-        {"Right arrow on a window group opens it", key(right), panel(mainList, Kind::windowGroup),
-         PanelKeyAction::openWindowGroup},
         {"enter group on an app row is swallowed", key(keyD, option), panel(mainList, Kind::app),
-         PanelKeyAction::swallow},
-        {"enter group out of range is swallowed", key(keyD, option), panel(mainList, std::nullopt),
          PanelKeyAction::swallow},
         {"enter group inside a group is swallowed", key(right), panel(tabGroup), PanelKeyAction::swallow},
         {"Shift+Tab goes back", key(tab, option | shift), panel(), PanelKeyAction::advanceBackward},
         {"Tab advances even in an empty list", key(tab), panel(mainList, std::nullopt, 0),
          PanelKeyAction::advanceForward},
-        {"Option+Escape cancels", key(escape, option), panel(), PanelKeyAction::cancel},
         {"Command+Escape passes on", key(escape, command), panel(), PanelKeyAction::passOn},
-        {"Option+Return starts search", key(returnKey, option), panel(), PanelKeyAction::startSearch},
         {"keypad Enter while searching commits", key(keypadEnter), panel(searching), PanelKeyAction::commit},
-        {"Shift+Return passes on", key(returnKey, shift), panel(), PanelKeyAction::passOn},
         {"Control+Return while searching passes on", key(returnKey, control), panel(searching),
          PanelKeyAction::passOn},
-        {"a letter with Command passes on", key(keyX, command), panel(), PanelKeyAction::passOn},
         {"composing text owns even Escape", key(escape, 0, true), panel(), PanelKeyAction::passOn},
     };
     const ShortcutMap shortcuts = defaults();
@@ -81,7 +72,6 @@ TEST(PanelKeyRules, ChordsMatchOnlyWithEqualMasksAndBareChordsOnlyForSpecialKeys
     } rows[] = {
         {"same key and mask", {keyX, command}, key(keyX, command), true},
         {"extra modifier held", {keyX, command}, key(keyX, command | shift), false},
-        {"modifier missing", {keyX, command}, key(keyX), false},
         {"bare letter chord never fires", {keyX, 0}, key(keyX), false},
         {"bare Up chord fires", {up, 0}, key(up), true},
         {"bare keypad Enter chord never fires", {keypadEnter, 0}, key(keypadEnter), false},
@@ -134,7 +124,6 @@ TEST(PanelKeyRules, ClicksWithinEightPointsOfThePanelCountAsInsideAndOptionKeeps
         bool globalHides;
         LocalClick local;
     } rows[] = {
-        {"inside", {1100, 300}, false, false, false, LocalClick::engage},
         {"5 points left of the edge", {995, 300}, false, false, false, LocalClick::engage},
         {"exactly 8 points above", {1100, 92}, false, false, false, LocalClick::engage},
         {"10 points left of the edge", {990, 300}, false, false, true, LocalClick::hide},
