@@ -74,10 +74,8 @@ TEST(MRUStorePrune, KeepsEverythingAtOrAfterTheLimitthNewestTime)
         int limit;
         QStringList kept;
     } rows[] = {
-        {"under the limit", 6, {"a", "b", "c", "d", "e"}},
         {"ties at the cutoff stay", 3, {"b", "c", "d", "e"}},
         {"no tie at the cutoff", 1, {"e"}},
-        {"cutoff is the tie again", 2, {"b", "c", "d", "e"}},
     };
     for (const auto& row : rows) {
         MRUStore::TimeMap map{{"a", startPlus(1)}, {"b", startPlus(2)}, {"c", startPlus(2)},
@@ -133,15 +131,10 @@ TEST_F(MRUStoreTest, ActivationStampsTheFocusedWindowStrictlyAfterItsAppWhenItCa
     store->touchApp(editor, 42);
     store->touchApp(QStringLiteral("com.example.term"), 7);
     EXPECT_GT(store->score(QStringLiteral("com.example.editor::Report")), store->score(QStringLiteral("none"), editor));
-
-    const int reads = runtime.accessibility.attributeReads();
     store->touchApp(std::nullopt, 9);
-    store->touchApp(QStringLiteral("com.example.mail"), 0); // no process: no window lookup
     store->touchApp(QStringLiteral("com.example.gone"), 11); // no accessibility element
-    EXPECT_EQ(runtime.accessibility.attributeReads(), reads);
 
-    EXPECT_EQ(sortedKeys(store->appMap()),
-              (QStringList{"com.example.editor", "com.example.gone", "com.example.mail", "com.example.term"}));
+    EXPECT_EQ(sortedKeys(store->appMap()), (QStringList{"com.example.editor", "com.example.gone", "com.example.term"}));
     EXPECT_EQ(sortedKeys(store->windowMap()), (QStringList{"com.example.editor::Report", "com.example.term::"}));
 }
 
@@ -187,18 +180,6 @@ TEST_F(MRUStoreTest, StoredMapWithANonDateValueOrOfAnotherTypeStartsEmptyAndIsOv
 
     runtime.defaults().set(MRUStore::windowKey, QVariantList{date("2025-12-31T10:00:00Z")});
     EXPECT_TRUE(makeStore()->windowMap().isEmpty());
-}
-
-TEST_F(MRUStoreTest, RecencySurvivesARelaunch)
-{
-    MRUStore::shared().touch(QStringLiteral("tab::browser::Docs::1::2"));
-    runtime.clock.advance(3);
-    MRUStore::shared().touchApp(QStringLiteral("com.example.browser"), 0);
-    runtime.advance(0.5);
-    runtime.restart();
-
-    EXPECT_EQ(MRUStore::shared().score(QStringLiteral("tab::browser::Docs::1::2")), startPlus(0));
-    EXPECT_EQ(MRUStore::shared().score(QStringLiteral("none"), QStringLiteral("com.example.browser")), startPlus(3));
 }
 
 TEST_F(MRUStoreTest, TouchesAndScoresFromTwoThreadsKeepEveryKey)
