@@ -12,27 +12,6 @@
 
 using namespace ostrevane;
 
-TEST(ManualDispatcher, RunsTasksAtTheirVirtualTimeInDueOrderSkippingCancelledOnes)
-{
-    ManualClock clock;
-    ManualDispatcher dispatcher(clock);
-    QStringList log;
-    const WallTime start = clock.now();
-    dispatcher.asyncAfter(0.5, [&] { log << "late"; });
-    dispatcher.asyncAfter(0.2, [&] { log << "early"; });
-    dispatcher.asyncAfter(0.2, [&] { log << "early, second"; });
-    dispatcher.asyncAfter(0.1, [&] { log << "cancelled"; })->cancel();
-    dispatcher.async([&] { dispatcher.asyncAfter(0.25, [&] { log << "submitted by a task"; }); });
-    dispatcher.global(QueuePriority::utility, [&] { log << "background"; });
-
-    dispatcher.advance(0.3);
-    EXPECT_EQ(log, (QStringList{"background", "early", "early, second", "submitted by a task"}));
-    EXPECT_EQ(clock.now(), start + seconds(0.3));
-    dispatcher.advance(0.2);
-    EXPECT_EQ(log.last(), QStringLiteral("late"));
-    EXPECT_EQ(dispatcher.backgroundSubmissions(QueuePriority::utility), 1u);
-}
-
 TEST(NotificationCenter, ObserversRunInOrderAndCanBeRemoved)
 {
     ManualClock clock;
