@@ -88,19 +88,15 @@ public:
 
 class FakePanelWindowFactory : public PanelWindowFactory {
 public:
-    struct Made {
-        FakePanelWindow* window; // owned by the controller until it is hidden and slid out
-        QSizeF size;
-    };
-    std::vector<Made> made;
+    std::vector<FakePanelWindow*> made; // owned by the controller until hidden and slid out
 
-    std::unique_ptr<PanelWindow> makePanel(SearchViewModel&, PanelEdge, QSizeF size) override
+    std::unique_ptr<PanelWindow> makePanel(SearchViewModel&, PanelEdge, QSizeF) override
     {
         auto window = std::make_unique<FakePanelWindow>();
-        made.push_back({window.get(), size});
+        made.push_back(window.get());
         return window;
     }
-    FakePanelWindow& last() { return *made.back().window; }
+    FakePanelWindow& last() { return *made.back(); }
 };
 
 // Monitors the test fires by hand; `installed()` names the live ones in installation order.

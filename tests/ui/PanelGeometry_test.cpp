@@ -45,14 +45,12 @@ TEST(PanelWaveShape, BumpsOutwardFromTheInnerSideOfALeftPanelAndMirrorsForARight
 {
     const auto left = points(PanelWaveShape{PanelEdge::left, 300}.path(panel));
     EXPECT_EQ(crest(PanelWaveShape{PanelEdge::left, 300}.path(panel), PanelEdge::left), QPointF(351, 300));
-    EXPECT_EQ(left.front(), QPointF(0, 0));
     EXPECT_EQ(left[1], QPointF(312, 0));   // inner side minus the corner
     EXPECT_EQ(left[5], QPointF(340, 242)); // the bump starts 58 above the centre
 
     const auto right = points(PanelWaveShape{PanelEdge::right, 300}.path(panel));
     EXPECT_EQ(crest(PanelWaveShape{PanelEdge::right, 300}.path(panel), PanelEdge::right), QPointF(3, 300));
     EXPECT_EQ(right[1], QPointF(42, 0));
-    EXPECT_EQ(right[right.size() - 2], QPointF(354, 620)); // then closed back to the top
 }
 
 TEST(PanelWaveShape, CentreStaysEightySixPointsFromTopAndBottom)
@@ -65,7 +63,6 @@ TEST(PanelWaveShape, CentreStaysEightySixPointsFromTopAndBottom)
     const std::vector<Case> cases{
         {"above the top margin", 30, 86},
         {"below the bottom margin", 600, 534},
-        {"far below the panel", 5000, 534},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -99,9 +99,7 @@ TEST(QtInputMonitors, KeyMonitorSeesTranslatedPressesOnceMaySwallowThemAndKnowsW
     });
     QTest::keyClick(window.handle(), Qt::Key_Tab, Qt::AltModifier | Qt::ShiftModifier);
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].keyCode, 48u);
     EXPECT_EQ(seen[0].carbonModifiers, 0xA00u);
-    EXPECT_FALSE(seen[0].composing);
     EXPECT_EQ(window.widget.presses, 0);
     swallow = false;
     QTest::keyClick(window.handle(), Qt::Key_S);

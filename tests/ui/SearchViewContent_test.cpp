@@ -64,15 +64,6 @@ TEST(SearchViewContent, EmptyStateRules)
     }
 }
 
-TEST(SearchViewContent, NoMatchesTextNamesTheQuery)
-{
-    TestRuntime runtime;
-    const auto noMatches = emptyStateTexts(EmptyState::noMatches, QStringLiteral("xyz"));
-    EXPECT_EQ(noMatches.symbol, QStringLiteral("magnifyingglass"));
-    EXPECT_EQ(noMatches.title, QStringLiteral("No matches for \"xyz\""));
-    EXPECT_TRUE(noMatches.detail.isEmpty());
-}
-
 TEST(SearchViewContent, TabPermissionWarningLooksInsideTabGroups)
 {
     const QStringList chrome{QStringLiteral("Google Chrome")};
@@ -84,7 +75,6 @@ TEST(SearchViewContent, TabPermissionWarningLooksInsideTabGroups)
     const std::vector<SwitchItem> onlyBare{SwitchItem(bare)};
     EXPECT_FALSE(shouldShowTabPermissionWarning(true, chrome, groupWithAddress));
     EXPECT_TRUE(shouldShowTabPermissionWarning(true, chrome, onlyBare));
-    EXPECT_TRUE(shouldShowTabPermissionWarning(true, chrome, {}));
     EXPECT_FALSE(shouldShowTabPermissionWarning(true, {}, onlyBare));
     EXPECT_FALSE(shouldShowTabPermissionWarning(false, chrome, onlyBare));
 }

@@ -13,10 +13,8 @@ TEST(SpringAnimation, WaveSpringMovesQuicklyOvershootsSlightlyAndSettles)
     spring.reset(0);
     spring.setTarget(100, 10.0);
     EXPECT_DOUBLE_EQ(spring.value(10.0), 0);
-    EXPECT_NEAR(spring.value(10.05), 23.746, 0.01);
     EXPECT_NEAR(spring.value(10.1), 59.043, 0.01);
     EXPECT_NEAR(spring.value(10.36), 101.045, 0.01); // past the target
-    EXPECT_NEAR(spring.velocity(10.1), 623.544, 0.05);
     EXPECT_FALSE(spring.isSettled(10.36));
     EXPECT_NEAR(spring.value(11.0), 100.0, 0.001);
     EXPECT_TRUE(spring.isSettled(11.0));
