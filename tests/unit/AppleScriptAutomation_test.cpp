@@ -182,11 +182,6 @@ TEST(AppleScriptAutomation, CloseScriptUsesRecordedPositionsUnclamped)
 end tell)"));
 }
 
-TEST(AppleScriptAutomation, QuotingDoublesBackslashesBeforeEscapingQuotes)
-{
-    EXPECT_EQ(AppleScriptAutomation::quoted(QStringLiteral(R"(\")")), QStringLiteral(R"("\\\"")"));
-}
-
 TEST(AppleScriptAutomation, ResultRowsSkipMalformedElementsAlone)
 {
     const ScriptDescriptor result = list({

@@ -275,17 +275,3 @@ TEST_F(BrowserTabActivationTest, TabTheScriptRefusesIsPressedThroughAccessibilit
     runtime.advance(1.0);
     EXPECT_EQ(runtime.desktop().workspace.log(), activations(2)); // no delayed second pass
 }
-
-TEST_F(BrowserTabActivationTest, ClosingReachesTheTabsBrowserOnly)
-{
-    BrowserTabEnumerator::closeTab(recorded(2, 1));
-    EXPECT_EQ(browsers.scripts().size(), 1);
-    EXPECT_EQ(positions(BrowserTabEnumerator::enumerateViaAutomation({spec(chromeID)})),
-              (QStringList{"1/1* Mail", "2/1 News"}));
-
-    browsers.clearScripts();
-    TabItem unknown = recorded(1, 1);
-    unknown.browserBundleID = u"org.mozilla.firefox"_s;
-    BrowserTabEnumerator::closeTab(unknown);
-    EXPECT_TRUE(browsers.scripts().isEmpty());
-}

