@@ -55,20 +55,9 @@ TEST(PanelWaveShape, BumpsOutwardFromTheInnerSideOfALeftPanelAndMirrorsForARight
 
 TEST(PanelWaveShape, CentreStaysEightySixPointsFromTopAndBottom)
 {
-    struct Case {
-        const char* name;
-        double requested;
-        double drawn;
-    };
-    const std::vector<Case> cases{
-        {"above the top margin", 30, 86},
-        {"below the bottom margin", 600, 534},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_DOUBLE_EQ(crest(PanelWaveShape{PanelEdge::left, c.requested}.path(panel), PanelEdge::left).y(), c.drawn);
-        EXPECT_DOUBLE_EQ(PanelWaveShape::clampedCenter(panel, c.requested), c.drawn);
-    }
+    EXPECT_DOUBLE_EQ(PanelWaveShape::clampedCenter(panel, 30), 86);
+    EXPECT_DOUBLE_EQ(PanelWaveShape::clampedCenter(panel, 600), 534);
+    EXPECT_DOUBLE_EQ(crest(PanelWaveShape{PanelEdge::left, 600}.path(panel), PanelEdge::left).y(), 534);
 }
 
 TEST(PanelWaveShape, ShortPanelKeepsTheBumpBelowTheTopCorner)
@@ -102,26 +91,14 @@ TEST(SearchViewLayout, EstimatedWaveCentreFollowsTheRowMetricsAndTheContentKeeps
     EXPECT_EQ(SearchViewLayout::contentColumn(QRectF(0, 0, 414, 332), PanelEdge::right), QRectF(14, 0, 400, 332));
 }
 
-TEST(SearchViewLayout, KeyboardScrollingRule)
+TEST(SearchViewLayout, KeyboardScrollsLongListsAtTheEndsOrTwoRowsFromTheLastScroll)
 {
-    struct Case {
-        const char* name;
-        int count;
-        int index;
-        int last;
-        bool scrolls;
-    };
-    const std::vector<Case> cases{
-        {"short list never scrolls", 8, 7, 0, false},
-        {"last row", 20, 19, 19, true},
-        {"one row from the last scroll", 20, 6, 5, false},
-        {"two rows from the last scroll", 20, 7, 5, true},
-        {"two rows back up", 20, 3, 5, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(SearchViewLayout::shouldScroll(c.count, c.index, c.last), c.scrolls);
-    }
+    using SearchViewLayout::shouldScroll;
+    EXPECT_FALSE(shouldScroll(8, 7, 0));   // a short list never scrolls
+    EXPECT_TRUE(shouldScroll(20, 19, 19)); // the last row
+    EXPECT_FALSE(shouldScroll(20, 6, 5));  // one row from the last scroll
+    EXPECT_TRUE(shouldScroll(20, 7, 5));   // two rows from it
+    EXPECT_TRUE(shouldScroll(20, 3, 5));   // two rows back up
 }
 
 TEST(SearchViewLayout, ScrollingDownAnchorsTheRowLowAndScrollingUpAtTheTop)

@@ -1,7 +1,6 @@
 #include "core/AppDelegate.h"
 
 #include "core/AppleScriptAutomation.h"
-#include "core/MRUStore.h"
 #include "core/NotificationCenter.h"
 #include "core/OnboardingManager.h"
 #include "core/TestFixtures.h"
@@ -124,16 +123,6 @@ TEST_F(AppDelegateTest, AskingForTheGuideAgainRaisesTheOpenOneAndWithoutTrustItS
     delegate->showGuide();
     EXPECT_EQ(guide.opened, 2);
     EXPECT_EQ(OnboardingManager::shared().stage(), OnboardingStage::permissions);
-}
-
-TEST_F(AppDelegateTest, ActivatingAnAppRecordsItsUse)
-{
-    const ProcessID editor = runtime.desktop().launch(QStringLiteral("com.example.editor"), QStringLiteral("Editor"));
-    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
-    runtime.desktop().workspace.setFrontmost(editor);
-    runtime.desktop().workspace.postActivation(editor);
-    runtime.runUntilIdle();
-    EXPECT_GT(MRUStore::shared().score(QString(), QStringLiteral("com.example.editor")), distantPast());
 }
 
 TEST_F(AppDelegateTest, BrowserWarmupEveryEighteenSecondsOnlyWhileABrowserRuns)
