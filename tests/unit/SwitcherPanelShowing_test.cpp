@@ -184,10 +184,25 @@ TEST_F(PanelShowingTest, ReleasingOptionOpensTheHighlightedRowAndHidesShortlyAft
     monitors.pressKey(tabKey, option);
     monitors.pressKey(tabKey, option | shift);
     monitors.releaseOption();
+    monitors.releaseOption(true); // the desktop-wide monitor saw the same release
     EXPECT_EQ(runtime.actions.log, (QStringList{"activateWindow three"}));
     EXPECT_TRUE(controller->isShown());
     runtime.advance(0.08);
     EXPECT_FALSE(controller->isShown());
+}
+
+// A quick Alt+Tab right after a switch, before the opened showing has hidden.
+TEST_F(PanelShowingTest, ASummonRightAfterASwitchStartsANewShowingThatTheOldHideLeavesAlone)
+{
+    openWindowsTitled({"one", "two", "three"});
+    showAndSettle();
+    monitors.releaseOption();
+    controller->forward();
+    panel().finishSlideIn();
+    runtime.advance(0.1);
+    EXPECT_TRUE(controller->isShown());
+    monitors.releaseOption();
+    EXPECT_EQ(runtime.actions.log, (QStringList{"activateWindow two", "activateWindow one"}));
 }
 
 TEST_F(PanelShowingTest, ReturnEngagesThePanelSoTheReleaseKeepsItForMoreKeys)
