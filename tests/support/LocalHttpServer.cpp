@@ -32,10 +32,8 @@ QString requestAddress(const QByteArray& head)
 
 QByteArray serialize(const LocalHttpServer::Response& response)
 {
-    // Clients read the code only; any reason phrase will do.
+    // Clients read the code and the body only; any reason phrase will do.
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
-    if (!response.contentType.isEmpty())
-        head += "Content-Type: " + response.contentType + "\r\n";
     if (!response.location.isEmpty())
         head += "Location: " + response.location + "\r\n";
     if (response.mode == LocalHttpServer::Response::Mode::complete)
@@ -57,27 +55,27 @@ QByteArray LocalHttpServer::pngBytes(int width, int height)
 
 LocalHttpServer::Response LocalHttpServer::png(int side)
 {
-    return Response{200, "image/png", pngBytes(side, side), {}, Response::Mode::complete};
+    return Response{200, pngBytes(side, side), {}, Response::Mode::complete};
 }
 
 LocalHttpServer::Response LocalHttpServer::htmlError(int status)
 {
-    return Response{status, "text/html", "<html><body><h1>Not here</h1></body></html>", {}, Response::Mode::complete};
+    return Response{status, "<html><body><h1>Not here</h1></body></html>", {}, Response::Mode::complete};
 }
 
 LocalHttpServer::Response LocalHttpServer::redirect(const QString& to)
 {
-    return Response{302, "text/html", {}, to.toUtf8(), Response::Mode::complete};
+    return Response{302, {}, to.toUtf8(), Response::Mode::complete};
 }
 
 LocalHttpServer::Response LocalHttpServer::hang()
 {
-    return Response{200, {}, {}, {}, Response::Mode::never};
+    return Response{200, {}, {}, Response::Mode::never};
 }
 
 LocalHttpServer::Response LocalHttpServer::bytes(qint64 size, Response::Mode mode)
 {
-    return Response{200, "application/octet-stream", QByteArray(size, 'x'), {}, mode};
+    return Response{200, QByteArray(size, 'x'), {}, mode};
 }
 
 LocalHttpServer::LocalHttpServer() : m_notFound(htmlError(404))

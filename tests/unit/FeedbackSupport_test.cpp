@@ -88,15 +88,15 @@ TEST(FeedbackSupport, ShowsBrowsersPermissionsAndUnknownVersionsAndAFreshUntrans
 
 TEST(HostSystemInfo, KernelReleaseGivesMajorMinorAndPatch)
 {
-    const struct {
-        const char* release;
-        int major, minor, patch;
-    } rows[] = {{"5.15.133.1-microsoft-standard-WSL2", 5, 15, 133}, {"6.5", 6, 5, 0}, {"4.19.0+rpt1", 4, 19, 0},
-                {"unknown", 0, 0, 0}};
-    for (const auto& row : rows) {
-        const SystemInfo::OSVersion v = HostSystemInfo::parseRelease(QString::fromLatin1(row.release));
-        EXPECT_EQ((std::array{v.major, v.minor, v.patch}), (std::array{row.major, row.minor, row.patch}))
-            << row.release;
+    const std::pair<const char*, std::array<int, 3>> rows[] = {
+        {"5.15.133.1-microsoft-standard-WSL2", {5, 15, 133}},
+        {"6.5", {6, 5, 0}},
+        {"4.19.0+rpt1", {4, 19, 0}},
+        {"unknown", {0, 0, 0}},
+    };
+    for (const auto& [release, expected] : rows) {
+        const SystemInfo::OSVersion v = HostSystemInfo::parseRelease(QString::fromLatin1(release));
+        EXPECT_EQ((std::array{v.major, v.minor, v.patch}), expected) << release;
     }
 }
 

@@ -67,7 +67,8 @@ TEST_F(MRUStoreTest, MapsKeepTheNewestFiveHundredItemsAndTwoHundredApps)
 
 TEST(MRUStorePrune, KeepsEverythingAtOrAfterTheLimitthNewestTime)
 {
-    MRUStore::TimeMap map{{"a", startPlus(1)}, {"b", startPlus(2)}, {"c", startPlus(2)}, {"d", startPlus(2)}, {"e", startPlus(3)}};
+    MRUStore::TimeMap map{
+        {"a", startPlus(1)}, {"b", startPlus(2)}, {"c", startPlus(2)}, {"d", startPlus(2)}, {"e", startPlus(3)}};
     MRUStore::prune(map, 3);
     EXPECT_EQ(sortedKeys(map), (QStringList{"b", "c", "d", "e"})); // ties at the cutoff stay
     MRUStore::prune(map, 1);

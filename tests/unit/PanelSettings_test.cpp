@@ -24,23 +24,20 @@ QStringList currentSettings()
 
 TEST(PanelSettings, UnknownOrWrongTypedValuesReadAsTheDefaults)
 {
-    const struct {
-        const char* key;
-        QVariant stored;
-    } rows[] = {
+    const std::pair<const char*, QVariant> rows[] = {
         {"Ostrevane.PanelEdge", QStringLiteral("Left")},
         {"Ostrevane.PanelDisplay", QVariantList{QStringLiteral("main")}},
         {"Ostrevane.ShowAppsWithoutWindows", qint64(0)},
         {"Ostrevane.PreferBrowserTabsWhenFrontmost", QStringLiteral("false")},
     };
-    for (const auto& row : rows) {
+    for (const auto& [key, stored] : rows) {
         TestRuntime runtime;
-        runtime.defaults().set(QString::fromLatin1(row.key), row.stored);
+        runtime.defaults().set(QString::fromLatin1(key), stored);
         EXPECT_EQ(currentSettings(),
                   (QStringList{"right", "normal", "normal", "pointer", "shows apps", "prefers tabs"}))
-            << row.key;
+            << key;
         // Reading never repairs the stored value.
-        EXPECT_EQ(runtime.defaults().object(QString::fromLatin1(row.key)), row.stored) << row.key;
+        EXPECT_EQ(runtime.defaults().object(QString::fromLatin1(key)), stored) << key;
     }
 }
 
