@@ -2,6 +2,7 @@
 // 50 and 200 client windows, each owned by its own process (a tiny xcb client forked
 // from here), as on a busy desktop. Also the window list and one capture.
 
+#include "BenchClientWindows.h"
 #include "../tests/x11/XvfbSession.h"
 
 #include "core/PlatformProfile.h"
@@ -18,7 +19,6 @@
 
 #include <QCoreApplication>
 
-#include <cstring>
 #include <memory>
 
 using namespace ostrevane;
@@ -27,42 +27,6 @@ using ostrevane::x11test::XvfbSession;
 namespace {
 
 constexpr double windowsTimeoutSeconds = 60.0;
-
-void setText(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, const QByteArray& text)
-{
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, property, XCB_ATOM_STRING, 8,
-                        static_cast<quint32>(text.size()), text.constData());
-}
-
-xcb_atom_t atom(xcb_connection_t* c, const char* name)
-{
-    xcb_intern_atom_reply_t* r =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<quint16>(std::strlen(name)), name), nullptr);
-    const xcb_atom_t result = r ? r->atom : XCB_NONE;
-    std::free(r);
-    return result;
-}
-
-// One window of its own process, then nothing until the server goes away.
-[[noreturn]] void runClient(const QByteArray& display, int index)
-{
-    xcb_connection_t* c = xcb_connect(display.constData(), nullptr);
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    const xcb_window_t window = xcb_generate_id(c);
-    const quint32 white = screen->white_pixel;
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, (index % 20) * 40, (index / 20) * 60, 240, 160, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL, &white);
-    const QByteArray name = "benchclient" + QByteArray::number(index);
-    setText(c, window, XCB_ATOM_WM_CLASS, name + '\0' + "Benchclient" + QByteArray::number(index) + '\0');
-    setText(c, window, XCB_ATOM_WM_NAME, "Bench window " + QByteArray::number(index));
-    const quint32 pid = static_cast<quint32>(::getpid());
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
-    xcb_map_window(c, window);
-    xcb_flush(c);
-    while (xcb_generic_event_t* event = xcb_wait_for_event(c))
-        std::free(event);
-    ::_exit(0);
-}
 
 // The session, its clients and the backend, grown to the window count asked for.
 class BusyDesktop {
@@ -76,10 +40,6 @@ public:
         m_workspace.reset();
         m_clients.reset();
         m_connection.reset();
-        for (const pid_t pid : m_children) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
     }
 
     bool grow(int windows)
@@ -92,12 +52,7 @@ public:
         m_windowServer.reset();
         m_clients.reset();
         m_connection.reset();
-        while (static_cast<int>(m_children.size()) < windows) {
-            const pid_t pid = ::fork();
-            if (pid == 0)
-                runClient(m_session.display(), static_cast<int>(m_children.size()));
-            m_children.push_back(pid);
-        }
+        m_children.growTo(windows);
         return connect(windows);
     }
 
@@ -122,7 +77,7 @@ private:
     }
 
     XvfbSession m_session;
-    std::vector<pid_t> m_children;
+    bench::ClientProcesses m_children{m_session.display()};
     ManualClock m_clock;
     ManualDispatcher m_dispatcher;
     const PlatformProfile m_profile = PlatformProfile::linuxDesktop(PlatformProfile::readLinuxFacts());

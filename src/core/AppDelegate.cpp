@@ -10,6 +10,7 @@
 #include "core/PlatformProfile.h"
 #include "core/RuntimeContext.h"
 #include "core/TestFixtures.h"
+#include "core/TimingTrace.h"
 #include "core/UserDefaults.h"
 #include "core/WindowEnumeratorCache.h"
 #include "core/platform/Workspace.h"
@@ -94,7 +95,10 @@ void AppDelegate::registerHotKeys()
     const HotkeyConfig chord = HotkeyStore::current();
     // The new chord is registered before the old one is released.
     auto replacement = std::make_unique<GlobalHotKey>(m_ports.hotKeys, chord.keyCode, chord.carbonModifiers,
-                                                      weakly([this] { m_panelController->forward(); }));
+                                                      weakly([this] {
+                                                          TimingTrace::mark("forward");
+                                                          m_panelController->forward();
+                                                      }));
     m_hotKeyForward = std::move(replacement);
 }
 

@@ -1,5 +1,6 @@
 #include "core/GlobalHotKey.h"
 
+#include "core/TimingTrace.h"
 #include "core/platform/Dispatcher.h"
 
 namespace ostrevane {
@@ -52,6 +53,7 @@ void GlobalHotKey::Registry::pressed(std::uint32_t id)
             return; // released meanwhile
         handler = found->second;
     }
+    TimingTrace::mark("key");
     m_dispatcher.async(std::move(handler));
 }
 

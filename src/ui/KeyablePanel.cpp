@@ -1,5 +1,7 @@
 #include "ui/KeyablePanel.h"
 
+#include "core/TimingTrace.h"
+
 #include <QEasingCurve>
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
@@ -68,8 +70,11 @@ KeyablePanel::KeyablePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF si
     resize(size.toSize());
     m_view->setGeometry(rect());
     winId(); // the native window exists from here on, so hints can be applied before showing
-    if (QWindow* window = windowHandle())
+    if (QWindow* window = windowHandle()) {
         window->setProperty(panelWindowProperty, true);
+        if (TimingTrace::isEnabled())
+            window->installEventFilter(this); // only to mark the first exposure
+    }
 }
 
 KeyablePanel::~KeyablePanel() = default;
@@ -88,6 +93,17 @@ void KeyablePanel::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     m_view->setGeometry(rect());
+}
+
+// The native window reports exposure to its QWindow only; a widget never sees it.
+bool KeyablePanel::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool firstExposure = !m_exposeTraced && event->type() == QEvent::Expose && watched == windowHandle();
+    if (firstExposure && windowHandle()->isExposed()) {
+        m_exposeTraced = true;
+        TimingTrace::mark("exposed");
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void KeyablePanel::animateTo(const QRect& geometry, double opacity, double seconds, bool easingOut,

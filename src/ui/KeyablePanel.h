@@ -46,6 +46,7 @@ public:
 protected:
     bool focusNextPrevChild(bool next) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void animateTo(const QRect& geometry, double opacity, double seconds, bool easeOut, std::function<void()> done);
@@ -54,6 +55,7 @@ private:
     SearchView* m_view;
     QPointer<QParallelAnimationGroup> m_animation;
     bool m_slidingOut = false;
+    bool m_exposeTraced = false;
 };
 
 // Makes the panels the controller shows. `platformHints`, when set, is applied to each

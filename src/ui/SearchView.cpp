@@ -5,6 +5,7 @@
 #include "core/NotificationCenter.h"
 #include "core/OnboardingManager.h"
 #include "core/RuntimeContext.h"
+#include "core/TimingTrace.h"
 #include "core/platform/Accessibility.h"
 #include "core/platform/Dispatcher.h"
 #include "ui/OnboardingPanelOverlay.h"
@@ -714,15 +715,22 @@ QPainterPath SearchView::waveShape() const
 
 void SearchView::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
-    paintBackground(painter);
-    paintHeader(painter);
-    paintBanner(painter);
-    paintList(painter);
-    paintEmptyState(painter);
-    paintFooter(painter);
-    paintRail(painter);
+    {
+        QPainter painter(this);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+        paintBackground(painter);
+        paintHeader(painter);
+        paintBanner(painter);
+        paintList(painter);
+        paintEmptyState(painter);
+        paintFooter(painter);
+        paintRail(painter);
+    }
+    // A view lives for one showing: its first frame is the showing's first frame.
+    if (TimingTrace::isEnabled() && !m_firstFrameTraced) {
+        m_firstFrameTraced = true;
+        TimingTrace::mark("painted", static_cast<qint64>(m_rows.size()));
+    }
 }
 
 void SearchView::paintBackground(QPainter& painter) const

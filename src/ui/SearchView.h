@@ -237,6 +237,7 @@ private:
     int m_hoverRow = -1;
     SearchViewRow::Part m_hoverPart = SearchViewRow::Part::none;
     Press m_press;
+    bool m_firstFrameTraced = false;
 };
 
 } // namespace ostrevane
