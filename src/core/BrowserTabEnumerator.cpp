@@ -54,27 +54,48 @@ bool matches(const RunningApplication& app, const BrowserSpec& spec)
         || isIn(app.localizedName, spec.localizedNames);
 }
 
-std::optional<RunningBrowser> fromWorkspace(const BrowserSpec& spec)
-{
-    for (const RunningApplication& app : context().workspace().runningApplications())
-        if (matches(app, spec))
-            return RunningBrowser{app.processIdentifier, app.localizedName.value_or(spec.name), app.icon, app};
-    return std::nullopt;
-}
-
-// A browser the workspace does not report under a known identity may still own windows.
-std::optional<RunningBrowser> fromWindowList(const BrowserSpec& spec)
-{
-    RuntimeContext& c = context();
-    for (const WindowListEntry& entry : c.windowServer().windowList()) {
-        if (!isIn(entry.ownerName, spec.ownerNames) || !entry.ownerPID)
-            continue;
-        const ProcessID pid = *entry.ownerPID;
-        return RunningBrowser{pid, spec.name, c.workspace().iconForFile(spec.iconPath),
-                              c.workspace().runningApplication(pid)};
+// Finds running browsers, reading the running applications and the window list at most
+// once however many browsers are looked for: on X11 each read is a pass over every
+// client, and the panel asks for all supported browsers at each showing.
+class BrowserFinder {
+public:
+    std::optional<RunningBrowser> find(const BrowserSpec& spec)
+    {
+        if (std::optional<RunningBrowser> browser = fromWorkspace(spec))
+            return browser;
+        return fromWindowList(spec);
     }
-    return std::nullopt;
-}
+
+private:
+    std::optional<RunningBrowser> fromWorkspace(const BrowserSpec& spec)
+    {
+        if (!m_apps)
+            m_apps = context().workspace().runningApplications();
+        for (const RunningApplication& app : *m_apps)
+            if (matches(app, spec))
+                return RunningBrowser{app.processIdentifier, app.localizedName.value_or(spec.name), app.icon, app};
+        return std::nullopt;
+    }
+
+    // A browser the workspace does not report under a known identity may still own windows.
+    std::optional<RunningBrowser> fromWindowList(const BrowserSpec& spec)
+    {
+        RuntimeContext& c = context();
+        if (!m_windows)
+            m_windows = c.windowServer().windowList();
+        for (const WindowListEntry& entry : *m_windows) {
+            if (!isIn(entry.ownerName, spec.ownerNames) || !entry.ownerPID)
+                continue;
+            const ProcessID pid = *entry.ownerPID;
+            return RunningBrowser{pid, spec.name, c.workspace().iconForFile(spec.iconPath),
+                                  c.workspace().runningApplication(pid)};
+        }
+        return std::nullopt;
+    }
+
+    std::optional<std::vector<RunningApplication>> m_apps;
+    std::optional<std::vector<WindowListEntry>> m_windows;
+};
 
 // ---- Making tab records
 
@@ -282,9 +303,7 @@ bool BrowserTabEnumerator::isSupportedBrowser(const QString& bundleID)
 
 std::optional<RunningBrowser> BrowserTabEnumerator::runningBrowser(const Spec& spec)
 {
-    if (std::optional<RunningBrowser> browser = fromWorkspace(spec))
-        return browser;
-    return fromWindowList(spec);
+    return BrowserFinder().find(spec);
 }
 
 std::optional<RunningBrowser> BrowserTabEnumerator::runningBrowser(const QString& bundleID)
@@ -296,8 +315,9 @@ std::optional<RunningBrowser> BrowserTabEnumerator::runningBrowser(const QString
 std::vector<BrowserSpec> BrowserTabEnumerator::runningSpecs()
 {
     std::vector<Spec> result;
+    BrowserFinder finder;
     for (const Spec& spec : browsers())
-        if (runningBrowser(spec))
+        if (finder.find(spec))
             result.push_back(spec);
     return result;
 }
@@ -305,8 +325,9 @@ std::vector<BrowserSpec> BrowserTabEnumerator::runningSpecs()
 QStringList BrowserTabEnumerator::runningBrowserNames()
 {
     QStringList names;
+    BrowserFinder finder;
     for (const Spec& spec : browsers())
-        if (std::optional<RunningBrowser> browser = runningBrowser(spec))
+        if (std::optional<RunningBrowser> browser = finder.find(spec))
             names << browser->name;
     return names;
 }
@@ -315,8 +336,9 @@ std::vector<TabItem> BrowserTabEnumerator::enumerateViaAutomation(const std::vec
 {
     RuntimeContext& c = context();
     std::vector<TabItem> result;
+    BrowserFinder finder;
     for (const Spec& spec : specs) {
-        const std::optional<RunningBrowser> browser = runningBrowser(spec);
+        const std::optional<RunningBrowser> browser = finder.find(spec);
         if (!browser)
             continue;
         const std::optional<std::vector<BrowserTabRow>> rows = c.browserAutomation().listTabs(spec);
