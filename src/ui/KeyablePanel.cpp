@@ -3,6 +3,8 @@
 #include "core/TimingTrace.h"
 
 #include <QEasingCurve>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
 #include <QWindow>
@@ -72,8 +74,7 @@ KeyablePanel::KeyablePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF si
     winId(); // the native window exists from here on, so hints can be applied before showing
     if (QWindow* window = windowHandle()) {
         window->setProperty(panelWindowProperty, true);
-        if (TimingTrace::isEnabled())
-            window->installEventFilter(this); // only to mark the first exposure
+        window->installEventFilter(this); // to act on the first exposure
     }
 }
 
@@ -95,13 +96,24 @@ void KeyablePanel::resizeEvent(QResizeEvent* event)
     m_view->setGeometry(rect());
 }
 
-// The native window reports exposure to its QWindow only; a widget never sees it.
+// The native window reports exposure and keys to its QWindow before any widget sees them.
+// While Alt is held the panel takes every key: keys pressed before the window manager
+// hands it the focus still reach it, and the window manager's own Alt bindings (openbox
+// lowers the focused window on Alt+Escape) cannot take them. Once Alt is up, keys follow
+// the focus again, so the next Alt+Tab reaches the hotkey even while this panel hides.
 bool KeyablePanel::eventFilter(QObject* watched, QEvent* event)
 {
-    const bool firstExposure = !m_exposeTraced && event->type() == QEvent::Expose && watched == windowHandle();
-    if (firstExposure && windowHandle()->isExposed()) {
-        m_exposeTraced = true;
+    QWindow* window = windowHandle();
+    if (watched != window)
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::Expose && !m_exposed && window->isExposed()) {
+        m_exposed = true;
         TimingTrace::mark("exposed");
+        if (!m_slidingOut && QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier)
+            && !window->setKeyboardGrabEnabled(true))
+            qInfo("Ostrevane: the panel could not take the keyboard; keys follow the focus");
+    } else if (event->type() == QEvent::KeyRelease && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Alt) {
+        window->setKeyboardGrabEnabled(false);
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -145,6 +157,8 @@ void KeyablePanel::slideOut(std::function<void()> completion)
     if (m_slidingOut)
         return;
     m_slidingOut = true;
+    if (QWindow* window = windowHandle())
+        window->setKeyboardGrabEnabled(false);
     const QRect from = geometry();
     const int distance = from.width() + static_cast<int>(slideOutOvershoot);
     const QRect to = from.translated(m_edge == PanelEdge::right ? distance : -distance, 0);

@@ -55,7 +55,7 @@ private:
     SearchView* m_view;
     QPointer<QParallelAnimationGroup> m_animation;
     bool m_slidingOut = false;
-    bool m_exposeTraced = false;
+    bool m_exposed = false;
 };
 
 // Makes the panels the controller shows. `platformHints`, when set, is applied to each

@@ -96,6 +96,21 @@ TEST_F(RealSwitching, SearchListsEveryClientAndOpensTheXtermItNames)
     EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
 }
 
+// openbox binds Alt+Escape to lowering the focused window; the panel holds the keyboard.
+TEST_F(RealSwitching, EscapeWithAltHeldCancelsAndReleasingAltThenOpensNothing)
+{
+    startSwitcher();
+    useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta")});
+
+    summonAndPress({QStringLiteral("Escape")});
+    ASSERT_TRUE(desktop->waitForNoVisibleWindow(app->pid(), panelTimeout)) << "Escape left the panel up";
+    releaseAlt();
+    withAlt({QStringLiteral("Tab")});
+    nextRows(); // the cancelled showing
+    EXPECT_EQ(nextRows().mid(0, 2), (QStringList{QStringLiteral("Beta"), QStringLiteral("Alpha")}))
+        << "the release after Escape opened a row";
+}
+
 TEST_F(RealSwitching, TheCloseShortcutClosesTheHighlightedXterm)
 {
     startSwitcher();
