@@ -160,6 +160,57 @@ TEST_F(X11Desktop, ClientThatDiesDuringEnumerationLeavesNoRowAndNoCrash)
     EXPECT_EQ(windowServer->captureWindow(doomedWindow), nullptr);
 }
 
+// Another client of the session, as a second program would be.
+std::shared_ptr<X11Connection> openClient(const QByteArray& display)
+{
+    std::shared_ptr<X11Connection> c = X11Connection::open(display);
+    if (c)
+        c->setConnectionLostHandler([] {}); // the session may end before a stray event
+    return c;
+}
+
+// Retitles a window through a connection of its own, as the window manager does when it
+// shows another title; returns once the server has made the change.
+void retitle(X11Connection& c, xcb_window_t window, const QByteArray& title)
+{
+    const xcb_atom_t visibleName = c.ewmh()._NET_WM_VISIBLE_NAME;
+    xcb_change_property(c.xcb(), XCB_PROP_MODE_REPLACE, window, visibleName, c.ewmh().UTF8_STRING, 8,
+                        static_cast<quint32>(title.size()), title.constData());
+    c.property(c.requestProperty(window, visibleName));
+}
+
+TEST_F(X11Desktop, RetitledWindowShowsItsNewTitleInTheNextEnumeration)
+{
+    const xcb_window_t window = startXterm(QStringLiteral("Before"));
+    ASSERT_NE(window, XCB_NONE);
+    ASSERT_TRUE(findTitle(WindowEnumerator::enumerate(*workspace, *accessibility), QStringLiteral("Before")));
+    const std::shared_ptr<X11Connection> other = openClient(s_session->display());
+    ASSERT_TRUE(other);
+
+    retitle(*other, window, "After");
+    const std::vector<WindowItem> items = WindowEnumerator::enumerate(*workspace, *accessibility);
+
+    EXPECT_TRUE(findTitle(items, QStringLiteral("After")));
+    EXPECT_FALSE(findTitle(items, QStringLiteral("Before")));
+}
+
+TEST_F(X11Desktop, WindowReadBetweenEnumerationsFollowsItsTitle)
+{
+    pid_t pid = 0;
+    const xcb_window_t window = startXterm(QStringLiteral("Steady"), &pid);
+    ASSERT_NE(window, XCB_NONE);
+    // A reader without a workspace, whose activation events would also renew what it read.
+    X11Accessibility reader(std::make_shared<X11Clients>(connection));
+    const AXElement element = X11Accessibility::windowElement(window, pid);
+    ASSERT_EQ(reader.copyText(element, AX::title), QStringLiteral("Steady"));
+    const std::shared_ptr<X11Connection> other = openClient(s_session->display());
+    ASSERT_TRUE(other);
+
+    retitle(*other, window, "Moved on");
+
+    EXPECT_TRUE(waitUntil([&] { return reader.copyText(element, AX::title) == QStringLiteral("Moved on"); }));
+}
+
 TEST_F(X11Desktop, HidingAnApplicationIconifiesItsWindows)
 {
     pid_t pid = 0;
@@ -214,9 +265,8 @@ TEST_F(X11Desktop, OwnPanelIsNoApplicationButOwnSettingsWindowIs)
 {
     pid_t terminal = 0;
     ASSERT_NE(startXterm(QStringLiteral("Before"), &terminal), XCB_NONE);
-    const std::shared_ptr<X11Connection> own = X11Connection::open(s_session->display());
+    const std::shared_ptr<X11Connection> own = openClient(s_session->display());
     ASSERT_TRUE(own);
-    own->setConnectionLostHandler([] {});
     const ProcessID self = static_cast<ProcessID>(::getpid());
 
     const xcb_window_t panel = openOwnWindow(*own, own->ewmh()._NET_WM_WINDOW_TYPE_UTILITY);

@@ -95,17 +95,18 @@ AXValue X11Accessibility::applicationAttribute(ProcessID pid, const QString& att
     return {};
 }
 
+// Title, role, subrole, minimized and close button come from the window's record, which
+// an enumeration reads for all windows at once.
 AXValue X11Accessibility::windowAttribute(xcb_window_t window, ProcessID pid, const QString& attribute)
 {
-    if (attribute == AX::title) {
-        const std::optional<QString> title = m_clients->title(window);
-        return title ? AXValue(*title) : AXValue();
-    }
     if (attribute == AX::sheet) {
         AXElement sheet = sheetOf(window, pid);
         return sheet ? AXValue(sheet) : AXValue();
     }
-    const X11ClientState state = m_clients->state(window);
+    const X11WindowRecord record = m_clients->windowRecord(window);
+    if (attribute == AX::title)
+        return record.title ? AXValue(*record.title) : AXValue();
+    const X11ClientState& state = record.state;
     if (!state.exists)
         return {};
     if (attribute == AX::role)
@@ -124,22 +125,19 @@ AXValue X11Accessibility::windowAttribute(xcb_window_t window, ProcessID pid, co
 std::vector<AXElement> X11Accessibility::windowsOf(ProcessID pid)
 {
     std::vector<AXElement> result;
-    for (const xcb_window_t window : m_clients->taskbarWindows(pid))
-        result.push_back(windowElement(window, pid));
+    for (const X11WindowRecord& record : m_clients->windowRecords(pid))
+        if (record.state.exists && record.state.isTaskbarWindow())
+            result.push_back(windowElement(record.client.window, pid));
     return result;
 }
 
 // A sheet on X11: a modal window of the same program that is transient for this one.
 AXElement X11Accessibility::sheetOf(xcb_window_t window, ProcessID pid)
 {
-    std::vector<xcb_window_t> owned;
-    for (const X11Client& client : m_clients->stacking())
-        if (client.pid == pid && client.window != window)
-            owned.push_back(client.window);
-    const std::vector<X11ClientState> states = m_clients->states(owned);
-    for (size_t i = 0; i < owned.size(); ++i)
-        if (states[i].exists && states[i].modal && states[i].transientFor == window)
-            return windowElement(owned[i], pid);
+    for (const X11WindowRecord& record : m_clients->windowRecords(pid))
+        if (record.client.window != window && record.state.exists && record.state.modal
+            && record.state.transientFor == window)
+            return windowElement(record.client.window, pid);
     return nullptr;
 }
 

@@ -3,6 +3,8 @@
 #include <xcb/res.h>
 
 #include <algorithm>
+#include <array>
+#include <iterator>
 #include <unordered_set>
 
 namespace ostrevane {
@@ -74,12 +76,30 @@ std::optional<std::pair<size_t, QSize>> chooseIcon(const std::vector<quint32>& d
     return best;
 }
 
+const X11WindowRecord* find(const std::vector<X11WindowRecord>& records, xcb_window_t window)
+{
+    const auto found = std::find_if(records.begin(), records.end(),
+                                    [&](const X11WindowRecord& r) { return r.client.window == window; });
+    return found == records.end() ? nullptr : &*found;
+}
+
+std::vector<X11WindowRecord> recordsOf(const std::vector<X11WindowRecord>& records, ProcessID pid)
+{
+    std::vector<X11WindowRecord> result;
+    std::copy_if(records.begin(), records.end(), std::back_inserter(result),
+                 [&](const X11WindowRecord& r) { return r.client.pid == pid; });
+    return result;
+}
+
 } // namespace
 
 X11Clients::X11Clients(std::shared_ptr<X11Connection> connection)
     : m_connection(std::move(connection))
 {
+    m_eventToken = m_connection->addEventHandler([this](const xcb_generic_event_t& event) { onEvent(event); });
 }
+
+X11Clients::~X11Clients() { m_connection->removeEventHandler(m_eventToken); }
 
 std::vector<xcb_window_t> X11Clients::clientList() const
 {
@@ -98,23 +118,28 @@ std::vector<xcb_window_t> X11Clients::clientList() const
 std::vector<X11Client> X11Clients::stacking()
 {
     const std::vector<xcb_window_t> windows = clientList();
-    std::vector<xcb_window_t> unknown;
-    {
-        std::lock_guard lock(m_lock);
-        const std::unordered_set<xcb_window_t> listed(windows.begin(), windows.end());
-        // Forget windows that left the list: a reused window id must be read afresh.
-        std::erase_if(m_known, [&](const auto& entry) { return !listed.contains(entry.first); });
-        for (const xcb_window_t window : windows)
-            if (!m_known.contains(window))
-                unknown.push_back(window);
-    }
-    learn(unknown);
+    const std::vector<xcb_window_t> unknown = unknownAmong(windows);
+    learn(unknown, requestFacts(unknown));
     std::vector<X11Client> result;
     std::lock_guard lock(m_lock);
     for (const xcb_window_t window : windows)
         if (auto found = m_known.find(window); found != m_known.end())
             result.push_back(found->second);
     return result;
+}
+
+// The listed windows whose facts are not remembered yet.
+std::vector<xcb_window_t> X11Clients::unknownAmong(const std::vector<xcb_window_t>& windows)
+{
+    std::vector<xcb_window_t> unknown;
+    std::lock_guard lock(m_lock);
+    const std::unordered_set<xcb_window_t> listed(windows.begin(), windows.end());
+    // Forget windows that left the list: a reused window id must be read afresh.
+    std::erase_if(m_known, [&](const auto& entry) { return !listed.contains(entry.first); });
+    for (const xcb_window_t window : windows)
+        if (!m_known.contains(window))
+            unknown.push_back(window);
+    return unknown;
 }
 
 std::optional<X11Client> X11Clients::client(xcb_window_t window)
@@ -137,14 +162,28 @@ struct X11Clients::FactRequests {
     std::optional<xcb_res_query_client_ids_cookie_t> resource;
 };
 
-// All requests first, then the replies: one round trip for the whole list.
-void X11Clients::learn(const std::vector<xcb_window_t>& unknown)
+// Property changes of a window are selected when it is first seen, before its
+// properties are read, so that no change after the read goes unnoticed.
+std::vector<X11Clients::FactRequests> X11Clients::requestFacts(const std::vector<xcb_window_t>& unknown) const
 {
-    if (unknown.empty())
-        return;
-    std::vector<FactRequests> requests;
-    for (const xcb_window_t window : unknown)
-        requests.push_back(requestFacts(window));
+    X11Connection& c = *m_connection;
+    const quint32 propertyChanges = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    std::vector<FactRequests> result;
+    for (const xcb_window_t window : unknown) {
+        xcb_change_window_attributes(c.xcb(), window, XCB_CW_EVENT_MASK, &propertyChanges);
+        FactRequests requests{c.requestProperty(window, c.ewmh()._NET_WM_PID, XCB_ATOM_CARDINAL, 1),
+                              c.requestProperty(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, classLongs), std::nullopt};
+        if (c.hasResource()) {
+            xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+            requests.resource = xcb_res_query_client_ids(c.xcb(), 1, &spec);
+        }
+        result.push_back(requests);
+    }
+    return result;
+}
+
+void X11Clients::learn(const std::vector<xcb_window_t>& unknown, const std::vector<FactRequests>& requests)
+{
     std::vector<X11Client> learned;
     for (size_t i = 0; i < unknown.size(); ++i)
         if (std::optional<X11Client> client = readFacts(unknown[i], requests[i]))
@@ -152,18 +191,6 @@ void X11Clients::learn(const std::vector<xcb_window_t>& unknown)
     std::lock_guard lock(m_lock);
     for (const X11Client& client : learned)
         m_known.emplace(client.window, client);
-}
-
-X11Clients::FactRequests X11Clients::requestFacts(xcb_window_t window) const
-{
-    X11Connection& c = *m_connection;
-    FactRequests requests{c.requestProperty(window, c.ewmh()._NET_WM_PID, XCB_ATOM_CARDINAL, 1),
-                          c.requestProperty(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, classLongs), std::nullopt};
-    if (c.hasResource()) {
-        xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-        requests.resource = xcb_res_query_client_ids(c.xcb(), 1, &spec);
-    }
-    return requests;
 }
 
 // The X Resource extension names the local process behind a window even when the
@@ -197,41 +224,59 @@ std::optional<ProcessID> X11Clients::resourcePid(xcb_res_query_client_ids_cookie
     return std::nullopt;
 }
 
-std::vector<X11ClientState> X11Clients::states(const std::vector<xcb_window_t>& windows) const
+// The requests for one window's changing state, sent before any reply is awaited.
+struct X11Clients::StateRequests {
+    xcb_get_property_cookie_t type, state, transient, allowed;
+};
+
+// The title candidates in the order they are preferred.
+struct X11Clients::TitleRequests {
+    std::array<xcb_get_property_cookie_t, 3> names;
+};
+
+X11Clients::StateRequests X11Clients::requestState(xcb_window_t window) const
 {
     X11Connection& c = *m_connection;
     const xcb_ewmh_connection_t& e = c.ewmh();
-    struct Pending {
-        xcb_get_property_cookie_t type, state, transient, allowed;
-    };
-    std::vector<Pending> pending;
-    for (const xcb_window_t window : windows)
-        pending.push_back({c.requestProperty(window, e._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, atomListLongs),
-                           c.requestProperty(window, e._NET_WM_STATE, XCB_ATOM_ATOM, atomListLongs),
-                           c.requestProperty(window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1),
-                           c.requestProperty(window, e._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_ATOM, atomListLongs)});
-    std::vector<X11ClientState> result;
+    return {c.requestProperty(window, e._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, atomListLongs),
+            c.requestProperty(window, e._NET_WM_STATE, XCB_ATOM_ATOM, atomListLongs),
+            c.requestProperty(window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1),
+            c.requestProperty(window, e._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_ATOM, atomListLongs)};
+}
+
+X11ClientState X11Clients::readState(const StateRequests& requests) const
+{
+    X11Connection& c = *m_connection;
+    const xcb_ewmh_connection_t& e = c.ewmh();
     const auto items = [&](xcb_get_property_cookie_t cookie) {
         const std::optional<X11Property> p = c.property(cookie);
         return p ? std::optional(p->items()) : std::nullopt;
     };
-    for (const Pending& p : pending) {
-        bool failed = false;
-        const std::optional<X11Property> stateProperty = c.property(p.state, failed);
-        const std::vector<quint32> state = stateProperty ? stateProperty->items() : std::vector<quint32>{};
-        const std::vector<quint32> types = items(p.type).value_or(std::vector<quint32>{});
-        const std::vector<quint32> transient = items(p.transient).value_or(std::vector<quint32>{});
-        const std::optional<std::vector<quint32>> allowed = items(p.allowed);
-        X11ClientState s;
-        s.exists = !failed;
-        s.transientFor = transient.empty() ? XCB_NONE : transient.front();
-        s.kind = kindOf(e, types, s.transientFor != XCB_NONE);
-        s.hidden = contains(state, e._NET_WM_STATE_HIDDEN);
-        s.skipTaskbar = contains(state, e._NET_WM_STATE_SKIP_TASKBAR);
-        s.modal = contains(state, e._NET_WM_STATE_MODAL);
-        s.closable = !allowed || contains(*allowed, e._NET_WM_ACTION_CLOSE);
-        result.push_back(s);
-    }
+    bool failed = false;
+    const std::optional<X11Property> stateProperty = c.property(requests.state, failed);
+    const std::vector<quint32> state = stateProperty ? stateProperty->items() : std::vector<quint32>{};
+    const std::vector<quint32> types = items(requests.type).value_or(std::vector<quint32>{});
+    const std::vector<quint32> transient = items(requests.transient).value_or(std::vector<quint32>{});
+    const std::optional<std::vector<quint32>> allowed = items(requests.allowed);
+    X11ClientState s;
+    s.exists = !failed;
+    s.transientFor = transient.empty() ? XCB_NONE : transient.front();
+    s.kind = kindOf(e, types, s.transientFor != XCB_NONE);
+    s.hidden = contains(state, e._NET_WM_STATE_HIDDEN);
+    s.skipTaskbar = contains(state, e._NET_WM_STATE_SKIP_TASKBAR);
+    s.modal = contains(state, e._NET_WM_STATE_MODAL);
+    s.closable = !allowed || contains(*allowed, e._NET_WM_ACTION_CLOSE);
+    return s;
+}
+
+std::vector<X11ClientState> X11Clients::states(const std::vector<xcb_window_t>& windows) const
+{
+    std::vector<StateRequests> pending;
+    for (const xcb_window_t window : windows)
+        pending.push_back(requestState(window));
+    std::vector<X11ClientState> result;
+    for (const StateRequests& requests : pending)
+        result.push_back(readState(requests));
     return result;
 }
 
@@ -251,22 +296,26 @@ std::vector<xcb_window_t> X11Clients::taskbarWindows(ProcessID pid)
     return result;
 }
 
-std::optional<QString> X11Clients::title(xcb_window_t window) const
+X11Clients::TitleRequests X11Clients::requestTitle(xcb_window_t window) const
 {
     X11Connection& c = *m_connection;
-    const xcb_get_property_cookie_t cookies[] = {
-        c.requestProperty(window, c.ewmh()._NET_WM_VISIBLE_NAME, XCB_ATOM_ANY, titleLongs),
-        c.requestProperty(window, c.ewmh()._NET_WM_NAME, XCB_ATOM_ANY, titleLongs),
-        c.requestProperty(window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, titleLongs),
-    };
+    return {{c.requestProperty(window, c.ewmh()._NET_WM_VISIBLE_NAME, XCB_ATOM_ANY, titleLongs),
+             c.requestProperty(window, c.ewmh()._NET_WM_NAME, XCB_ATOM_ANY, titleLongs),
+             c.requestProperty(window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, titleLongs)}};
+}
+
+std::optional<QString> X11Clients::readTitle(const TitleRequests& requests) const
+{
     std::optional<QString> title;
-    for (const xcb_get_property_cookie_t cookie : cookies) {
-        const std::optional<X11Property> p = c.property(cookie); // every reply is collected
+    for (const xcb_get_property_cookie_t cookie : requests.names) {
+        const std::optional<X11Property> p = m_connection->property(cookie); // every reply is collected
         if (p && !title)
-            title = c.decodeText(*p);
+            title = m_connection->decodeText(*p);
     }
     return title;
 }
+
+std::optional<QString> X11Clients::title(xcb_window_t window) const { return readTitle(requestTitle(window)); }
 
 std::optional<xcb_window_t> X11Clients::activeWindow() const
 {
@@ -316,22 +365,160 @@ bool X11Clients::hasWindowManager() const
     return !self.empty() && self.front() == manager.front();
 }
 
+// ---- The snapshot the accessibility reads answer from
+
+struct X11Clients::Snapshot {
+    quint64 takenAt = 0; // the change count when its requests went out
+    std::vector<X11WindowRecord> records; // topmost first
+};
+
+// The list, then every window's facts, state and title at once: two round trips for any
+// number of windows. Windows that vanish meanwhile read as gone (their errors are
+// expected ones) or, without facts, drop out.
+std::shared_ptr<const X11Clients::Snapshot> X11Clients::takeSnapshot()
+{
+    auto snapshot = std::make_shared<Snapshot>();
+    {
+        std::lock_guard lock(m_lock);
+        snapshot->takenAt = m_changes;
+    }
+    const std::vector<xcb_window_t> windows = clientList();
+    const std::vector<xcb_window_t> unknown = unknownAmong(windows);
+    const std::vector<FactRequests> facts = requestFacts(unknown);
+    std::vector<std::pair<StateRequests, TitleRequests>> pending;
+    for (const xcb_window_t window : windows)
+        pending.emplace_back(requestState(window), requestTitle(window));
+    learn(unknown, facts);
+    std::vector<X11WindowRecord> read;
+    for (const auto& [state, title] : pending)
+        read.push_back({{}, readState(state), readTitle(title)});
+    std::lock_guard lock(m_lock);
+    for (size_t i = 0; i < windows.size(); ++i) {
+        if (const auto known = m_known.find(windows[i]); known != m_known.end()) {
+            read[i].client = known->second;
+            snapshot->records.push_back(std::move(read[i]));
+        }
+    }
+    if (!m_snapshot || m_snapshot->takenAt <= snapshot->takenAt) {
+        m_snapshot = snapshot;
+        std::erase_if(m_changedAt, [&](const auto& entry) { return entry.second <= snapshot->takenAt; });
+    }
+    return snapshot;
+}
+
+std::vector<X11WindowRecord> X11Clients::windowRecords(ProcessID pid)
+{
+    {
+        std::lock_guard lock(m_lock);
+        if (m_snapshot && isCurrent(*m_snapshot)) {
+            std::vector<X11WindowRecord> owned = recordsOf(m_snapshot->records, pid);
+            if (std::all_of(owned.begin(), owned.end(),
+                            [&](const X11WindowRecord& r) { return isUnchanged(r.client.window, *m_snapshot); }))
+                return owned;
+        }
+    }
+    return recordsOf(takeSnapshot()->records, pid);
+}
+
+// A window that keeps changing (a title counting progress) is read alone each time
+// instead of retaking the snapshot for all windows.
+X11WindowRecord X11Clients::windowRecord(xcb_window_t window)
+{
+    std::shared_ptr<const Snapshot> snapshot;
+    {
+        std::lock_guard lock(m_lock);
+        if (m_snapshot && isCurrent(*m_snapshot)) {
+            snapshot = m_snapshot;
+            const X11WindowRecord* record = find(snapshot->records, window);
+            if (record && isUnchanged(window, *snapshot))
+                return *record;
+        }
+    }
+    if (!snapshot) {
+        snapshot = takeSnapshot();
+        if (const X11WindowRecord* record = find(snapshot->records, window))
+            return *record;
+    }
+    return readRecord(window);
+}
+
+X11WindowRecord X11Clients::readRecord(xcb_window_t window)
+{
+    const StateRequests state = requestState(window);
+    const TitleRequests title = requestTitle(window);
+    X11WindowRecord record{X11Client{window, 0, {}, {}}, readState(state), readTitle(title)};
+    std::lock_guard lock(m_lock);
+    if (const auto known = m_known.find(window); known != m_known.end())
+        record.client = known->second;
+    return record;
+}
+
+void X11Clients::discardSnapshot()
+{
+    std::lock_guard lock(m_lock);
+    m_allChangedAt = ++m_changes;
+}
+
+bool X11Clients::isCurrent(const Snapshot& snapshot) const { return m_allChangedAt <= snapshot.takenAt; }
+
+bool X11Clients::isUnchanged(xcb_window_t window, const Snapshot& snapshot) const
+{
+    const auto changed = m_changedAt.find(window);
+    return changed == m_changedAt.end() || changed->second <= snapshot.takenAt;
+}
+
+// Root changes of the list or its order make the whole snapshot old; a client's change
+// of a property the records hold makes that window's record old. Others (such as
+// _NET_WM_USER_TIME, which some programs change at every key press) leave it current.
+void X11Clients::onEvent(const xcb_generic_event_t& event)
+{
+    if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+        return;
+    const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+    const xcb_ewmh_connection_t& e = m_connection->ewmh();
+    const bool onRoot = change.window == m_connection->root();
+    const bool listChanged =
+        onRoot && (change.atom == e._NET_CLIENT_LIST || change.atom == e._NET_CLIENT_LIST_STACKING);
+    if (!listChanged && (onRoot || !isRecordedProperty(change.atom)))
+        return;
+    std::lock_guard lock(m_lock);
+    ++m_changes;
+    if (listChanged)
+        m_allChangedAt = m_changes;
+    else
+        m_changedAt[change.window] = m_changes;
+}
+
+bool X11Clients::isRecordedProperty(xcb_atom_t atom) const
+{
+    const xcb_ewmh_connection_t& e = m_connection->ewmh();
+    const xcb_atom_t recorded[] = {e._NET_WM_VISIBLE_NAME, e._NET_WM_NAME,    XCB_ATOM_WM_NAME,
+                                   e._NET_WM_STATE,        e._NET_WM_WINDOW_TYPE, XCB_ATOM_WM_TRANSIENT_FOR,
+                                   e._NET_WM_ALLOWED_ACTIONS};
+    return std::find(std::begin(recorded), std::end(recorded), atom) != std::end(recorded);
+}
+
+// ---- Requests to the window manager
+
 void X11Clients::activate(xcb_window_t window)
 {
     const xcb_timestamp_t time = m_connection->serverTime();
     const xcb_window_t current = activeWindow().value_or(XCB_NONE);
     m_connection->sendRootMessage(window, m_connection->ewmh()._NET_ACTIVE_WINDOW, {pagerSource, time, current});
+    discardSnapshot();
 }
 
 void X11Clients::iconify(xcb_window_t window)
 {
     m_connection->sendRootMessage(window, m_connection->atoms().wmChangeState, {iconicState});
+    discardSnapshot();
 }
 
 void X11Clients::close(xcb_window_t window)
 {
     const xcb_timestamp_t time = m_connection->serverTime();
     m_connection->sendRootMessage(window, m_connection->ewmh()._NET_CLOSE_WINDOW, {time, pagerSource});
+    discardSnapshot();
 }
 
 } // namespace ostrevane

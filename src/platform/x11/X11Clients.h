@@ -45,14 +45,33 @@ struct X11ClientState {
     }
 };
 
+// A managed window as the accessibility reads see it: its facts, state and title, read
+// together.
+struct X11WindowRecord {
+    X11Client client; // pid 0 and no class when read alone and not yet known
+    X11ClientState state;
+    std::optional<QString> title;
+};
+
 // The window manager's managed client windows and their properties, read in batches
 // (all requests of a window list go out before the first reply is awaited). The
 // unchanging facts (owner pid, WM_CLASS) are remembered per window while it stays in
 // the client list. Windows that vanished between the list and the reads drop out or
 // read as defaults. Safe on any thread.
+//
+// The accessibility reads (windowRecords, windowRecord) answer from a snapshot of every
+// managed window's record, taken in two round trips (the list, then every window's
+// requests at once) by the first such read that finds none current. An enumeration
+// thus costs the same few round trips for any number of windows. The snapshot stops
+// being current when the client list or its stacking changes, when this class sends a
+// request to the window manager, and at discardSnapshot(); a window whose state or title
+// properties changed since it was taken is read alone. All other reads are live.
 class X11Clients {
 public:
     explicit X11Clients(std::shared_ptr<X11Connection> connection);
+    ~X11Clients();
+    X11Clients(const X11Clients&) = delete;
+    X11Clients& operator=(const X11Clients&) = delete;
 
     X11Connection& connection() const { return *m_connection; }
 
@@ -80,6 +99,15 @@ public:
     // names itself).
     bool hasWindowManager() const;
 
+    // All managed windows of `pid` (every kind), topmost first, from the snapshot.
+    std::vector<X11WindowRecord> windowRecords(ProcessID pid);
+    // One window from the snapshot, or read alone when it changed since or is not
+    // managed; state.exists is false when it has gone.
+    X11WindowRecord windowRecord(xcb_window_t window);
+    // The next snapshot read takes a new snapshot. Each listing of the running
+    // applications calls this, so every enumeration reads the desktop afresh.
+    void discardSnapshot();
+
     // Requests to the window manager, as a pager sends them (source indication 2).
     // Activating restores an iconified window; closing asks the window's owner politely
     // (WM_DELETE_WINDOW) or lets the manager decide. A window that has gone is ignored.
@@ -88,16 +116,37 @@ public:
     void close(xcb_window_t window);
 
 private:
-    std::vector<xcb_window_t> clientList() const;
     struct FactRequests;
-    void learn(const std::vector<xcb_window_t>& unknown);
-    FactRequests requestFacts(xcb_window_t window) const;
+    struct StateRequests;
+    struct TitleRequests;
+    struct Snapshot;
+
+    std::vector<xcb_window_t> clientList() const;
+    std::vector<xcb_window_t> unknownAmong(const std::vector<xcb_window_t>& windows);
+    std::vector<FactRequests> requestFacts(const std::vector<xcb_window_t>& unknown) const;
+    void learn(const std::vector<xcb_window_t>& unknown, const std::vector<FactRequests>& requests);
     std::optional<X11Client> readFacts(xcb_window_t window, const FactRequests& requests) const;
     std::optional<ProcessID> resourcePid(xcb_res_query_client_ids_cookie_t cookie) const;
+    StateRequests requestState(xcb_window_t window) const;
+    X11ClientState readState(const StateRequests& requests) const;
+    TitleRequests requestTitle(xcb_window_t window) const;
+    std::optional<QString> readTitle(const TitleRequests& requests) const;
+
+    std::shared_ptr<const Snapshot> takeSnapshot();
+    X11WindowRecord readRecord(xcb_window_t window);
+    bool isCurrent(const Snapshot& snapshot) const;
+    bool isUnchanged(xcb_window_t window, const Snapshot& snapshot) const;
+    void onEvent(const xcb_generic_event_t& event);
+    bool isRecordedProperty(xcb_atom_t atom) const;
 
     std::shared_ptr<X11Connection> m_connection;
-    mutable std::mutex m_lock; // guards m_known
+    X11Connection::Token m_eventToken = 0;
+    mutable std::mutex m_lock; // guards everything below
     std::unordered_map<xcb_window_t, X11Client> m_known;
+    std::shared_ptr<const Snapshot> m_snapshot;
+    quint64 m_changes = 0;     // changes seen so far; a snapshot notes the count it started at
+    quint64 m_allChangedAt = 0; // the last change of the list, its order, or a discard
+    std::unordered_map<xcb_window_t, quint64> m_changedAt; // since the current snapshot
 };
 
 } // namespace ostrevane

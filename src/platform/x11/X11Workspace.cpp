@@ -118,7 +118,7 @@ RunningApplication X11Workspace::describe(ProcessID pid, const std::vector<X11Cl
     app.processIdentifier = pid;
     app.activationPolicy = regular ? ActivationPolicy::regular : ActivationPolicy::accessory;
     app.executablePath = executableOf(pid);
-    const std::optional<DesktopEntry> entry = entryFor(pid, window);
+    const std::optional<DesktopEntry> entry = entryFor(window, app.executablePath.value_or(QString()));
     if (pid == m_ownPid) {
         app.bundleIdentifier = m_profile.ownBundleID;
     } else if (entry) {
@@ -135,9 +135,9 @@ RunningApplication X11Workspace::describe(ProcessID pid, const std::vector<X11Cl
     return app;
 }
 
-std::optional<DesktopEntry> X11Workspace::entryFor(ProcessID pid, const X11Client& window)
+std::optional<DesktopEntry> X11Workspace::entryFor(const X11Client& window, const QString& executable)
 {
-    return m_entries.match(ProgramIdentity{window.instance, window.windowClass, executableOf(pid).value_or(QString())});
+    return m_entries.match(ProgramIdentity{window.instance, window.windowClass, executable});
 }
 
 ImageHandle X11Workspace::appIcon(const std::optional<DesktopEntry>& entry, xcb_window_t window)
@@ -157,7 +157,14 @@ ImageHandle X11Workspace::appIcon(const std::optional<DesktopEntry>& entry, xcb_
     return icon;
 }
 
-std::vector<RunningApplication> X11Workspace::runningApplications() { return snapshot().apps; }
+// Each listing starts an enumeration: the window reads that follow see the desktop as it
+// is now, not as an earlier enumeration saw it.
+std::vector<RunningApplication> X11Workspace::runningApplications()
+{
+    std::vector<RunningApplication> apps = snapshot().apps;
+    m_clients->discardSnapshot();
+    return apps;
+}
 
 std::optional<RunningApplication> X11Workspace::runningApplication(ProcessID pid)
 {

@@ -31,8 +31,9 @@ struct PlatformProfile;
 // completes once its first window appears. Activation and termination events come from
 // the backend connection's event thread and reach observers on the main queue.
 //
-// Every call may come from any thread; requests about a pid that has no windows any
-// more do nothing.
+// Each listing of the running applications starts an enumeration: the window reads
+// that follow it see the desktop afresh (X11Clients::discardSnapshot). Every call may
+// come from any thread; requests about a pid that has no windows any more do nothing.
 class X11Workspace : public Workspace {
 public:
     // How long a launched program may take to show its first window before the open
@@ -67,7 +68,7 @@ private:
 
     Snapshot snapshot();
     RunningApplication describe(ProcessID pid, const std::vector<X11Client>& windows, bool regular);
-    std::optional<DesktopEntry> entryFor(ProcessID pid, const X11Client& window);
+    std::optional<DesktopEntry> entryFor(const X11Client& window, const QString& executable);
     ImageHandle appIcon(const std::optional<DesktopEntry>& entry, xcb_window_t window);
     std::optional<xcb_window_t> mostRecentWindow(ProcessID pid);
 
