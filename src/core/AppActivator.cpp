@@ -142,14 +142,14 @@ std::vector<RunningApplication> AppActivator::liveInstances(const QString& bundl
     return live;
 }
 
-bool AppActivator::isRunningUserApp(const QString& bundleID)
+QSet<QString> AppActivator::runningUserAppIDs()
 {
     const AppEnumerator launchable(m_ports.profile, BundleReader::forProfile(m_ports.profile), m_ports.workspace);
+    QSet<QString> ids;
     for (const RunningApplication& app : m_ports.workspace.runningApplications())
-        if (app.bundleIdentifier == bundleID && !app.isTerminated && app.bundlePath
-            && launchable.isUserLaunchable(*app.bundlePath))
-            return true;
-    return false;
+        if (app.bundleIdentifier && !app.isTerminated && app.bundlePath && launchable.isUserLaunchable(*app.bundlePath))
+            ids.insert(*app.bundleIdentifier);
+    return ids;
 }
 
 // ---- Quit
@@ -341,9 +341,6 @@ CloseCapability SwitchItemActivator::appCloseCapability(const QString& bundleID)
     return AppActivator::shared().closeCapability(bundleID);
 }
 
-bool SwitchItemActivator::isRunningUserApp(const QString& bundleID)
-{
-    return AppActivator::shared().isRunningUserApp(bundleID);
-}
+QSet<QString> SwitchItemActivator::runningUserAppIDs() { return AppActivator::shared().runningUserAppIDs(); }
 
 } // namespace ostrevane

@@ -85,9 +85,10 @@ public:
     // A polite quit, or a force quit when repeated within 6.0 s. Does nothing unless the
     // capability is `quit`.
     void quit(const QString& bundleID);
-    // Whether some running, non-terminated instance has a bundle location that the
-    // user-launchable test accepts (the panel checks with it whether a quit took effect).
-    bool isRunningUserApp(const QString& bundleID);
+    // The bundle ids of which some running, non-terminated instance has a bundle location
+    // that the user-launchable test accepts (the panel checks with it whether a quit took
+    // effect, and which inactive app rows to list).
+    QSet<QString> runningUserAppIDs();
 
     // Kills `running` (leaving for the second pass any process that shows a modal
     // dialog, which is brought forward instead), kills again 0.6 s later and marks the
@@ -137,7 +138,7 @@ public:
     void closeTab(const TabItem& tab) override;
     void quit(const QString& bundleID) override;
     CloseCapability appCloseCapability(const QString& bundleID) override;
-    bool isRunningUserApp(const QString& bundleID) override;
+    QSet<QString> runningUserAppIDs() override;
 };
 
 } // namespace ostrevane

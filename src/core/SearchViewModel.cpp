@@ -399,6 +399,7 @@ std::vector<SwitchItem> SearchViewModel::defaultList() const
         if (const auto* group = item.as<WindowGroupItem>())
             groupedBundles.insert(group->appBundleID);
     }
+    std::optional<QSet<QString>> running; // read once, when an app row needs it
     std::vector<SwitchItem> list;
     for (const SwitchItem& item : m_items) {
         // Tabs show in the main list only as search results.
@@ -407,9 +408,12 @@ std::vector<SwitchItem> SearchViewModel::defaultList() const
         if (const auto* window = item.as<WindowItem>();
             window && window->appBundleID && groupedBundles.contains(*window->appBundleID))
             continue;
-        if (const auto* app = item.as<AppItem>();
-            app && !m_showsInactiveAppsInDefaultList && !m_actions.isRunningUserApp(app->bundleID))
-            continue;
+        if (const auto* app = item.as<AppItem>(); app && !m_showsInactiveAppsInDefaultList) {
+            if (!running)
+                running = m_actions.runningUserAppIDs();
+            if (!running->contains(app->bundleID))
+                continue;
+        }
         list.push_back(item);
     }
     return list;

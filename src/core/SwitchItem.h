@@ -4,6 +4,7 @@
 #include "core/platform/Accessibility.h"
 #include "core/platform/Image.h"
 
+#include <QSet>
 #include <QString>
 #include <QUuid>
 
@@ -92,7 +93,9 @@ public:
     virtual void closeTab(const TabItem& tab) = 0;
     virtual void quit(const QString& bundleID) = 0;
     virtual CloseCapability appCloseCapability(const QString& bundleID) = 0;
-    virtual bool isRunningUserApp(const QString& bundleID) = 0;
+    // The bundle ids with a running instance the user launched, read at once: a list asks
+    // for every row, and each read is a pass over all running applications.
+    virtual QSet<QString> runningUserAppIDs() = 0;
 };
 
 // One row of the switcher list.

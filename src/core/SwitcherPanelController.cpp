@@ -826,7 +826,7 @@ void SwitcherPanelController::finishClosePropagationPass(const std::weak_ptr<Sea
     const bool appLevel = closedItem.kind() == SwitchItem::Kind::tabGroup
         || closedItem.kind() == SwitchItem::Kind::windowGroup || closedItem.kind() == SwitchItem::Kind::app;
     const std::optional<QString> bundleID = closedItem.bundleID();
-    if (appLevel && bundleID && !m_actions.isRunningUserApp(*bundleID)) {
+    if (appLevel && bundleID && !m_actions.runningUserAppIDs().contains(*bundleID)) {
         // The window server and accessibility may still report a quit app for a while.
         recordRecentlyClosedApp(*bundleID);
         std::erase_if(items, [&](const SwitchItem& item) { return item.bundleID() == bundleID; });

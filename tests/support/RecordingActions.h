@@ -14,6 +14,7 @@ public:
     QStringList log; // e.g. "activateWindow Terminal", "quit com.example.app"
     QMap<QString, CloseCapability> capabilities; // by bundle id; absent means none
     QSet<QString> runningUserApps;
+    int runningReads = 0; // each read is a pass over every running application
 
     void activateWindow(const WindowItem& w) override { log << QStringLiteral("activateWindow ") + w.title; }
     void activateTab(const TabItem& t) override { log << QStringLiteral("activateTab ") + t.title; }
@@ -25,7 +26,11 @@ public:
     {
         return capabilities.value(bundleID, CloseCapability::none());
     }
-    bool isRunningUserApp(const QString& bundleID) override { return runningUserApps.contains(bundleID); }
+    QSet<QString> runningUserAppIDs() override
+    {
+        ++runningReads;
+        return runningUserApps;
+    }
 };
 
 } // namespace ostrevane

@@ -212,8 +212,8 @@ TEST_F(AppActivatorTest, CapabilityFollowsTheFirstMatchingRuleAndOnlyLiveLauncha
     runtime.desktop().launch("com.example.direct", "Direct", ActivationPolicy::regular, "/Applications/Direct.app");
     workspace().setTerminated(
         runtime.desktop().launch("com.example.gone", "Gone", ActivationPolicy::regular, "/Applications/Gone.app"));
-    EXPECT_TRUE(activator().isRunningUserApp("com.example.direct"));
-    EXPECT_FALSE(activator().isRunningUserApp("com.example.gone"));
+    EXPECT_TRUE(activator().runningUserAppIDs().contains("com.example.direct"));
+    EXPECT_FALSE(activator().runningUserAppIDs().contains("com.example.gone"));
 }
 
 // A dialog found by its sheet is checked with the force quit above.

@@ -109,6 +109,7 @@ TEST(SearchViewModel, EmptyQueryHidesTabsGroupedWindowsAndAppsNotRunning)
                                            finderGroup({finderWindow}), app("com.running", "Mail"),
                                            app("com.idle", "Maps")};
     EXPECT_EQ(titles(SearchViewModel(items, false).filtered()), (QStringList{"zsh", "Finder", "Mail"}));
+    EXPECT_EQ(runtime.actions.runningReads, 1); // once for the list, not once per app row
     EXPECT_EQ(titles(SearchViewModel(items, true).filtered()), (QStringList{"zsh", "Finder", "Mail", "Maps"}));
 
     SearchViewModel searching(items, false);

@@ -4,8 +4,8 @@
 
 namespace ostrevane {
 
-// Row actions that do nothing, for benchmarks: every application counts as running
-// and quittable, so the lists keep all their rows.
+// Row actions that do nothing, for benchmarks: every application counts as quittable,
+// and those in `running` as running, so the lists keep their rows.
 class IdleSwitchItemActions : public SwitchItemActions {
 public:
     void activateWindow(const WindowItem&) override {}
@@ -15,7 +15,9 @@ public:
     void closeTab(const TabItem&) override {}
     void quit(const QString&) override {}
     CloseCapability appCloseCapability(const QString&) override { return CloseCapability::quit(); }
-    bool isRunningUserApp(const QString&) override { return true; }
+    QSet<QString> runningUserAppIDs() override { return running; }
+
+    QSet<QString> running;
 };
 
 } // namespace ostrevane
