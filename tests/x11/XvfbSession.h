@@ -170,7 +170,42 @@ private:
         config.close();
         if (start({QStringLiteral("openbox"), QStringLiteral("--config-file"), config.fileName()}) < 0)
             return false;
-        return waitUntil([&] { return hasWindowManager(); }, startTimeoutSeconds);
+        return waitUntil([&] { return hasWindowManager(); }, startTimeoutSeconds) && managesWindows();
+    }
+
+    // openbox announces itself before it handles events: a client mapped in between stays
+    // unmanaged until openbox gets some other event. A probe window is mapped and openbox
+    // is prodded until the probe is managed, so the tests' clients never fall in that gap.
+    bool managesWindows() const
+    {
+        xcb_connection_t* c = xcb_connect(m_display.constData(), nullptr);
+        if (xcb_connection_has_error(c)) {
+            xcb_disconnect(c);
+            return false;
+        }
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        const xcb_window_t probe = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          screen->root_visual, 0, nullptr);
+        xcb_map_window(c, probe);
+        const bool managed = waitUntil(
+            [&] {
+                xcb_client_message_event_t prod = {};
+                prod.response_type = XCB_CLIENT_MESSAGE;
+                prod.format = 32;
+                prod.window = screen->root;
+                prod.type = XCB_ATOM_NOTICE; // a message type no window manager acts on
+                xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                               reinterpret_cast<const char*>(&prod));
+                auto* tree = xcb_query_tree_reply(c, xcb_query_tree(c, probe), nullptr);
+                const bool reparented = tree && tree->parent != screen->root; // framed by the manager
+                std::free(tree);
+                return reparented;
+            },
+            startTimeoutSeconds);
+        xcb_destroy_window(c, probe);
+        xcb_disconnect(c);
+        return managed;
     }
 
     bool hasWindowManager() const
