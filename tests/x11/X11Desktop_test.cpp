@@ -81,6 +81,21 @@ TEST_F(X11Desktop, RunningApplicationsCarryTheirEntryAndExecutable)
     EXPECT_FALSE(app->isTerminated);
 }
 
+TEST_F(X11Desktop, ListingRepeatedAfterAWindowOpensIncludesIt)
+{
+    pid_t first = 0, second = 0;
+    ASSERT_NE(startXterm(QStringLiteral("Early"), &first), XCB_NONE);
+    ASSERT_EQ(workspace->runningApplications().size(), 1u);
+
+    ASSERT_NE(startXterm(QStringLiteral("Late"), &second), XCB_NONE);
+    std::vector<ProcessID> listed;
+    for (const RunningApplication& app : workspace->runningApplications())
+        listed.push_back(app.processIdentifier);
+
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<ProcessID>{std::min(first, second), std::max(first, second)}));
+}
+
 TEST_F(X11Desktop, ActivatingAWindowMakesItTheActiveWindow)
 {
     const xcb_window_t first = startXterm(QStringLiteral("First"));

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cstring>
 #include <iterator>
 #include <unordered_set>
 
@@ -22,6 +24,8 @@ constexpr quint32 classLongs = 256;
 constexpr quint32 titleLongs = 1024;
 // Icons up to 512 x 512 pixels; larger ones are cut off and ignored.
 constexpr quint32 iconLongs = 512 * 512 + 2;
+// The property of our own window whose change events mark how far events are handled.
+constexpr char syncAtomName[] = "_OSTREVANE_CLIENTS_SYNC";
 
 std::pair<QString, QString> parseClass(const QByteArray& bytes)
 {
@@ -83,19 +87,12 @@ const X11WindowRecord* find(const std::vector<X11WindowRecord>& records, xcb_win
     return found == records.end() ? nullptr : &*found;
 }
 
-std::vector<X11WindowRecord> recordsOf(const std::vector<X11WindowRecord>& records, ProcessID pid)
-{
-    std::vector<X11WindowRecord> result;
-    std::copy_if(records.begin(), records.end(), std::back_inserter(result),
-                 [&](const X11WindowRecord& r) { return r.client.pid == pid; });
-    return result;
-}
-
 } // namespace
 
 X11Clients::X11Clients(std::shared_ptr<X11Connection> connection)
     : m_connection(std::move(connection))
 {
+    internSyncAtom();
     m_eventToken = m_connection->addEventHandler([this](const xcb_generic_event_t& event) { onEvent(event); });
 }
 
@@ -406,24 +403,44 @@ std::shared_ptr<const X11Clients::Snapshot> X11Clients::takeSnapshot()
     return snapshot;
 }
 
-std::vector<X11WindowRecord> X11Clients::windowRecords(ProcessID pid)
+// The wanted records of the snapshot while it is current and none of them changed;
+// otherwise of a new snapshot.
+template <class Wanted>
+std::vector<X11WindowRecord> X11Clients::currentRecords(const Wanted& wanted)
 {
+    settle();
+    const auto select = [&](const std::vector<X11WindowRecord>& records) {
+        std::vector<X11WindowRecord> result;
+        std::copy_if(records.begin(), records.end(), std::back_inserter(result), wanted);
+        return result;
+    };
     {
         std::lock_guard lock(m_lock);
         if (m_snapshot && isCurrent(*m_snapshot)) {
-            std::vector<X11WindowRecord> owned = recordsOf(m_snapshot->records, pid);
-            if (std::all_of(owned.begin(), owned.end(),
+            std::vector<X11WindowRecord> selected = select(m_snapshot->records);
+            if (std::all_of(selected.begin(), selected.end(),
                             [&](const X11WindowRecord& r) { return isUnchanged(r.client.window, *m_snapshot); }))
-                return owned;
+                return selected;
         }
     }
-    return recordsOf(takeSnapshot()->records, pid);
+    return select(takeSnapshot()->records);
+}
+
+std::vector<X11WindowRecord> X11Clients::allRecords()
+{
+    return currentRecords([](const X11WindowRecord&) { return true; });
+}
+
+std::vector<X11WindowRecord> X11Clients::windowRecords(ProcessID pid)
+{
+    return currentRecords([pid](const X11WindowRecord& r) { return r.client.pid == pid; });
 }
 
 // A window that keeps changing (a title counting progress) is read alone each time
 // instead of retaking the snapshot for all windows.
 X11WindowRecord X11Clients::windowRecord(xcb_window_t window)
 {
+    settle();
     std::shared_ptr<const Snapshot> snapshot;
     {
         std::lock_guard lock(m_lock);
@@ -459,6 +476,87 @@ void X11Clients::discardSnapshot()
     m_allChangedAt = ++m_changes;
 }
 
+void X11Clients::beginEnumeration()
+{
+    std::lock_guard lock(m_lock);
+    ++m_syncRequested;
+}
+
+// Before a snapshot is trusted after beginEnumeration(): changes the server made since
+// may still wait in the event queue, so either wait for them or read afresh.
+void X11Clients::settle()
+{
+    quint64 requested = 0;
+    {
+        std::lock_guard lock(m_lock);
+        if (m_syncedTo >= m_syncRequested)
+            return;
+        requested = m_syncRequested;
+    }
+    const bool synced = synchronise();
+    std::lock_guard lock(m_lock);
+    if (!synced)
+        m_allChangedAt = ++m_changes;
+    m_syncedTo = std::max(m_syncedTo, requested);
+}
+
+std::optional<quint64> X11Clients::settledChangeCount()
+{
+    quint64 requested = 0;
+    {
+        std::lock_guard lock(m_lock);
+        requested = m_syncRequested;
+    }
+    if (!synchronise())
+        return std::nullopt;
+    std::lock_guard lock(m_lock);
+    m_syncedTo = std::max(m_syncedTo, requested);
+    return m_changes;
+}
+
+void X11Clients::internSyncAtom()
+{
+    xcb_connection_t* c = m_connection->xcb();
+    const auto reply = m_connection->reply(
+        xcb_intern_atom_reply, xcb_intern_atom(c, 0, static_cast<quint16>(std::strlen(syncAtomName)), syncAtomName));
+    if (reply)
+        m_syncAtom = reply->atom;
+    else
+        qWarning("X11Clients: cannot name the synchronisation property; every enumeration reads afresh");
+}
+
+// Events arrive in order, so once the change event of a request sent now is handled,
+// so is every event the server sent before it. An empty append changes nothing but
+// still produces the event. False when that cannot be awaited.
+bool X11Clients::synchronise()
+{
+    if (m_syncAtom == XCB_NONE || std::this_thread::get_id() == m_eventThread.load())
+        return false; // the event thread would wait for itself
+    const xcb_void_cookie_t cookie = xcb_change_property(m_connection->xcb(), XCB_PROP_MODE_APPEND,
+                                                         m_connection->ownWindow(), m_syncAtom, XCB_ATOM_STRING, 8, 0,
+                                                         nullptr);
+    m_connection->flush();
+    const quint32 sent = cookie.sequence;
+    std::unique_lock lock(m_lock);
+    // Other readers' requests count too: one sent later is handled later.
+    return m_syncHandled.wait_for(lock, std::chrono::milliseconds(syncTimeoutMilliseconds), [&] {
+        return m_handledSync && static_cast<qint32>(*m_handledSync - sent) >= 0;
+    });
+}
+
+bool X11Clients::onSyncEvent(const xcb_generic_event_t& event)
+{
+    const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+    if (change.window != m_connection->ownWindow() || change.atom != m_syncAtom || m_syncAtom == XCB_NONE)
+        return false;
+    {
+        std::lock_guard lock(m_lock);
+        m_handledSync = event.full_sequence;
+    }
+    m_syncHandled.notify_all();
+    return true;
+}
+
 bool X11Clients::isCurrent(const Snapshot& snapshot) const { return m_allChangedAt <= snapshot.takenAt; }
 
 bool X11Clients::isUnchanged(xcb_window_t window, const Snapshot& snapshot) const
@@ -472,7 +570,8 @@ bool X11Clients::isUnchanged(xcb_window_t window, const Snapshot& snapshot) cons
 // _NET_WM_USER_TIME, which some programs change at every key press) leave it current.
 void X11Clients::onEvent(const xcb_generic_event_t& event)
 {
-    if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+    m_eventThread.store(std::this_thread::get_id());
+    if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY || onSyncEvent(event))
         return;
     const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
     const xcb_ewmh_connection_t& e = m_connection->ewmh();

@@ -8,9 +8,12 @@
 
 #include <QString>
 
+#include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -66,6 +69,12 @@ struct X11WindowRecord {
 // being current when the client list or its stacking changes, when this class sends a
 // request to the window manager, and at discardSnapshot(); a window whose state or title
 // properties changed since it was taken is read alone. All other reads are live.
+//
+// Changes are learned from events, which the event thread handles a moment after the
+// server sent them. After beginEnumeration(), the first snapshot read therefore waits
+// until every event sent so far is handled (one round trip through our own window)
+// before it trusts the snapshot; where it cannot wait (on the event thread) it takes a
+// new one.
 class X11Clients {
 public:
     explicit X11Clients(std::shared_ptr<X11Connection> connection);
@@ -99,14 +108,28 @@ public:
     // names itself).
     bool hasWindowManager() const;
 
+    // How long a caller waits for the server to echo a synchronisation request before it
+    // reads everything afresh instead.
+    static constexpr int syncTimeoutMilliseconds = 200;
+
+    // Every managed window (every kind), topmost first, from the snapshot; taken anew
+    // when it is not current or any window changed since.
+    std::vector<X11WindowRecord> allRecords();
     // All managed windows of `pid` (every kind), topmost first, from the snapshot.
     std::vector<X11WindowRecord> windowRecords(ProcessID pid);
     // One window from the snapshot, or read alone when it changed since or is not
     // managed; state.exists is false when it has gone.
     X11WindowRecord windowRecord(xcb_window_t window);
-    // The next snapshot read takes a new snapshot. Each listing of the running
-    // applications calls this, so every enumeration reads the desktop afresh.
+    // The next snapshot read takes a new snapshot.
     void discardSnapshot();
+    // The snapshot reads that follow see every change the server made before the first
+    // of them. Each listing of the running applications calls this.
+    void beginEnumeration();
+    // Waits until the events the server sent so far are handled, then returns how many
+    // changes of what the records hold (list, order, a recorded property, our own
+    // requests, discards) were seen: while it returns the same count, nothing changed.
+    // Nothing when it cannot wait (on the event thread, or no answer in time).
+    std::optional<quint64> settledChangeCount();
 
     // Requests to the window manager, as a pager sends them (source indication 2).
     // Activating restores an iconified window; closing asks the window's owner politely
@@ -133,6 +156,12 @@ private:
     std::optional<QString> readTitle(const TitleRequests& requests) const;
 
     std::shared_ptr<const Snapshot> takeSnapshot();
+    template <class Wanted>
+    std::vector<X11WindowRecord> currentRecords(const Wanted& wanted);
+    void internSyncAtom();
+    bool synchronise();
+    void settle();
+    bool onSyncEvent(const xcb_generic_event_t& event);
     X11WindowRecord readRecord(xcb_window_t window);
     bool isCurrent(const Snapshot& snapshot) const;
     bool isUnchanged(xcb_window_t window, const Snapshot& snapshot) const;
@@ -141,7 +170,13 @@ private:
 
     std::shared_ptr<X11Connection> m_connection;
     X11Connection::Token m_eventToken = 0;
+    xcb_atom_t m_syncAtom = XCB_NONE; // changed on our own window to learn that events are handled
+    std::atomic<std::thread::id> m_eventThread{};
     mutable std::mutex m_lock; // guards everything below
+    std::condition_variable m_syncHandled;
+    std::optional<quint32> m_handledSync; // request number of the last synchronisation event handled
+    quint64 m_syncRequested = 0; // beginEnumeration() calls so far
+    quint64 m_syncedTo = 0;      // the calls the last synchronisation (or discard) answered
     std::unordered_map<xcb_window_t, X11Client> m_known;
     std::shared_ptr<const Snapshot> m_snapshot;
     quint64 m_changes = 0;     // changes seen so far; a snapshot notes the count it started at

@@ -41,6 +41,19 @@ struct X11Workspace::Snapshot {
     std::map<ProcessID, std::vector<X11Client>> windows;
 };
 
+// What a process is, as far as it cannot change while it runs. The icon is looked up
+// again until the theme has answered for the entry (it may not have in time).
+struct X11Workspace::Description {
+    RunningApplication app; // activation policy left to each listing
+    std::optional<DesktopEntry> entry;
+    bool iconSettled = true;
+};
+
+struct X11Workspace::Listing {
+    quint64 changeCount = 0; // X11Clients' change count before the listing was read
+    std::vector<RunningApplication> apps;
+};
+
 struct X11Workspace::PendingLaunch {
     ProcessID pid = 0;
     QString desktopID;
@@ -84,41 +97,78 @@ X11Workspace::~X11Workspace() { m_connection.removeEventHandler(m_eventToken); }
 
 X11Workspace::Snapshot X11Workspace::snapshot()
 {
-    const std::vector<X11Client> clients = m_clients->stacking();
-    std::vector<xcb_window_t> windows;
-    for (const X11Client& client : clients)
-        windows.push_back(client.window);
-    const std::vector<X11ClientState> states = m_clients->states(windows);
+    const std::vector<X11WindowRecord> records = m_clients->allRecords();
     Snapshot result;
     std::vector<ProcessID> order;
     std::set<ProcessID> regular;
-    for (size_t i = 0; i < clients.size(); ++i) {
-        const ProcessID pid = clients[i].pid;
-        if (pid < 1 || !states[i].exists)
+    for (const X11WindowRecord& record : records) {
+        const ProcessID pid = record.client.pid;
+        if (pid < 1 || !record.state.exists)
             continue;
         if (!result.windows.contains(pid))
             order.push_back(pid);
-        result.windows[pid].push_back(clients[i]);
-        if (states[i].isTaskbarWindow())
+        result.windows[pid].push_back(record.client);
+        if (record.state.isTaskbarWindow())
             regular.insert(pid);
     }
+    forgetDescriptions(result);
     for (const ProcessID pid : order) {
         // This program's panel is no application to switch to; its settings window is.
         if (pid == m_ownPid && !regular.contains(pid))
             continue;
-        result.apps.push_back(describe(pid, result.windows[pid], regular.contains(pid)));
+        result.apps.push_back(describe(pid, result.windows[pid].front(), regular.contains(pid)));
     }
     return result;
 }
 
-RunningApplication X11Workspace::describe(ProcessID pid, const std::vector<X11Client>& windows, bool regular)
+// Pids are reused: a description lives only while its pid owns client windows.
+void X11Workspace::forgetDescriptions(const Snapshot& current)
 {
-    const X11Client& window = windows.front();
-    RunningApplication app;
-    app.processIdentifier = pid;
+    std::lock_guard lock(m_lock);
+    std::erase_if(m_descriptions, [&](const auto& entry) { return !current.windows.contains(entry.first); });
+}
+
+// An entry installed or removed may match a running program differently.
+bool X11Workspace::entryFoldersChanged()
+{
+    std::vector<qint64> stamps;
+    for (const QString& folder : m_profile.scanRoots)
+        stamps.push_back(QFileInfo(folder).lastModified().toMSecsSinceEpoch());
+    std::lock_guard lock(m_lock);
+    if (stamps == m_entryFolderStamps)
+        return false;
+    m_entryFolderStamps = std::move(stamps);
+    return true;
+}
+
+RunningApplication X11Workspace::describe(ProcessID pid, const X11Client& window, bool regular)
+{
+    std::optional<Description> known;
+    {
+        std::lock_guard lock(m_lock);
+        if (const auto found = m_descriptions.find(pid); found != m_descriptions.end())
+            known = found->second;
+    }
+    Description description = known ? std::move(*known) : describeAfresh(pid, window);
+    if (!known || !description.iconSettled) {
+        if (known)
+            resolveIcon(description, window.window);
+        std::lock_guard lock(m_lock);
+        m_descriptions.insert_or_assign(pid, description);
+    }
+    RunningApplication app = std::move(description.app);
     app.activationPolicy = regular ? ActivationPolicy::regular : ActivationPolicy::accessory;
+    return app;
+}
+
+X11Workspace::Description X11Workspace::describeAfresh(ProcessID pid, const X11Client& window)
+{
+    Description description;
+    RunningApplication& app = description.app;
+    app.processIdentifier = pid;
     app.executablePath = executableOf(pid);
-    const std::optional<DesktopEntry> entry = entryFor(window, app.executablePath.value_or(QString()));
+    description.entry = entryFor(window, app.executablePath.value_or(QString()));
+    const std::optional<DesktopEntry>& entry = description.entry;
     if (pid == m_ownPid) {
         app.bundleIdentifier = m_profile.ownBundleID;
     } else if (entry) {
@@ -131,8 +181,8 @@ RunningApplication X11Workspace::describe(ProcessID pid, const std::vector<X11Cl
         app.localizedName = nonEmpty(!window.windowClass.isEmpty() ? window.windowClass
                                      : !window.instance.isEmpty() ? window.instance
                                                                   : executableName);
-    app.icon = appIcon(entry, window.window);
-    return app;
+    resolveIcon(description, window.window);
+    return description;
 }
 
 std::optional<DesktopEntry> X11Workspace::entryFor(const X11Client& window, const QString& executable)
@@ -140,11 +190,16 @@ std::optional<DesktopEntry> X11Workspace::entryFor(const X11Client& window, cons
     return m_entries.match(ProgramIdentity{window.instance, window.windowClass, executable});
 }
 
-ImageHandle X11Workspace::appIcon(const std::optional<DesktopEntry>& entry, xcb_window_t window)
+// The entry's themed icon, else the window's own.
+void X11Workspace::resolveIcon(Description& description, xcb_window_t window)
 {
-    if (entry)
-        if (ImageHandle themed = m_icons->icon(entry->icon))
-            return themed;
+    const ImageHandle themed = description.entry ? m_icons->icon(description.entry->icon) : nullptr;
+    description.iconSettled = !description.entry || themed != nullptr;
+    description.app.icon = themed ? themed : windowIcon(window);
+}
+
+ImageHandle X11Workspace::windowIcon(xcb_window_t window)
+{
     {
         std::lock_guard lock(m_lock);
         if (auto found = m_windowIcons.find(window); found != m_windowIcons.end())
@@ -158,11 +213,32 @@ ImageHandle X11Workspace::appIcon(const std::optional<DesktopEntry>& entry, xcb_
 }
 
 // Each listing starts an enumeration: the window reads that follow see the desktop as it
-// is now, not as an earlier enumeration saw it.
+// is then, not as an earlier enumeration saw it.
 std::vector<RunningApplication> X11Workspace::runningApplications()
 {
+    std::vector<RunningApplication> apps = currentApplications();
+    m_clients->beginEnumeration();
+    return apps;
+}
+
+// The panel lists the applications several times per showing; while no window came,
+// went, restacked or changed, the last listing still holds.
+std::vector<RunningApplication> X11Workspace::currentApplications()
+{
+    const std::optional<quint64> changeCount = m_clients->settledChangeCount();
+    const bool foldersChanged = entryFoldersChanged();
+    {
+        std::lock_guard lock(m_lock);
+        if (foldersChanged)
+            m_descriptions.clear();
+        else if (changeCount && m_listing && m_listing->changeCount == *changeCount)
+            return m_listing->apps;
+    }
     std::vector<RunningApplication> apps = snapshot().apps;
-    m_clients->discardSnapshot();
+    if (changeCount) {
+        std::lock_guard lock(m_lock);
+        m_listing = std::make_shared<const Listing>(Listing{*changeCount, apps});
+    }
     return apps;
 }
 

@@ -31,9 +31,13 @@ struct PlatformProfile;
 // completes once its first window appears. Activation and termination events come from
 // the backend connection's event thread and reach observers on the main queue.
 //
-// Each listing of the running applications starts an enumeration: the window reads
-// that follow it see the desktop afresh (X11Clients::discardSnapshot). Every call may
-// come from any thread; requests about a pid that has no windows any more do nothing.
+// A process's description (executable, desktop entry, name, icon) is read once while
+// its pid owns client windows, and again when the applications folders change. A
+// listing is reused while nothing the window snapshot holds has changed (with every
+// event the server sent before it handled). Each listing starts an enumeration: the
+// window reads that follow it see the changes made before them
+// (X11Clients::beginEnumeration). Every call may come from any thread; requests about
+// a pid that has no windows any more do nothing.
 class X11Workspace : public Workspace {
 public:
     // How long a launched program may take to show its first window before the open
@@ -66,10 +70,18 @@ private:
     struct PendingLaunch;
     struct Observers;
 
+    struct Description;
+    struct Listing;
+
+    std::vector<RunningApplication> currentApplications();
     Snapshot snapshot();
-    RunningApplication describe(ProcessID pid, const std::vector<X11Client>& windows, bool regular);
+    void forgetDescriptions(const Snapshot& current);
+    bool entryFoldersChanged();
+    RunningApplication describe(ProcessID pid, const X11Client& window, bool regular);
+    Description describeAfresh(ProcessID pid, const X11Client& window);
     std::optional<DesktopEntry> entryFor(const X11Client& window, const QString& executable);
-    ImageHandle appIcon(const std::optional<DesktopEntry>& entry, xcb_window_t window);
+    void resolveIcon(Description& description, xcb_window_t window);
+    ImageHandle windowIcon(xcb_window_t window);
     std::optional<xcb_window_t> mostRecentWindow(ProcessID pid);
 
     bool launch(const DesktopEntry& entry, bool activates, OpenCompletion completion);
@@ -98,6 +110,9 @@ private:
     std::map<ProcessID, xcb_window_t> m_recentWindow;       // last active window per pid
     std::map<ProcessID, RunningApplication> m_known;        // apps seen at the last list change
     std::map<xcb_window_t, ImageHandle> m_windowIcons;      // _NET_WM_ICON, read once per window
+    std::map<ProcessID, Description> m_descriptions;        // of pids that own client windows
+    std::vector<qint64> m_entryFolderStamps;                // when the descriptions were read
+    std::shared_ptr<const Listing> m_listing;               // the last listing and its change count
     std::optional<ProcessID> m_frontmostPid;                // never this program's own
     std::map<quint64, std::shared_ptr<PendingLaunch>> m_launches;
     quint64 m_lastLaunchID = 0;
