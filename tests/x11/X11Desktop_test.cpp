@@ -113,9 +113,13 @@ TEST_F(X11Desktop, ActivatingAWindowMakesItTheActiveWindow)
     EXPECT_TRUE(waitUntil([&] { return isActive(first); }));
     EXPECT_EQ(accessibility->copyBool(target->axWindow, AX::focused), true);
     // Raised: now first in stacking order, topmost first.
-    EXPECT_TRUE(waitUntil([&] {
-        return WindowEnumerator::enumerate(*workspace, *accessibility).front().title == QStringLiteral("First");
-    }));
+    const auto firstListed = [&] { return WindowEnumerator::enumerate(*workspace, *accessibility).front().title; };
+    EXPECT_TRUE(waitUntil([&] { return firstListed() == QStringLiteral("First"); }));
+
+    // A window raised without the focus does not come before the one in front.
+    s_session->start({QStringLiteral("xdotool"), QStringLiteral("windowraise"), QString::number(second)});
+    ASSERT_TRUE(waitUntil([&] { return clients->stacking().front().window == second; }));
+    EXPECT_EQ(firstListed(), QStringLiteral("First"));
 }
 
 TEST_F(X11Desktop, IconifiedWindowReadsMinimizedAndActivationRestoresIt)

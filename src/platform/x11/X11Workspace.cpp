@@ -112,6 +112,15 @@ X11Workspace::Snapshot X11Workspace::snapshot()
             regular.insert(pid);
     }
     forgetDescriptions(result);
+    // Equal recency falls back to this order: the application in front first (on X11 the
+    // window on top of the stack need not be the one with the focus), then stacking order.
+    std::optional<ProcessID> front;
+    {
+        std::lock_guard lock(m_lock);
+        front = m_frontmostPid;
+    }
+    if (front)
+        std::stable_partition(order.begin(), order.end(), [&](ProcessID pid) { return pid == *front; });
     for (const ProcessID pid : order) {
         // This program's panel is no application to switch to; its settings window is.
         if (pid == m_ownPid && !regular.contains(pid))
