@@ -30,6 +30,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QTimer>
 
 namespace ostrevane {
 
@@ -183,6 +184,7 @@ void runOstrevaneApp()
         if (delegate.applicationDidFinishLaunching()) {
             if (!delegate.isTestMode())
                 shell.copies.listen();
+            QTimer::singleShot(0, [&shell] { shell.panels.warmUp(); }); // once the loop runs
             QApplication::exec();
         }
     }

@@ -4,6 +4,7 @@
 
 #include <QEasingCurve>
 #include <QGuiApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
@@ -12,6 +13,9 @@
 namespace ostrevane {
 
 namespace {
+
+// About a panel's size: every text role and symbol is drawn at its real scale.
+const QSize warmUpSize(354, 620);
 
 // The standard timing curves of interface animations.
 QEasingCurve cubicBezier(QPointF c1, QPointF c2)
@@ -179,13 +183,29 @@ KeyablePanelFactory::KeyablePanelFactory(PlatformHints platformHints, Environmen
 {
 }
 
+SearchView::Environment KeyablePanelFactory::environment() const
+{
+    return m_environment ? m_environment() : SearchView::Environment::fromRuntime();
+}
+
 std::unique_ptr<PanelWindow> KeyablePanelFactory::makePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF size)
 {
-    SearchView::Environment environment = m_environment ? m_environment() : SearchView::Environment::fromRuntime();
-    auto* panel = new KeyablePanel(viewModel, edge, size, std::move(environment));
+    auto* panel = new KeyablePanel(viewModel, edge, size, environment());
     if (m_platformHints && panel->windowHandle())
         m_platformHints(panel->windowHandle());
     return std::make_unique<KeyablePanelHandle>(panel);
+}
+
+void KeyablePanelFactory::warmUp()
+{
+    WindowItem window;
+    window.title = QStringLiteral("Ostrevane");
+    window.appName = QStringLiteral("Ostrevane");
+    SearchViewModel model({SwitchItem(window)}, false);
+    SearchView view(model, PanelEdge::right, environment());
+    view.resize(warmUpSize);
+    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+    view.render(&image);
 }
 
 } // namespace ostrevane

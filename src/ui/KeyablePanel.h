@@ -72,7 +72,13 @@ public:
 
     std::unique_ptr<PanelWindow> makePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF size) override;
 
+    // Draws a throwaway view off screen once, so that what the first showing would load on
+    // the hotkey's path (fonts and their glyphs, the symbol icons) is loaded at start-up.
+    void warmUp();
+
 private:
+    SearchView::Environment environment() const;
+
     PlatformHints m_platformHints;
     EnvironmentProvider m_environment;
 };
