@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace ostrevane;
 
 using Stage = OnboardingStage;
@@ -14,7 +16,7 @@ TEST(OnboardingManager, EachEventMovesOnlyFromItsOwnStage)
     using M = OnboardingManager;
     const struct {
         Stage from;
-        void (M::*event)();
+        std::function<void(M&)> event;
         bool trusted;
         Stage to;
     } rows[] = {
@@ -32,7 +34,7 @@ TEST(OnboardingManager, EachEventMovesOnlyFromItsOwnStage)
         runtime.accessibility.setTrusted(rows[i].trusted);
         OnboardingManager& manager = OnboardingManager::shared();
         manager.setStage(rows[i].from);
-        (manager.*rows[i].event)();
+        rows[i].event(manager);
         EXPECT_EQ(manager.stage(), rows[i].to);
     }
 }
