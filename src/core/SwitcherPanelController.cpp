@@ -635,7 +635,11 @@ void SwitcherPanelController::rebuildInPlace(const std::weak_ptr<SearchViewModel
 {
     if (!isCurrent(viewModel))
         return;
-    std::vector<SwitchItem> items = buildItems();
+    replaceItems(buildItems());
+}
+
+void SwitcherPanelController::replaceItems(std::vector<SwitchItem> items)
+{
     logRows("rebuilt:", items);
     m_viewModel->updateItems(std::move(items));
 }
@@ -831,8 +835,7 @@ void SwitcherPanelController::finishClosePropagationPass(const std::weak_ptr<Sea
         recordRecentlyClosedApp(*bundleID);
         std::erase_if(items, [&](const SwitchItem& item) { return item.bundleID() == bundleID; });
     }
-    logRows("rebuilt:", items);
-    m_viewModel->updateItems(std::move(items));
+    replaceItems(std::move(items));
 }
 
 // ---- Monitors ----

@@ -175,6 +175,8 @@ private:
     void showPanel(const std::shared_ptr<SearchViewModel>& viewModel, int itemCount);
     bool isCurrent(const std::weak_ptr<SearchViewModel>& viewModel) const;
     void rebuildInPlace(const std::weak_ptr<SearchViewModel>& viewModel);
+    // The shown list's new rows (logged when the panel log is on).
+    void replaceItems(std::vector<SwitchItem> items);
     void select(const SwitchItem& item);
     void close(const std::shared_ptr<SearchViewModel>& viewModel, const SwitchItem& item);
     void cancel();

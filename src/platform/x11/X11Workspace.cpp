@@ -114,12 +114,7 @@ X11Workspace::Snapshot X11Workspace::snapshot()
     forgetDescriptions(result);
     // Equal recency falls back to this order: the application in front first (on X11 the
     // window on top of the stack need not be the one with the focus), then stacking order.
-    std::optional<ProcessID> front;
-    {
-        std::lock_guard lock(m_lock);
-        front = m_frontmostPid;
-    }
-    if (front)
+    if (const std::optional<ProcessID> front = frontmostPid())
         std::stable_partition(order.begin(), order.end(), [&](ProcessID pid) { return pid == *front; });
     for (const ProcessID pid : order) {
         // This program's panel is no application to switch to; its settings window is.
@@ -270,12 +265,14 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
             return own; // our settings window
     // Our panel takes the focus while it is up, unlike a non-activating panel: the
     // application in front is still the one the user came from.
-    std::optional<ProcessID> previous;
-    {
-        std::lock_guard lock(m_lock);
-        previous = m_frontmostPid;
-    }
+    const std::optional<ProcessID> previous = frontmostPid();
     return previous ? runningApplication(*previous) : std::nullopt;
+}
+
+std::optional<ProcessID> X11Workspace::frontmostPid() const
+{
+    std::lock_guard lock(m_lock);
+    return m_frontmostPid;
 }
 
 // ---- Requests

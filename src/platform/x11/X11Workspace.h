@@ -76,6 +76,8 @@ private:
     std::vector<RunningApplication> currentApplications();
     Snapshot snapshot();
     void forgetDescriptions(const Snapshot& current);
+    // The last application other than this program that had the focus.
+    std::optional<ProcessID> frontmostPid() const;
     bool entryFoldersChanged();
     RunningApplication describe(ProcessID pid, const X11Client& window, bool regular);
     Description describeAfresh(ProcessID pid, const X11Client& window);
@@ -106,7 +108,7 @@ private:
     X11Connection::Token m_eventToken = 0;
     std::shared_ptr<Observers> m_observers; // held weakly by queued notifications
 
-    std::mutex m_lock; // guards everything below
+    mutable std::mutex m_lock; // guards everything below
     std::map<ProcessID, xcb_window_t> m_recentWindow;       // last active window per pid
     std::map<ProcessID, RunningApplication> m_known;        // apps seen at the last list change
     std::map<xcb_window_t, ImageHandle> m_windowIcons;      // _NET_WM_ICON, read once per window
