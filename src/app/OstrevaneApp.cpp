@@ -19,7 +19,7 @@
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11GlobalMonitors.h"
 #include "platform/x11/X11HotkeyService.h"
-#include "platform/x11/X11WindowHints.h"
+#include "platform/x11/X11QtConnection.h"
 #include "platform/x11/X11WindowServer.h"
 #include "platform/x11/X11Workspace.h"
 #include "ui/KeyablePanel.h"
@@ -133,7 +133,9 @@ struct Shell {
     X11GlobalMonitors globalMonitors;
     QtInputMonitors monitors{&globalMonitors};
     QtScreenPort screens;
-    KeyablePanelFactory panels{applyPanelWindowHints};
+    // Under X11 the panel bypasses the window manager and grabs the keyboard itself.
+    KeyablePanelFactory panels{qtX11Connection() ? KeyablePanel::KeyboardFocus::keyboardGrab
+                                                 : KeyablePanel::KeyboardFocus::windowManager};
     QtUserFeedback feedback;
     X11HotkeyService hotkeys;
     OnboardingGuideWindows guide;

@@ -762,6 +762,8 @@ void SwitcherPanelController::select(const SwitchItem& item)
     m_sources.recency.touch(item.mruKey());
     item.activate();
     m_committed = true;
+    if (m_panel)
+        m_panel->yieldKeyboard();
     // Only this showing: a new one may have started within the delay.
     m_dispatcher.asyncAfter(hideAfterSelectDelay, weakly([this, shown = std::weak_ptr<SearchViewModel>(m_viewModel)] {
         if (isCurrent(shown))

@@ -3,12 +3,13 @@
 #include "core/TimingTrace.h"
 
 #include <QEasingCurve>
-#include <QGuiApplication>
 #include <QImage>
-#include <QKeyEvent>
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
+#include <QTimer>
 #include <QWindow>
+
+#include <utility>
 
 namespace ostrevane {
 
@@ -27,43 +28,61 @@ QEasingCurve cubicBezier(QPointF c1, QPointF c2)
 QEasingCurve easeOut() { return cubicBezier(QPointF(0, 0), QPointF(0.58, 1)); }
 QEasingCurve easeIn() { return cubicBezier(QPointF(0.42, 0), QPointF(1, 1)); }
 
-// The controller holds its panel through this handle. The widget outlives the handle while
-// it slides out (the controller forgets its panel as soon as hiding starts), and deletes
-// itself when that animation ends; a handle dropped while the panel is still up closes it.
+// The controller holds a showing's panel through this handle. Once the window serves a
+// later showing, the handle does nothing. A handle dropped while its showing is up hides
+// the window; one dropped while it slides out lets the slide finish.
 class KeyablePanelHandle : public PanelWindow {
 public:
-    explicit KeyablePanelHandle(KeyablePanel* panel)
+    KeyablePanelHandle(KeyablePanel* panel, quint64 showing)
         : m_panel(panel)
+        , m_showing(showing)
     {
     }
     ~KeyablePanelHandle() override
     {
-        if (m_panel && !m_panel->isSlidingOut())
-            m_panel->deleteLater();
+        if (isCurrent() && !m_panel->isSlidingOut())
+            m_panel->dismiss();
     }
     void slideIn(const QRectF& start, const QRectF& final, std::function<void()> completion) override
     {
-        if (m_panel)
+        if (isCurrent())
             m_panel->slideIn(start, final, std::move(completion));
     }
     void slideOut(std::function<void()> completion) override
     {
-        if (m_panel)
+        if (isCurrent())
             m_panel->slideOut(std::move(completion));
         else if (completion)
             completion();
     }
-    QRectF frame() const override { return m_panel ? QRectF(m_panel->geometry()) : QRectF(); }
+    QRectF frame() const override { return isCurrent() ? QRectF(m_panel->geometry()) : QRectF(); }
+    void yieldKeyboard() override
+    {
+        if (isCurrent())
+            m_panel->yieldKeyboard();
+    }
 
 private:
+    bool isCurrent() const { return m_panel && m_panel->showing() == m_showing; }
+
     QPointer<KeyablePanel> m_panel;
+    quint64 m_showing;
 };
+
+Qt::WindowFlags panelWindowFlags(KeyablePanel::KeyboardFocus focus)
+{
+    const Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    return focus == KeyablePanel::KeyboardFocus::keyboardGrab ? flags | Qt::X11BypassWindowManagerHint : flags;
+}
 
 } // namespace
 
-KeyablePanel::KeyablePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF size, SearchView::Environment environment)
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+KeyablePanel::KeyablePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF size, SearchView::Environment environment,
+                           KeyboardFocus focus)
+    : QWidget(nullptr, panelWindowFlags(focus))
     , m_edge(edge)
+    , m_fontSize(environment.fontSize)
+    , m_focus(focus)
     , m_view(new SearchView(viewModel, edge, std::move(environment), this))
 {
     setAttribute(Qt::WA_TranslucentBackground);
@@ -75,10 +94,10 @@ KeyablePanel::KeyablePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF si
     setWindowOpacity(0.0);
     resize(size.toSize());
     m_view->setGeometry(rect());
-    winId(); // the native window exists from here on, so hints can be applied before showing
+    winId(); // the native window exists from here on, not on the first showing's path
     if (QWindow* window = windowHandle()) {
         window->setProperty(panelWindowProperty, true);
-        window->installEventFilter(this); // to act on the first exposure
+        window->installEventFilter(this); // to act on exposure
     }
 }
 
@@ -100,33 +119,76 @@ void KeyablePanel::resizeEvent(QResizeEvent* event)
     m_view->setGeometry(rect());
 }
 
-// The native window reports exposure and keys to its QWindow before any widget sees them.
-// While Alt is held the panel takes every key: keys pressed before the window manager
-// hands it the focus still reach it, and the window manager's own Alt bindings (openbox
-// lowers the focused window on Alt+Escape) cannot take them. Once Alt is up, keys follow
-// the focus again, so the next Alt+Tab reaches the hotkey even while this panel hides.
+quint64 KeyablePanel::present(SearchViewModel& viewModel, PanelEdge edge, QSizeF size)
+{
+    stopAnimation();
+    finishSlideOut();
+    ++m_showing;
+    m_keyboardYielded = false;
+    m_edge = edge;
+    m_view->present(viewModel, edge);
+    resize(size.toSize());
+    return m_showing;
+}
+
+// The native window reports exposure to its QWindow before any widget sees it.
 bool KeyablePanel::eventFilter(QObject* watched, QEvent* event)
 {
     QWindow* window = windowHandle();
-    if (watched != window)
-        return QWidget::eventFilter(watched, event);
-    if (event->type() == QEvent::Expose && !m_exposed && window->isExposed()) {
-        m_exposed = true;
-        TimingTrace::mark("exposed");
-        if (!m_slidingOut && QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier)
-            && !window->setKeyboardGrabEnabled(true))
-            qInfo("Ostrevane: the panel could not take the keyboard; keys follow the focus");
-    } else if (event->type() == QEvent::KeyRelease && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Alt) {
-        window->setKeyboardGrabEnabled(false);
+    if (watched == window && event->type() == QEvent::Expose) {
+        const bool exposed = window->isExposed();
+        if (exposed && !m_exposed) {
+            TimingTrace::mark("exposed");
+            takeKeyboard(1);
+        }
+        m_exposed = exposed;
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void KeyablePanel::animateTo(const QRect& geometry, double opacity, double seconds, bool easingOut,
-                             std::function<void()> done)
+// A grab needs a window on screen, so it is taken on exposure. It fails only while another
+// program holds the keyboard; after a short while the panel asks for the focus instead.
+void KeyablePanel::takeKeyboard(int attempt)
 {
-    if (m_animation)
-        m_animation->stop();
+    QWindow* window = windowHandle();
+    if (m_focus != KeyboardFocus::keyboardGrab || m_slidingOut || m_keyboardYielded || m_keyboardGrabbed || !window
+        || !isVisible())
+        return;
+    if (window->setKeyboardGrabEnabled(true)) {
+        m_keyboardGrabbed = true;
+        return;
+    }
+    if (attempt < keyboardAttempts) {
+        QTimer::singleShot(keyboardRetryMs, this, [this, showing = m_showing, attempt] {
+            if (showing == m_showing)
+                takeKeyboard(attempt + 1);
+        });
+        return;
+    }
+    qInfo("Ostrevane: another program holds the keyboard; the panel asks for the focus instead");
+    activateWindow();
+}
+
+void KeyablePanel::yieldKeyboard()
+{
+    m_keyboardYielded = true;
+    releaseKeyboard();
+}
+
+// Only a grab of our own is ended: the hotkey's grab, active while its key is down,
+// belongs to the same connection and must outlive a panel that hides meanwhile.
+void KeyablePanel::releaseKeyboard()
+{
+    if (!m_keyboardGrabbed)
+        return;
+    m_keyboardGrabbed = false;
+    if (QWindow* window = windowHandle())
+        window->setKeyboardGrabEnabled(false);
+}
+
+QParallelAnimationGroup* KeyablePanel::animateTo(const QRect& geometry, double opacity, double seconds, bool easingOut)
+{
+    stopAnimation();
     auto* group = new QParallelAnimationGroup(this);
     auto* move = new QPropertyAnimation(this, "geometry", group);
     auto* fade = new QPropertyAnimation(this, "windowOpacity", group);
@@ -137,12 +199,15 @@ void KeyablePanel::animateTo(const QRect& geometry, double opacity, double secon
     fade->setDuration(ms);
     fade->setEndValue(opacity);
     fade->setEasingCurve(easingOut ? easeOut() : easeIn());
-    connect(group, &QAbstractAnimation::finished, this, [done = std::move(done)] {
-        if (done)
-            done();
-    });
     m_animation = group;
     group->start(QAbstractAnimation::DeleteWhenStopped);
+    return group;
+}
+
+void KeyablePanel::stopAnimation()
+{
+    if (m_animation)
+        m_animation->stop(); // deletes it; a stopped animation reports no end
 }
 
 void KeyablePanel::slideIn(const QRectF& start, const QRectF& final, std::function<void()> completion)
@@ -151,9 +216,19 @@ void KeyablePanel::slideIn(const QRectF& start, const QRectF& final, std::functi
     setWindowOpacity(0.0);
     show();
     raise();
-    activateWindow();
+    if (m_focus == KeyboardFocus::windowManager)
+        activateWindow();
     m_view->setFocus(Qt::ActiveWindowFocusReason);
-    animateTo(final.toAlignedRect(), 1.0, slideInSeconds, true, std::move(completion));
+    // Still on screen from the last showing's slide-out: no exposure is coming.
+    if (m_exposed) {
+        TimingTrace::mark("exposed");
+        takeKeyboard(1);
+    }
+    QParallelAnimationGroup* group = animateTo(final.toAlignedRect(), 1.0, slideInSeconds, true);
+    connect(group, &QAbstractAnimation::finished, this, [completion = std::move(completion)] {
+        if (completion)
+            completion();
+    });
 }
 
 void KeyablePanel::slideOut(std::function<void()> completion)
@@ -161,27 +236,41 @@ void KeyablePanel::slideOut(std::function<void()> completion)
     if (m_slidingOut)
         return;
     m_slidingOut = true;
-    if (QWindow* window = windowHandle())
-        window->setKeyboardGrabEnabled(false);
+    m_slideOutCompletion = std::move(completion);
+    releaseKeyboard();
     const QRect from = geometry();
     const int distance = from.width() + static_cast<int>(slideOutOvershoot);
     const QRect to = from.translated(m_edge == PanelEdge::right ? distance : -distance, 0);
-    QPointer<KeyablePanel> self(this);
-    animateTo(to, 0.0, slideOutSeconds, false, [self, completion = std::move(completion)] {
-        if (self) {
-            self->hide();
-            self->deleteLater();
-        }
-        if (completion)
-            completion();
+    QParallelAnimationGroup* group = animateTo(to, 0.0, slideOutSeconds, false);
+    connect(group, &QAbstractAnimation::finished, this, [this] {
+        hide();
+        finishSlideOut();
     });
 }
 
-KeyablePanelFactory::KeyablePanelFactory(PlatformHints platformHints, EnvironmentProvider environment)
-    : m_platformHints(std::move(platformHints))
+// Reports the end of a slide-out, whether it ran its course or a new showing cut it short.
+void KeyablePanel::finishSlideOut()
+{
+    m_slidingOut = false;
+    if (std::function<void()> completion = std::exchange(m_slideOutCompletion, {}))
+        completion();
+}
+
+void KeyablePanel::dismiss()
+{
+    stopAnimation();
+    releaseKeyboard();
+    hide();
+    finishSlideOut();
+}
+
+KeyablePanelFactory::KeyablePanelFactory(KeyablePanel::KeyboardFocus focus, EnvironmentProvider environment)
+    : m_focus(focus)
     , m_environment(std::move(environment))
 {
 }
+
+KeyablePanelFactory::~KeyablePanelFactory() { delete m_panel.data(); }
 
 SearchView::Environment KeyablePanelFactory::environment() const
 {
@@ -190,22 +279,31 @@ SearchView::Environment KeyablePanelFactory::environment() const
 
 std::unique_ptr<PanelWindow> KeyablePanelFactory::makePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF size)
 {
-    auto* panel = new KeyablePanel(viewModel, edge, size, environment());
-    if (m_platformHints && panel->windowHandle())
-        m_platformHints(panel->windowHandle());
-    return std::make_unique<KeyablePanelHandle>(panel);
+    SearchView::Environment env = environment();
+    if (m_panel && m_panel->fontSize() != env.fontSize) {
+        m_panel->dismiss();
+        m_panel->deleteLater();
+        m_panel.clear();
+    }
+    if (!m_panel) {
+        m_panel = new KeyablePanel(viewModel, edge, size, std::move(env), m_focus);
+        return std::make_unique<KeyablePanelHandle>(m_panel, m_panel->showing());
+    }
+    const quint64 showing = m_panel->present(viewModel, edge, size);
+    return std::make_unique<KeyablePanelHandle>(m_panel, showing);
 }
 
 void KeyablePanelFactory::warmUp()
 {
+    if (m_panel)
+        return; // a showing came first
     WindowItem window;
     window.title = QStringLiteral("Ostrevane");
     window.appName = QStringLiteral("Ostrevane");
     SearchViewModel model({SwitchItem(window)}, false);
-    SearchView view(model, PanelEdge::right, environment());
-    view.resize(warmUpSize);
-    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
-    view.render(&image);
+    m_panel = new KeyablePanel(model, PanelEdge::right, QSizeF(warmUpSize), environment(), m_focus);
+    QImage image(warmUpSize, QImage::Format_ARGB32_Premultiplied);
+    m_panel->view()->render(&image);
 }
 
 } // namespace ostrevane

@@ -15,9 +15,10 @@ class QWindow;
 namespace ostrevane {
 
 // The switcher's floating window: frameless, above normal windows, out of task bars,
-// translucent, and able to take keyboard focus (Tab included). It hosts one SearchView
-// and animates its geometry and opacity when sliding in and out. A fresh one is made for
-// every showing; after sliding out it hides and deletes itself.
+// translucent, and able to take the keyboard (Tab included). It hosts one SearchView and
+// animates its geometry and opacity when sliding in and out. One window serves every
+// showing: making and mapping a new one cost more than the rest of a showing together,
+// so after sliding out it only hides, and the next showing presents its list in it.
 class KeyablePanel : public QWidget {
     Q_OBJECT
 
@@ -26,19 +27,48 @@ public:
     static constexpr double slideOutSeconds = 0.2;
     // Extra distance beyond the panel's width that sliding out travels.
     static constexpr double slideOutOvershoot = 16;
-    // Set on each panel's native window, so input monitors can tell panel clicks apart.
+    // Set on the panel's native window, so input monitors can tell panel clicks apart.
     static constexpr const char* panelWindowProperty = "ostrevanePanelWindow";
+    // When the keyboard is held by another program: how often and how long to try again
+    // before asking for the focus instead.
+    static constexpr int keyboardRetryMs = 10;
+    static constexpr int keyboardAttempts = 20;
 
-    KeyablePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF size, SearchView::Environment environment);
+    // How the panel gets the keys.
+    enum class KeyboardFocus {
+        // The window manager activates it like any other window.
+        windowManager,
+        // It bypasses the window manager and grabs the keyboard while it is up. On X11 a
+        // managed window is mapped and focused only after the window manager has dealt
+        // with it (15-20 ms with openbox); an unmanaged one is on screen in 1-2 ms. The
+        // application the user came from keeps the focus meanwhile, so a cancelled
+        // showing has no focus to hand back, and the window manager's own Alt bindings
+        // (openbox lowers a window on Alt+Escape) never see the panel's keys.
+        keyboardGrab,
+    };
+
+    KeyablePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF size, SearchView::Environment environment,
+                 KeyboardFocus focus = KeyboardFocus::windowManager);
     ~KeyablePanel() override;
 
     SearchView* view() const { return m_view; }
     PanelEdge edge() const { return m_edge; }
+    PanelFontSize fontSize() const { return m_fontSize; }
+
+    // Takes the window for a new showing of `viewModel`; a slide-out still running ends at
+    // once (its completion runs). Returns the new showing's number.
+    quint64 present(SearchViewModel& viewModel, PanelEdge edge, QSizeF size);
+    // The showing the window serves now (numbers start at 1 with construction).
+    quint64 showing() const { return m_showing; }
 
     // The port's operations (see PanelWindow).
     void slideIn(const QRectF& start, const QRectF& final, std::function<void()> completion);
     void slideOut(std::function<void()> completion);
     bool isSlidingOut() const { return m_slidingOut; }
+    // Hides at once, without sliding.
+    void dismiss();
+    // Lets go of the keyboard for the rest of this showing.
+    void yieldKeyboard();
 
     // Whether `window` is a switcher panel's native window.
     static bool isPanelWindow(const QWindow* window);
@@ -49,38 +79,52 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void animateTo(const QRect& geometry, double opacity, double seconds, bool easeOut, std::function<void()> done);
+    QParallelAnimationGroup* animateTo(const QRect& geometry, double opacity, double seconds, bool easeOut);
+    void stopAnimation();
+    void finishSlideOut();
+    void takeKeyboard(int attempt);
+    void releaseKeyboard();
 
     PanelEdge m_edge;
+    PanelFontSize m_fontSize;
+    KeyboardFocus m_focus;
     SearchView* m_view;
     QPointer<QParallelAnimationGroup> m_animation;
+    std::function<void()> m_slideOutCompletion;
+    quint64 m_showing = 1;
     bool m_slidingOut = false;
     bool m_exposed = false;
+    bool m_keyboardGrabbed = false;
+    bool m_keyboardYielded = false;
 };
 
-// Makes the panels the controller shows. `platformHints`, when set, is applied to each
-// panel's native window once it exists: the X11 backend marks it sticky on every desktop
-// and out of task bars and pagers (_NET_WM_STATE_STICKY, _NET_WM_STATE_SKIP_TASKBAR,
-// _NET_WM_STATE_SKIP_PAGER, _NET_WM_DESKTOP 0xFFFFFFFF), which Qt cannot express.
+// Hands out the one panel window, rebuilding it only when the font size changed (the
+// view's fonts and metrics follow from it).
 class KeyablePanelFactory : public PanelWindowFactory {
 public:
-    using PlatformHints = std::function<void(QWindow*)>;
     using EnvironmentProvider = std::function<SearchView::Environment()>;
 
-    // Without a provider, each panel reads the runtime current when it is made.
-    explicit KeyablePanelFactory(PlatformHints platformHints = {}, EnvironmentProvider environment = {});
+    // Without a provider, the panel reads the runtime current when it is made.
+    explicit KeyablePanelFactory(KeyablePanel::KeyboardFocus focus = KeyablePanel::KeyboardFocus::windowManager,
+                                 EnvironmentProvider environment = {});
+    ~KeyablePanelFactory() override;
 
     std::unique_ptr<PanelWindow> makePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF size) override;
 
-    // Draws a throwaway view off screen once, so that what the first showing would load on
-    // the hotkey's path (fonts and their glyphs, the symbol icons) is loaded at start-up.
+    // Makes the window and draws its view off screen once, so that what the first showing
+    // would load on the hotkey's path (the window, fonts and their glyphs, the symbol
+    // icons) is loaded at start-up.
     void warmUp();
+
+    // The window, once made (for tests and tools).
+    KeyablePanel* panel() const { return m_panel; }
 
 private:
     SearchView::Environment environment() const;
 
-    PlatformHints m_platformHints;
+    KeyablePanel::KeyboardFocus m_focus;
     EnvironmentProvider m_environment;
+    QPointer<KeyablePanel> m_panel;
 };
 
 } // namespace ostrevane

@@ -22,6 +22,8 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 namespace ostrevane {
 
 namespace {
@@ -83,7 +85,6 @@ SearchView::SearchView(SearchViewModel& viewModel, PanelEdge edge, QWidget* pare
 
 SearchView::SearchView(SearchViewModel& viewModel, PanelEdge edge, Environment environment, QWidget* parent)
     : QWidget(parent)
-    , m_viewModel(&viewModel)
     , m_edge(edge)
     , m_env(std::move(environment))
     , m_scale(PanelStyle::fontScale(m_env.fontSize))
@@ -94,18 +95,11 @@ SearchView::SearchView(SearchViewModel& viewModel, PanelEdge edge, Environment e
     m_clock.start();
     m_frameTimer.setInterval(frameIntervalMs);
     connect(&m_frameTimer, &QTimer::timeout, this, &SearchView::frameTick);
-    m_images = new RowImages(m_env.images, this);
-    connect(m_images, &RowImages::imageLoaded, this, qOverload<>(&QWidget::update));
-    m_accessibilityTrusted = m_env.accessibilityTrusted && m_env.accessibilityTrusted();
     m_shortcuts = m_env.resolvedShortcuts ? m_env.resolvedShortcuts() : ShortcutMap{};
     makeFonts();
     makeChildren();
-    connectModel();
     observeNotifications();
-    m_selectedIndex = viewModel.selectedIndex();
-    m_searchScale.reset(1.0);
-    modelChanged();
-    retarget(false);
+    present(viewModel, edge);
 }
 
 SearchView::~SearchView()
@@ -114,6 +108,44 @@ SearchView::~SearchView()
         for (const auto token : m_notificationTokens)
             m_env.notifications->removeObserver(token);
     }
+}
+
+// The panel's window lives as long as the program and shows one showing's model after
+// another: what the last showing left (scroll position, hover, closing marks, pictures,
+// springs in flight, the search text) does not carry over.
+void SearchView::present(SearchViewModel& viewModel, PanelEdge edge)
+{
+    if (m_viewModel)
+        disconnect(m_viewModel, nullptr, this, nullptr);
+    m_viewModel = &viewModel;
+    m_edge = edge;
+    forgetShowing();
+    connectModel();
+    m_selectedIndex = viewModel.selectedIndex();
+    modelChanged();
+    retarget(false);
+}
+
+void SearchView::forgetShowing()
+{
+    m_frameTimer.stop();
+    m_closeAllowed.clear();
+    m_listKind = ListKind::main;
+    m_listChanged = false;
+    m_scrollOffset = 0;
+    m_lastScrollIndex = {};
+    m_searchScale.reset(1.0);
+    m_hoverRow = -1;
+    m_hoverPart = SearchViewRow::Part::none;
+    m_press = {};
+    m_firstFrameTraced = false;
+    setToolTip(QString());
+    if (m_searchField->hasFocus())
+        setFocus(Qt::OtherFocusReason);
+    // Thumbnails are taken afresh each showing; the caches behind them keep what is current.
+    delete m_images;
+    m_images = new RowImages(m_env.images, this);
+    connect(m_images, &RowImages::imageLoaded, this, qOverload<>(&QWidget::update));
 }
 
 void SearchView::makeFonts()
@@ -726,7 +758,6 @@ void SearchView::paintEvent(QPaintEvent*)
         paintFooter(painter);
         paintRail(painter);
     }
-    // A view lives for one showing: its first frame is the showing's first frame.
     if (TimingTrace::isEnabled() && !m_firstFrameTraced) {
         m_firstFrameTraced = true;
         TimingTrace::mark("painted", static_cast<qint64>(m_rows.size()));
@@ -747,12 +778,21 @@ void SearchView::paintBackground(QPainter& painter) const
 
 // The window ends 14 points beyond the panel's inner side, so the shadow cannot fall its
 // full length there; it fades out toward the window's edge instead of being cut off by it.
+// Its strokes are a third of a frame's cost, so each wave position's strip is kept: a
+// showing's first frame and a settled highlight draw it from memory.
 void SearchView::paintShadow(QPainter& painter, const QPainterPath& shape) const
 {
     const bool left = m_edge == PanelEdge::left;
     const int stripWidth = static_cast<int>(PanelWaveShape::waveOutset) + 2;
     const QRect strip = left ? QRect(width() - stripWidth, 0, stripWidth, height()) : QRect(0, 0, stripWidth, height());
     const double dpr = devicePixelRatioF();
+    const ShadowKey key{m_edge, size(), m_waveSpring.value(now()), dpr};
+    const auto cached = std::find_if(m_shadows.begin(), m_shadows.end(), [&](const auto& entry) { return entry.first == key; });
+    if (cached != m_shadows.end()) {
+        std::rotate(m_shadows.begin(), cached, cached + 1);
+        painter.drawImage(strip.topLeft(), m_shadows.front().second);
+        return;
+    }
     QImage layer((QSizeF(strip.size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
     layer.setDevicePixelRatio(dpr);
     layer.fill(Qt::transparent);
@@ -770,6 +810,9 @@ void SearchView::paintShadow(QPainter& painter, const QPainterPath& shape) const
     p.fillRect(strip, fade);
     p.end();
     painter.drawImage(strip.topLeft(), layer);
+    m_shadows.emplace_front(key, std::move(layer));
+    if (m_shadows.size() > shadowCacheSize)
+        m_shadows.pop_back();
 }
 
 void SearchView::paintHeader(QPainter& painter) const

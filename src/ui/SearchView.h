@@ -10,12 +10,14 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QImage>
 #include <QPainterPath>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -70,6 +72,9 @@ public:
     SearchView(SearchViewModel& viewModel, PanelEdge edge, Environment environment, QWidget* parent = nullptr);
     SearchView(SearchViewModel& viewModel, PanelEdge edge, QWidget* parent = nullptr);
     ~SearchView() override;
+
+    // Shows another showing's model from its start, at `edge`.
+    void present(SearchViewModel& viewModel, PanelEdge edge);
 
     PanelEdge edge() const { return m_edge; }
     double fontScale() const { return m_scale; }
@@ -148,6 +153,7 @@ private:
 
     void makeFonts();
     void makeChildren();
+    void forgetShowing();
     void connectModel();
     void observeNotifications();
     void modelChanged();
@@ -232,6 +238,17 @@ private:
     SpringAnimation m_searchScale{selectionResponse, selectionDamping};
     QElapsedTimer m_clock;
     QTimer m_frameTimer;
+
+    // Shadow strips drawn lately, most recent first.
+    struct ShadowKey {
+        PanelEdge edge;
+        QSize size;
+        double waveCenter;
+        double dpr;
+        bool operator==(const ShadowKey&) const = default;
+    };
+    static constexpr size_t shadowCacheSize = 8;
+    mutable std::deque<std::pair<ShadowKey, QImage>> m_shadows;
 
     // Pointer.
     int m_hoverRow = -1;

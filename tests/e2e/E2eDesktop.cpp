@@ -72,6 +72,28 @@ public:
         return std::vector<quint32>(values, values + reply->value_len);
     }
 
+    // Whether another client holds the keyboard: a grab of our own fails then. A grab we
+    // get is released at once.
+    bool keyboardHeldByAnother() const
+    {
+        const auto reply = owned(xcb_grab_keyboard_reply(
+            m_connection,
+            xcb_grab_keyboard(m_connection, 0, root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+            nullptr));
+        if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) {
+            xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+            xcb_flush(m_connection);
+            return false;
+        }
+        return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+    }
+    bool overridesRedirect(xcb_window_t window) const
+    {
+        const auto reply = owned(
+            xcb_get_window_attributes_reply(m_connection, xcb_get_window_attributes(m_connection, window), nullptr));
+        return reply && reply->override_redirect;
+    }
+
 private:
     xcb_connection_t* m_connection;
 };
@@ -289,30 +311,37 @@ bool E2eDesktop::xdotool(const QStringList& arguments, QString* output) const
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-bool E2eDesktop::waitForFocusedWindow(qint64 pid, Timeout timeout) const
+bool E2eDesktop::waitForKeyboardHeldBy(qint64 pid, Timeout timeout) const
 {
-    return waitUntil(
-        [&] {
-            QString windows, active;
-            return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                            QString::number(pid)},
-                           &windows)
-                && xdotool({QStringLiteral("getactivewindow")}, &active)
-                && windows.split(QLatin1Char('\n')).contains(active);
-        },
-        timeout);
+    return waitUntil([&] { return visibleWindowOf(pid) && XConnection(display()).keyboardHeldByAnother(); }, timeout);
 }
 
-bool E2eDesktop::waitForFocusedWindowAtRightEdge(Timeout timeout) const
+QStringList E2eDesktop::managedWindows() const
+{
+    XConnection x(display());
+    QStringList windows;
+    if (x.isOpen())
+        for (const quint32 window : x.property(x.root(), "_NET_CLIENT_LIST", XCB_ATOM_WINDOW).value_or(std::vector<quint32>{}))
+            windows << QString::number(window);
+    return windows;
+}
+
+bool E2eDesktop::isOverrideRedirect(const QString& window) const
+{
+    return XConnection(display()).overridesRedirect(window.toUInt());
+}
+
+bool E2eDesktop::waitForWindowAtRightEdge(qint64 pid, Timeout timeout) const
 {
     QString geometry; // "width height"
     xdotool({QStringLiteral("getdisplaygeometry")}, &geometry);
     const int screenWidth = geometry.section(QLatin1Char(' '), 0, 0).toInt();
     return waitUntil(
         [&] {
+            const std::optional<QString> window = visibleWindowOf(pid);
             QString shell;
-            if (!xdotool({QStringLiteral("getactivewindow"), QStringLiteral("getwindowgeometry"), QStringLiteral("--shell")},
-                         &shell))
+            if (!window
+                || !xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), *window}, &shell))
                 return false;
             int x = 0, width = 0;
             for (const QString& line : shell.split(QLatin1Char('\n'))) {

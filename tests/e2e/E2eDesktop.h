@@ -93,10 +93,15 @@ public:
 
     // xdotool with the arguments; true when it exited with 0. `output` gets its stdout.
     bool xdotool(const QStringList& arguments, QString* output = nullptr) const;
-    // Waits until `pid` has a visible window that has the keyboard focus.
-    bool waitForFocusedWindow(qint64 pid, Timeout timeout) const;
-    // Waits until the focused window has slid in to rest against the screen's right edge.
-    bool waitForFocusedWindowAtRightEdge(Timeout timeout) const;
+    // Waits until `pid` has a visible window and a client holds the keyboard (the panel
+    // takes every key with a grab while it is up).
+    bool waitForKeyboardHeldBy(qint64 pid, Timeout timeout) const;
+    // The windows the window manager manages (_NET_CLIENT_LIST), as decimal ids.
+    QStringList managedWindows() const;
+    // Whether the window bypasses the window manager.
+    bool isOverrideRedirect(const QString& window) const;
+    // Waits until a visible window of `pid` has slid in to rest against the screen's right edge.
+    bool waitForWindowAtRightEdge(qint64 pid, Timeout timeout) const;
     // Waits until `pid` has no visible window.
     bool waitForNoVisibleWindow(qint64 pid, Timeout timeout) const;
     // Saves the whole screen to `path` (/usr/bin/import).

@@ -19,7 +19,7 @@ protected:
     void start(const std::optional<QString>& selection = std::nullopt)
     {
         app = desktop->startTestPanel(selection);
-        ASSERT_TRUE(desktop->waitForFocusedWindow(app->pid(), panelTimeout))
+        ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout))
             << "the panel did not appear; the program: " << app->status().toStdString();
     }
     // Return turns search on, the second Return opens the highlighted row.
@@ -82,7 +82,7 @@ TEST_F(TestPanel, AClickOutsideHidesThePanel)
 {
     start();
     // Clicks count only once the panel has slid in.
-    ASSERT_TRUE(desktop->waitForFocusedWindowAtRightEdge(panelTimeout));
+    ASSERT_TRUE(desktop->waitForWindowAtRightEdge(app->pid(), panelTimeout));
     ASSERT_TRUE(desktop->xdotool(
         {QStringLiteral("mousemove"), QStringLiteral("40"), QStringLiteral("40"), QStringLiteral("click"), QStringLiteral("1")}));
     EXPECT_TRUE(desktop->waitForNoVisibleWindow(app->pid(), panelTimeout));

@@ -68,6 +68,7 @@ class FakePanelWindow : public PanelWindow {
 public:
     QRectF final, current;
     std::function<void()> slideInDone;
+    bool keyboardYielded = false;
 
     void slideIn(const QRectF& from, const QRectF& to, std::function<void()> completion) override
     {
@@ -77,6 +78,7 @@ public:
     }
     void slideOut(std::function<void()>) override {}
     QRectF frame() const override { return current; }
+    void yieldKeyboard() override { keyboardYielded = true; }
 
     void finishSlideIn()
     {

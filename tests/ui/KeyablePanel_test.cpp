@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWindow>
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 using namespace ostrevane;
@@ -36,30 +38,29 @@ private:
 
 struct PanelWindowFixture : PanelFixture {
     ManualAnimationDriver driver;
-    KeyablePanelFactory factory{[](QWindow*) {}, [this] { return environment(); }};
+    KeyablePanelFactory factory;
 
-    PanelWindowFixture()
+    explicit PanelWindowFixture(KeyablePanel::KeyboardFocus focus = KeyablePanel::KeyboardFocus::windowManager)
+        : factory(focus, [this] { return environment(); })
     {
         driver.install();
-        viewModel = std::make_unique<SearchViewModel>(windows(3), false, runtime.actions, runtime.dispatcher());
+        viewModel = model(3);
     }
     ~PanelWindowFixture()
     {
-        while (KeyablePanel* panel = shownPanel())
-            delete panel;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // a replaced window
         driver.uninstall();
     }
 
-    std::unique_ptr<PanelWindow> make(PanelEdge edge) { return factory.makePanel(*viewModel, edge, QSizeF(354, 332)); }
-    static KeyablePanel* shownPanel()
+    std::unique_ptr<SearchViewModel> model(int count)
     {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* panel = qobject_cast<KeyablePanel*>(widget))
-                return panel;
-        }
-        return nullptr;
+        return std::make_unique<SearchViewModel>(windows(count), false, runtime.actions, runtime.dispatcher());
     }
-    static void deleteLaterNow() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    std::unique_ptr<PanelWindow> make(PanelEdge edge, SearchViewModel* shown = nullptr)
+    {
+        return factory.makePanel(shown ? *shown : *viewModel, edge, QSizeF(354, 332));
+    }
+    KeyablePanel* widget() const { return factory.panel(); }
 };
 
 const QRectF finalFrame(1566, 374, 354, 332);
@@ -71,10 +72,11 @@ TEST(KeyablePanel, IsAFramelessToolWindowThatSlidesInToItsFinalFrameAndReportsTh
 {
     PanelWindowFixture f;
     auto panel = f.make(PanelEdge::right);
-    KeyablePanel* widget = PanelWindowFixture::shownPanel();
+    KeyablePanel* widget = f.widget();
     ASSERT_NE(widget, nullptr);
     const Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
     EXPECT_EQ(widget->windowFlags() & flags, flags);
+    EXPECT_FALSE(widget->windowFlags().testFlag(Qt::X11BypassWindowManagerHint));
     EXPECT_TRUE(KeyablePanel::isPanelWindow(widget->windowHandle()));
 
     int completions = 0;
@@ -89,32 +91,31 @@ TEST(KeyablePanel, IsAFramelessToolWindowThatSlidesInToItsFinalFrameAndReportsTh
     EXPECT_EQ(completions, 1);
 }
 
-TEST(KeyablePanel, SlidesOutByItsWidthPlusSixteenThenHidesAndDeletesItself)
+TEST(KeyablePanel, SlidesOutByItsWidthPlusSixteenThenHidesAndStaysForTheNextShowing)
 {
     for (const auto& [edge, endX] : {std::pair{PanelEdge::right, 1566 + 370}, std::pair{PanelEdge::left, 1566 - 370}}) {
         PanelWindowFixture f;
         auto panel = f.make(edge);
         panel->slideIn(startFrame, finalFrame, {});
         f.driver.advanceBy(0.2);
-        QPointer<KeyablePanel> widget = PanelWindowFixture::shownPanel();
+        QPointer<KeyablePanel> widget = f.widget();
         double lastX = -1;
-        panel->slideOut([&] { lastX = widget ? widget->x() : -2; });
+        panel->slideOut([&] { lastX = widget->x(); });
         f.driver.advanceBy(0.25);
         EXPECT_DOUBLE_EQ(lastX, endX);
-        PanelWindowFixture::deleteLaterNow();
-        EXPECT_TRUE(widget.isNull());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_FALSE(widget.isNull());
+        EXPECT_FALSE(widget->isVisible());
     }
 }
 
-TEST(KeyablePanel, ForgettingTheHandleRemovesAShownPanelButLetsASlideOutFinish)
+TEST(KeyablePanel, ForgettingTheHandleHidesAShownPanelButLetsASlideOutFinish)
 {
     PanelWindowFixture f;
     auto shown = f.make(PanelEdge::left);
     shown->slideIn(startFrame, finalFrame, {});
-    QPointer<KeyablePanel> widget = PanelWindowFixture::shownPanel();
     shown.reset();
-    PanelWindowFixture::deleteLaterNow();
-    EXPECT_TRUE(widget.isNull());
+    EXPECT_FALSE(f.widget()->isVisible());
 
     auto leaving = f.make(PanelEdge::right);
     leaving->slideIn(startFrame, finalFrame, {});
@@ -123,8 +124,83 @@ TEST(KeyablePanel, ForgettingTheHandleRemovesAShownPanelButLetsASlideOutFinish)
     leaving->slideOut([&] { done = true; });
     leaving.reset();
     f.viewModel.reset(); // the showing is over; the view keeps drawing its last state
-    PanelWindowFixture::deleteLaterNow();
-    ASSERT_NE(PanelWindowFixture::shownPanel(), nullptr);
+    EXPECT_TRUE(f.widget()->isVisible());
     f.driver.advanceBy(0.25);
     EXPECT_TRUE(done);
+    EXPECT_FALSE(f.widget()->isVisible());
+}
+
+// A quick second Alt+Tab finds the last showing still sliding out: it ends at once and the
+// same window serves the new list; the old handle can no longer move or hide it.
+TEST(KeyablePanel, ANewShowingTakesOverTheWindowFromOneStillSlidingOut)
+{
+    PanelWindowFixture f;
+    auto first = f.make(PanelEdge::right);
+    first->slideIn(startFrame, finalFrame, {});
+    f.driver.advanceBy(0.2);
+    bool firstDone = false;
+    first->slideOut([&] { firstDone = true; });
+    f.driver.advanceBy(0.05);
+    KeyablePanel* window = f.widget();
+
+    const auto next = f.model(5);
+    auto second = f.make(PanelEdge::left, next.get());
+    EXPECT_EQ(f.widget(), window);
+    EXPECT_TRUE(firstDone);
+    EXPECT_EQ(window->view()->rows().size(), 5u);
+    EXPECT_EQ(window->view()->edge(), PanelEdge::left);
+    EXPECT_EQ(first->frame(), QRectF());
+
+    second->slideIn(startFrame, finalFrame, {});
+    f.driver.advanceBy(0.2);
+    bool staleDone = false;
+    first->slideOut([&] { staleDone = true; });
+    first.reset();
+    EXPECT_TRUE(staleDone); // reported at once, without touching the window
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isSlidingOut());
+    EXPECT_EQ(second->frame(), finalFrame);
+}
+
+TEST(KeyablePanel, AnotherFontSizeGetsANewWindow)
+{
+    PanelWindowFixture f;
+    auto first = f.make(PanelEdge::right);
+    QPointer<KeyablePanel> window = f.widget();
+    first.reset();
+    auto same = f.make(PanelEdge::right);
+    EXPECT_EQ(f.widget(), window.data());
+    same.reset();
+
+    PanelSettings::setFontSize(PanelFontSize::large);
+    auto larger = f.make(PanelEdge::right);
+    EXPECT_NE(f.widget(), window.data());
+    EXPECT_EQ(f.widget()->fontSize(), PanelFontSize::large);
+}
+
+QStringList& capturedMessages()
+{
+    static QStringList messages;
+    return messages;
+}
+
+// Bypassing the window manager, the panel takes the keys with a grab; where no grab can be
+// had (this test platform offers none) it tries a few times, then asks for the focus.
+TEST(KeyablePanel, BypassingTheWindowManagerItRetriesTheKeyboardGrabThenAsksForTheFocus)
+{
+    PanelWindowFixture f(KeyablePanel::KeyboardFocus::keyboardGrab);
+    auto panel = f.make(PanelEdge::right);
+    EXPECT_TRUE(f.widget()->windowFlags().testFlag(Qt::X11BypassWindowManagerHint));
+    capturedMessages().clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        capturedMessages() << text;
+    });
+    panel->slideIn(startFrame, finalFrame, {});
+    QTRY_VERIFY_WITH_TIMEOUT(capturedMessages().filter(QStringLiteral("asks for the focus")).size() == 1, 5000);
+    const qsizetype attempts = capturedMessages().filter(QStringLiteral("grabbing the keyboard")).size();
+    panel->slideOut({});
+    QTest::qWait(3 * KeyablePanel::keyboardRetryMs);
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(attempts, KeyablePanel::keyboardAttempts);
+    EXPECT_EQ(capturedMessages().filter(QStringLiteral("grabbing the keyboard")).size(), attempts);
 }

@@ -107,3 +107,30 @@ TEST(SearchView, SearchFieldTakesFocusOnTheNextTurnAndALetterTypedBeforeStartsTh
     EXPECT_EQ(f.viewModel->query(), QStringLiteral("11"));
     EXPECT_EQ(view.rows().size(), 1u);
 }
+
+// One view serves every showing: the next model starts at the top, with nothing hovered or
+// typed, and the last showing's model no longer reaches the view.
+TEST(SearchView, PresentingTheNextShowingStartsAfreshAndLetsGoOfTheLastModel)
+{
+    PanelFixture f;
+    SearchView& view = f.show(windows(30));
+    f.viewModel->setQuery(QStringLiteral("Window"));
+    f.viewModel->moveSelection(25);
+    ASSERT_GT(view.scrollOffset(), 0);
+    f.hover(view.rowRect(view.rows().size() - 1).center());
+
+    SearchViewModel next(windows(2), false, f.runtime.actions, f.runtime.dispatcher());
+    view.present(next, PanelEdge::left);
+    EXPECT_EQ(view.rows().size(), 2u);
+    EXPECT_EQ(view.edge(), PanelEdge::left);
+    EXPECT_EQ(view.scrollOffset(), 0);
+    EXPECT_FALSE(view.floatingActive());
+    EXPECT_TRUE(view.searchField()->text().isEmpty());
+    EXPECT_EQ(view.waveCenterTarget(), view.rowRect(0).center().y());
+
+    f.viewModel->updateItems(windows(12));
+    f.viewModel.reset();
+    EXPECT_EQ(view.rows().size(), 2u);
+    next.setSelectedIndex(1);
+    EXPECT_EQ(view.waveCenterTarget(), view.rowRect(1).center().y());
+}

@@ -183,10 +183,12 @@ TEST_F(PanelShowingTest, ReleasingOptionOpensTheHighlightedRowAndHidesShortlyAft
     monitors.pressKey(tabKey, option);
     monitors.pressKey(tabKey, option);
     monitors.pressKey(tabKey, option | shift);
+    EXPECT_FALSE(panel().keyboardYielded);
     monitors.releaseOption();
     monitors.releaseOption(true); // the desktop-wide monitor saw the same release
     EXPECT_EQ(runtime.actions.log, (QStringList{"activateWindow three"}));
     EXPECT_TRUE(controller->isShown());
+    EXPECT_TRUE(panel().keyboardYielded); // the next Alt+Tab must reach the hotkey
     runtime.advance(0.08);
     EXPECT_FALSE(controller->isShown());
 }

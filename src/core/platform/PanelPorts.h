@@ -48,9 +48,14 @@ public:
     virtual void slideOut(std::function<void()> completion) = 0;
     // The window's current frame on screen.
     virtual QRectF frame() const = 0;
+    // The showing is decided (a row was opened): the window stops taking keys it has not
+    // got focus for, so that a new Alt+Tab reaches the hotkey while the window is still up.
+    virtual void yieldKeyboard() = 0;
 };
 
-// Makes panel windows; the user interface implements it.
+// Makes panel windows; the user interface implements it. A factory may hand out the same
+// window again for a later showing: a handle from an earlier makePanel then does nothing
+// (its slide-out, if still running, ends at once and reports its completion).
 class PanelWindowFactory {
 public:
     virtual ~PanelWindowFactory() = default;

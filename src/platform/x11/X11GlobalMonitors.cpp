@@ -1,6 +1,6 @@
 #include "platform/x11/X11GlobalMonitors.h"
 
-#include "platform/x11/X11WindowHints.h"
+#include "platform/x11/X11QtConnection.h"
 
 #include <QCursor>
 #include <QGuiApplication>

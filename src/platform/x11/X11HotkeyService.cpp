@@ -1,7 +1,7 @@
 #include "platform/x11/X11HotkeyService.h"
 
 #include "core/HotkeySettings.h"
-#include "platform/x11/X11WindowHints.h"
+#include "platform/x11/X11QtConnection.h"
 
 #include <QGuiApplication>
 

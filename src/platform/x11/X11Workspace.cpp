@@ -263,8 +263,9 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
     if (owner)
         if (std::optional<RunningApplication> own = runningApplication(m_ownPid))
             return own; // our settings window
-    // Our panel takes the focus while it is up, unlike a non-activating panel: the
-    // application in front is still the one the user came from.
+    // The panel takes the keys with a grab and leaves the focus alone; should it have
+    // asked for the focus (when another program held the keyboard), the application in
+    // front is still the one the user came from.
     const std::optional<ProcessID> previous = frontmostPid();
     return previous ? runningApplication(*previous) : std::nullopt;
 }
