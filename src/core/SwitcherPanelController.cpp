@@ -427,21 +427,27 @@ void SwitcherPanelController::recordRecentlyClosedApp(const QString& bundleID)
     m_recentlyClosedAppBundles.insert(bundleID, m_sources.clock.now());
 }
 
-std::optional<QString> SwitcherPanelController::frontmostSupportedBrowser()
+std::optional<QString> SwitcherPanelController::supportedBrowser(const Frontmost& front)
 {
-    if (!PanelSettings::preferBrowserTabsWhenFrontmost())
-        return std::nullopt;
-    const std::optional<RunningApplication> front = m_sources.workspace.frontmostApplication();
-    if (!front || !BrowserTabEnumerator::isSupportedBrowser(front->bundleIdentifier))
+    if (!PanelSettings::preferBrowserTabsWhenFrontmost() || !front
+        || !BrowserTabEnumerator::isSupportedBrowser(front->bundleIdentifier))
         return std::nullopt;
     return front->bundleIdentifier;
 }
 
-bool SwitcherPanelController::shouldPreferFrontmostBrowserTabs() { return frontmostSupportedBrowser().has_value(); }
+bool SwitcherPanelController::shouldPreferFrontmostBrowserTabs()
+{
+    return supportedBrowser(m_sources.workspace.frontmostApplication()).has_value();
+}
 
 std::optional<TabGroupItem> SwitcherPanelController::preferredFrontmostBrowserTabGroup(const std::vector<SwitchItem>& items)
 {
-    const std::optional<QString> browser = frontmostSupportedBrowser();
+    return tabGroupOf(items, supportedBrowser(m_sources.workspace.frontmostApplication()));
+}
+
+std::optional<TabGroupItem> SwitcherPanelController::tabGroupOf(const std::vector<SwitchItem>& items,
+                                                                const std::optional<QString>& browser)
+{
     if (!browser)
         return std::nullopt;
     // A single tab is no list worth opening into.
@@ -581,9 +587,9 @@ std::shared_ptr<SearchViewModel> SwitcherPanelController::makeViewModel(std::vec
     return std::make_shared<SearchViewModel>(std::move(items), showsInactiveApps, m_actions, m_dispatcher);
 }
 
-void SwitcherPanelController::freshenSourcesBeforeShow()
+void SwitcherPanelController::freshenSourcesBeforeShow(const Frontmost& front)
 {
-    if (shouldPreferFrontmostBrowserTabs())
+    if (supportedBrowser(front))
         BrowserTabCache::shared().refreshForegroundBrowserNow();
     WindowEnumeratorCache& windows = WindowEnumeratorCache::shared();
     if (windows.cached().empty())
@@ -592,7 +598,8 @@ void SwitcherPanelController::freshenSourcesBeforeShow()
 
 void SwitcherPanelController::show(int initialOffset)
 {
-    freshenSourcesBeforeShow();
+    const Frontmost front = m_sources.workspace.frontmostApplication();
+    freshenSourcesBeforeShow(front);
     std::vector<SwitchItem> items = buildItems();
     logRows("shown:", items);
     const int itemCount = static_cast<int>(items.size());
@@ -614,7 +621,7 @@ void SwitcherPanelController::show(int initialOffset)
     };
     viewModel->onCancel = weakly([this] { cancel(); });
     m_viewModel = viewModel;
-    if (const std::optional<TabGroupItem> group = preferredFrontmostBrowserTabGroup(viewModel->items()))
+    if (const std::optional<TabGroupItem> group = tabGroupOf(viewModel->items(), supportedBrowser(front)))
         viewModel->openTabGroup(SwitchItem(*group), false);
     showPanel(viewModel, itemCount);
     if (m_onboarding.stage() == OnboardingStage::summon) {
@@ -622,7 +629,7 @@ void SwitcherPanelController::show(int initialOffset)
         m_suppressCommitOnOptionRelease = true;
         m_onboarding.panelDidShow();
     }
-    freshenSourcesAfterShow(viewModel);
+    freshenSourcesAfterShow(viewModel, front);
 }
 
 bool SwitcherPanelController::isCurrent(const std::weak_ptr<SearchViewModel>& viewModel) const
@@ -646,7 +653,8 @@ void SwitcherPanelController::replaceItems(std::vector<SwitchItem> items)
 
 // A stale window list and the frontmost browser's tabs are refreshed while the panel is
 // already up; the list is rebuilt once when every refresh started here has finished.
-void SwitcherPanelController::freshenSourcesAfterShow(const std::shared_ptr<SearchViewModel>& viewModel)
+void SwitcherPanelController::freshenSourcesAfterShow(const std::shared_ptr<SearchViewModel>& viewModel,
+                                                      const Frontmost& front)
 {
     struct WaitGroup {
         int pending = 1; // released after the refreshes are started
@@ -667,7 +675,6 @@ void SwitcherPanelController::freshenSourcesAfterShow(const std::shared_ptr<Sear
         ++group->pending;
         windows.refreshAsync(leave);
     }
-    const std::optional<RunningApplication> front = m_sources.workspace.frontmostApplication();
     if (front && BrowserTabEnumerator::isSupportedBrowser(front->bundleIdentifier)) {
         ++group->pending;
         BrowserTabCache::shared().refreshAsync(front->bundleIdentifier, leave);

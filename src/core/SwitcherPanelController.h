@@ -5,6 +5,7 @@
 #include "core/SwitchItem.h"
 #include "core/platform/Clock.h"
 #include "core/platform/PanelPorts.h"
+#include "core/platform/Workspace.h"
 
 #include <QHash>
 #include <QRectF>
@@ -166,12 +167,16 @@ public:
 private:
     struct Retiring; // a hidden panel sliding out, with the list its view still shows
 
-    std::optional<QString> frontmostSupportedBrowser();
+    // A showing reads the application in front once and passes it along.
+    using Frontmost = std::optional<RunningApplication>;
+    static std::optional<QString> supportedBrowser(const Frontmost& front);
+    static std::optional<TabGroupItem> tabGroupOf(const std::vector<SwitchItem>& items,
+                                                  const std::optional<QString>& browser);
     template <class F>
     std::function<void()> weakly(F task);
     std::shared_ptr<SearchViewModel> makeViewModel(std::vector<SwitchItem> items, bool showsInactiveApps);
-    void freshenSourcesBeforeShow();
-    void freshenSourcesAfterShow(const std::shared_ptr<SearchViewModel>& viewModel);
+    void freshenSourcesBeforeShow(const Frontmost& front);
+    void freshenSourcesAfterShow(const std::shared_ptr<SearchViewModel>& viewModel, const Frontmost& front);
     void showPanel(const std::shared_ptr<SearchViewModel>& viewModel, int itemCount);
     bool isCurrent(const std::weak_ptr<SearchViewModel>& viewModel) const;
     void rebuildInPlace(const std::weak_ptr<SearchViewModel>& viewModel);

@@ -42,20 +42,16 @@ X11WindowServer::X11WindowServer(std::shared_ptr<X11Clients> clients)
 {
 }
 
+// From the window snapshot: while no window changed, listing costs one round trip.
 std::vector<WindowListEntry> X11WindowServer::windowList()
 {
-    const std::vector<X11Client> clients = m_clients->stacking();
-    std::vector<xcb_window_t> windows;
-    for (const X11Client& client : clients)
-        windows.push_back(client.window);
-    const std::vector<X11ClientState> states = m_clients->states(windows);
     std::vector<WindowListEntry> result;
-    for (size_t i = 0; i < clients.size(); ++i) {
-        const X11ClientState& s = states[i];
+    for (const X11WindowRecord& record : m_clients->allRecords()) {
+        const X11ClientState& s = record.state;
         // On screen only, without the desktop's own elements.
         if (!s.exists || s.hidden || s.kind == X11WindowKind::dock || s.kind == X11WindowKind::desktop)
             continue;
-        const X11Client& client = clients[i];
+        const X11Client& client = record.client;
         WindowListEntry entry;
         if (!client.windowClass.isEmpty() || !client.instance.isEmpty())
             entry.ownerName = client.windowClass.isEmpty() ? client.instance : client.windowClass;

@@ -460,10 +460,27 @@ void X11Workspace::onEvent(const xcb_generic_event_t& event)
     const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
     if (change.window != m_connection.root())
         return;
-    if (change.atom == m_connection.ewmh()._NET_ACTIVE_WINDOW)
+    const xcb_ewmh_connection_t& e = m_connection.ewmh();
+    if (change.atom == e._NET_ACTIVE_WINDOW)
         onActiveWindowChanged();
-    else if (change.atom == m_connection.ewmh()._NET_CLIENT_LIST)
+    else if (change.atom == e._NET_CLIENT_LIST)
         onClientListChanged();
+    if (change.atom == e._NET_CLIENT_LIST || change.atom == e._NET_CLIENT_LIST_STACKING)
+        scheduleRelisting();
+}
+
+// One listing for a burst of changes (an activation restacks, focuses and retitles
+// within milliseconds). Nothing runs while the desktop is still.
+void X11Workspace::scheduleRelisting()
+{
+    if (m_relistingScheduled.exchange(true))
+        return;
+    m_dispatcher.asyncAfter(relistDelay, [alive = std::weak_ptr(m_observers), this] {
+        if (!alive.lock())
+            return;
+        m_relistingScheduled = false;
+        currentApplications();
+    });
 }
 
 // EWMH managers publish no recency; the history of the active window is ours to keep.

@@ -6,6 +6,7 @@
 #include "platform/x11/ThemeIcons.h"
 #include "platform/x11/X11Clients.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -43,6 +44,9 @@ public:
     // How long a launched program may take to show its first window before the open
     // request completes without an application.
     static constexpr double launchWindowTimeout = 20.0;
+    // A moment after windows came, went or restacked, the listing is made on the main
+    // queue, so that the panel's next showing finds it made instead of waiting for it.
+    static constexpr double relistDelay = 0.05;
 
     X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile);
     ~X11Workspace() override;
@@ -95,6 +99,7 @@ private:
     void onEvent(const xcb_generic_event_t& event);
     void onActiveWindowChanged();
     void onClientListChanged();
+    void scheduleRelisting();
     Token addObserver(bool activation, AppObserver observer);
     void post(bool activation, RunningApplication app);
 
@@ -107,6 +112,7 @@ private:
     const ProcessID m_ownPid;
     X11Connection::Token m_eventToken = 0;
     std::shared_ptr<Observers> m_observers; // held weakly by queued notifications
+    std::atomic<bool> m_relistingScheduled = false;
 
     mutable std::mutex m_lock; // guards everything below
     std::map<ProcessID, xcb_window_t> m_recentWindow;       // last active window per pid
