@@ -125,6 +125,7 @@ quint64 KeyablePanel::present(SearchViewModel& viewModel, PanelEdge edge, QSizeF
     finishSlideOut();
     ++m_showing;
     m_keyboardYielded = false;
+    m_askedForFocus = false;
     m_edge = edge;
     m_view->present(viewModel, edge);
     resize(size.toSize());
@@ -137,8 +138,12 @@ bool KeyablePanel::eventFilter(QObject* watched, QEvent* event)
     QWindow* window = windowHandle();
     if (watched == window && event->type() == QEvent::Expose) {
         const bool exposed = window->isExposed();
-        if (exposed && !m_exposed) {
+        if (exposed && m_awaitingExposure) {
+            m_awaitingExposure = false;
             TimingTrace::mark("exposed");
+        }
+        if (exposed && !m_exposed) {
+            m_exposed = true;
             takeKeyboard(1);
         }
         m_exposed = exposed;
@@ -146,13 +151,26 @@ bool KeyablePanel::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+// Between showings an unmanaged panel waits mapped, far off screen: showing it again is
+// then a move, where mapping a window would cost more than the rest of a showing. It
+// takes no input there (it holds no grab and has no focus); one that was given the focus
+// hides instead, so the focus goes back to a window the user can see.
+void KeyablePanel::putAway()
+{
+    if (m_focus == KeyboardFocus::windowManager || m_askedForFocus) {
+        hide();
+        return;
+    }
+    move(offScreen);
+    show();
+}
+
 // A grab needs a window on screen, so it is taken on exposure. It fails only while another
 // program holds the keyboard; after a short while the panel asks for the focus instead.
 void KeyablePanel::takeKeyboard(int attempt)
 {
     QWindow* window = windowHandle();
-    if (m_focus != KeyboardFocus::keyboardGrab || m_slidingOut || m_keyboardYielded || m_keyboardGrabbed || !window
-        || !isVisible())
+    if (m_focus != KeyboardFocus::keyboardGrab || !m_onScreen || m_keyboardYielded || m_keyboardGrabbed || !window)
         return;
     if (window->setKeyboardGrabEnabled(true)) {
         m_keyboardGrabbed = true;
@@ -166,6 +184,7 @@ void KeyablePanel::takeKeyboard(int attempt)
         return;
     }
     qInfo("Ostrevane: another program holds the keyboard; the panel asks for the focus instead");
+    m_askedForFocus = true;
     activateWindow();
 }
 
@@ -214,14 +233,19 @@ void KeyablePanel::slideIn(const QRectF& start, const QRectF& final, std::functi
 {
     setGeometry(start.toAlignedRect());
     setWindowOpacity(0.0);
+    m_awaitingExposure = true;
+    m_onScreen = true;
     show();
     raise();
     if (m_focus == KeyboardFocus::windowManager)
         activateWindow();
     m_view->setFocus(Qt::ActiveWindowFocusReason);
-    // Still on screen from the last showing's slide-out: no exposure is coming.
+    // Mapped already (waiting off screen, or still sliding out): no exposure is coming, so
+    // the keyboard is taken and the first frame drawn now, not at the next update tick.
     if (m_exposed) {
+        m_awaitingExposure = false;
         TimingTrace::mark("exposed");
+        m_view->repaint();
         takeKeyboard(1);
     }
     QParallelAnimationGroup* group = animateTo(final.toAlignedRect(), 1.0, slideInSeconds, true);
@@ -236,6 +260,7 @@ void KeyablePanel::slideOut(std::function<void()> completion)
     if (m_slidingOut)
         return;
     m_slidingOut = true;
+    m_onScreen = false;
     m_slideOutCompletion = std::move(completion);
     releaseKeyboard();
     const QRect from = geometry();
@@ -243,7 +268,7 @@ void KeyablePanel::slideOut(std::function<void()> completion)
     const QRect to = from.translated(m_edge == PanelEdge::right ? distance : -distance, 0);
     QParallelAnimationGroup* group = animateTo(to, 0.0, slideOutSeconds, false);
     connect(group, &QAbstractAnimation::finished, this, [this] {
-        hide();
+        putAway();
         finishSlideOut();
     });
 }
@@ -258,9 +283,10 @@ void KeyablePanel::finishSlideOut()
 
 void KeyablePanel::dismiss()
 {
+    m_onScreen = false;
     stopAnimation();
     releaseKeyboard();
-    hide();
+    putAway();
     finishSlideOut();
 }
 
@@ -304,6 +330,7 @@ void KeyablePanelFactory::warmUp()
     m_panel = new KeyablePanel(model, PanelEdge::right, QSizeF(warmUpSize), environment(), m_focus);
     QImage image(warmUpSize, QImage::Format_ARGB32_Premultiplied);
     m_panel->view()->render(&image);
+    m_panel->putAway();
 }
 
 } // namespace ostrevane

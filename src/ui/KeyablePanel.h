@@ -18,7 +18,7 @@ namespace ostrevane {
 // translucent, and able to take the keyboard (Tab included). It hosts one SearchView and
 // animates its geometry and opacity when sliding in and out. One window serves every
 // showing: making and mapping a new one cost more than the rest of a showing together,
-// so after sliding out it only hides, and the next showing presents its list in it.
+// so after sliding out it is only put away, and the next showing presents its list in it.
 class KeyablePanel : public QWidget {
     Q_OBJECT
 
@@ -33,6 +33,8 @@ public:
     // before asking for the focus instead.
     static constexpr int keyboardRetryMs = 10;
     static constexpr int keyboardAttempts = 20;
+    // Where an unmanaged panel waits between showings: beyond any screen.
+    static constexpr QPoint offScreen{-32000, -32000};
 
     // How the panel gets the keys.
     enum class KeyboardFocus {
@@ -67,6 +69,8 @@ public:
     bool isSlidingOut() const { return m_slidingOut; }
     // Hides at once, without sliding.
     void dismiss();
+    // Takes the window off the screen until the next showing.
+    void putAway();
     // Lets go of the keyboard for the rest of this showing.
     void yieldKeyboard();
 
@@ -93,9 +97,12 @@ private:
     std::function<void()> m_slideOutCompletion;
     quint64 m_showing = 1;
     bool m_slidingOut = false;
+    bool m_onScreen = false; // from sliding in until sliding out or dismissal
     bool m_exposed = false;
     bool m_keyboardGrabbed = false;
     bool m_keyboardYielded = false;
+    bool m_askedForFocus = false;
+    bool m_awaitingExposure = false;
 };
 
 // Hands out the one panel window, rebuilding it only when the font size changed (the

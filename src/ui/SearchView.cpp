@@ -23,6 +23,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace ostrevane {
 
@@ -42,6 +43,8 @@ constexpr double groupTitleTop = 44;
 constexpr double detailSearchRowTop = 104;
 constexpr double bannerHeight = 26;
 constexpr double highlightRadius = 12;
+// Room around the highlight's picture for its shadow (7 points, 3 down).
+constexpr double highlightMargin = 12;
 constexpr double railWidth = 2.4;
 constexpr double shadowRadius = 24;
 constexpr double shadowOffset = 10;
@@ -787,32 +790,24 @@ void SearchView::paintShadow(QPainter& painter, const QPainterPath& shape) const
     const QRect strip = left ? QRect(width() - stripWidth, 0, stripWidth, height()) : QRect(0, 0, stripWidth, height());
     const double dpr = devicePixelRatioF();
     const ShadowKey key{m_edge, size(), m_waveSpring.value(now()), dpr};
-    const auto cached = std::find_if(m_shadows.begin(), m_shadows.end(), [&](const auto& entry) { return entry.first == key; });
-    if (cached != m_shadows.end()) {
-        std::rotate(m_shadows.begin(), cached, cached + 1);
-        painter.drawImage(strip.topLeft(), m_shadows.front().second);
-        return;
-    }
-    QImage layer((QSizeF(strip.size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
-    layer.setDevicePixelRatio(dpr);
-    layer.fill(Qt::transparent);
-    QPainter p(&layer);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.translate(-strip.topLeft());
-    const double towardInterior = left ? shadowOffset : -shadowOffset;
-    PanelStyle::paintSoftShadow(p, shape, QPointF(towardInterior, 0), shadowRadius, shadowOpacity);
-    p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-    const double edge = left ? strip.right() + 1 : strip.left();
-    const double inner = left ? width() - PanelWaveShape::waveOutset : PanelWaveShape::waveOutset;
-    QLinearGradient fade(edge, 0, inner, 0);
-    fade.setColorAt(0, QColor(0, 0, 0, 0));
-    fade.setColorAt(1, QColor(0, 0, 0, 255));
-    p.fillRect(strip, fade);
-    p.end();
-    painter.drawImage(strip.topLeft(), layer);
-    m_shadows.emplace_front(key, std::move(layer));
-    if (m_shadows.size() > shadowCacheSize)
-        m_shadows.pop_back();
+    painter.drawImage(strip.topLeft(), m_shadows.get(key, [&] {
+        QImage layer((QSizeF(strip.size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+        layer.setDevicePixelRatio(dpr);
+        layer.fill(Qt::transparent);
+        QPainter p(&layer);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.translate(-strip.topLeft());
+        const double towardInterior = left ? shadowOffset : -shadowOffset;
+        PanelStyle::paintSoftShadow(p, shape, QPointF(towardInterior, 0), shadowRadius, shadowOpacity);
+        p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        const double edge = left ? strip.right() + 1 : strip.left();
+        const double inner = left ? width() - PanelWaveShape::waveOutset : PanelWaveShape::waveOutset;
+        QLinearGradient fade(edge, 0, inner, 0);
+        fade.setColorAt(0, QColor(0, 0, 0, 0));
+        fade.setColorAt(1, QColor(0, 0, 0, 255));
+        p.fillRect(strip, fade);
+        return layer;
+    }));
 }
 
 void SearchView::paintHeader(QPainter& painter) const
@@ -937,22 +932,38 @@ void SearchView::paintList(QPainter& painter) const
     paintBoundaryHints(painter);
 }
 
+// Drawn once per size and sub-pixel offset into a picture: its shadow strokes cost more
+// than the rows around it.
 void SearchView::paintHighlight(QPainter& painter, const QRectF& rect) const
 {
-    painter.save();
-    painter.translate(rect.center());
-    painter.scale(selectedRowScale, selectedRowScale);
-    painter.translate(-rect.center());
-    QPainterPath path;
-    path.addRoundedRect(rect, highlightRadius, highlightRadius);
-    PanelStyle::paintSoftShadow(painter, path, QPointF(0, 3), 7, 0.45);
-    QLinearGradient fill(rect.topLeft(), rect.bottomLeft());
-    fill.setColorAt(0, QColor(255, 255, 255, 46));
-    fill.setColorAt(1, QColor(255, 255, 255, 22));
-    painter.setBrush(fill);
-    painter.setPen(QPen(white(0.11), 1));
-    painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), highlightRadius, highlightRadius);
-    painter.restore();
+    const double dpr = devicePixelRatioF();
+    const QRectF scaled(rect.center() - QPointF(rect.width(), rect.height()) * selectedRowScale / 2,
+                        rect.size() * selectedRowScale);
+    const QPointF origin(std::floor(scaled.left()) - highlightMargin, std::floor(scaled.top()) - highlightMargin);
+    const QPointF offset = scaled.topLeft() - origin;
+    const HighlightKey key{rect.size(), offset, dpr};
+    painter.drawImage(origin, m_highlights.get(key, [&] {
+        const QSizeF area = scaled.size() + QSizeF(2 * highlightMargin + 1, 2 * highlightMargin + 1);
+        QImage image((area * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(dpr);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF local(offset + QPointF(rect.width(), rect.height()) * (selectedRowScale - 1) / 2, rect.size());
+        p.translate(local.center());
+        p.scale(selectedRowScale, selectedRowScale);
+        p.translate(-local.center());
+        QPainterPath path;
+        path.addRoundedRect(local, highlightRadius, highlightRadius);
+        PanelStyle::paintSoftShadow(p, path, QPointF(0, 3), 7, 0.45);
+        QLinearGradient fill(local.topLeft(), local.bottomLeft());
+        fill.setColorAt(0, QColor(255, 255, 255, 46));
+        fill.setColorAt(1, QColor(255, 255, 255, 22));
+        p.setBrush(fill);
+        p.setPen(QPen(white(0.11), 1));
+        p.drawRoundedRect(local.adjusted(0.5, 0.5, -0.5, -0.5), highlightRadius, highlightRadius);
+        return image;
+    }));
 }
 
 void SearchView::paintBoundaryHints(QPainter& painter) const

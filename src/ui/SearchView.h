@@ -3,6 +3,7 @@
 #include "core/PanelSettings.h"
 #include "core/SearchViewModel.h"
 #include "core/ShortcutStore.h"
+#include "ui/RecentImages.h"
 #include "ui/RowImages.h"
 #include "ui/SearchViewContent.h"
 #include "ui/SearchViewRow.h"
@@ -10,14 +11,12 @@
 
 #include <QElapsedTimer>
 #include <QHash>
-#include <QImage>
 #include <QPainterPath>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <array>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -239,7 +238,8 @@ private:
     QElapsedTimer m_clock;
     QTimer m_frameTimer;
 
-    // Shadow strips drawn lately, most recent first.
+    // Pictures drawn lately: the shadow strip per wave position, the highlight per size
+    // and sub-pixel offset.
     struct ShadowKey {
         PanelEdge edge;
         QSize size;
@@ -247,8 +247,14 @@ private:
         double dpr;
         bool operator==(const ShadowKey&) const = default;
     };
-    static constexpr size_t shadowCacheSize = 8;
-    mutable std::deque<std::pair<ShadowKey, QImage>> m_shadows;
+    struct HighlightKey {
+        QSizeF size;
+        QPointF offset;
+        double dpr;
+        bool operator==(const HighlightKey&) const = default;
+    };
+    mutable RecentImages<ShadowKey> m_shadows{8};
+    mutable RecentImages<HighlightKey> m_highlights{8};
 
     // Pointer.
     int m_hoverRow = -1;

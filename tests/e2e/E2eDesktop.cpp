@@ -267,6 +267,8 @@ bool E2eDesktop::waitForActiveTitle(const QString& title, Timeout timeout) const
     return waitUntil([&] { return activeWindowTitle() == title; }, timeout);
 }
 
+// Mapped and at least partly on the screen: between showings the panel waits mapped far
+// off screen.
 std::optional<QString> E2eDesktop::visibleWindowOf(qint64 pid) const
 {
     QString windows;
@@ -275,7 +277,38 @@ std::optional<QString> E2eDesktop::visibleWindowOf(qint64 pid) const
                  &windows)
         || windows.isEmpty())
         return std::nullopt;
-    return windows.section(QLatin1Char('\n'), 0, 0);
+    const QRect screen(QPoint(0, 0), screenSize());
+    for (const QString& window : windows.split(QLatin1Char('\n')))
+        if (const std::optional<QRect> frame = windowGeometry(window); frame && frame->intersects(screen))
+            return window;
+    return std::nullopt;
+}
+
+QSize E2eDesktop::screenSize() const
+{
+    QString geometry; // "width height"
+    xdotool({QStringLiteral("getdisplaygeometry")}, &geometry);
+    return QSize(geometry.section(QLatin1Char(' '), 0, 0).toInt(), geometry.section(QLatin1Char(' '), 1, 1).toInt());
+}
+
+std::optional<QRect> E2eDesktop::windowGeometry(const QString& window) const
+{
+    QString shell;
+    if (!xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window}, &shell))
+        return std::nullopt;
+    QRect frame;
+    for (const QString& line : shell.split(QLatin1Char('\n'))) {
+        const int value = line.section(QLatin1Char('='), 1).toInt();
+        if (line.startsWith(QLatin1String("X=")))
+            frame.moveLeft(value);
+        else if (line.startsWith(QLatin1String("Y=")))
+            frame.moveTop(value);
+        else if (line.startsWith(QLatin1String("WIDTH=")))
+            frame.setWidth(value);
+        else if (line.startsWith(QLatin1String("HEIGHT=")))
+            frame.setHeight(value);
+    }
+    return frame.isValid() ? std::optional<QRect>(frame) : std::nullopt;
 }
 
 QStringList E2eDesktop::atomNames(const QString& window, const char* property) const
@@ -333,36 +366,19 @@ bool E2eDesktop::isOverrideRedirect(const QString& window) const
 
 bool E2eDesktop::waitForWindowAtRightEdge(qint64 pid, Timeout timeout) const
 {
-    QString geometry; // "width height"
-    xdotool({QStringLiteral("getdisplaygeometry")}, &geometry);
-    const int screenWidth = geometry.section(QLatin1Char(' '), 0, 0).toInt();
+    const int screenWidth = screenSize().width();
     return waitUntil(
         [&] {
             const std::optional<QString> window = visibleWindowOf(pid);
-            QString shell;
-            if (!window
-                || !xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), *window}, &shell))
-                return false;
-            int x = 0, width = 0;
-            for (const QString& line : shell.split(QLatin1Char('\n'))) {
-                if (line.startsWith(QLatin1String("X=")))
-                    x = line.mid(2).toInt();
-                else if (line.startsWith(QLatin1String("WIDTH=")))
-                    width = line.mid(6).toInt();
-            }
-            return width > 0 && x + width == screenWidth;
+            const std::optional<QRect> frame = window ? windowGeometry(*window) : std::nullopt;
+            return frame && frame->x() + frame->width() == screenWidth;
         },
         timeout);
 }
 
 bool E2eDesktop::waitForNoVisibleWindow(qint64 pid, Timeout timeout) const
 {
-    return waitUntil(
-        [&] {
-            return !xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                             QString::number(pid)});
-        },
-        timeout);
+    return waitUntil([&] { return !visibleWindowOf(pid); }, timeout);
 }
 
 bool E2eDesktop::screenshot(const QString& path) const

@@ -3,6 +3,8 @@
 #include "../x11/XvfbSession.h"
 
 #include <QProcess>
+#include <QRect>
+#include <QSize>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -85,8 +87,11 @@ public:
     bool activate(const QString& title) const;
     QString activeWindowTitle() const;
     bool waitForActiveTitle(const QString& title, Timeout timeout) const;
-    // A visible window of `pid`, or nothing.
+    // A window of `pid` that is mapped and on the screen, or nothing.
     std::optional<QString> visibleWindowOf(qint64 pid) const;
+    QSize screenSize() const;
+    // A window's frame on the root window.
+    std::optional<QRect> windowGeometry(const QString& window) const;
     // The atom names of a window's ATOM-list property, and a CARDINAL property's first value.
     QStringList atomNames(const QString& window, const char* property) const;
     std::optional<quint32> cardinal(const QString& window, const char* property) const;

@@ -203,4 +203,28 @@ TEST(KeyablePanel, BypassingTheWindowManagerItRetriesTheKeyboardGrabThenAsksForT
     qInstallMessageHandler(previous);
     EXPECT_EQ(attempts, KeyablePanel::keyboardAttempts);
     EXPECT_EQ(capturedMessages().filter(QStringLiteral("grabbing the keyboard")).size(), attempts);
+    f.driver.advanceBy(0.25);
+    EXPECT_FALSE(f.widget()->isVisible()); // it had the focus: hidden, so the focus moves on
+}
+
+// Mapping a window costs more than the rest of a showing: an unmanaged panel waits mapped
+// beyond the screen and comes back with a move.
+TEST(KeyablePanel, BypassingTheWindowManagerItWaitsOffScreenBetweenShowings)
+{
+    PanelWindowFixture f(KeyablePanel::KeyboardFocus::keyboardGrab);
+    f.factory.warmUp();
+    KeyablePanel* window = f.widget();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->pos(), KeyablePanel::offScreen);
+
+    auto panel = f.make(PanelEdge::right);
+    EXPECT_EQ(f.widget(), window);
+    panel->slideIn(startFrame, finalFrame, {});
+    f.driver.advanceBy(0.2);
+    EXPECT_EQ(panel->frame(), finalFrame);
+    panel->slideOut({});
+    f.driver.advanceBy(0.25);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->pos(), KeyablePanel::offScreen);
 }
