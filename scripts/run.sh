@@ -66,6 +66,10 @@ done
 xclock >/dev/null 2>&1 &
 pids+=($!)
 wait_for xdotool search --class XClock
+# The stacking the list falls back to, made certain: "Build log" in front, the clock
+# beneath it, "Notes" at the bottom.
+wait_for xdotool search --class XClock windowraise
+wait_for xdotool search --name "^Build log\$" windowactivate --sync
 
 # A fresh settings folder in which the first-run guide counts as done.
 export XDG_CONFIG_HOME="$work/config"
@@ -80,9 +84,20 @@ export TMPDIR="$work" # the per-user socket of this copy stays private to the de
 pids+=($!)
 wait_for test -S "$work/ostrevane-$(id -u)"
 
+# Whether the program's panel is on the screen (between showings it waits mapped far
+# off screen, at negative coordinates).
+panel_on_screen() {
+  local window x
+  for window in $(xdotool search --onlyvisible --pid "$1"); do
+    x=$(xdotool getwindowgeometry --shell "$window" | sed -n 's/^X=//p')
+    [ "${x:--1}" -ge 0 ] && return 0
+  done
+  return 1
+}
+
 echo "Active window before: $(xdotool getactivewindow getwindowname)"
 xdotool keydown alt key Tab
-wait_for xdotool search --onlyvisible --pid "${pids[-1]}"
+wait_for panel_on_screen "${pids[-1]}"
 sleep 0.3 # let the slide-in (0.14 s) finish for the picture
 shot="$out_dir/ostrevane-panel.png"
 /usr/bin/import -window root "$shot"

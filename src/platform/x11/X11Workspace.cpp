@@ -82,8 +82,11 @@ X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& disp
     for (const RunningApplication& app : runningApplications())
         m_known.emplace(app.processIdentifier, app);
     if (const std::optional<xcb_window_t> active = m_clients->activeWindow())
-        if (const std::optional<X11Client> owner = m_clients->client(*active); owner && owner->pid != m_ownPid)
-            m_frontmostPid = owner->pid;
+        if (const std::optional<X11Client> owner = m_clients->client(*active); owner && owner->pid > 0) {
+            m_activePid = owner->pid;
+            if (owner->pid != m_ownPid)
+                m_frontmostPid = owner->pid;
+        }
     m_eventToken = m_connection.addEventHandler([this](const xcb_generic_event_t& event) { onEvent(event); });
     QStringList iconNames;
     for (const DesktopEntry& entry : m_entries.entries())
@@ -254,20 +257,31 @@ std::optional<RunningApplication> X11Workspace::runningApplication(ProcessID pid
     return std::nullopt;
 }
 
+// The owner of the active window as the event thread last saw it: the listing first waits
+// until every change the server reported before is handled, so no round trip of its own.
 std::optional<RunningApplication> X11Workspace::frontmostApplication()
 {
-    const std::optional<xcb_window_t> active = m_clients->activeWindow();
-    const std::optional<X11Client> owner = active ? m_clients->client(*active) : std::nullopt;
-    if (owner && owner->pid != m_ownPid)
-        return runningApplication(owner->pid);
-    if (owner)
-        if (std::optional<RunningApplication> own = runningApplication(m_ownPid))
+    std::vector<RunningApplication> apps = runningApplications();
+    std::optional<ProcessID> active, previous;
+    {
+        std::lock_guard lock(m_lock);
+        active = m_activePid;
+        previous = m_frontmostPid;
+    }
+    const auto find = [&](ProcessID pid) -> std::optional<RunningApplication> {
+        const auto app = std::find_if(apps.begin(), apps.end(),
+                                      [pid](const RunningApplication& a) { return a.processIdentifier == pid; });
+        return app != apps.end() ? std::optional(std::move(*app)) : std::nullopt;
+    };
+    if (active && *active != m_ownPid)
+        return find(*active);
+    if (active)
+        if (std::optional<RunningApplication> own = find(m_ownPid))
             return own; // our settings window
     // The panel takes the keys with a grab and leaves the focus alone; should it have
     // asked for the focus (when another program held the keyboard), the application in
     // front is still the one the user came from.
-    const std::optional<ProcessID> previous = frontmostPid();
-    return previous ? runningApplication(*previous) : std::nullopt;
+    return previous ? find(*previous) : std::nullopt;
 }
 
 std::optional<ProcessID> X11Workspace::frontmostPid() const
@@ -488,6 +502,10 @@ void X11Workspace::onActiveWindowChanged()
 {
     const std::optional<xcb_window_t> active = m_clients->activeWindow();
     const std::optional<X11Client> owner = active ? m_clients->client(*active) : std::nullopt;
+    {
+        std::lock_guard lock(m_lock);
+        m_activePid = owner && owner->pid > 0 ? std::optional(owner->pid) : std::nullopt;
+    }
     if (!owner || owner->pid < 1)
         return;
     bool changed = false;

@@ -122,6 +122,7 @@ private:
     std::vector<qint64> m_entryFolderStamps;                // when the descriptions were read
     std::shared_ptr<const Listing> m_listing;               // the last listing and its change count
     std::optional<ProcessID> m_frontmostPid;                // never this program's own
+    std::optional<ProcessID> m_activePid;                   // the active window's owner, ours too
     std::map<quint64, std::shared_ptr<PendingLaunch>> m_launches;
     quint64 m_lastLaunchID = 0;
 };
