@@ -276,7 +276,6 @@ void SearchView::rebuildRows()
 SearchViewRow SearchView::makeRow(SwitchItem item, int index) const
 {
     SearchViewRow row{std::move(item), index};
-    row.showsClose = m_viewModel->onClose && allowsClosing(row.item);
     row.closeState = m_viewModel->closeState(row.item);
     if (row.item.kind() == SwitchItem::Kind::tabGroup || row.item.kind() == SwitchItem::Kind::windowGroup)
         row.badgeCount = row.item.groupCount();
@@ -493,7 +492,7 @@ void SearchView::retarget(bool animated)
     const auto& list = SearchViewLayout::metrics(m_listKind != ListKind::main);
     const double highlight = SearchViewLayout::rowTop(selected, list);
     const double wave = waveCenterTarget();
-    requestVisibleImages();
+    prepareVisibleRows();
     if (m_listChanged)
         m_highlightSpring.reset(highlight);
     if (!animated) {
@@ -510,11 +509,19 @@ void SearchView::retarget(bool animated)
     startFrames();
 }
 
-void SearchView::requestVisibleImages()
+// Every change of what is in view passes here (scrolling, selection, layout, a new list):
+// rows in view get their pictures and their close control.
+void SearchView::prepareVisibleRows()
 {
     for (int i = 0; i < static_cast<int>(m_rows.size()); ++i) {
-        if (rowRect(i).intersects(m_layout.viewport))
-            m_images->request(m_rows[i].item);
+        if (!rowRect(i).intersects(m_layout.viewport))
+            continue;
+        SearchViewRow& row = m_rows[i];
+        m_images->request(row.item);
+        if (!row.closeKnown) {
+            row.showsClose = m_viewModel && m_viewModel->onClose && allowsClosing(row.item);
+            row.closeKnown = true;
+        }
     }
 }
 

@@ -168,7 +168,7 @@ private:
     void scrollToKeyboardSelection(int index, bool movedUp);
     void revealSelection(int index);
     void retarget(bool animated);
-    void requestVisibleImages();
+    void prepareVisibleRows();
     void startFrames();
     void frameTick();
     void updateSearchFocus(bool focused);

@@ -19,8 +19,10 @@ class RowImages;
 struct SearchViewRow {
     SwitchItem item;
     int index = 0;
-    // The row's close control: the panel accepts closes and the item can be closed.
+    // The row's close control: the panel accepts closes and the item can be closed. Asked
+    // only once the row is in view (closeKnown), since the question reaches the desktop.
     bool showsClose = false;
+    bool closeKnown = false;
     RowCloseState closeState = RowCloseState::none;
     // The number of tabs or windows of a group row.
     std::optional<int> badgeCount;

@@ -134,3 +134,23 @@ TEST(SearchView, PresentingTheNextShowingStartsAfreshAndLetsGoOfTheLastModel)
     next.setSelectedIndex(1);
     EXPECT_EQ(view.waveCenterTarget(), view.rowRect(1).center().y());
 }
+
+// Whether a row can be closed is asked of the desktop only once the row comes into view:
+// a list of hundreds of windows asks for the dozen it shows.
+TEST(SearchView, OnlyRowsInViewAskWhetherTheyCanBeClosed)
+{
+    PanelFixture f;
+    std::vector<SwitchItem> items;
+    for (int i = 0; i < 30; ++i)
+        items.emplace_back(runningApp(f, QStringLiteral("com.example.app%1").arg(i), QStringLiteral("App %1").arg(i),
+                                      CloseCapability::quit()));
+    SearchView& view = f.show(items);
+    EXPECT_TRUE(view.rows().front().showsClose);
+    EXPECT_FALSE(view.rows().back().closeKnown);
+    f.viewModel->moveSelection(29);
+    EXPECT_TRUE(view.rows().back().closeKnown);
+    EXPECT_TRUE(view.rows().back().showsClose);
+    f.click(view.closeButtonRect(29).center());
+    ASSERT_EQ(f.closed.size(), 1u);
+    EXPECT_EQ(f.closed.front().title(), QStringLiteral("App 29"));
+}
