@@ -311,11 +311,13 @@ std::unique_ptr<PanelWindow> KeyablePanelFactory::makePanel(SearchViewModel& vie
         m_panel->deleteLater();
         m_panel.clear();
     }
-    if (!m_panel) {
+    quint64 showing = 0;
+    if (m_panel) {
+        showing = m_panel->present(viewModel, edge, size);
+    } else {
         m_panel = new KeyablePanel(viewModel, edge, size, std::move(env), m_focus);
-        return std::make_unique<KeyablePanelHandle>(m_panel, m_panel->showing());
+        showing = m_panel->showing();
     }
-    const quint64 showing = m_panel->present(viewModel, edge, size);
     return std::make_unique<KeyablePanelHandle>(m_panel, showing);
 }
 

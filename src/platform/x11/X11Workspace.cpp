@@ -33,6 +33,13 @@ std::optional<QString> nonEmpty(const QString& text)
     return text.isEmpty() ? std::nullopt : std::optional(text);
 }
 
+// The application of `pid`, moved out of a listing.
+std::optional<RunningApplication> take(std::vector<RunningApplication>& apps, ProcessID pid)
+{
+    const auto app = std::find_if(apps.begin(), apps.end(), [pid](const auto& a) { return a.processIdentifier == pid; });
+    return app != apps.end() ? std::optional(std::move(*app)) : std::nullopt;
+}
+
 } // namespace
 
 // The running applications at one moment, with each one's windows, topmost first.
@@ -81,12 +88,7 @@ X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& disp
     // The starting state, so that the first list change reports only real changes.
     for (const RunningApplication& app : runningApplications())
         m_known.emplace(app.processIdentifier, app);
-    if (const std::optional<xcb_window_t> active = m_clients->activeWindow())
-        if (const std::optional<X11Client> owner = m_clients->client(*active); owner && owner->pid > 0) {
-            m_activePid = owner->pid;
-            if (owner->pid != m_ownPid)
-                m_frontmostPid = owner->pid;
-        }
+    recordActiveWindow();
     m_eventToken = m_connection.addEventHandler([this](const xcb_generic_event_t& event) { onEvent(event); });
     QStringList iconNames;
     for (const DesktopEntry& entry : m_entries.entries())
@@ -251,10 +253,8 @@ std::vector<RunningApplication> X11Workspace::currentApplications()
 
 std::optional<RunningApplication> X11Workspace::runningApplication(ProcessID pid)
 {
-    for (RunningApplication& app : runningApplications())
-        if (app.processIdentifier == pid)
-            return std::move(app);
-    return std::nullopt;
+    std::vector<RunningApplication> apps = runningApplications();
+    return take(apps, pid);
 }
 
 // The owner of the active window as the event thread last saw it: the listing first waits
@@ -268,20 +268,15 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
         active = m_activePid;
         previous = m_frontmostPid;
     }
-    const auto find = [&](ProcessID pid) -> std::optional<RunningApplication> {
-        const auto app = std::find_if(apps.begin(), apps.end(),
-                                      [pid](const RunningApplication& a) { return a.processIdentifier == pid; });
-        return app != apps.end() ? std::optional(std::move(*app)) : std::nullopt;
-    };
     if (active && *active != m_ownPid)
-        return find(*active);
+        return take(apps, *active);
     if (active)
-        if (std::optional<RunningApplication> own = find(m_ownPid))
+        if (std::optional<RunningApplication> own = take(apps, m_ownPid))
             return own; // our settings window
     // The panel takes the keys with a grab and leaves the focus alone; should it have
     // asked for the focus (when another program held the keyboard), the application in
     // front is still the one the user came from.
-    return previous ? find(*previous) : std::nullopt;
+    return previous ? take(apps, *previous) : std::nullopt;
 }
 
 std::optional<ProcessID> X11Workspace::frontmostPid() const
@@ -500,28 +495,27 @@ void X11Workspace::scheduleRelisting()
 // EWMH managers publish no recency; the history of the active window is ours to keep.
 void X11Workspace::onActiveWindowChanged()
 {
+    if (const std::optional<ProcessID> pid = recordActiveWindow())
+        if (std::optional<RunningApplication> app = runningApplication(*pid))
+            post(true, std::move(*app));
+}
+
+// Notes who owns the active window. Returns the application that came to the front, if
+// another one did: the panel or our settings window taking the focus is no switch.
+std::optional<ProcessID> X11Workspace::recordActiveWindow()
+{
     const std::optional<xcb_window_t> active = m_clients->activeWindow();
     const std::optional<X11Client> owner = active ? m_clients->client(*active) : std::nullopt;
-    {
-        std::lock_guard lock(m_lock);
-        m_activePid = owner && owner->pid > 0 ? std::optional(owner->pid) : std::nullopt;
-    }
-    if (!owner || owner->pid < 1)
-        return;
-    bool changed = false;
-    {
-        std::lock_guard lock(m_lock);
-        m_recentWindow[owner->pid] = *active;
-        // The panel taking the focus is no switch of applications.
-        if (owner->pid == m_ownPid)
-            return;
-        changed = m_frontmostPid != owner->pid;
-        m_frontmostPid = owner->pid;
-    }
-    if (!changed)
-        return;
-    if (std::optional<RunningApplication> app = runningApplication(owner->pid))
-        post(true, std::move(*app));
+    const bool owned = owner && owner->pid > 0;
+    std::lock_guard lock(m_lock);
+    m_activePid = owned ? std::optional(owner->pid) : std::nullopt;
+    if (!owned)
+        return std::nullopt;
+    m_recentWindow[owner->pid] = *active;
+    if (owner->pid == m_ownPid || m_frontmostPid == owner->pid)
+        return std::nullopt;
+    m_frontmostPid = owner->pid;
+    return owner->pid;
 }
 
 void X11Workspace::onClientListChanged()

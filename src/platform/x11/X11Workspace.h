@@ -98,6 +98,7 @@ private:
 
     void onEvent(const xcb_generic_event_t& event);
     void onActiveWindowChanged();
+    std::optional<ProcessID> recordActiveWindow();
     void onClientListChanged();
     void scheduleRelisting();
     Token addObserver(bool activation, AppObserver observer);
