@@ -34,6 +34,7 @@ public:
     ImageHandle iconForFile(const QString&) override { return nullptr; }
     Token observeActivation(AppObserver) override { return 0; }
     Token observeTermination(AppObserver) override { return 0; }
+    Token observeWindowListChange(std::function<void()>) override { return 0; }
     void removeObserver(Token) override {}
 };
 

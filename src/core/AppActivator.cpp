@@ -147,7 +147,7 @@ QSet<QString> AppActivator::runningUserAppIDs()
     const AppEnumerator launchable(m_ports.profile, BundleReader::forProfile(m_ports.profile), m_ports.workspace);
     QSet<QString> ids;
     for (const RunningApplication& app : m_ports.workspace.runningApplications())
-        if (app.bundleIdentifier && !app.isTerminated && app.bundlePath && launchable.isUserLaunchable(*app.bundlePath))
+        if (!app.isTerminated && launchable.isUserApp(app))
             ids.insert(*app.bundleIdentifier);
     return ids;
 }

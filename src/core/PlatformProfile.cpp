@@ -229,6 +229,7 @@ PlatformProfile PlatformProfile::linuxDesktop(const LinuxFacts& facts)
         .groupedBundleIDs = {fileManager},
         .scanRoots = folders,
         .extraApplications = {},
+        .windowClassIDPrefix = QStringLiteral("x11:"),
         .browsers = linuxBrowsers(),
     };
 }

@@ -59,6 +59,9 @@ struct PlatformProfile {
     // considered after them.
     QStringList scanRoots;
     QStringList extraApplications;
+    // The start of the identity a program gets from its windows when no installed
+    // application describes it ("x11:" on Linux; empty where every program has one).
+    QString windowClassIDPrefix;
     // The supported browsers, in lookup order.
     std::vector<BrowserSpec> browsers;
 

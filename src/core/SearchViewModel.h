@@ -178,9 +178,12 @@ public:
     void closeWindowGroup();
     // Replaces the list after a rebuild: an open group is swapped for the rebuilt group of the
     // same browser or application (kept as it is when that one is gone), the caches are
-    // invalidated and the highlight is kept within the visible list.
+    // invalidated and the highlight stays on the same row (by its rowKey), wherever the
+    // rebuild put it; when that row has gone, the row now at its place (or the last one) is
+    // highlighted. An open tab group still follows the browser's active tab until the user
+    // moves the highlight.
     void updateItems(std::vector<SwitchItem> items);
-    // Shows `item` (by its mruKey) as closing for `closingMarkSeconds`. Marking a key again
+    // Shows `item` (by its rowKey) as closing for `closingMarkSeconds`. Marking a key again
     // while it is marked does not extend it: the first mark's timer removes it.
     void markClosing(const SwitchItem& item);
 
@@ -209,7 +212,9 @@ private:
     void publish(void (SearchViewModel::*fieldSignal)());
     void invalidateCaches();
     void removeClosingKey(const QString& key);
-    void adoptRebuiltGroups();
+    // Returns whether the highlight followed the rebuilt tab group's active tab.
+    bool adoptRebuiltGroups();
+    std::optional<int> visibleIndexOf(const QString& rowKey) const;
     void leaveGroup();
     std::vector<SwitchItem> defaultList() const;
     std::vector<SwitchItem> searchResults() const;

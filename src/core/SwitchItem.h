@@ -125,6 +125,12 @@ public:
     std::optional<QString> bundleID() const;
     std::optional<int> groupCount() const;
     QString mruKey() const;
+    // The window server's number of a window row's window, when known; nothing for every
+    // other row. While the window exists it tells apart windows whose keys are equal.
+    std::optional<quint32> windowNumber() const;
+    // What identifies the row's target across rebuilds: "window#" and the number for a
+    // window row that has one, else mruKey.
+    QString rowKey() const;
     std::vector<std::pair<QString, double>> matchFields() const;
 
     // Asks the accessibility port (windows) or the activator (apps); not pure.

@@ -199,7 +199,7 @@ std::optional<AppItem> ListComposer::runningAppRow(const RunningApplication& app
     const QString& bundleID = *app.bundleIdentifier;
     if (auto installed = m_firstInstalled.constFind(bundleID); installed != m_firstInstalled.constEnd())
         return m_installed[*installed];
-    if (!m_launchable.isUserLaunchable(*app.bundlePath))
+    if (!m_launchable.isUserApp(app))
         return std::nullopt;
     return AppItem{QUuid::createUuid(), bundleID, app.localizedName.value_or(bundleID), app.icon, *app.bundlePath};
 }
@@ -258,7 +258,7 @@ void sortMostRecentFirst(std::vector<SwitchItem>& items, const MRUStore& recency
     std::vector<std::pair<MRUStore::Rank, size_t>> scored;
     scored.reserve(items.size());
     for (size_t i = 0; i < items.size(); ++i)
-        scored.emplace_back(recency.rank(items[i].mruKey(), items[i].bundleID()), i);
+        scored.emplace_back(recency.rank(items[i].mruKey(), items[i].bundleID(), items[i].windowNumber()), i);
     std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
     std::vector<size_t> order;
     order.reserve(scored.size());
@@ -587,13 +587,30 @@ std::shared_ptr<SearchViewModel> SwitcherPanelController::makeViewModel(std::vec
     return std::make_shared<SearchViewModel>(std::move(items), showsInactiveApps, m_actions, m_dispatcher);
 }
 
+// A window that appeared a moment ago must be in the list the panel opens with: the
+// rebuild after showing would come too late for a quick Alt+Tab. Windows change a moment
+// before the refresh they cause has finished, so the list is read here only then.
 void SwitcherPanelController::freshenSourcesBeforeShow(const Frontmost& front)
 {
     if (supportedBrowser(front))
         BrowserTabCache::shared().refreshForegroundBrowserNow();
     WindowEnumeratorCache& windows = WindowEnumeratorCache::shared();
-    if (windows.cached().empty())
+    if (!windows.isCurrent() || windows.cached().empty())
         windows.refreshSync();
+}
+
+void SwitcherPanelController::windowListChanged()
+{
+    WindowEnumeratorCache& windows = WindowEnumeratorCache::shared();
+    windows.invalidate();
+    windows.refreshAsync(weakly([this, shown = std::weak_ptr<SearchViewModel>(m_viewModel)] {
+        QSet<quint32> numbers;
+        for (const WindowItem& window : WindowEnumeratorCache::shared().cached())
+            if (window.cgWindowID)
+                numbers.insert(*window.cgWindowID);
+        m_sources.recency.keepWindows(numbers);
+        rebuildInPlace(shown);
+    }));
 }
 
 void SwitcherPanelController::show(int initialOffset)
@@ -766,7 +783,7 @@ void SwitcherPanelController::select(const SwitchItem& item)
     // desktop-wide monitor alike.
     if (m_committed)
         return;
-    m_sources.recency.touch(item.mruKey());
+    m_sources.recency.touch(item.mruKey(), item.windowNumber());
     item.activate();
     m_committed = true;
     if (m_panel)

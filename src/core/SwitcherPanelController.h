@@ -109,6 +109,10 @@ public:
     // the panel opens into its tabs, the frontmost browser synchronously), shows the
     // panel and refreshes stale sources behind it, rebuilding the list in place.
     void show(int initialOffset);
+    // The desktop's windows came, went or restacked: the window list is enumerated again
+    // now, so that the next showing opens with it; a shown list is rebuilt in place (a
+    // window that went drops out), and windows that have gone lose their own recency.
+    void windowListChanged();
     // Removes the monitors and forgets the list at once; the window slides out (0.2 s)
     // and is destroyed afterwards.
     void hide();

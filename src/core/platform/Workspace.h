@@ -62,6 +62,9 @@ public:
     // Activation and termination events, delivered on the main queue.
     virtual Token observeActivation(AppObserver observer) = 0;
     virtual Token observeTermination(AppObserver observer) = 0;
+    // Windows came, went or changed their order: delivered on the main queue, once for
+    // the changes that arrive before the main queue takes the first of them.
+    virtual Token observeWindowListChange(std::function<void()> observer) = 0;
     virtual void removeObserver(Token token) = 0;
 };
 

@@ -36,6 +36,8 @@ public:
     // Sends the activation / termination event to the observers (on the main queue).
     void postActivation(ProcessID pid);
     void postTermination(ProcessID pid);
+    // Tells the window-list observers (on the main queue) that windows came or went.
+    void postWindowListChange();
     // What the workspace was asked, in order: "activate 12", "activate 12 all", "hide 12",
     // "terminate 12", "open /path", "openURL url".
     QStringList log() const;
@@ -56,6 +58,7 @@ public:
     ImageHandle iconForFile(const QString& path) override;
     Token observeActivation(AppObserver observer) override;
     Token observeTermination(AppObserver observer) override;
+    Token observeWindowListChange(std::function<void()> observer) override;
     void removeObserver(Token token) override;
 
 private:
@@ -75,6 +78,7 @@ private:
     std::map<QString, QString> m_openErrors;
     std::map<QString, ImageHandle> m_fileIcons;
     std::map<Token, std::pair<bool, AppObserver>> m_observers; // bool: activation observer
+    std::map<Token, std::function<void()>> m_windowListObservers;
     Token m_nextToken = 1;
     QStringList m_log;
 };

@@ -301,15 +301,19 @@ X11Clients::TitleRequests X11Clients::requestTitle(xcb_window_t window) const
              c.requestProperty(window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, titleLongs)}};
 }
 
+// The visible name is the window manager's rendering of the window's own name ("bash
+// (2)"); for a window without a name of its own it is made up ("Unnamed Window", in
+// English whatever the user's language), and the application's name serves better.
 std::optional<QString> X11Clients::readTitle(const TitleRequests& requests) const
 {
-    std::optional<QString> title;
-    for (const xcb_get_property_cookie_t cookie : requests.names) {
-        const std::optional<X11Property> p = m_connection->property(cookie); // every reply is collected
-        if (p && !title)
-            title = m_connection->decodeText(*p);
-    }
-    return title;
+    std::array<std::optional<QString>, 3> names;
+    for (size_t i = 0; i < names.size(); ++i) // every reply is collected
+        if (const std::optional<X11Property> p = m_connection->property(requests.names[i]))
+            names[i] = m_connection->decodeText(*p);
+    const auto named = [](const std::optional<QString>& name) { return name && !name->isEmpty(); };
+    if (names[0] && (named(names[1]) || named(names[2])))
+        return names[0];
+    return names[1] ? names[1] : names[2];
 }
 
 std::optional<QString> X11Clients::title(xcb_window_t window) const { return readTitle(requestTitle(window)); }

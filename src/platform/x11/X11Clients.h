@@ -95,8 +95,9 @@ public:
     // The windows of `pid` a task bar would show, topmost first.
     std::vector<xcb_window_t> taskbarWindows(ProcessID pid);
 
-    // _NET_WM_VISIBLE_NAME, then _NET_WM_NAME, then WM_NAME: the first present. Nothing
-    // when the window has gone or has none.
+    // _NET_WM_VISIBLE_NAME, then _NET_WM_NAME, then WM_NAME: the first present, except
+    // that a visible name is ignored while the window has no non-empty name of its own.
+    // Nothing when the window has gone or has none.
     std::optional<QString> title(xcb_window_t window) const;
     // The window _NET_ACTIVE_WINDOW names, if any.
     std::optional<xcb_window_t> activeWindow() const;

@@ -44,9 +44,6 @@ public:
     // How long a launched program may take to show its first window before the open
     // request completes without an application.
     static constexpr double launchWindowTimeout = 20.0;
-    // A moment after windows came, went or restacked, the listing is made on the main
-    // queue, so that the panel's next showing finds it made instead of waiting for it.
-    static constexpr double relistDelay = 0.05;
 
     X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile);
     ~X11Workspace() override;
@@ -67,6 +64,7 @@ public:
 
     Token observeActivation(AppObserver observer) override;
     Token observeTermination(AppObserver observer) override;
+    Token observeWindowListChange(std::function<void()> observer) override;
     void removeObserver(Token token) override;
 
 private:
@@ -100,7 +98,7 @@ private:
     void onActiveWindowChanged();
     std::optional<ProcessID> recordActiveWindow();
     void onClientListChanged();
-    void scheduleRelisting();
+    void postWindowListChange();
     Token addObserver(bool activation, AppObserver observer);
     void post(bool activation, RunningApplication app);
 
@@ -113,7 +111,7 @@ private:
     const ProcessID m_ownPid;
     X11Connection::Token m_eventToken = 0;
     std::shared_ptr<Observers> m_observers; // held weakly by queued notifications
-    std::atomic<bool> m_relistingScheduled = false;
+    std::atomic<bool> m_windowListChangeQueued = false;
 
     mutable std::mutex m_lock; // guards everything below
     std::map<ProcessID, xcb_window_t> m_recentWindow;       // last active window per pid
