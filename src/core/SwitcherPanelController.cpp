@@ -625,8 +625,9 @@ void SwitcherPanelController::show(int initialOffset)
     // The offset wraps over the rows the main list shows: it hides tab rows, so wrapping
     // over all items could leave the highlight past the last visible row.
     const int visible = viewModel->visibleCount();
+    const int offset = isInNoRow(front) ? initialOffset - 1 : initialOffset;
     if (visible >= 2)
-        viewModel->setSelectedIndex(((initialOffset % visible) + visible) % visible);
+        viewModel->setSelectedIndex(((offset % visible) + visible) % visible);
     viewModel->onSelect = [this, alive = std::weak_ptr<int>(m_lifetime)](const SwitchItem& item) {
         if (alive.lock())
             select(item);
@@ -647,6 +648,15 @@ void SwitcherPanelController::show(int initialOffset)
         m_onboarding.panelDidShow();
     }
     freshenSourcesAfterShow(viewModel, front);
+}
+
+// The first row is normally the window the user is in, so a showing starts on the second.
+// With no window focused (the desktop shown, the last window closed) the user is in no
+// row, and the first row, the window just left, is where a quick Alt+Tab goes back to.
+bool SwitcherPanelController::isInNoRow(const Frontmost& front) const
+{
+    const AXElement app = front ? m_accessibility.createApplication(front->processIdentifier) : nullptr;
+    return app && !m_accessibility.copyElement(app, AX::focusedWindow);
 }
 
 bool SwitcherPanelController::isCurrent(const std::weak_ptr<SearchViewModel>& viewModel) const

@@ -16,6 +16,8 @@ namespace {
 // Pagers and task bars identify themselves with source indication 2, which EWMH window
 // managers honour without focus-stealing checks.
 constexpr quint32 pagerSource = 2;
+// _NET_WM_DESKTOP of a window shown on every desktop.
+constexpr quint32 allDesktops = 0xFFFFFFFF;
 // ICCCM 4.1.4: WM_CHANGE_STATE with IconicState asks the manager to iconify.
 constexpr quint32 iconicState = 3;
 // Property lengths read, in 32-bit units.
@@ -606,9 +608,30 @@ bool X11Clients::isRecordedProperty(xcb_atom_t atom) const
 void X11Clients::activate(xcb_window_t window)
 {
     const xcb_timestamp_t time = m_connection->serverTime();
+    showDesktopOf(window, time);
     const xcb_window_t current = activeWindow().value_or(XCB_NONE);
     m_connection->sendRootMessage(window, m_connection->ewmh()._NET_ACTIVE_WINDOW, {pagerSource, time, current});
     discardSnapshot();
+}
+
+// EWMH managers ignore (openbox) or only mark urgent (i3) a request to activate a window
+// on another desktop: like a pager, switch to that desktop first.
+void X11Clients::showDesktopOf(xcb_window_t window, xcb_timestamp_t time)
+{
+    X11Connection& c = *m_connection;
+    const xcb_ewmh_connection_t& e = c.ewmh();
+    const auto windowDesktop = c.requestProperty(window, e._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1);
+    const auto currentDesktop = c.requestProperty(c.root(), e._NET_CURRENT_DESKTOP, XCB_ATOM_CARDINAL, 1);
+    const auto first = [&](xcb_get_property_cookie_t cookie) -> std::optional<quint32> {
+        const std::optional<X11Property> p = c.property(cookie);
+        const std::vector<quint32> items = p ? p->items() : std::vector<quint32>{};
+        return items.empty() ? std::nullopt : std::optional(items.front());
+    };
+    const std::optional<quint32> desktop = first(windowDesktop);
+    const std::optional<quint32> current = first(currentDesktop);
+    if (!desktop || !current || *desktop == allDesktops || *desktop == *current)
+        return;
+    c.sendRootMessage(c.root(), e._NET_CURRENT_DESKTOP, {*desktop, time});
 }
 
 void X11Clients::iconify(xcb_window_t window)

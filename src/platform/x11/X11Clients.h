@@ -133,7 +133,8 @@ public:
     std::optional<quint64> settledChangeCount();
 
     // Requests to the window manager, as a pager sends them (source indication 2).
-    // Activating restores an iconified window; closing asks the window's owner politely
+    // Activating switches to the window's desktop first when it lies on another one, and
+    // restores an iconified window; closing asks the window's owner politely
     // (WM_DELETE_WINDOW) or lets the manager decide. A window that has gone is ignored.
     void activate(xcb_window_t window);
     void iconify(xcb_window_t window);
@@ -168,6 +169,7 @@ private:
     bool isUnchanged(xcb_window_t window, const Snapshot& snapshot) const;
     void onEvent(const xcb_generic_event_t& event);
     bool isRecordedProperty(xcb_atom_t atom) const;
+    void showDesktopOf(xcb_window_t window, xcb_timestamp_t time);
 
     std::shared_ptr<X11Connection> m_connection;
     X11Connection::Token m_eventToken = 0;
