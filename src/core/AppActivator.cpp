@@ -189,18 +189,33 @@ void AppActivator::followUpAfterPoliteQuit(const QString& bundleID)
         return;
     }
     // The entry stays: a close within the repeat window still force-quits.
-    runInBackground([pids = processIDs(live)](AppActivator& self) { self.bringForwardFirstModal(pids); });
+    runInBackground([pids = processIDs(live)](AppActivator& self) {
+        if (!self.bringForwardFirstModal(pids))
+            self.signalPoliteQuit(pids);
+    });
 }
 
-void AppActivator::bringForwardFirstModal(const std::vector<ProcessID>& pids)
+bool AppActivator::bringForwardFirstModal(const std::vector<ProcessID>& pids)
 {
     for (ProcessID pid : pids) {
         if (modalDialogState(pid) == ModalDialogState::present) {
             // Show the user the dialog (e.g. unsaved changes) that holds the quit up.
             onMain([pid](AppActivator& self) { self.m_ports.workspace.activate(pid, ActivationOption::none); });
-            return;
+            return true;
         }
     }
+    return false;
+}
+
+// Where closing its windows is all a polite request does, an application still running
+// (a tray program, one without windows) is asked with the signal that lets it save and
+// exit. Never while a dialog waits for the user: that would lose what it asks about.
+void AppActivator::signalPoliteQuit(const std::vector<ProcessID>& pids)
+{
+    if (m_ports.profile.politeQuitSignal == 0)
+        return;
+    for (ProcessID pid : pids)
+        m_ports.processSignals.kill(pid, m_ports.profile.politeQuitSignal);
 }
 
 // ---- Force quit

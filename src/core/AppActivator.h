@@ -29,8 +29,9 @@ enum class ModalDialogState { present, absent, indeterminate };
 //
 // Quitting is a small state machine per bundle id: the first close sends a polite
 // terminate and looks again 1.2 s later (bringing forward an application whose modal
-// dialog blocks the quit); a second close within 6.0 s force-quits (SIGKILL, a second
-// pass 0.6 s later, a survival check at 2.0 s). An application that survives is marked
+// dialog blocks the quit; otherwise, where the profile asks for it, sending the polite
+// quit signal, SIGTERM on Linux, to what still runs); a second close within 6.0 s
+// force-quits (SIGKILL, a second pass 0.6 s later, a survival check at 2.0 s). An application that survives is marked
 // for 600 s, persisted across restarts, and is not offered for quitting meanwhile.
 //
 // Everything except the background work named below runs on the main thread; the two
@@ -107,7 +108,9 @@ public:
 
 private:
     void followUpAfterPoliteQuit(const QString& bundleID);
-    void bringForwardFirstModal(const std::vector<ProcessID>& pids);
+    // True when one of them shows a modal dialog, which is brought forward.
+    bool bringForwardFirstModal(const std::vector<ProcessID>& pids);
+    void signalPoliteQuit(const std::vector<ProcessID>& pids);
     void killUnlessModal(const std::vector<ProcessID>& pids);
     void scheduleForceQuitChecks(const QString& bundleID);
     void secondKillPass(const QString& bundleID);

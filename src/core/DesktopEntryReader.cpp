@@ -241,6 +241,7 @@ std::optional<DesktopEntry> DesktopEntryReader::parse(const QString& path) const
     entry.startupWMClass = text(QStringLiteral("StartupWMClass"));
     entry.noDisplay = keys->value(QStringLiteral("NoDisplay")) == trueValue;
     entry.hidden = keys->value(QStringLiteral("Hidden")) == trueValue;
+    entry.terminal = keys->value(QStringLiteral("Terminal")) == trueValue;
     entry.onlyShowIn = listValue(keys->value(QStringLiteral("OnlyShowIn")));
     entry.notShowIn = listValue(keys->value(QStringLiteral("NotShowIn")));
     return entry;

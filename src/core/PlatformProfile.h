@@ -47,6 +47,10 @@ struct PlatformProfile {
     QStringList protectedBundleIDs;
     // Known to survive a force quit: never offered for quitting.
     QStringList forceQuitIneffectiveBundleIDs;
+    // The signal a politely quit application still running after the follow-up delay is
+    // sent (SIGTERM on Linux, where a close request only closes windows and a tray
+    // program lives on); 0 where the polite request is the whole of it.
+    int politeQuitSignal = 0;
     // Media players told to pause before they are killed: bundle id to player name.
     QMap<QString, QString> mediaAppNames;
     // Prefix of the address that opens a privacy pane; the anchor follows directly.

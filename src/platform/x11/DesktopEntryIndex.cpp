@@ -102,7 +102,9 @@ std::optional<int> DesktopEntryIndex::matchLoaded(const ProgramIdentity& program
     const QString executable = QFileInfo(program.executablePath).fileName();
     if (executable.isEmpty() || launchers.contains(executable))
         return std::nullopt;
-    return first([&](const DesktopEntry& e) { return execProgram(e) == executable; });
+    return first([&](const DesktopEntry& e) {
+        return execProgram(e) == executable || (!e.tryExec.isEmpty() && QFileInfo(e.tryExec).fileName() == executable);
+    });
 }
 
 // Folder modification times change when an entry directly inside is added, removed or

@@ -35,8 +35,9 @@ public:
     // 2. the desktop id (or its last dotted part, for ids like "org.gnome.Nautilus")
     //    equals the class or the instance, letter case ignored, an instance's
     //    " (...)" suffix dropped;
-    // 3. the Exec program's file name equals the executable's, unless that program is
-    //    a launcher or interpreter (env, sh, python3, ...) that many entries share.
+    // 3. the Exec (or TryExec) program's file name equals the executable's, unless that
+    //    program is a launcher or interpreter (env, sh, python3, ...) that many entries
+    //    share.
     std::optional<DesktopEntry> match(const ProgramIdentity& program);
     // What names a program no entry describes: its WM_CLASS class, else its instance,
     // else its executable's file name (the profile's prefix makes it an identity, such as

@@ -82,6 +82,7 @@ X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& disp
     , m_dispatcher(dispatcher)
     , m_profile(profile)
     , m_entries(profile.scanRoots)
+    , m_windowless(m_entries, m_connection.displayName(), static_cast<ProcessID>(::getpid()))
     , m_icons(std::make_shared<ThemeIcons>(dispatcher))
     , m_ownPid(static_cast<ProcessID>(::getpid()))
     , m_observers(std::make_shared<Observers>())
@@ -232,8 +233,33 @@ ImageHandle X11Workspace::windowIcon(xcb_window_t window)
 std::vector<RunningApplication> X11Workspace::runningApplications()
 {
     std::vector<RunningApplication> apps = currentApplications();
+    appendWindowless(apps);
     m_clients->beginEnumeration();
     return apps;
+}
+
+// After those with windows: a tray program whose window is closed, say. They are user
+// applications (regular), so they can be quit; activating one starts its entry again,
+// which is how such programs show their window.
+void X11Workspace::appendWindowless(std::vector<RunningApplication>& apps)
+{
+    WindowlessApplications::Windowed windowed;
+    for (const RunningApplication& app : apps) {
+        windowed.pids.insert(app.processIdentifier);
+        if (app.bundleIdentifier)
+            windowed.applicationIDs.insert(*app.bundleIdentifier);
+    }
+    for (const WindowlessApplications::Found& found : m_windowless.find(windowed)) {
+        RunningApplication app;
+        app.processIdentifier = found.pid;
+        app.bundleIdentifier = found.entry.id;
+        app.localizedName = nonEmpty(found.entry.localizedName);
+        app.icon = m_icons->icon(found.entry.icon);
+        app.bundlePath = found.entry.path;
+        app.executablePath = found.executable;
+        app.activationPolicy = ActivationPolicy::regular;
+        apps.push_back(std::move(app));
+    }
 }
 
 // The panel lists the applications several times per showing; while no window came,

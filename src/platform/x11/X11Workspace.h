@@ -4,6 +4,7 @@
 #include "core/platform/Workspace.h"
 #include "platform/x11/DesktopEntryIndex.h"
 #include "platform/x11/ThemeIcons.h"
+#include "platform/x11/WindowlessApplications.h"
 #include "platform/x11/X11Clients.h"
 
 #include <atomic>
@@ -76,6 +77,7 @@ private:
     struct Listing;
 
     std::vector<RunningApplication> currentApplications();
+    void appendWindowless(std::vector<RunningApplication>& apps);
     Snapshot snapshot();
     void forgetDescriptions(const Snapshot& current);
     // The last application other than this program that had the focus.
@@ -107,6 +109,7 @@ private:
     Dispatcher& m_dispatcher;
     const PlatformProfile& m_profile;
     DesktopEntryIndex m_entries;
+    WindowlessApplications m_windowless;
     std::shared_ptr<ThemeIcons> m_icons;
     const ProcessID m_ownPid;
     X11Connection::Token m_eventToken = 0;
