@@ -3,6 +3,7 @@
 #include "core/AppRegistry.h"
 #include "core/BrowserTabEnumerator.h"
 #include "core/PlatformProfile.h"
+#include "core/PrivateAX.h"
 #include "core/RuntimeContext.h"
 #include "core/UserDefaults.h"
 #include "core/WindowEnumerator.h"
@@ -218,6 +219,42 @@ void AppActivator::signalPoliteQuit(const std::vector<ProcessID>& pids)
         m_ports.processSignals.kill(pid, m_ports.profile.politeQuitSignal);
 }
 
+// ---- Windows that do not respond
+
+void AppActivator::closeWindow(const WindowItem& window)
+{
+    if (hungWindowState(window) == HungWindow::forceQuitOffered) {
+        m_pendingWindowCloseAt.remove(*window.cgWindowID);
+        runInBackground([pid = window.pid](AppActivator& self) { self.m_ports.processSignals.kill(pid, killSignal); });
+        return;
+    }
+    AXWindowInspector::pressCloseButton(m_ports.accessibility, window.axWindow);
+    if (window.cgWindowID)
+        m_pendingWindowCloseAt.insert(*window.cgWindowID, m_ports.clock.now());
+}
+
+HungWindow AppActivator::hungWindowState(const WindowItem& window)
+{
+    const auto pending = window.cgWindowID ? m_pendingWindowCloseAt.constFind(*window.cgWindowID)
+                                           : m_pendingWindowCloseAt.constEnd();
+    if (pending == m_pendingWindowCloseAt.constEnd() || m_ports.clock.now() - *pending > seconds(quitRepeatWindow)
+        || window.pid < 1)
+        return HungWindow::no;
+    if (m_ports.workspace.responsiveness(window.pid, window.cgWindowID) != Responsiveness::notResponding)
+        return HungWindow::no;
+    // Killing the process would take its other windows along.
+    return ownsOtherWindows(window) ? HungWindow::notResponding : HungWindow::forceQuitOffered;
+}
+
+bool AppActivator::ownsOtherWindows(const WindowItem& window)
+{
+    const AXElement app = m_ports.accessibility.createApplication(window.pid);
+    for (const AXElement& other : app ? m_ports.accessibility.copyElements(app, AX::windows) : std::vector<AXElement>{})
+        if (m_ports.accessibility.windowNumber(other) != window.cgWindowID)
+            return true;
+    return false;
+}
+
 // ---- Force quit
 
 void AppActivator::forceQuit(const QString& bundleID, const std::vector<RunningApplication>& running)
@@ -357,5 +394,12 @@ CloseCapability SwitchItemActivator::appCloseCapability(const QString& bundleID)
 }
 
 QSet<QString> SwitchItemActivator::runningUserAppIDs() { return AppActivator::shared().runningUserAppIDs(); }
+
+void SwitchItemActivator::closeWindow(const WindowItem& window) { AppActivator::shared().closeWindow(window); }
+
+HungWindow SwitchItemActivator::hungWindowState(const WindowItem& window)
+{
+    return AppActivator::shared().hungWindowState(window);
+}
 
 } // namespace ostrevane

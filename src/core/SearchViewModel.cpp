@@ -479,7 +479,16 @@ std::optional<SwitchItem> SearchViewModel::selectedItem() const
 
 RowCloseState SearchViewModel::closeState(const SwitchItem& item) const
 {
-    return m_closingKeys.contains(item.rowKey()) ? RowCloseState::closing : RowCloseState::none;
+    const QString key = item.rowKey();
+    switch (m_notResponding.value(key, HungWindow::no)) {
+    case HungWindow::notResponding:
+        return RowCloseState::notResponding;
+    case HungWindow::forceQuitOffered:
+        return RowCloseState::forceQuitOffered;
+    case HungWindow::no:
+        break;
+    }
+    return m_closingKeys.contains(key) ? RowCloseState::closing : RowCloseState::none;
 }
 
 // MARK: Actions
@@ -601,6 +610,15 @@ void SearchViewModel::markClosing(const SwitchItem& item)
         if (self)
             self->removeClosingKey(key);
     });
+}
+
+void SearchViewModel::markNotResponding(const SwitchItem& item, HungWindow state)
+{
+    if (state == HungWindow::no)
+        m_notResponding.remove(item.rowKey());
+    else
+        m_notResponding.insert(item.rowKey(), state);
+    publish(&SearchViewModel::closingKeysChanged);
 }
 
 void SearchViewModel::removeClosingKey(const QString& key)

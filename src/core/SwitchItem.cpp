@@ -231,10 +231,7 @@ void SwitchItem::close() const
 {
     RuntimeContext& context = RuntimeContext::current();
     std::visit(Overloaded{
-                   [&](const WindowItem& w) {
-                       if (AXElement button = AXWindowInspector::closeButton(context.accessibility(), w.axWindow))
-                           context.accessibility().perform(button, AX::press);
-                   },
+                   [&](const WindowItem& w) { context.actions().closeWindow(w); },
                    [&](const TabItem& t) { context.actions().closeTab(t); },
                    [&](const auto&) { context.actions().quit(*bundleID()); },
                },

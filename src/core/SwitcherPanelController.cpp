@@ -871,7 +871,24 @@ void SwitcherPanelController::finishClosePropagationPass(const std::weak_ptr<Sea
         recordRecentlyClosedApp(*bundleID);
         std::erase_if(items, [&](const SwitchItem& item) { return item.bundleID() == bundleID; });
     }
+    noteHungWindow(closedItem, items);
     replaceItems(std::move(items));
+}
+
+// A window still there after its close may belong to a program that does not respond:
+// its row says so, and whether closing it again force-quits the program.
+void SwitcherPanelController::noteHungWindow(const SwitchItem& closedItem, const std::vector<SwitchItem>& items)
+{
+    const WindowItem* window = closedItem.as<WindowItem>();
+    const QString key = closedItem.rowKey();
+    if (!window || std::none_of(items.begin(), items.end(), [&](const SwitchItem& i) { return i.rowKey() == key; }))
+        return;
+    const HungWindow state = m_actions.hungWindowState(*window);
+    if (state == HungWindow::no)
+        return;
+    m_viewModel->markNotResponding(closedItem, state);
+    qCDebug(panelLog).noquote() << "not responding:" << closedItem.title()
+                                << (state == HungWindow::forceQuitOffered ? "(closing again force-quits)" : "");
 }
 
 // ---- Monitors ----

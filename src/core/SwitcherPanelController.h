@@ -194,6 +194,7 @@ private:
     void cancel();
     void runClosePropagationPass(const std::weak_ptr<SearchViewModel>& viewModel, const SwitchItem& closedItem);
     void finishClosePropagationPass(const std::weak_ptr<SearchViewModel>& viewModel, const SwitchItem& closedItem);
+    void noteHungWindow(const SwitchItem& closedItem, const std::vector<SwitchItem>& items);
     bool isTeachingStage() const;
 
     // Monitors (handling in PanelKeyRules).

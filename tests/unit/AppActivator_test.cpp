@@ -88,6 +88,42 @@ TEST_F(AppActivatorTest, WhereTheProfileSaysSoWhatStillRunsAfterThePoliteQuitIsS
     EXPECT_TRUE(workspace().log().contains(QStringLiteral("activate %1").arg(editor))) << "its dialog is shown instead";
 }
 
+// ---- Windows whose program does not respond
+
+TEST_F(AppActivatorTest, ASecondCloseOfAHungWindowForceQuitsItsProcessOnlyWhenItOwnsNoOtherWindow)
+{
+    const auto windowOf = [&](ProcessID pid, const QString& title) {
+        WindowItem item = fixtures::window("Stubborn", QStringLiteral("x11:Stubborn"), title, pid);
+        item.axWindow = runtime.desktop().openWindow(pid, title);
+        item.cgWindowID = runtime.desktop().windowNumber(item.axWindow);
+        return item;
+    };
+    const ProcessID alone = launchStubborn(QStringLiteral("org.example.Alone"));
+    const ProcessID busy = launchStubborn(QStringLiteral("org.example.Busy"));
+    const WindowItem only = windowOf(alone, "Only");
+    const WindowItem first = windowOf(busy, "First");
+    windowOf(busy, "Second");
+    workspace().setResponsiveness(alone, Responsiveness::notResponding);
+    workspace().setResponsiveness(busy, Responsiveness::notResponding);
+
+    EXPECT_EQ(activator().hungWindowState(only), HungWindow::no) << "not closed yet";
+    activator().closeWindow(only);
+    activator().closeWindow(first);
+    EXPECT_EQ(activator().hungWindowState(only), HungWindow::forceQuitOffered);
+    EXPECT_EQ(activator().hungWindowState(first), HungWindow::notResponding);
+    runtime.advance(5.0);
+    activator().closeWindow(only);
+    activator().closeWindow(first);
+    runtime.runUntilIdle();
+    EXPECT_EQ(kills(), QStringList{QStringLiteral("kill %1 9").arg(alone)});
+
+    runtime.advance(7.0); // the repeat window has passed: a close is a close again
+    EXPECT_EQ(activator().hungWindowState(first), HungWindow::no);
+    workspace().setResponsiveness(busy, Responsiveness::responding);
+    activator().closeWindow(first);
+    EXPECT_EQ(activator().hungWindowState(first), HungWindow::no);
+}
+
 TEST_F(AppActivatorTest, QuitThatSucceededLetsTheNextCloseQuitPolitelyAgain)
 {
     launch(editorID);

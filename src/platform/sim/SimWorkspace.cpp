@@ -44,6 +44,19 @@ void SimWorkspace::setFileIcon(const QString& path, ImageHandle icon)
 void SimWorkspace::postActivation(ProcessID pid) { post(pid, true); }
 void SimWorkspace::postTermination(ProcessID pid) { post(pid, false); }
 
+void SimWorkspace::setResponsiveness(ProcessID pid, Responsiveness responsiveness)
+{
+    std::lock_guard lock(m_mutex);
+    m_responsiveness[pid] = responsiveness;
+}
+
+Responsiveness SimWorkspace::responsiveness(ProcessID pid, std::optional<quint32>)
+{
+    std::lock_guard lock(m_mutex);
+    const auto found = m_responsiveness.find(pid);
+    return found == m_responsiveness.end() ? Responsiveness::unknown : found->second;
+}
+
 void SimWorkspace::postWindowListChange()
 {
     m_dispatcher.async([this] {

@@ -119,13 +119,19 @@ bool WindowlessApplications::isInOurSession(ProcessID pid) const
 }
 
 // /proc/PID/stat: "pid (name) state ppid ...", where the name may hold spaces and ')'.
+QList<QByteArray> WindowlessApplications::statFields(const QString& procRoot, ProcessID pid)
+{
+    QFile file(procRoot + QStringLiteral("/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray stat = file.readAll();
+    const qsizetype nameEnd = stat.lastIndexOf(')');
+    return nameEnd < 0 ? QList<QByteArray>{} : stat.mid(nameEnd + 2).split(' ');
+}
+
 ProcessID WindowlessApplications::parentOf(ProcessID pid) const
 {
-    QFile file(m_procRoot + QStringLiteral("/%1/stat").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray stat = file.readAll();
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    const QList<QByteArray> fields = statFields(m_procRoot, pid);
     return fields.size() > 1 ? fields[1].toInt() : 0;
 }
 

@@ -53,6 +53,9 @@ public:
 
     // Whether two X display names name the same display (":1" and ":1.0" do).
     static bool sameDisplay(const QByteArray& a, const QByteArray& b);
+    // The fields of /proc/PID/stat after the program's name: state, parent, ...; empty
+    // when the process has gone.
+    static QList<QByteArray> statFields(const QString& procRoot, ProcessID pid);
 
 private:
     struct Candidate {

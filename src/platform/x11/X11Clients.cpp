@@ -577,6 +577,8 @@ bool X11Clients::isUnchanged(xcb_window_t window, const Snapshot& snapshot) cons
 void X11Clients::onEvent(const xcb_generic_event_t& event)
 {
     m_eventThread.store(std::this_thread::get_id());
+    if ((event.response_type & 0x7f) == XCB_CLIENT_MESSAGE && onPong(event))
+        return;
     if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY || onSyncEvent(event))
         return;
     const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
@@ -645,6 +647,64 @@ void X11Clients::close(xcb_window_t window)
     const xcb_timestamp_t time = m_connection->serverTime();
     m_connection->sendRootMessage(window, m_connection->ewmh()._NET_CLOSE_WINDOW, {time, pagerSource});
     discardSnapshot();
+    ping(window);
+}
+
+// ---- Pings
+
+// EWMH: the client sends the message back to the root window, where the window manager
+// (and whoever selects structure changes there) hears it.
+bool X11Clients::ping(xcb_window_t window)
+{
+    X11Connection& c = *m_connection;
+    const xcb_ewmh_connection_t& e = c.ewmh();
+    const std::optional<X11Property> protocols =
+        c.property(c.requestProperty(window, e.WM_PROTOCOLS, XCB_ATOM_ATOM, atomListLongs));
+    if (!protocols || !contains(protocols->items(), e._NET_WM_PING))
+        return false;
+    {
+        std::lock_guard lock(m_lock);
+        if (!std::exchange(m_hearsPings, true)) {
+            const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+            xcb_change_window_attributes(c.xcb(), c.root(), XCB_CW_EVENT_MASK, &mask);
+        }
+        m_pings[window] = {std::chrono::steady_clock::now(), false};
+    }
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = e.WM_PROTOCOLS;
+    message.data.data32[0] = e._NET_WM_PING;
+    message.data.data32[1] = c.serverTime();
+    message.data.data32[2] = window;
+    xcb_send_event(c.xcb(), 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+    c.flush();
+    return true;
+}
+
+X11Clients::Ping X11Clients::pingState(xcb_window_t window) const
+{
+    std::lock_guard lock(m_lock);
+    const auto found = m_pings.find(window);
+    if (found == m_pings.end())
+        return {};
+    if (found->second.second)
+        return {PingState::answered, {}};
+    return {PingState::waiting, std::chrono::steady_clock::now() - found->second.first};
+}
+
+bool X11Clients::onPong(const xcb_generic_event_t& event)
+{
+    const auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
+    const xcb_ewmh_connection_t& e = m_connection->ewmh();
+    if (message.window != m_connection->root() || message.type != e.WM_PROTOCOLS || message.format != 32
+        || message.data.data32[0] != e._NET_WM_PING)
+        return false;
+    std::lock_guard lock(m_lock);
+    if (const auto found = m_pings.find(message.data.data32[2]); found != m_pings.end())
+        found->second.second = true;
+    return true;
 }
 
 } // namespace ostrevane

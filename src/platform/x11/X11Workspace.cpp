@@ -357,6 +357,26 @@ void X11Workspace::terminate(ProcessID pid)
             m_clients->close(client.window);
 }
 
+Responsiveness X11Workspace::responsiveness(ProcessID pid, std::optional<quint32> windowNumber)
+{
+    const QList<QByteArray> stat = WindowlessApplications::statFields(QStringLiteral("/proc"), pid);
+    if (!stat.isEmpty() && (stat.front() == "T" || stat.front() == "t"))
+        return Responsiveness::notResponding;
+    if (!windowNumber)
+        return Responsiveness::unknown;
+    const X11Clients::Ping ping = m_clients->pingState(*windowNumber);
+    switch (ping.state) {
+    case X11Clients::PingState::answered:
+        return Responsiveness::responding;
+    case X11Clients::PingState::waiting:
+        return ping.waited >= pingTimeout ? Responsiveness::notResponding : Responsiveness::unknown;
+    case X11Clients::PingState::none:
+        m_clients->ping(*windowNumber);
+        break;
+    }
+    return Responsiveness::unknown;
+}
+
 void X11Workspace::openApplication(const QString& path, bool activates, OpenCompletion completion)
 {
     const std::optional<DesktopEntry> entry = m_entries.entry(path);

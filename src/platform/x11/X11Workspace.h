@@ -45,6 +45,8 @@ public:
     // How long a launched program may take to show its first window before the open
     // request completes without an application.
     static constexpr double launchWindowTimeout = 20.0;
+    // A program whose event loop runs answers a ping within milliseconds.
+    static constexpr std::chrono::milliseconds pingTimeout{1000};
 
     X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile);
     ~X11Workspace() override;
@@ -58,6 +60,9 @@ public:
     void activate(ProcessID pid, ActivationOption options) override;
     void hide(ProcessID pid) override;
     void terminate(ProcessID pid) override;
+    // Stopped (SIGSTOP, a debugger) or, for a window that takes pings, an unanswered
+    // ping `pingTimeout` old; a window's first question sends the ping.
+    Responsiveness responsiveness(ProcessID pid, std::optional<quint32> windowNumber) override;
 
     void openApplication(const QString& path, bool activates, OpenCompletion completion) override;
     bool openURL(const QString& url) override;
