@@ -276,16 +276,19 @@ private:
         std::vector<std::string> args;
         for (const QString& argument : arguments)
             args.push_back(argument.toStdString());
-        std::vector<std::string> env = {"DISPLAY=" + m_display.toStdString(), "LANG=C.UTF-8", "LC_ALL=C.UTF-8"};
-        env.insert(env.end(), extra.begin(), extra.end());
-        const auto overridden = [&](const std::string& entry) {
-            return std::any_of(env.begin(), env.end(), [&](const std::string& own) {
+        std::vector<std::string> env = extra;
+        const auto add = [&](const std::string& entry) {
+            const bool set = std::any_of(env.begin(), env.end(), [&](const std::string& own) {
                 return entry.compare(0, own.find('=') + 1, own, 0, own.find('=') + 1) == 0;
             });
+            if (!set)
+                env.push_back(entry);
         };
+        for (const std::string& entry : {"DISPLAY=" + m_display.toStdString(), std::string("LANG=C.UTF-8"),
+                                         std::string("LC_ALL=C.UTF-8")})
+            add(entry);
         for (char** e = environ; *e; ++e)
-            if (!overridden(*e))
-                env.push_back(*e);
+            add(*e);
         std::vector<char*> argv, envp;
         for (std::string& a : args)
             argv.push_back(a.data());

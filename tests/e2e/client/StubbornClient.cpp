@@ -5,6 +5,7 @@
 //   StubbornClient TITLE               one window titled TITLE
 //   StubbornClient --two-windows TITLE  windows TITLE and "TITLE 2"
 //   StubbornClient --unnamed           one window without any name
+//   StubbornClient --deaf TITLE        one window, whose events (pings too) it never reads
 //   StubbornClient --no-window         no window, as a tray program whose window is
 //                                      closed: prints "asked to terminate" and exits on SIGTERM
 #include <xcb/xcb.h>
@@ -94,7 +95,8 @@ int main(int argc, char** argv)
         return waitForTerminate();
     const bool unnamed = args.size() == 1 && args[0] == "--unnamed";
     const bool two = args.size() == 2 && args[0] == "--two-windows";
-    if (!unnamed && !two && args.size() != 1)
+    const bool deaf = args.size() == 2 && args[0] == "--deaf";
+    if (!unnamed && !two && !deaf && args.size() != 1)
         return 2;
     std::signal(SIGTERM, SIG_IGN);
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
@@ -108,6 +110,9 @@ int main(int argc, char** argv)
         openWindow(c, screen, &second, 40);
     }
     xcb_flush(c);
+    if (deaf)
+        for (;;)
+            ::pause(); // as a program stuck in a long computation or a deadlock
     serve(c, screen);
     xcb_disconnect(c);
     return 0;
