@@ -887,8 +887,8 @@ void SwitcherPanelController::noteHungWindow(const SwitchItem& closedItem, const
     if (state == HungWindow::no)
         return;
     m_viewModel->markNotResponding(closedItem, state);
-    qCDebug(panelLog).noquote() << "not responding:" << closedItem.title()
-                                << (state == HungWindow::forceQuitOffered ? "(closing again force-quits)" : "");
+    const QString offer = state == HungWindow::forceQuitOffered ? QStringLiteral(" (closing again force-quits)") : QString();
+    qCDebug(panelLog).noquote() << "not responding:" << closedItem.title() + offer;
 }
 
 // ---- Monitors ----

@@ -172,10 +172,20 @@ private:
     bool startWindowManager(WindowManager manager)
     {
         const QStringList command = manager == WindowManager::fluxbox ? fluxboxCommand() : openboxCommand();
-        // fluxbox keeps its state in $HOME/.fluxbox: the session's folder, not the user's.
-        if (command.isEmpty() || start(command, {"HOME=" + m_dir.path().toStdString()}) < 0)
+        if (command.isEmpty() || start(command, windowManagerEnvironment()) < 0)
             return false;
         return waitUntil([&] { return hasWindowManager(); }, startTimeoutSeconds) && managesWindows();
+    }
+
+    // fluxbox keeps its state in $HOME/.fluxbox: the session's folder, not the user's. Its
+    // wallpaper program fails under Xvfb and says so in a window that takes the focus; a
+    // stand-in that does nothing takes its place.
+    std::vector<std::string> windowManagerEnvironment() const
+    {
+        const QString bin = m_dir.filePath(QStringLiteral("bin"));
+        QDir().mkpath(bin);
+        QFile::link(QStringLiteral("/bin/true"), bin + QStringLiteral("/fbsetbg"));
+        return {"HOME=" + m_dir.path().toStdString(), "PATH=" + (bin + QLatin1Char(':')).toStdString() + qgetenv("PATH").toStdString()};
     }
 
     // A copy of a configuration file without the lines `unwanted` matches; the copy's path,
@@ -201,17 +211,15 @@ private:
         return config.isEmpty() ? QStringList{} : QStringList{QStringLiteral("openbox"), QStringLiteral("--config-file"), config};
     }
 
-    // fluxbox reads its key file from its resource file, which names it with a path.
+    // fluxbox reads $HOME/.fluxbox/keys (HOME being the session's folder) and makes what
+    // else it needs there.
     QStringList fluxboxCommand() const
     {
         static const QRegularExpression tabBindings(QStringLiteral("(?m)^Mod1 (Shift )?Tab .*$"));
-        static const QRegularExpression keyFile(QStringLiteral("(?m)^session\\.keyFile:.*$"));
-        const QString keys = configCopy(QStringLiteral("/etc/X11/fluxbox/keys"), QStringLiteral("fluxbox-keys"), tabBindings);
-        const QString init = configCopy(QStringLiteral("/etc/X11/fluxbox/init"), QStringLiteral("fluxbox-init"), keyFile,
-                                        QStringLiteral("\nsession.keyFile: %1\n").arg(keys));
-        if (keys.isEmpty() || init.isEmpty())
+        QDir(m_dir.path()).mkpath(QStringLiteral(".fluxbox"));
+        if (configCopy(QStringLiteral("/etc/X11/fluxbox/keys"), QStringLiteral(".fluxbox/keys"), tabBindings).isEmpty())
             return {};
-        return {QStringLiteral("fluxbox"), QStringLiteral("-rc"), init};
+        return {QStringLiteral("fluxbox")};
     }
 
     // openbox announces itself before it handles events: a client mapped in between stays

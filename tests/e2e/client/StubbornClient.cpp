@@ -1,13 +1,14 @@
 // A client that asks to be told of close requests (WM_DELETE_WINDOW) and then ignores
 // them, as an application with unsaved work whose dialog never comes up does; it ignores
 // SIGTERM too, so only a kill ends it. It answers _NET_WM_PING while its event loop runs
-// (a stopped one does not). Usage:
-//   StubbornClient TITLE               one window titled TITLE
-//   StubbornClient --two-windows TITLE  windows TITLE and "TITLE 2"
-//   StubbornClient --unnamed           one window without any name
-//   StubbornClient --deaf TITLE        one window, whose events (pings too) it never reads
-//   StubbornClient --no-window         no window, as a tray program whose window is
-//                                      closed: prints "asked to terminate" and exits on SIGTERM
+// (a stopped one does not). Usage: StubbornClient [OPTIONS] [TITLE]
+//   --two-windows  windows TITLE and "TITLE 2"
+//   --unnamed      a window without any name (no TITLE)
+//   --deaf         never reads its events (pings included), as a program stuck in a long
+//                  computation or a deadlock
+//   --class NAME   WM_CLASS NAME (instead of "Stubborn")
+//   --no-window    no window, as a tray program whose window is closed: prints "asked to
+//                  terminate" and exits on SIGTERM
 #include <xcb/xcb.h>
 
 #include <csignal>
@@ -15,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -48,14 +48,16 @@ int waitForTerminate()
     return 0;
 }
 
-xcb_window_t openWindow(xcb_connection_t* c, const xcb_screen_t* screen, const std::string* title, int offset)
+xcb_window_t openWindow(xcb_connection_t* c, const xcb_screen_t* screen, const std::string* title, int offset,
+                        const std::string& className)
 {
     const xcb_window_t window = xcb_generate_id(c);
     const uint32_t background = screen->white_pixel;
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 100 + offset, 100 + offset, 320, 200, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL, &background);
-    const char windowClass[] = "stubborn\0Stubborn";
-    setProperty(c, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof windowClass, windowClass);
+    const std::string windowClass = "stubborn" + std::string(1, '\0') + className + std::string(1, '\0');
+    setProperty(c, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, static_cast<uint32_t>(windowClass.size()),
+                windowClass.data());
     if (title)
         setProperty(c, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, static_cast<uint32_t>(title->size()),
                     title->data());
@@ -90,29 +92,38 @@ void serve(xcb_connection_t* c, const xcb_screen_t* screen)
 
 int main(int argc, char** argv)
 {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && args[0] == "--no-window")
+    bool two = false, unnamed = false, deaf = false, windowless = false;
+    std::string title, className = "Stubborn";
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--class" && i + 1 < argc) {
+            className = argv[++i];
+            continue;
+        }
+        two |= arg == "--two-windows";
+        unnamed |= arg == "--unnamed";
+        deaf |= arg == "--deaf";
+        windowless |= arg == "--no-window";
+        if (arg.rfind("--", 0) != 0)
+            title = arg;
+    }
+    if (windowless)
         return waitForTerminate();
-    const bool unnamed = args.size() == 1 && args[0] == "--unnamed";
-    const bool two = args.size() == 2 && args[0] == "--two-windows";
-    const bool deaf = args.size() == 2 && args[0] == "--deaf";
-    if (!unnamed && !two && !deaf && args.size() != 1)
+    if (title.empty() != unnamed)
         return 2;
     std::signal(SIGTERM, SIG_IGN);
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c))
         return 1;
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    const std::string title = args.back();
-    openWindow(c, screen, unnamed ? nullptr : &title, 0);
+    openWindow(c, screen, unnamed ? nullptr : &title, 0, className);
     if (two) {
         const std::string second = title + " 2";
-        openWindow(c, screen, &second, 40);
+        openWindow(c, screen, &second, 40, className);
     }
     xcb_flush(c);
-    if (deaf)
-        for (;;)
-            ::pause(); // as a program stuck in a long computation or a deadlock
+    while (deaf)
+        ::pause();
     serve(c, screen);
     xcb_disconnect(c);
     return 0;
