@@ -20,18 +20,22 @@ struct PlatformProfile;
 
 // The workspace on X11: running applications are the processes that own managed client
 // windows, one per pid, ordered by their topmost window (stacking order, topmost
-// first). Each is matched to a desktop entry (bundleIdentifier = desktop id,
-// bundlePath = the entry file, localizedName = Name[locale]); without an entry it is
-// named by WM_CLASS. Regular activation policy = it owns a task-bar window (normal or
-// dialog, not skip-taskbar); others are accessory. This program's own windows count
-// only while it owns a regular window (its settings window); while its panel has the
-// focus, the frontmost application is the one that had it before.
+// first), followed by the running applications without windows (WindowlessApplications).
+// Each is matched to a desktop entry (bundleIdentifier = desktop id, bundlePath = the
+// entry file, localizedName = Name[locale]); without an entry it is named by WM_CLASS
+// and known as "x11:<class>", its executable standing in for the bundle. Regular
+// activation policy = it owns a task-bar window (normal or dialog, not skip-taskbar), or
+// it is an application without windows; others are accessory. None of this program's
+// own windows makes it an application; while one of them has the focus, the frontmost
+// application is the one that had it before.
 //
 // activate = _NET_ACTIVE_WINDOW on its most recently active window; hide = iconify its
 // windows; terminate = _NET_CLOSE_WINDOW to each of its windows. openApplication
 // launches a desktop entry's Exec without a shell (or activates it when running) and
-// completes once its first window appears. Activation and termination events come from
-// the backend connection's event thread and reach observers on the main queue.
+// completes once its first window appears. Activation events (another application, or
+// another window of the same one, got the focus), termination events and window-list
+// changes come from the backend connection's event thread and reach observers on the
+// main queue.
 //
 // A process's description (executable, desktop entry, name, icon) is read once while
 // its pid owns client windows, and again when the applications folders change. A
