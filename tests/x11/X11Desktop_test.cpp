@@ -340,6 +340,8 @@ TEST_F(X11Desktop, ARunningProgramAnswersPingsAndAStoppedOrDeafOneDoesNotRespond
     EXPECT_TRUE(waitUntil([&] { return responsiveness() == Responsiveness::notResponding; }));
     ::kill(pid, SIGCONT);
     EXPECT_TRUE(waitUntil([&] { return responsiveness() == Responsiveness::responding; }));
+    for (const pid_t client : {pid, deafPid})
+        s_session->killNow(client); // it ignores SIGTERM
 }
 
 // A program of an installed application that runs in this session without a window is

@@ -74,6 +74,7 @@ struct X11Workspace::Observers {
     Token last = 0;
     std::map<Token, std::pair<bool, AppObserver>> all; // activation?, observer
     std::map<Token, std::function<void()>> windowList;
+    std::atomic<bool> windowListChangeQueued = false;
 };
 
 X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile)
@@ -532,15 +533,16 @@ void X11Workspace::onEvent(const xcb_generic_event_t& event)
 
 // One notification for a burst of changes (an activation restacks and focuses within
 // milliseconds): a change that arrives while one is queued joins it.
+// The task touches only the observers, which it keeps alive: the workspace may be going.
 void X11Workspace::postWindowListChange()
 {
-    if (m_windowListChangeQueued.exchange(true))
+    if (m_observers->windowListChangeQueued.exchange(true))
         return;
-    m_dispatcher.async([weak = std::weak_ptr(m_observers), this] {
+    m_dispatcher.async([weak = std::weak_ptr(m_observers)] {
         const std::shared_ptr<Observers> observers = weak.lock();
         if (!observers)
             return;
-        m_windowListChangeQueued = false;
+        observers->windowListChangeQueued = false;
         std::vector<std::function<void()>> called;
         {
             std::lock_guard lock(observers->lock);

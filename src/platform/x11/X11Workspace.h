@@ -123,7 +123,6 @@ private:
     const ProcessID m_ownPid;
     X11Connection::Token m_eventToken = 0;
     std::shared_ptr<Observers> m_observers; // held weakly by queued notifications
-    std::atomic<bool> m_windowListChangeQueued = false;
 
     mutable std::mutex m_lock; // guards everything below
     std::map<ProcessID, xcb_window_t> m_recentWindow;       // last active window per pid
