@@ -151,6 +151,13 @@ MRUStore::Rank MRUStore::rank(const QString& mruKey, const std::optional<QString
                               std::optional<quint32> windowNumber) const
 {
     std::lock_guard lock(m_lock);
+    // A window used in this run ranks by its own use: a later use of another window of the
+    // same program (two terminals of one desktop entry) must not lift it above the window
+    // used in between, or Alt+Tab would not go back to the previous window.
+    if (windowNumber) {
+        if (const auto live = m_liveWindowMap.constFind(QString::number(*windowNumber)); live != m_liveWindowMap.constEnd())
+            return Rank{*live, *live};
+    }
     const WallTime window = windowTime(mruKey, windowNumber);
     const WallTime app = bundleID ? m_appMap.value(*bundleID, distantPast()) : distantPast();
     return Rank{window > app ? window : app, window};

@@ -226,3 +226,28 @@ TEST_F(MRUStoreTest, AFocusedWindowIsStampedUnderItsNumberToo)
     EXPECT_GT(store->rank(QStringLiteral("org.example.Term::bash"), std::nullopt, 42).own,
               store->rank(QStringLiteral("org.example.Term::bash"), std::nullopt, 41).own);
 }
+
+// Terminal A, then an editor, then terminal B (one desktop entry for both terminals): the
+// window used before B is the editor, so it must rank above A although A's program is the
+// most recent one.
+TEST_F(MRUStoreTest, AWindowUsedInThisRunIsNotLiftedByItsProgramsLaterUse)
+{
+    const QString term = QStringLiteral("org.example.Term");
+    const QString editor = QStringLiteral("org.example.Editor");
+    auto store = makeStore();
+    const auto use = [&](const QString& app, const QString& title, quint32 number) {
+        store->touchApp(app, 0);
+        store->touch(app + QStringLiteral("::") + title, number);
+        runtime.clock.advance(1);
+    };
+    use(term, QStringLiteral("A"), 1);
+    use(editor, QStringLiteral("notes"), 2);
+    use(term, QStringLiteral("B"), 3);
+    const auto rank = [&](const QString& app, const char* title, quint32 number) {
+        return store->rank(app + QStringLiteral("::") + QString::fromLatin1(title), app, number);
+    };
+    EXPECT_GT(rank(term, "B", 3), rank(editor, "notes", 2));
+    EXPECT_GT(rank(editor, "notes", 2), rank(term, "A", 1));
+    // A window of the program not used in this run still ranks with its program.
+    EXPECT_EQ(rank(term, "C", 4).score, startPlus(2));
+}
