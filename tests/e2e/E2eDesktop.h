@@ -62,8 +62,10 @@ public:
     QString display() const { return QString::fromLatin1(m_session.display()); }
     QProcessEnvironment environment() const;
 
-    // Runs the switcher in test panel mode with an initial selection (none: unset).
-    std::unique_ptr<Child> startTestPanel(const std::optional<QString>& selection);
+    // Runs the switcher (the build's, or `binary`) in test panel mode with an initial
+    // selection (none: unset).
+    std::unique_ptr<Child> startTestPanel(const std::optional<QString>& selection,
+                                          const QString& binary = QStringLiteral(OSTREVANE_BINARY));
     // How a switcher starts: `settings` are key/value elements of its property list (the
     // first-run guide is always done); `desktopEntries` are file name and text of entries in
     // its own applications folder.
