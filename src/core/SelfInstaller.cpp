@@ -18,7 +18,7 @@ using Ports = SelfInstaller::Ports;
 
 namespace {
 
-QString tr(const char* text) { return Localization::shared().string(text); }
+QString localized(const char* text) { return Localization::shared().string(text); }
 
 QString withSlash(const QString& path) { return path.endsWith(u'/') ? path : path + u'/'; }
 
@@ -116,9 +116,9 @@ bool SelfInstaller::offerInstallIfNeeded(const QString& bundlePath, const Layout
                                     : layout.destination;
     if (QDir::cleanPath(bundlePath) == QDir::cleanPath(destination))
         return false;
-    const Alerts::Alert offer{Alerts::Style::informational, tr(layout.offerMessage), tr(layout.offerText),
-                              {tr(QT_TRANSLATE_NOOP("Ostrevane", "Install")),
-                               tr(QT_TRANSLATE_NOOP("Ostrevane", "Not Now"))}};
+    const Alerts::Alert offer{Alerts::Style::informational, localized(layout.offerMessage), localized(layout.offerText),
+                              {localized(QT_TRANSLATE_NOOP("Ostrevane", "Install")),
+                               localized(QT_TRANSLATE_NOOP("Ostrevane", "Not Now"))}};
     if (ports.alerts->runModal(offer) != 0)
         return false;
     return install(bundlePath, destination, layout, ports);
@@ -144,8 +144,8 @@ bool SelfInstaller::install(const QString& from, const QString& to, const Layout
 
 void SelfInstaller::presentError(const QString& message, const Ports& ports)
 {
-    ports.alerts->runModal(Alerts::Alert{Alerts::Style::warning, tr(QT_TRANSLATE_NOOP("Ostrevane", "Install failed")),
-                                         message, {tr(QT_TRANSLATE_NOOP("Ostrevane", "OK"))}});
+    ports.alerts->runModal(Alerts::Alert{Alerts::Style::warning, localized(QT_TRANSLATE_NOOP("Ostrevane", "Install failed")),
+                                         message, {localized(QT_TRANSLATE_NOOP("Ostrevane", "OK"))}});
 }
 
 } // namespace ostrevane

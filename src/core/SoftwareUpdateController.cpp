@@ -50,33 +50,33 @@ using Message = UpdateUserDriver::Message;
 using Failure = UpdateDownloader::Failure;
 
 
-QString tr(const char* text) { return Localization::shared().string(text); }
+QString localized(const char* text) { return Localization::shared().string(text); }
 
 Message problemMessage(Problem problem, const QString& detail)
 {
-    const QString updateError = tr(QT_TRANSLATE_NOOP("Ostrevane", "Update Error"));
+    const QString updateError = localized(QT_TRANSLATE_NOOP("Ostrevane", "Update Error"));
     switch (problem) {
     case Problem::none:
         break;
     case Problem::noUpdater:
-        return {tr(QT_TRANSLATE_NOOP("Ostrevane", "Updates Are Not Available")),
-                tr(QT_TRANSLATE_NOOP("Ostrevane", "This copy of Ostrevane was built without software updates. "
+        return {localized(QT_TRANSLATE_NOOP("Ostrevane", "Updates Are Not Available")),
+                localized(QT_TRANSLATE_NOOP("Ostrevane", "This copy of Ostrevane was built without software updates. "
                                                   "Update it the way you installed it.")),
                 false};
     case Problem::insecureFeed:
-        return {updateError, tr(QT_TRANSLATE_NOOP("Ostrevane", "The update information is not offered over a secure "
+        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The update information is not offered over a secure "
                                                               "connection (https), so Ostrevane did not read it.")),
                 true};
     case Problem::feedUnreachable:
-        return {updateError, tr(QT_TRANSLATE_NOOP("Ostrevane", "Ostrevane could not reach the update server. Check "
+        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "Ostrevane could not reach the update server. Check "
                                                               "your connection and try again later.")),
                 true};
     case Problem::feedTimedOut:
-        return {updateError, tr(QT_TRANSLATE_NOOP("Ostrevane", "The update server did not answer in time. Try again "
+        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The update server did not answer in time. Try again "
                                                               "later.")),
                 true};
     case Problem::feedTooLarge:
-        return {updateError, tr(QT_TRANSLATE_NOOP("Ostrevane", "The update information is much larger than expected, "
+        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The update information is much larger than expected, "
                                                               "so Ostrevane did not read it.")),
                 true};
     case Problem::feedStatus:
@@ -86,23 +86,23 @@ Message problemMessage(Problem problem, const QString& detail)
                                  {detail}),
                 true};
     case Problem::feedMalformed:
-        return {updateError, tr(QT_TRANSLATE_NOOP("Ostrevane", "The update information is damaged and could not be "
+        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The update information is damaged and could not be "
                                                               "read.")),
                 true};
     case Problem::insecureArchive:
-        return {updateError, tr(QT_TRANSLATE_NOOP("Ostrevane", "The update is not offered over a secure connection "
+        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The update is not offered over a secure connection "
                                                               "(https), so Ostrevane did not download it.")),
                 true};
     case Problem::downloadFailed:
-        return {updateError, tr(QT_TRANSLATE_NOOP("Ostrevane", "The update could not be downloaded. Try again "
+        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The update could not be downloaded. Try again "
                                                               "later.")),
                 true};
     case Problem::wrongLength:
-        return {updateError, tr(QT_TRANSLATE_NOOP("Ostrevane", "The downloaded update does not have the expected "
+        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The downloaded update does not have the expected "
                                                               "size, so it was not installed.")),
                 true};
     case Problem::badSignature:
-        return {updateError, tr(QT_TRANSLATE_NOOP("Ostrevane", "The downloaded update is not signed by the makers of "
+        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The downloaded update is not signed by the makers of "
                                                               "Ostrevane, so it was not installed.")),
                 true};
     case Problem::installFailed:
@@ -120,7 +120,7 @@ std::optional<QString> cannotInstallReason(const QString& folder)
     case ProgramFolder::Kind::relocatable:
         return std::nullopt;
     case ProgramFolder::Kind::packageManaged:
-        return tr(QT_TRANSLATE_NOOP("Ostrevane", "This copy of Ostrevane was installed by your system's package "
+        return localized(QT_TRANSLATE_NOOP("Ostrevane", "This copy of Ostrevane was installed by your system's package "
                                                  "manager. Update it there, for example with your software center "
                                                  "or \"sudo apt upgrade\"."));
     case ProgramFolder::Kind::unwritable:
@@ -131,7 +131,7 @@ std::optional<QString> cannotInstallReason(const QString& folder)
     case ProgramFolder::Kind::other:
         break;
     }
-    return tr(QT_TRANSLATE_NOOP("Ostrevane", "This copy of Ostrevane cannot replace itself. Install the new version "
+    return localized(QT_TRANSLATE_NOOP("Ostrevane", "This copy of Ostrevane cannot replace itself. Install the new version "
                                              "the way you installed this one."));
 }
 
@@ -376,7 +376,7 @@ void SoftwareUpdateController::present(const std::shared_ptr<Session>& session, 
         return;
     }
     if (!outcome.update) {
-        const Message upToDate{tr(QT_TRANSLATE_NOOP("Ostrevane", "You're up to date!")),
+        const Message upToDate{localized(QT_TRANSLATE_NOOP("Ostrevane", "You're up to date!")),
                                Localization::shared().format(
                                    QT_TRANSLATE_NOOP("Ostrevane", "Ostrevane %@ is currently the newest version "
                                                                   "available."),

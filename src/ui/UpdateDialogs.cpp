@@ -16,7 +16,7 @@ namespace ostrevane {
 
 namespace {
 
-QString tr(const char* text) { return Localization::shared().string(text); }
+QString localized(const char* text) { return Localization::shared().string(text); }
 
 void bringToFront(QWidget* window)
 {
@@ -51,7 +51,7 @@ QString offerText(const UpdateUserDriver::Offer& offer)
         {offer.version, offer.currentVersion});
     if (!offer.installable)
         return available + u' ' + offer.cannotInstallReason;
-    return available + u' ' + tr(QT_TRANSLATE_NOOP("Ostrevane", "Would you like to install it now?"));
+    return available + u' ' + localized(QT_TRANSLATE_NOOP("Ostrevane", "Would you like to install it now?"));
 }
 
 } // namespace
@@ -70,7 +70,7 @@ void UpdateDialogs::showMessage(const Message& message)
     m_message = new QMessageBox(message.warning ? QMessageBox::Warning : QMessageBox::Information, message.title,
                                 message.title);
     m_message->setInformativeText(message.text);
-    m_message->addButton(tr(QT_TRANSLATE_NOOP("Ostrevane", "OK")), QMessageBox::AcceptRole);
+    m_message->addButton(localized(QT_TRANSLATE_NOOP("Ostrevane", "OK")), QMessageBox::AcceptRole);
     m_message->setAttribute(Qt::WA_DeleteOnClose);
     bringToFront(m_message);
 }
@@ -95,18 +95,18 @@ QMessageBox* UpdateDialogs::question(const QString& title, const QString& text, 
 
 void UpdateDialogs::askToCheckAutomatically(std::function<void(bool yes)> reply)
 {
-    question(tr(QT_TRANSLATE_NOOP("Ostrevane", "Check for updates automatically?")),
-             tr(QT_TRANSLATE_NOOP("Ostrevane", "Should Ostrevane look for a new version once a day? You can change "
+    question(localized(QT_TRANSLATE_NOOP("Ostrevane", "Check for updates automatically?")),
+             localized(QT_TRANSLATE_NOOP("Ostrevane", "Should Ostrevane look for a new version once a day? You can change "
                                                "this in the preferences at any time.")),
-             tr(QT_TRANSLATE_NOOP("Ostrevane", "Check Automatically")),
-             tr(QT_TRANSLATE_NOOP("Ostrevane", "Don't Check")), std::move(reply));
+             localized(QT_TRANSLATE_NOOP("Ostrevane", "Check Automatically")),
+             localized(QT_TRANSLATE_NOOP("Ostrevane", "Don't Check")), std::move(reply));
 }
 
 void UpdateDialogs::askToRestart(const QString& version, std::function<void(bool now)> reply)
 {
     question(Localization::shared().format(QT_TRANSLATE_NOOP("Ostrevane", "Ostrevane %@ is installed"), {version}),
-             tr(QT_TRANSLATE_NOOP("Ostrevane", "The new version runs from the next start. Restart Ostrevane now?")),
-             tr(QT_TRANSLATE_NOOP("Ostrevane", "Restart Now")), tr(QT_TRANSLATE_NOOP("Ostrevane", "Later")),
+             localized(QT_TRANSLATE_NOOP("Ostrevane", "The new version runs from the next start. Restart Ostrevane now?")),
+             localized(QT_TRANSLATE_NOOP("Ostrevane", "Restart Now")), localized(QT_TRANSLATE_NOOP("Ostrevane", "Later")),
              std::move(reply));
 }
 
@@ -115,10 +115,10 @@ void UpdateDialogs::showUpdateFound(const Offer& offer, std::function<void(Choic
     delete m_offer;
     m_offer = new QDialog;
     m_offer->setAttribute(Qt::WA_DeleteOnClose);
-    m_offer->setWindowTitle(tr(QT_TRANSLATE_NOOP("Ostrevane", "Software Update")));
+    m_offer->setWindowTitle(localized(QT_TRANSLATE_NOOP("Ostrevane", "Software Update")));
     m_offer->setMinimumSize(520, 380);
     auto* layout = new QVBoxLayout(m_offer);
-    auto* heading = new QLabel(tr(QT_TRANSLATE_NOOP("Ostrevane", "A new version of Ostrevane is available!")));
+    auto* heading = new QLabel(localized(QT_TRANSLATE_NOOP("Ostrevane", "A new version of Ostrevane is available!")));
     QFont bold = heading->font();
     bold.setBold(true);
     heading->setFont(bold);
@@ -126,12 +126,12 @@ void UpdateDialogs::showUpdateFound(const Offer& offer, std::function<void(Choic
     text->setWordWrap(true);
     layout->addWidget(heading);
     layout->addWidget(text);
-    layout->addWidget(new QLabel(tr(QT_TRANSLATE_NOOP("Ostrevane", "Release Notes:"))));
+    layout->addWidget(new QLabel(localized(QT_TRANSLATE_NOOP("Ostrevane", "Release Notes:"))));
     layout->addWidget(notesView(offer), 1);
 
     auto* buttons = new QDialogButtonBox;
     const auto add = [&](const char* title, QDialogButtonBox::ButtonRole role, Choice choice) {
-        QPushButton* button = buttons->addButton(tr(title), role);
+        QPushButton* button = buttons->addButton(localized(title), role);
         connect(button, &QPushButton::clicked, m_offer, [dialog = m_offer.data(), reply, choice] {
             dialog->close();
             reply(choice);
@@ -152,9 +152,9 @@ void UpdateDialogs::showUpdateFound(const Offer& offer, std::function<void(Choic
 void UpdateDialogs::showDownloadProgress(qint64 received, qint64 total, std::function<void()> cancel)
 {
     if (!m_progress) {
-        m_progress = new QProgressDialog(tr(QT_TRANSLATE_NOOP("Ostrevane", "Downloading update…")),
-                                         tr(QT_TRANSLATE_NOOP("Ostrevane", "Cancel")), 0, 0);
-        m_progress->setWindowTitle(tr(QT_TRANSLATE_NOOP("Ostrevane", "Software Update")));
+        m_progress = new QProgressDialog(localized(QT_TRANSLATE_NOOP("Ostrevane", "Downloading update…")),
+                                         localized(QT_TRANSLATE_NOOP("Ostrevane", "Cancel")), 0, 0);
+        m_progress->setWindowTitle(localized(QT_TRANSLATE_NOOP("Ostrevane", "Software Update")));
         m_progress->setAutoClose(false);
         m_progress->setAutoReset(false);
         m_progress->setMinimumDuration(0);

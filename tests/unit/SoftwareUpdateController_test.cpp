@@ -275,6 +275,8 @@ protected:
     FakeDriver driver;
     std::unique_ptr<SoftwareUpdateController> controller;
 
+    UpdaterSchedule() { driver.choice = Choice::remindLater; } // an open offer holds back later checks
+
     void launch(const QString& feedURL = "https://updates.site.test/appcast.xml")
     {
         SoftwareUpdateController::Ports ports;
@@ -305,7 +307,6 @@ TEST_F(UpdaterSchedule, TheQuestionComesOnceAtTheSecondStartAndYesChecksDailyFro
 {
     finishGuide();
     driver.checkAutomatically = true;
-    driver.choice = Choice::remindLater;
     launch();
     runtime.advance(SoftwareUpdateController::checkInterval * 2);
     EXPECT_EQ(driver.questions, 0);
