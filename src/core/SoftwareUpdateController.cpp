@@ -52,64 +52,38 @@ using Failure = UpdateDownloader::Failure;
 
 QString localized(const char* text) { return Localization::shared().string(text); }
 
+// The failures' texts; %@ takes the detail (a status, the system's words).
+const std::pair<Problem, const char*> problemTexts[] = {
+    {Problem::insecureFeed, QT_TRANSLATE_NOOP("Ostrevane", "The update information is not offered over a secure "
+                                                           "connection (https), so Ostrevane did not read it.")},
+    {Problem::feedUnreachable, QT_TRANSLATE_NOOP("Ostrevane", "Ostrevane could not reach the update server. Check "
+                                                              "your connection and try again later.")},
+    {Problem::feedTimedOut, QT_TRANSLATE_NOOP("Ostrevane", "The update server did not answer in time. Try again later.")},
+    {Problem::feedTooLarge, QT_TRANSLATE_NOOP("Ostrevane", "The update information is much larger than expected, so "
+                                                           "Ostrevane did not read it.")},
+    {Problem::feedStatus, QT_TRANSLATE_NOOP("Ostrevane", "The update server answered with error %@. Try again later.")},
+    {Problem::feedMalformed, QT_TRANSLATE_NOOP("Ostrevane", "The update information is damaged and could not be read.")},
+    {Problem::insecureArchive, QT_TRANSLATE_NOOP("Ostrevane", "The update is not offered over a secure connection "
+                                                              "(https), so Ostrevane did not download it.")},
+    {Problem::downloadFailed, QT_TRANSLATE_NOOP("Ostrevane", "The update could not be downloaded. Try again later.")},
+    {Problem::wrongLength, QT_TRANSLATE_NOOP("Ostrevane", "The downloaded update does not have the expected size, so "
+                                                          "it was not installed.")},
+    {Problem::badSignature, QT_TRANSLATE_NOOP("Ostrevane", "The downloaded update is not signed by the makers of "
+                                                           "Ostrevane, so it was not installed.")},
+    {Problem::installFailed, QT_TRANSLATE_NOOP("Ostrevane", "The update could not be installed: %@")},
+};
+
 Message problemMessage(Problem problem, const QString& detail)
 {
-    const QString updateError = localized(QT_TRANSLATE_NOOP("Ostrevane", "Update Error"));
-    switch (problem) {
-    case Problem::none:
-        break;
-    case Problem::noUpdater:
+    if (problem == Problem::noUpdater)
         return {localized(QT_TRANSLATE_NOOP("Ostrevane", "Updates Are Not Available")),
                 localized(QT_TRANSLATE_NOOP("Ostrevane", "This copy of Ostrevane was built without software updates. "
-                                                  "Update it the way you installed it.")),
+                                                         "Update it the way you installed it.")),
                 false};
-    case Problem::insecureFeed:
-        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The update information is not offered over a secure "
-                                                              "connection (https), so Ostrevane did not read it.")),
-                true};
-    case Problem::feedUnreachable:
-        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "Ostrevane could not reach the update server. Check "
-                                                              "your connection and try again later.")),
-                true};
-    case Problem::feedTimedOut:
-        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The update server did not answer in time. Try again "
-                                                              "later.")),
-                true};
-    case Problem::feedTooLarge:
-        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The update information is much larger than expected, "
-                                                              "so Ostrevane did not read it.")),
-                true};
-    case Problem::feedStatus:
-        return {updateError, Localization::shared().format(
-                                 QT_TRANSLATE_NOOP("Ostrevane", "The update server answered with error %@. Try again "
-                                                                "later."),
-                                 {detail}),
-                true};
-    case Problem::feedMalformed:
-        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The update information is damaged and could not be "
-                                                              "read.")),
-                true};
-    case Problem::insecureArchive:
-        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The update is not offered over a secure connection "
-                                                              "(https), so Ostrevane did not download it.")),
-                true};
-    case Problem::downloadFailed:
-        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The update could not be downloaded. Try again "
-                                                              "later.")),
-                true};
-    case Problem::wrongLength:
-        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The downloaded update does not have the expected "
-                                                              "size, so it was not installed.")),
-                true};
-    case Problem::badSignature:
-        return {updateError, localized(QT_TRANSLATE_NOOP("Ostrevane", "The downloaded update is not signed by the makers of "
-                                                              "Ostrevane, so it was not installed.")),
-                true};
-    case Problem::installFailed:
-        return {updateError, Localization::shared().format(
-                                 QT_TRANSLATE_NOOP("Ostrevane", "The update could not be installed: %@"), {detail}),
-                true};
-    }
+    for (const auto& [known, text] : problemTexts)
+        if (known == problem)
+            return {localized(QT_TRANSLATE_NOOP("Ostrevane", "Update Error")),
+                    Localization::shared().format(text, {detail}), true};
     return {};
 }
 

@@ -10,6 +10,7 @@ int QtAlerts::runModal(const Alert& alert)
 {
     QMessageBox box(alert.style == Style::warning ? QMessageBox::Warning : QMessageBox::Information, QString(),
                     alert.message);
+    box.setWindowTitle(QStringLiteral("Ostrevane"));
     box.setInformativeText(alert.informativeText);
     QList<QAbstractButton*> buttons;
     for (const QString& title : alert.buttons)

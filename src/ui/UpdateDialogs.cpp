@@ -139,14 +139,18 @@ void UpdateDialogs::showUpdateFound(const Offer& offer, std::function<void(Choic
         return button;
     };
     add(QT_TRANSLATE_NOOP("Ostrevane", "Skip This Version"), QDialogButtonBox::ResetRole, Choice::skipThisVersion);
+    QPushButton* preferred = nullptr;
     if (offer.installable) {
         add(QT_TRANSLATE_NOOP("Ostrevane", "Remind Me Later"), QDialogButtonBox::RejectRole, Choice::remindLater);
-        add(QT_TRANSLATE_NOOP("Ostrevane", "Install Update"), QDialogButtonBox::AcceptRole, Choice::install)->setDefault(true);
+        preferred = add(QT_TRANSLATE_NOOP("Ostrevane", "Install Update"), QDialogButtonBox::AcceptRole, Choice::install);
     } else {
-        add(QT_TRANSLATE_NOOP("Ostrevane", "OK"), QDialogButtonBox::AcceptRole, Choice::remindLater)->setDefault(true);
+        preferred = add(QT_TRANSLATE_NOOP("Ostrevane", "OK"), QDialogButtonBox::AcceptRole, Choice::remindLater);
     }
     layout->addWidget(buttons);
+    // Return presses the preferred button: a focused button would otherwise take it over.
+    preferred->setDefault(true);
     bringToFront(m_offer);
+    preferred->setFocus();
 }
 
 void UpdateDialogs::showDownloadProgress(qint64 received, qint64 total, std::function<void()> cancel)

@@ -56,6 +56,8 @@ TEST(UpdateDialogs, AnOfferShowsVersionsAndNotesAndAnswersWithTheChosenButtonOnc
         const QString text = window->findChildren<QLabel*>().at(1)->text();
         EXPECT_EQ(text, "Ostrevane 2.0 is now available (you have 1.1). Would you like to install it now?");
         EXPECT_EQ(window->findChild<QTextBrowser*>()->toPlainText(), "Quicker search");
+        EXPECT_TRUE(button(window, "Install Update")->isDefault());
+        EXPECT_EQ(window->focusWidget(), button(window, "Install Update")); // Return installs
         button(window, title)->click();
         ASSERT_EQ(choices.size(), 1u);
         EXPECT_EQ(choices.back(), choice);
