@@ -35,4 +35,4 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSTREVANE_CORE_ONLY
 cmake --build build-tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 300 \
-  -E '^(QtURLLoader|FaviconCacheTest|QtDispatcher|QtFolderEvents)\.|^NotificationCenter\.PostsFromOtherThreads'
+  -E '^(QtURLLoader|FaviconCacheTest|QtDispatcher|QtFolderEvents|UpdaterOnline)\.|^NotificationCenter\.PostsFromOtherThreads'

@@ -49,7 +49,9 @@ struct AppcastItem {
 //   </item>
 //
 // The version and short version may also be given as attributes of the enclosure. An
-// enclosure with sparkle:os set to anything but "linux" is for another system.
+// enclosure with sparkle:os set to anything but "linux" is for another system. On Linux
+// the minimum system is compared with the kernel's release (uname), the system version
+// the diagnostics report.
 namespace Appcast {
 
 // The releases the feed lists, in feed order. Items without a version or without a
