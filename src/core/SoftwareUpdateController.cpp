@@ -141,6 +141,7 @@ double archiveTimeout(qint64 length) { return 60.0 + double(length) / (50.0 * 10
 struct SoftwareUpdateController::Session {
     bool userInitiated = false;
     bool interactive = false; // the person chose to install: progress and errors are shown
+    bool downloading = false;
     std::optional<AppcastItem> item;
     std::atomic<int> shownPermille{-1};
 };
@@ -297,6 +298,8 @@ void SoftwareUpdateController::checkForUpdates()
 {
     if (m_session) {
         m_session->userInitiated = true; // its outcome is shown now
+        if (m_session->item && !m_session->downloading)
+            offer(m_session, *m_session->item); // an offer still open comes to the front
         return;
     }
     check(true);
@@ -399,6 +402,7 @@ void SoftwareUpdateController::offer(const std::shared_ptr<Session>& session, co
 
 void SoftwareUpdateController::download(const std::shared_ptr<Session>& session)
 {
+    session->downloading = true;
     const AppcastItem& item = *session->item;
     if (!URLLoader::isSecureAddress(QUrl(item.archiveURL))) {
         installed(session, Problem::insecureArchive, {});

@@ -385,6 +385,18 @@ TEST_F(UpdaterSchedule, ASkippedVersionIsOfferedOnlyWhenThePersonAsks)
     EXPECT_EQ(driver.offers.size(), 2u);
 }
 
+TEST_F(UpdaterSchedule, AskingAgainWhileAnOfferIsOpenShowsThatOfferWithoutAnotherDownload)
+{
+    launch();
+    driver.choice.reset(); // the offer stays open
+    controller->checkForUpdates();
+    runtime.runUntilIdle();
+    controller->checkForUpdates();
+    runtime.runUntilIdle();
+    EXPECT_EQ(downloader.feeds, 1);
+    EXPECT_EQ(driver.offers.size(), 2u);
+}
+
 TEST_F(UpdaterSchedule, ABuildWithoutFeedSaysSoAndNeverChecks)
 {
     launch("");
