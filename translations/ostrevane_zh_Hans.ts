@@ -510,6 +510,12 @@
     <message>
         <source>Downloading update…</source>
         <translation>正在下载更新…</translation>
+        <source>Not responding</source>
+        <translation>未响应</translation>
+    </message>
+    <message>
+        <source>Not responding · close again to force quit</source>
+        <translation>未响应 · 再次关闭可强制退出</translation>
     </message>
 </context>
 </TS>
