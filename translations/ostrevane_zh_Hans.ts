@@ -510,6 +510,8 @@
     <message>
         <source>Downloading update…</source>
         <translation>正在下载更新…</translation>
+    </message>
+    <message>
         <source>Not responding</source>
         <translation>未响应</translation>
     </message>
