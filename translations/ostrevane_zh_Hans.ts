@@ -336,6 +336,182 @@
         <translation>搜索所有标签页</translation>
     </message>
     <message>
+        <source>Move Ostrevane to Applications?</source>
+        <translation>将 Ostrevane 移到“应用程序”文件夹？</translation>
+    </message>
+    <message>
+        <source>Ostrevane is running from a disk image. Installing it to your Applications folder keeps it available after you eject the DMG and avoids future Gatekeeper warnings.</source>
+        <translation>Ostrevane 正在从磁盘映像运行。将它安装到“应用程序”文件夹后，推出 DMG 后仍可使用，并可避免以后的 Gatekeeper 警告。</translation>
+    </message>
+    <message>
+        <source>Install Ostrevane on this computer?</source>
+        <translation>将 Ostrevane 安装到这台电脑上？</translation>
+    </message>
+    <message>
+        <source>Ostrevane is running from a removable drive. Installing it in your home folder keeps it available after you remove the drive and adds it to your applications menu.</source>
+        <translation>Ostrevane 正在从可移动驱动器运行。将它安装到你的主文件夹后，拔下驱动器后仍可使用，并会出现在应用程序菜单中。</translation>
+    </message>
+    <message>
+        <source>The update server answered with error %@. Try again later.</source>
+        <translation>更新服务器返回了错误 %@。请稍后再试。</translation>
+    </message>
+    <message>
+        <source>The update could not be installed: %@</source>
+        <translation>无法安装更新：%@</translation>
+    </message>
+    <message>
+        <source>Ostrevane cannot update itself because you may not change its folder (%@).</source>
+        <translation>Ostrevane 无法自行更新，因为你无权更改它所在的文件夹（%@）。</translation>
+    </message>
+    <message>
+        <source>Ostrevane %@ is currently the newest version available.</source>
+        <translation>Ostrevane %@ 已是目前最新的版本。</translation>
+    </message>
+    <message>
+        <source>Ostrevane %@ is now available (you have %@).</source>
+        <translation>Ostrevane %@ 现已推出（你的版本是 %@）。</translation>
+    </message>
+    <message>
+        <source>Ostrevane %@ is installed</source>
+        <translation>Ostrevane %@ 已安装</translation>
+    </message>
+    <message>
+        <source>Skip This Version</source>
+        <translation>跳过此版本</translation>
+    </message>
+    <message>
+        <source>Remind Me Later</source>
+        <translation>稍后提醒我</translation>
+    </message>
+    <message>
+        <source>Install Update</source>
+        <translation>安装更新</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>好</translation>
+    </message>
+    <message>
+        <source>Install</source>
+        <translation>安装</translation>
+    </message>
+    <message>
+        <source>Not Now</source>
+        <translation>以后再说</translation>
+    </message>
+    <message>
+        <source>Install failed</source>
+        <translation>安装失败</translation>
+    </message>
+    <message>
+        <source>Update Error</source>
+        <translation>更新出错</translation>
+    </message>
+    <message>
+        <source>Updates Are Not Available</source>
+        <translation>无法使用更新</translation>
+    </message>
+    <message>
+        <source>This copy of Ostrevane was built without software updates. Update it the way you installed it.</source>
+        <translation>此 Ostrevane 在构建时未包含软件更新功能。请按照安装它的方式来更新。</translation>
+    </message>
+    <message>
+        <source>The update information is not offered over a secure connection (https), so Ostrevane did not read it.</source>
+        <translation>更新信息不是通过安全连接（https）提供的，因此 Ostrevane 没有读取它。</translation>
+    </message>
+    <message>
+        <source>Ostrevane could not reach the update server. Check your connection and try again later.</source>
+        <translation>Ostrevane 无法连接到更新服务器。请检查网络连接，稍后再试。</translation>
+    </message>
+    <message>
+        <source>The update server did not answer in time. Try again later.</source>
+        <translation>更新服务器未能及时响应。请稍后再试。</translation>
+    </message>
+    <message>
+        <source>The update information is much larger than expected, so Ostrevane did not read it.</source>
+        <translation>更新信息远大于预期，因此 Ostrevane 没有读取它。</translation>
+    </message>
+    <message>
+        <source>The update information is damaged and could not be read.</source>
+        <translation>更新信息已损坏，无法读取。</translation>
+    </message>
+    <message>
+        <source>The update is not offered over a secure connection (https), so Ostrevane did not download it.</source>
+        <translation>此更新不是通过安全连接（https）提供的，因此 Ostrevane 没有下载它。</translation>
+    </message>
+    <message>
+        <source>The update could not be downloaded. Try again later.</source>
+        <translation>无法下载更新。请稍后再试。</translation>
+    </message>
+    <message>
+        <source>The downloaded update does not have the expected size, so it was not installed.</source>
+        <translation>下载的更新大小与预期不符，因此没有安装。</translation>
+    </message>
+    <message>
+        <source>The downloaded update is not signed by the makers of Ostrevane, so it was not installed.</source>
+        <translation>下载的更新没有 Ostrevane 开发者的签名，因此没有安装。</translation>
+    </message>
+    <message>
+        <source>This copy of Ostrevane was installed by your system&apos;s package manager. Update it there, for example with your software center or &quot;sudo apt upgrade&quot;.</source>
+        <translation>此 Ostrevane 是由系统的软件包管理器安装的。请在那里更新它，例如使用软件中心或 &quot;sudo apt upgrade&quot;。</translation>
+    </message>
+    <message>
+        <source>This copy of Ostrevane cannot replace itself. Install the new version the way you installed this one.</source>
+        <translation>此 Ostrevane 无法替换自身。请按照安装此版本的方式安装新版本。</translation>
+    </message>
+    <message>
+        <source>You&apos;re up to date!</source>
+        <translation>已是最新版本！</translation>
+    </message>
+    <message>
+        <source>Would you like to install it now?</source>
+        <translation>要现在安装吗？</translation>
+    </message>
+    <message>
+        <source>Check for updates automatically?</source>
+        <translation>自动检查更新？</translation>
+    </message>
+    <message>
+        <source>Should Ostrevane look for a new version once a day? You can change this in the preferences at any time.</source>
+        <translation>要让 Ostrevane 每天检查一次新版本吗？你可以随时在偏好设置中更改。</translation>
+    </message>
+    <message>
+        <source>Check Automatically</source>
+        <translation>自动检查</translation>
+    </message>
+    <message>
+        <source>Don&apos;t Check</source>
+        <translation>不检查</translation>
+    </message>
+    <message>
+        <source>The new version runs from the next start. Restart Ostrevane now?</source>
+        <translation>新版本将在下次启动时运行。现在重新启动 Ostrevane 吗？</translation>
+    </message>
+    <message>
+        <source>Restart Now</source>
+        <translation>立即重新启动</translation>
+    </message>
+    <message>
+        <source>Later</source>
+        <translation>以后</translation>
+    </message>
+    <message>
+        <source>Software Update</source>
+        <translation>软件更新</translation>
+    </message>
+    <message>
+        <source>A new version of Ostrevane is available!</source>
+        <translation>Ostrevane 有新版本可用！</translation>
+    </message>
+    <message>
+        <source>Release Notes:</source>
+        <translation>版本说明：</translation>
+    </message>
+    <message>
+        <source>Downloading update…</source>
+        <translation>正在下载更新…</translation>
+    </message>
+    <message>
         <source>Not responding</source>
         <translation>未响应</translation>
     </message>

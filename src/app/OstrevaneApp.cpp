@@ -7,12 +7,16 @@
 #include "core/BrowserTabCache.h"
 #include "core/OnboardingManager.h"
 #include "core/PlatformProfile.h"
+#include "core/ProgramFolder.h"
 #include "core/RuntimeContext.h"
+#include "core/SelfInstaller.h"
+#include "core/SoftwareUpdateController.h"
 #include "core/UserDefaults.h"
 #include "platform/qt/HostSystemInfo.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/qt/QtFolderEvents.h"
 #include "platform/qt/QtURLLoader.h"
+#include "platform/qt/QtUpdateDownloader.h"
 #include "platform/x11/MprisMediaControl.h"
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Clients.h"
@@ -24,13 +28,25 @@
 #include "platform/x11/X11Workspace.h"
 #include "ui/KeyablePanel.h"
 #include "ui/OnboardingWindow.h"
+#include "ui/QtAlerts.h"
 #include "ui/QtInputMonitors.h"
 #include "ui/QtScreenPort.h"
 #include "ui/QtUserFeedback.h"
+#include "ui/UpdateDialogs.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QPointer>
+#include <QProcess>
+#include <QThread>
 #include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace ostrevane {
 
@@ -38,6 +54,32 @@ namespace {
 
 // Where an installed copy lives; a copy elsewhere (a build folder) yields to it.
 const QString installedPrefix = QStringLiteral("/usr/");
+
+QString ownProgramFolder()
+{
+    return ProgramFolder::containing(QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath());
+}
+
+// Replaces this process with the program in `folder` (an updated copy). Every open file
+// is closed on the way, so the new program finds no other copy listening and the X
+// server has dropped our grabs; should the start fail, this copy goes on as it was.
+void restartFrom(const QString& folder)
+{
+    const QByteArray binary = QFile::encodeName(folder + u'/' + ProgramFolder::binaryPath);
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString& name : descriptors.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
+        if (const int fd = name.toInt(); fd > 2)
+            ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+    ::execl(binary.constData(), binary.constData(), static_cast<char*>(nullptr));
+    qWarning("Ostrevane: cannot start %s: %s", binary.constData(), strerror(errno));
+}
+
+bool runProgram(const QString& program, const QStringList& arguments, bool wait)
+{
+    if (wait)
+        return QProcess::execute(program, arguments) >= 0;
+    return QProcess::startDetached(program, arguments);
+}
 
 void raise(QWidget& window)
 {
@@ -140,6 +182,34 @@ struct Shell {
     X11HotkeyService hotkeys;
     OnboardingGuideWindows guide;
     LocalSocketCopies copies;
+    QtAlerts alerts;
+    QtUpdateDownloader updateDownloader;
+    UpdateDialogs updateDialogs;
+
+    bool offerInstall(Dispatcher& dispatcher)
+    {
+        SelfInstaller::Ports ports;
+        ports.alerts = &alerts;
+        ports.copies = &copies;
+        ports.dispatcher = &dispatcher;
+        ports.run = runProgram;
+        ports.pause = [](double seconds) { QThread::msleep(static_cast<unsigned long>(seconds * 1000)); };
+        ports.quit = [] { QCoreApplication::quit(); };
+        return SelfInstaller::offerInstallIfNeeded(ownProgramFolder(), SelfInstaller::Layout::linuxDesktop(QDir::homePath()),
+                                                   ports);
+    }
+
+    void makeUpdater(RuntimeContext& context)
+    {
+        SoftwareUpdateController::Ports ports;
+        ports.dispatcher = &context.dispatcher();
+        ports.clock = &context.clock();
+        ports.defaults = &context.defaults();
+        ports.downloader = &updateDownloader;
+        ports.driver = &updateDialogs;
+        ports.restart = restartFrom;
+        SoftwareUpdateController::makeShared(ports, SoftwareUpdateController::buildConfiguration());
+    }
 
     AppDelegate::Ports ports(Dispatcher& dispatcher)
     {
@@ -149,7 +219,7 @@ struct Shell {
             &guide,
             &copies,
             installedPrefix,
-            {},
+            [this, &dispatcher] { return offerInstall(dispatcher); },
             {},
         };
     }
@@ -182,6 +252,7 @@ void runOstrevaneApp()
     RuntimeContext::install(&context);
     {
         Shell shell;
+        shell.makeUpdater(context);
         AppDelegate delegate(shell.ports(dispatcher));
         if (delegate.applicationDidFinishLaunching()) {
             if (!delegate.isTestMode())

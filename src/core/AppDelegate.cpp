@@ -9,6 +9,7 @@
 #include "core/OnboardingManager.h"
 #include "core/PlatformProfile.h"
 #include "core/RuntimeContext.h"
+#include "core/SoftwareUpdateController.h"
 #include "core/TestFixtures.h"
 #include "core/TimingTrace.h"
 #include "core/UserDefaults.h"
@@ -83,6 +84,9 @@ bool AppDelegate::applicationDidFinishLaunching()
 void AppDelegate::warmCaches()
 {
     AppRegistry::shared();
+    SoftwareUpdateController& updates = SoftwareUpdateController::shared();
+    if (!m_testMode)
+        updates.startUpdater(); // the test panel mode shows nothing but the panel
     BrowserTabCache::shared();
     const std::optional<RunningApplication> front = context().workspace().frontmostApplication();
     if (front && front->bundleIdentifier && context().profile().browser(*front->bundleIdentifier))

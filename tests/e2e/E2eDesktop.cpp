@@ -173,7 +173,7 @@ QProcessEnvironment E2eDesktop::environment() const
     return environment;
 }
 
-std::unique_ptr<Child> E2eDesktop::startTestPanel(const std::optional<QString>& selection)
+std::unique_ptr<Child> E2eDesktop::startTestPanel(const std::optional<QString>& selection, const QString& binary)
 {
     QProcessEnvironment environment = this->environment();
     environment.insert(QStringLiteral("OSTREVANE_TEST_PANEL"), QStringLiteral("1"));
@@ -181,7 +181,7 @@ std::unique_ptr<Child> E2eDesktop::startTestPanel(const std::optional<QString>& 
         environment.insert(QStringLiteral("OSTREVANE_TEST_SELECTION"), *selection);
     else
         environment.remove(QStringLiteral("OSTREVANE_TEST_SELECTION"));
-    return std::make_unique<Child>(QStringLiteral(OSTREVANE_BINARY), QStringList{}, environment);
+    return std::make_unique<Child>(binary, QStringList{}, environment);
 }
 
 // A folder of its own for each program a test starts: settings never leak between tests.

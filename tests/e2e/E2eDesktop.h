@@ -74,8 +74,10 @@ public:
     QString display() const { return QString::fromLatin1(m_session.display()); }
     QProcessEnvironment environment() const;
 
-    // Runs the switcher in test panel mode with an initial selection (none: unset).
-    std::unique_ptr<Child> startTestPanel(const std::optional<QString>& selection);
+    // Runs the switcher (the build's, or `binary`) in test panel mode with an initial
+    // selection (none: unset).
+    std::unique_ptr<Child> startTestPanel(const std::optional<QString>& selection,
+                                          const QString& binary = QStringLiteral(OSTREVANE_BINARY));
     using SwitcherSetup = e2e::SwitcherSetup;
     // Runs the switcher as a person does, in fresh settings and data folders. Its panel log
     // (the rows of each showing and rebuild) comes with its output lines. Returns once it
