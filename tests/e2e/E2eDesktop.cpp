@@ -211,6 +211,8 @@ std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
     environment.insert(QStringLiteral("TMPDIR"), runtime); // its single-instance socket
     environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ostrevane.panel.debug=true"));
     environment.remove(QStringLiteral("OSTREVANE_TEST_PANEL"));
+    for (const auto& [name, value] : setup.environment)
+        environment.insert(name, value);
     auto switcher = std::make_unique<Child>(QStringLiteral(OSTREVANE_BINARY), QStringList{}, environment,
                                             Child::Errors::merged);
     const QString socket = runtime + QStringLiteral("/ostrevane-%1").arg(::getuid());

@@ -66,10 +66,11 @@ public:
     std::unique_ptr<Child> startTestPanel(const std::optional<QString>& selection);
     // How a switcher starts: `settings` are key/value elements of its property list (the
     // first-run guide is always done); `desktopEntries` are file name and text of entries in
-    // its own applications folder.
+    // its own applications folder; `environment` adds or replaces variables of its own.
     struct SwitcherSetup {
         QString settings;
         std::vector<std::pair<QString, QString>> desktopEntries;
+        std::vector<std::pair<QString, QString>> environment;
     };
     // Runs the switcher as a person does, in fresh settings and data folders. Its panel log
     // (the rows of each showing and rebuild) comes with its output lines. Returns once it
