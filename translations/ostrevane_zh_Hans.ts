@@ -335,5 +335,13 @@
         <source>Search all tabs</source>
         <translation>搜索所有标签页</translation>
     </message>
+    <message>
+        <source>Minimised</source>
+        <translation>已最小化</translation>
+    </message>
+    <message>
+        <source>Desktop %d</source>
+        <translation>桌面 %d</translation>
+    </message>
 </context>
 </TS>

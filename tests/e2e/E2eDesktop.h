@@ -106,6 +106,8 @@ public:
     QStringList managedWindows() const;
     // Whether the window bypasses the window manager.
     bool isOverrideRedirect(const QString& window) const;
+    // The rectangles a window is cut to (its own coordinates); nothing when it is whole.
+    std::optional<std::vector<QRect>> boundingShape(const QString& window) const;
     // Waits until a visible window of `pid` has slid in to rest against the screen's right edge.
     bool waitForWindowAtRightEdge(qint64 pid, Timeout timeout) const;
     // Waits until `pid` has no visible window.
