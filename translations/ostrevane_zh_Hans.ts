@@ -343,5 +343,13 @@
         <source>Desktop %d</source>
         <translation>桌面 %d</translation>
     </message>
+    <message>
+        <source>Not responding</source>
+        <translation>未响应</translation>
+    </message>
+    <message>
+        <source>Not responding · close again to force quit</source>
+        <translation>未响应 · 再次关闭可强制退出</translation>
+    </message>
 </context>
 </TS>

@@ -239,10 +239,11 @@ const DesktopEntryReader& DesktopEntryReader::forFolders(const QStringList& appl
 std::optional<BundleReader::Info> DesktopEntryReader::read(const QString& path) const
 {
     const std::optional<DesktopEntry> entry = parse(path);
-    if (!entry || !isShown(*entry) || entry->id.isEmpty())
+    if (!entry || entry->id.isEmpty())
         return std::nullopt;
     Info info;
     info.bundleID = entry->id;
+    info.shown = isShown(*entry);
     if (!entry->localizedName.isEmpty())
         info.displayName = entry->localizedName;
     if (!entry->name.isEmpty())

@@ -84,3 +84,47 @@ TEST_F(PanelLook, WithoutACompositorThePanelIsCutToItsOutlineAndFollowsOneThatCo
     compositor.reset();
     EXPECT_TRUE(waitForShape(true)) << "the outline did not come back when the compositor quit";
 }
+
+// A minimised window and one on another desktop cannot be captured any more: their rows
+// show the pictures taken as they left the screen (each window's own colour appears in
+// the panel although the window is nowhere on screen).
+TEST_F(PanelLook, WindowsOutOfViewShowThePicturesTheyLeft)
+{
+    app = desktop->startSwitcher();
+    ASSERT_TRUE(app) << "the switcher did not start";
+    const QColor minimised(0xf0, 0xe0, 0xa0), elsewhere(0xa0, 0xf0, 0xb0);
+    for (const auto& [title, colour] : {std::pair{QStringLiteral("Minimised"), minimised}, {QStringLiteral("Elsewhere"), elsewhere}}) {
+        clients.push_back(desktop->startClient(QStringLiteral("xterm"),
+                                               {QStringLiteral("-title"), title, QStringLiteral("-bg"), colour.name(),
+                                                QStringLiteral("-e"), QStringLiteral("sleep"), QStringLiteral("600")},
+                                               title));
+        ASSERT_TRUE(clients.back());
+    }
+    ASSERT_TRUE(desktop->xdotool({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^Minimised$"),
+                                  QStringLiteral("windowminimize")}));
+    ASSERT_TRUE(desktop->xdotool({QStringLiteral("set_desktop_for_window"),
+                                  desktop->windowTitled(QStringLiteral("Elsewhere")).value_or(QString()),
+                                  QStringLiteral("1")}));
+    ASSERT_TRUE(desktop->waitUntil([&] { return !desktop->windowTitled(QStringLiteral("Elsewhere")); }, lookTimeout));
+    ASSERT_TRUE(desktop->activate(QStringLiteral("Backdrop")));
+
+    holdAlt({QStringLiteral("Tab")});
+    ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout));
+    ASSERT_TRUE(desktop->waitForWindowAtRightEdge(app->pid(), panelTimeout));
+    panel = desktop->visibleWindowOf(app->pid()).value_or(QString());
+    frame = desktop->windowGeometry(panel).value_or(QRect());
+    const QString path = artifactsDirectory() + QStringLiteral("/panel-windows-out-of-view.png");
+    const auto shows = [&](const QColor& colour) {
+        const QImage shot = QImage(path).copy(frame);
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                if (shot.pixelColor(x, y) == colour)
+                    return true;
+        return false;
+    };
+    // Pictures are loaded off the main thread and drawn when they arrive.
+    EXPECT_TRUE(desktop->waitUntil([&] { return desktop->screenshot(path) && shows(minimised) && shows(elsewhere); },
+                                   lookTimeout));
+    keys({QStringLiteral("Escape")});
+    releaseAlt();
+}
