@@ -510,6 +510,12 @@
     <message>
         <source>Downloading update…</source>
         <translation>正在下载更新…</translation>
+        <source>Minimised</source>
+        <translation>已最小化</translation>
+    </message>
+    <message>
+        <source>Desktop %d</source>
+        <translation>桌面 %d</translation>
     </message>
     <message>
         <source>Not responding</source>

@@ -44,6 +44,8 @@ public:
     std::vector<WindowListEntry> windowList() override { return {}; }
     bool preflightScreenCaptureAccess() override { return false; }
     ImageHandle captureWindow(quint32) override { return nullptr; }
+    Token observeLeavingPictures(PictureObserver) override { return 0; }
+    void removeObserver(Token) override {}
 };
 
 // Browsers answer through the browser extension's connector, which is not part of this

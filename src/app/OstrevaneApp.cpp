@@ -20,6 +20,7 @@
 #include "platform/x11/MprisMediaControl.h"
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Clients.h"
+#include "platform/x11/X11Compositing.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11GlobalMonitors.h"
 #include "platform/x11/X11HotkeyService.h"
@@ -131,6 +132,7 @@ struct Desktop {
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<Accessibility> accessibility;
     std::unique_ptr<WindowServer> windowServer;
+    std::unique_ptr<X11Compositing> compositing; // none without a display: always translucent
     UnansweredBrowsers browsers;
     MprisMediaControl media;
     PosixProcessSignals signals_;
@@ -151,7 +153,8 @@ struct Desktop {
         clients = std::make_shared<X11Clients>(connection);
         workspace = std::make_unique<X11Workspace>(clients, dispatcher, profile);
         accessibility = std::make_unique<X11Accessibility>(clients);
-        windowServer = std::make_unique<X11WindowServer>(clients);
+        windowServer = std::make_unique<X11WindowServer>(clients, dispatcher);
+        compositing = std::make_unique<X11Compositing>(connection, dispatcher);
     }
 
     void fill(RuntimeContext::Ports& ports)
@@ -172,12 +175,17 @@ struct Desktop {
 };
 
 struct Shell {
+    explicit Shell(WindowCompositing* compositing)
+        : panels(qtX11Connection() ? KeyablePanel::KeyboardFocus::keyboardGrab : KeyablePanel::KeyboardFocus::windowManager,
+                 {}, compositing)
+    {
+    }
+
     X11GlobalMonitors globalMonitors;
     QtInputMonitors monitors{&globalMonitors};
     QtScreenPort screens;
     // Under X11 the panel bypasses the window manager and grabs the keyboard itself.
-    KeyablePanelFactory panels{qtX11Connection() ? KeyablePanel::KeyboardFocus::keyboardGrab
-                                                 : KeyablePanel::KeyboardFocus::windowManager};
+    KeyablePanelFactory panels;
     QtUserFeedback feedback;
     X11HotkeyService hotkeys;
     OnboardingGuideWindows guide;
@@ -251,7 +259,7 @@ void runOstrevaneApp()
     RuntimeContext context(ports);
     RuntimeContext::install(&context);
     {
-        Shell shell;
+        Shell shell(desktop.compositing.get());
         shell.makeUpdater(context);
         AppDelegate delegate(shell.ports(dispatcher));
         if (delegate.applicationDidFinishLaunching()) {

@@ -85,20 +85,41 @@ void AppActivator::activate(const AppItem& app)
         ensureFinderWindow();
         return;
     }
-    // The completion may run on the workspace's thread; it only talks to the workspace.
+    // The completion may run on the workspace's thread; it only talks to the workspace,
+    // and reaches the activator through the main queue.
     Workspace* workspace = &m_ports.workspace;
-    const QString name = app.name;
-    const QString url = fileURL(app.path);
+    const bool retry = m_ports.profile.retriesFailedLaunchAsPlainOpen;
     workspace->openApplication(app.path, true,
-                               [workspace, name, url](std::optional<RunningApplication> launched,
-                                                      std::optional<QString> error) {
-                                   if (error) {
-                                       qWarning().noquote() << failedOpenMessage + name + QStringLiteral(": ") + *error;
-                                       workspace->openURL(url);
-                                   } else if (launched) {
+                               [weak = weak_from_this(), workspace, retry, failure = LaunchFailure{app.name, app.path, {}}](
+                                   std::optional<RunningApplication> launched, std::optional<QString> error) mutable {
+                                   if (launched) {
                                        workspace->activate(launched->processIdentifier, ActivationOption::none);
+                                       return;
                                    }
+                                   if (!error)
+                                       return; // started, but no window came: no failure
+                                   qWarning().noquote() << failedOpenMessage + failure.appName + QStringLiteral(": ") + *error;
+                                   if (retry)
+                                       workspace->openURL(fileURL(failure.appPath));
+                                   failure.reason = *error;
+                                   if (auto self = weak.lock())
+                                       self->onMain([failure](AppActivator& a) { a.reportLaunchFailure(failure); });
                                });
+}
+
+AppActivator::Token AppActivator::observeLaunchFailures(std::function<void(const LaunchFailure&)> observer)
+{
+    m_launchFailureObservers.emplace(++m_lastObserverToken, std::move(observer));
+    return m_lastObserverToken;
+}
+
+void AppActivator::removeLaunchFailureObserver(Token token) { m_launchFailureObservers.erase(token); }
+
+void AppActivator::reportLaunchFailure(const LaunchFailure& failure)
+{
+    const auto observers = m_launchFailureObservers; // an observer may remove itself
+    for (const auto& [token, observer] : observers)
+        observer(failure);
 }
 
 void AppActivator::ensureFinderWindow()

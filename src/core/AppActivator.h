@@ -9,6 +9,9 @@
 #include <QHash>
 #include <QString>
 
+#include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -71,10 +74,23 @@ public:
     explicit AppActivator(Ports ports);
     static AppActivator& shared();
 
+    // A launch that failed: the application and why (the workspace's words, in English).
+    struct LaunchFailure {
+        QString appName;
+        QString appPath;
+        QString reason;
+    };
+    using Token = std::uint64_t;
+
     // Launches the application at `app.path`, or brings it forward when it runs. The
-    // file manager goes through ensureFinderWindow(). A failed launch is logged and
-    // retried once as a plain open of the bundle's address.
+    // file manager goes through ensureFinderWindow(). A failed launch is logged; where
+    // the profile says that opening the bundle's address launches it, that is tried
+    // once more. Then the launch-failure observers hear of it.
     void activate(const AppItem& app);
+    // Called on the main queue for every failed launch, after it was logged: the place
+    // where a failure is shown to the user (a desktop notification).
+    Token observeLaunchFailures(std::function<void(const LaunchFailure&)> observer);
+    void removeLaunchFailureObserver(Token token);
     // Opens (or brings forward) the file manager, then opens the home folder in it, so
     // a window exists whether or not the file manager had one.
     void ensureFinderWindow();
@@ -115,6 +131,7 @@ public:
     std::vector<RunningApplication> liveInstances(const QString& bundleID);
 
 private:
+    void reportLaunchFailure(const LaunchFailure& failure);
     void followUpAfterPoliteQuit(const QString& bundleID);
     // True when one of them shows a modal dialog, which is brought forward.
     bool bringForwardFirstModal(const std::vector<ProcessID>& pids);
@@ -136,6 +153,8 @@ private:
     std::shared_ptr<SerialQueue> m_background;
     // Main thread only.
     QHash<QString, WallTime> m_pendingQuitAt;
+    std::map<Token, std::function<void(const LaunchFailure&)>> m_launchFailureObservers;
+    Token m_lastObserverToken = 0;
     QHash<quint32, WallTime> m_pendingWindowCloseAt; // by window number
     std::optional<QHash<QString, WallTime>> m_forceQuitIneffectiveUntil; // loaded on first use
 };

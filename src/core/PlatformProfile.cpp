@@ -168,6 +168,7 @@ const PlatformProfile& PlatformProfile::macOS()
                           {QStringLiteral("com.apple.TV"), QStringLiteral("TV")}},
         .privacyPaneURLPrefix = QStringLiteral("x-apple.systempreferences:com.apple.preference.security?"),
         .finderApplicationPath = QStringLiteral("/System/Library/CoreServices/Finder.app"),
+        .retriesFailedLaunchAsPlainOpen = true,
         .groupedBundleIDs = {QStringLiteral("com.apple.finder")},
         .scanRoots = {QStringLiteral("/Applications"), QStringLiteral("/System/Applications"),
                       QStringLiteral("/System/Applications/Utilities"), QStringLiteral("/Applications/Utilities"),
@@ -227,6 +228,7 @@ PlatformProfile PlatformProfile::linuxDesktop(const LinuxFacts& facts)
         // No settings pane to open by address.
         .privacyPaneURLPrefix = QString(),
         .finderApplicationPath = entryPath(fileManager, folders),
+        .retriesFailedLaunchAsPlainOpen = false,
         .groupedBundleIDs = {fileManager},
         .scanRoots = folders,
         .extraApplications = {},

@@ -57,6 +57,9 @@ struct PlatformProfile {
     QString privacyPaneURLPrefix;
     // Where the file manager is launched from.
     QString finderApplicationPath;
+    // Whether an application that failed to launch is opened once more as a plain
+    // address: that launches an application bundle, but shows a desktop entry as text.
+    bool retriesFailedLaunchAsPlainOpen = false;
     // Applications whose windows are gathered into one group row.
     QStringList groupedBundleIDs;
     // Folders scanned for installed applications, in order, and applications always

@@ -25,6 +25,8 @@ struct WindowItem {
     QString title;                     // may be empty
     AXElement axWindow;
     std::optional<quint32> cgWindowID; // the window server's number (thumbnail key)
+    bool isMinimized = false;          // iconified when listed
+    std::optional<int> otherDesktop;   // the 1-based desktop it lies on, when not the one shown
 };
 
 // One browser tab.

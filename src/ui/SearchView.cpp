@@ -279,6 +279,7 @@ SearchViewRow SearchView::makeRow(SwitchItem item, int index) const
     row.closeState = m_viewModel->closeState(row.item);
     if (row.item.kind() == SwitchItem::Kind::tabGroup || row.item.kind() == SwitchItem::Kind::windowGroup)
         row.badgeCount = row.item.groupCount();
+    row.placementNote = SearchViewContent::windowPlacementNote(row.item);
     return row;
 }
 
@@ -777,10 +778,25 @@ void SearchView::paintEvent(QPaintEvent*)
     }
 }
 
-void SearchView::paintBackground(QPainter& painter) const
+void SearchView::setTranslucent(bool translucent)
+{
+    if (translucent == m_translucent)
+        return;
+    m_translucent = translucent;
+    m_reportedOutline = QPainterPath();
+    update();
+}
+
+void SearchView::paintBackground(QPainter& painter)
 {
     const QPainterPath shape = waveShape();
-    paintShadow(painter, shape);
+    if (m_translucent) {
+        paintShadow(painter, shape);
+    } else if (shape != m_reportedOutline) {
+        // The window is cut to the outline before this frame reaches the screen.
+        m_reportedOutline = shape;
+        emit outlineChanged(shape);
+    }
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0));
     painter.drawPath(shape);

@@ -102,6 +102,17 @@ public:
     // Ends every running animation at its target.
     void finishAnimations();
 
+    // Whether what lies outside the panel's outline can be see-through (a compositing
+    // manager runs). Without one the shadow is left out, and outlineChanged() reports the
+    // outline each time it moves, so that the window can be cut to it.
+    void setTranslucent(bool translucent);
+    bool isTranslucent() const { return m_translucent; }
+
+signals:
+    // The panel's outline in view coordinates, while not translucent: on the first frame
+    // after that and whenever the wave moves or the view is resized.
+    void outlineChanged(const QPainterPath& outline);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -183,7 +194,7 @@ private:
     void activateRowPart(int row, SearchViewRow::Part part);
 
     // Painting.
-    void paintBackground(QPainter& painter) const;
+    void paintBackground(QPainter& painter);
     void paintShadow(QPainter& painter, const QPainterPath& shape) const;
     void paintHeader(QPainter& painter) const;
     void paintSearchRow(QPainter& painter) const;
@@ -261,6 +272,8 @@ private:
     SearchViewRow::Part m_hoverPart = SearchViewRow::Part::none;
     Press m_press;
     bool m_firstFrameTraced = false;
+    bool m_translucent = true;
+    QPainterPath m_reportedOutline; // the last outline reported while not translucent
 };
 
 } // namespace ostrevane

@@ -119,4 +119,18 @@ QString searchPlaceholder(ListKind list, const QString& appName)
     return localized(QT_TRANSLATE_NOOP("Ostrevane", "Search all tabs"));
 }
 
+QString windowPlacementNote(const SwitchItem& item)
+{
+    const auto* window = item.as<WindowItem>();
+    if (!window)
+        return {};
+    QStringList notes;
+    if (window->isMinimized)
+        notes << localized(QT_TRANSLATE_NOOP("Ostrevane", "Minimised"));
+    if (window->otherDesktop)
+        notes << Localization::shared().format(QT_TRANSLATE_NOOP("Ostrevane", "Desktop %d"),
+                                               {QString::number(*window->otherDesktop)});
+    return notes.join(noteSeparator);
+}
+
 } // namespace ostrevane::SearchViewContent

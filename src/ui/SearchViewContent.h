@@ -55,6 +55,14 @@ QString tabPermissionWarningText();
 // "Search all tabs", or "Search tabs in <app>" / "Search windows in <app>" in a detail list.
 QString searchPlaceholder(ListKind list, const QString& appName);
 
+// Between a row's subtitle and the notes that follow it.
+inline const QString noteSeparator = QStringLiteral(" · ");
+
+// What a window row says after its application's name when the window is not on the
+// screen: "Minimised", the desktop it lies on ("Desktop 2"), or both; empty for a
+// window in view and for rows of other kinds.
+QString windowPlacementNote(const SwitchItem& item);
+
 } // namespace SearchViewContent
 
 } // namespace ostrevane

@@ -2,6 +2,7 @@
 
 #include "ui/PanelStyle.h"
 #include "ui/RowImages.h"
+#include "ui/SearchViewContent.h"
 #include "ui/SymbolIcons.h"
 
 #include <QFontMetricsF>
@@ -177,7 +178,7 @@ void SearchViewRow::paintTexts(QPainter& painter, const QRectF& rect, const Styl
     const QString subtitle = closeState == RowCloseState::closing ? style.closingText
         : closeState == RowCloseState::notResponding                ? style.notRespondingText
         : closeState == RowCloseState::forceQuitOffered             ? style.forceQuitOfferedText
-                                                                    : item.subtitle();
+                                                                    : subtitleWithNote();
     const QFontMetricsF titleMetrics(titleFont);
     const QFontMetricsF subtitleMetrics(style.subtitle);
     const double lineGap = 1;
@@ -197,6 +198,14 @@ void SearchViewRow::paintTexts(QPainter& painter, const QRectF& rect, const Styl
     const QRectF subtitleRect(rect.left(), titleRect.bottom() + lineGap, rect.width(), subtitleMetrics.height());
     painter.drawText(subtitleRect, Qt::AlignLeft | Qt::AlignVCenter,
                      subtitleMetrics.elidedText(subtitle, Qt::ElideRight, rect.width()));
+}
+
+QString SearchViewRow::subtitleWithNote() const
+{
+    const QString subtitle = item.subtitle();
+    if (placementNote.isEmpty())
+        return subtitle;
+    return subtitle.isEmpty() ? placementNote : subtitle + SearchViewContent::noteSeparator + placementNote;
 }
 
 void SearchViewRow::paintBadge(QPainter& painter, const QRectF& rect, const Style& style, bool hovered) const

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -86,6 +87,21 @@ public:
             return false;
         }
         return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+    }
+    // The window's bounding shape in its own coordinates; nothing when it is not shaped.
+    std::optional<std::vector<QRect>> boundingShape(xcb_window_t window) const
+    {
+        const auto extents =
+            owned(xcb_shape_query_extents_reply(m_connection, xcb_shape_query_extents(m_connection, window), nullptr));
+        if (!extents || !extents->bounding_shaped)
+            return std::nullopt;
+        const auto reply = owned(xcb_shape_get_rectangles_reply(
+            m_connection, xcb_shape_get_rectangles(m_connection, window, XCB_SHAPE_SK_BOUNDING), nullptr));
+        std::vector<QRect> rectangles;
+        if (reply)
+            for (auto it = xcb_shape_get_rectangles_rectangles_iterator(reply.get()); it.rem > 0; xcb_rectangle_next(&it))
+                rectangles.emplace_back(it.data->x, it.data->y, it.data->width, it.data->height);
+        return rectangles;
     }
     bool overridesRedirect(xcb_window_t window) const
     {
@@ -212,6 +228,8 @@ std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
     environment.insert(QStringLiteral("TMPDIR"), runtime); // its single-instance socket
     environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ostrevane.panel.debug=true"));
     environment.remove(QStringLiteral("OSTREVANE_TEST_PANEL"));
+    for (const auto& [name, value] : setup.environment)
+        environment.insert(name, value);
     auto switcher = std::make_unique<Child>(QStringLiteral(OSTREVANE_BINARY), QStringList{}, environment,
                                             Child::Errors::merged);
     const QString socket = runtime + QStringLiteral("/ostrevane-%1").arg(::getuid());
@@ -392,6 +410,11 @@ QStringList E2eDesktop::managedWindows() const
 bool E2eDesktop::isOverrideRedirect(const QString& window) const
 {
     return XConnection(display()).overridesRedirect(window.toUInt());
+}
+
+std::optional<std::vector<QRect>> E2eDesktop::boundingShape(const QString& window) const
+{
+    return XConnection(display()).boundingShape(window.toUInt());
 }
 
 bool E2eDesktop::waitForWindowAtRightEdge(qint64 pid, Timeout timeout) const

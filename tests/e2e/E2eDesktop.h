@@ -53,12 +53,14 @@ private:
 };
 
 // How a switcher starts: `settings` are key/value elements of its property list;
-// `desktopEntries` are file name and text of entries in its own applications folder.
+// `desktopEntries` are file name and text of entries in its own applications folder;
+// `environment` adds or replaces variables of its own.
 // (At namespace scope: a default argument cannot be a nested struct with initializers.)
 struct SwitcherSetup {
     QString settings;
     std::vector<std::pair<QString, QString>> desktopEntries;
     bool guideDone = true; // otherwise the first-run guide opens
+    std::vector<std::pair<QString, QString>> environment;
 };
 
 // A private X session for one test suite (Xvfb and openbox without its Alt+Tab bindings,
@@ -121,6 +123,8 @@ public:
     QStringList managedWindows() const;
     // Whether the window bypasses the window manager.
     bool isOverrideRedirect(const QString& window) const;
+    // The rectangles a window is cut to (its own coordinates); nothing when it is whole.
+    std::optional<std::vector<QRect>> boundingShape(const QString& window) const;
     // Waits until a visible window of `pid` has slid in to rest against the screen's right edge.
     bool waitForWindowAtRightEdge(qint64 pid, Timeout timeout) const;
     // Waits until `pid` has no visible window.

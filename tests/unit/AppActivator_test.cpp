@@ -334,6 +334,35 @@ TEST_F(AppActivatorTest, OpeningAnApplicationActivatesWhatLaunchedAndRetriesAFai
                                               "openURL file:///Applications/My Editor.app"}));
 }
 
+// On Linux the plain open would show the desktop entry in a text editor: the failure is
+// reported instead, to the log and to the observers that tell the user.
+TEST_F(AppActivatorTest, AFailedLaunchIsReportedAndNeverOpenedAsADocumentWhereThatShowsItAsText)
+{
+    PlatformProfile profile = PlatformProfile::macOS();
+    profile.retriesFailedLaunchAsPlainOpen = false;
+    const auto activator = std::make_shared<AppActivator>(AppActivator::Ports{
+        runtime.dispatcher(), runtime.clock, runtime.defaults(), profile, runtime.accessibility, workspace(),
+        runtime.desktop().processSignals, runtime.desktop().media});
+    std::vector<QStringList> reported;
+    const AppActivator::Token token = activator->observeLaunchFailures([&](const AppActivator::LaunchFailure& failure) {
+        reported.push_back({failure.appName, failure.appPath, failure.reason});
+    });
+    activator->observeLaunchFailures([&](const AppActivator::LaunchFailure&) { reported.push_back({"second"}); });
+    workspace().setOpenFails("/apps/vim.desktop", "no terminal emulator is installed");
+
+    activator->activate(fixtures::app("vim", "Vim", "/apps/vim.desktop"));
+    EXPECT_TRUE(reported.empty()) << "observers hear of it on the main queue";
+    runtime.runUntilIdle();
+    activator->removeLaunchFailureObserver(token);
+    activator->activate(fixtures::app("vim", "Vim", "/apps/vim.desktop"));
+    runtime.runUntilIdle();
+
+    EXPECT_EQ(workspace().log(), (QStringList{"open /apps/vim.desktop", "open /apps/vim.desktop"}));
+    EXPECT_EQ(reported, (std::vector<QStringList>{{"Vim", "/apps/vim.desktop", "no terminal emulator is installed"},
+                                                  {"second"},
+                                                  {"second"}}));
+}
+
 TEST_F(AppActivatorTest, FinderRowsActivateFinderThenOpenHomeOnTheMainQueue)
 {
     SwitchItemActivator rows;

@@ -4,6 +4,7 @@
 
 #include <QPointF>
 #include <QRectF>
+#include <QRegion>
 #include <QSizeF>
 
 #include <cstdint>
@@ -104,6 +105,24 @@ public:
     virtual void unregisterChord(std::uint32_t id) = 0;
     // Installs the one handler of chord presses (called once per process).
     virtual void setPressHandler(std::function<void(std::uint32_t id)> handler) = 0;
+};
+
+// Whether the desktop composites windows, and how a window is cut to an outline where it
+// does not. Without a compositing manager nothing of a window is see-through: what it
+// leaves transparent shows as black, so a window that is not rectangular is cut to its
+// outline instead.
+class WindowCompositing {
+public:
+    using Token = std::uint64_t;
+    virtual ~WindowCompositing() = default;
+    // Whether a compositing manager runs on the screen the panel is shown on.
+    virtual bool isCompositing() = 0;
+    // Told, on the main thread, each time a compositing manager comes or goes.
+    virtual Token observe(std::function<void(bool compositing)> observer) = 0;
+    virtual void removeObserver(Token token) = 0;
+    // Cuts the native window `window` to `outline` (device pixels, window coordinates)
+    // for drawing and input; an empty outline makes it whole again.
+    virtual void setOutline(quintptr window, const QRegion& outline) = 0;
 };
 
 // Small desktop services of the user interface.

@@ -16,8 +16,6 @@ namespace {
 // Pagers and task bars identify themselves with source indication 2, which EWMH window
 // managers honour without focus-stealing checks.
 constexpr quint32 pagerSource = 2;
-// _NET_WM_DESKTOP of a window shown on every desktop.
-constexpr quint32 allDesktops = 0xFFFFFFFF;
 // ICCCM 4.1.4: WM_CHANGE_STATE with IconicState asks the manager to iconify.
 constexpr quint32 iconicState = 3;
 // Property lengths read, in 32-bit units.
@@ -96,6 +94,7 @@ X11Clients::X11Clients(std::shared_ptr<X11Connection> connection)
 {
     internSyncAtom();
     m_eventToken = m_connection->addEventHandler([this](const xcb_generic_event_t& event) { onEvent(event); });
+    readCurrentDesktop();
 }
 
 X11Clients::~X11Clients() { m_connection->removeEventHandler(m_eventToken); }
@@ -162,11 +161,13 @@ struct X11Clients::FactRequests {
 };
 
 // Property changes of a window are selected when it is first seen, before its
-// properties are read, so that no change after the read goes unnoticed.
+// properties are read, so that no change after the read goes unnoticed. Its structure
+// changes (map, unmap, resize) are selected with them for X11WindowServer: one
+// connection has one event mask per window.
 std::vector<X11Clients::FactRequests> X11Clients::requestFacts(const std::vector<xcb_window_t>& unknown) const
 {
     X11Connection& c = *m_connection;
-    const quint32 propertyChanges = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    const quint32 propertyChanges = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     std::vector<FactRequests> result;
     for (const xcb_window_t window : unknown) {
         xcb_change_window_attributes(c.xcb(), window, XCB_CW_EVENT_MASK, &propertyChanges);
@@ -225,7 +226,7 @@ std::optional<ProcessID> X11Clients::resourcePid(xcb_res_query_client_ids_cookie
 
 // The requests for one window's changing state, sent before any reply is awaited.
 struct X11Clients::StateRequests {
-    xcb_get_property_cookie_t type, state, transient, allowed;
+    xcb_get_property_cookie_t type, state, transient, allowed, desktop;
 };
 
 // The title candidates in the order they are preferred.
@@ -240,7 +241,8 @@ X11Clients::StateRequests X11Clients::requestState(xcb_window_t window) const
     return {c.requestProperty(window, e._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, atomListLongs),
             c.requestProperty(window, e._NET_WM_STATE, XCB_ATOM_ATOM, atomListLongs),
             c.requestProperty(window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1),
-            c.requestProperty(window, e._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_ATOM, atomListLongs)};
+            c.requestProperty(window, e._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_ATOM, atomListLongs),
+            c.requestProperty(window, e._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1)};
 }
 
 X11ClientState X11Clients::readState(const StateRequests& requests) const
@@ -257,6 +259,7 @@ X11ClientState X11Clients::readState(const StateRequests& requests) const
     const std::vector<quint32> types = items(requests.type).value_or(std::vector<quint32>{});
     const std::vector<quint32> transient = items(requests.transient).value_or(std::vector<quint32>{});
     const std::optional<std::vector<quint32>> allowed = items(requests.allowed);
+    const std::vector<quint32> desktop = items(requests.desktop).value_or(std::vector<quint32>{});
     X11ClientState s;
     s.exists = !failed;
     s.transientFor = transient.empty() ? XCB_NONE : transient.front();
@@ -265,6 +268,8 @@ X11ClientState X11Clients::readState(const StateRequests& requests) const
     s.skipTaskbar = contains(state, e._NET_WM_STATE_SKIP_TASKBAR);
     s.modal = contains(state, e._NET_WM_STATE_MODAL);
     s.closable = !allowed || contains(*allowed, e._NET_WM_ACTION_CLOSE);
+    if (!desktop.empty())
+        s.desktop = desktop.front();
     return s;
 }
 
@@ -328,6 +333,20 @@ std::optional<xcb_window_t> X11Clients::activeWindow() const
     if (items.empty() || items.front() == XCB_NONE)
         return std::nullopt;
     return items.front();
+}
+
+std::optional<quint32> X11Clients::currentDesktop() const
+{
+    const qint64 desktop = m_currentDesktop.load();
+    return desktop < 0 ? std::nullopt : std::optional(static_cast<quint32>(desktop));
+}
+
+void X11Clients::readCurrentDesktop()
+{
+    const std::optional<X11Property> p = m_connection->property(m_connection->requestProperty(
+        m_connection->root(), m_connection->ewmh()._NET_CURRENT_DESKTOP, XCB_ATOM_CARDINAL, 1));
+    const std::vector<quint32> items = p ? p->items() : std::vector<quint32>{};
+    m_currentDesktop = items.empty() ? -1 : qint64(items.front());
 }
 
 bool X11Clients::isManaged(xcb_window_t window)
@@ -584,8 +603,12 @@ void X11Clients::onEvent(const xcb_generic_event_t& event)
     const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
     const xcb_ewmh_connection_t& e = m_connection->ewmh();
     const bool onRoot = change.window == m_connection->root();
-    const bool listChanged =
-        onRoot && (change.atom == e._NET_CLIENT_LIST || change.atom == e._NET_CLIENT_LIST_STACKING);
+    const bool desktopShown = onRoot && change.atom == e._NET_CURRENT_DESKTOP;
+    if (desktopShown)
+        readCurrentDesktop();
+    // Another desktop shown changes which windows are on it as much as a new list does.
+    const bool listChanged = onRoot
+        && (change.atom == e._NET_CLIENT_LIST || change.atom == e._NET_CLIENT_LIST_STACKING || desktopShown);
     if (!listChanged && (onRoot || !isRecordedProperty(change.atom)))
         return;
     std::lock_guard lock(m_lock);
@@ -601,7 +624,7 @@ bool X11Clients::isRecordedProperty(xcb_atom_t atom) const
     const xcb_ewmh_connection_t& e = m_connection->ewmh();
     const xcb_atom_t recorded[] = {e._NET_WM_VISIBLE_NAME, e._NET_WM_NAME,    XCB_ATOM_WM_NAME,
                                    e._NET_WM_STATE,        e._NET_WM_WINDOW_TYPE, XCB_ATOM_WM_TRANSIENT_FOR,
-                                   e._NET_WM_ALLOWED_ACTIONS};
+                                   e._NET_WM_ALLOWED_ACTIONS, e._NET_WM_DESKTOP};
     return std::find(std::begin(recorded), std::end(recorded), atom) != std::end(recorded);
 }
 
@@ -631,7 +654,7 @@ void X11Clients::showDesktopOf(xcb_window_t window, xcb_timestamp_t time)
     };
     const std::optional<quint32> desktop = first(windowDesktop);
     const std::optional<quint32> current = first(currentDesktop);
-    if (!desktop || !current || *desktop == allDesktops || *desktop == *current)
+    if (!desktop || !current || *desktop == X11ClientState::allDesktops || *desktop == *current)
         return;
     c.sendRootMessage(c.root(), e._NET_CURRENT_DESKTOP, {*desktop, time});
 }

@@ -40,6 +40,9 @@ struct X11ClientState {
     bool modal = false;       // _NET_WM_STATE_MODAL
     xcb_window_t transientFor = XCB_NONE;
     bool closable = true;     // _NET_WM_ALLOWED_ACTIONS lists closing (or the manager publishes none)
+    std::optional<quint32> desktop; // _NET_WM_DESKTOP, 0-based; allDesktops for a sticky window
+
+    static constexpr quint32 allDesktops = 0xFFFFFFFF;
 
     // A window a task bar would show: the ones the switcher lists and activates.
     bool isTaskbarWindow() const
@@ -101,6 +104,9 @@ public:
     std::optional<QString> title(xcb_window_t window) const;
     // The window _NET_ACTIVE_WINDOW names, if any.
     std::optional<xcb_window_t> activeWindow() const;
+    // The desktop shown (_NET_CURRENT_DESKTOP, 0-based) as the event thread last saw it;
+    // nothing when the window manager has no desktops.
+    std::optional<quint32> currentDesktop() const;
     // Whether the window still exists and is managed.
     bool isManaged(xcb_window_t window);
     // The window's _NET_WM_ICON closest to `size` pixels, as ARGB; null when it has none.
@@ -180,6 +186,7 @@ private:
     bool isUnchanged(xcb_window_t window, const Snapshot& snapshot) const;
     void onEvent(const xcb_generic_event_t& event);
     bool isRecordedProperty(xcb_atom_t atom) const;
+    void readCurrentDesktop();
     bool onPong(const xcb_generic_event_t& event);
     void showDesktopOf(xcb_window_t window, xcb_timestamp_t time);
 
@@ -187,6 +194,7 @@ private:
     X11Connection::Token m_eventToken = 0;
     xcb_atom_t m_syncAtom = XCB_NONE; // changed on our own window to learn that events are handled
     std::atomic<std::thread::id> m_eventThread{};
+    std::atomic<qint64> m_currentDesktop = -1; // -1: none
     mutable std::mutex m_lock; // guards everything below
     std::condition_variable m_syncHandled;
     std::optional<quint32> m_handledSync; // request number of the last synchronisation event handled

@@ -62,8 +62,9 @@ struct X11Workspace::Listing {
 };
 
 struct X11Workspace::PendingLaunch {
-    ProcessID pid = 0;
+    ProcessID pid = 0; // 0 when started over the bus
     QString desktopID;
+    QString startupID;
     bool activates = true;
     OpenCompletion completion;
     CancellableRef timeout;
@@ -77,12 +78,14 @@ struct X11Workspace::Observers {
     std::atomic<bool> windowListChangeQueued = false;
 };
 
-X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile)
+X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile,
+                           TerminalSources terminals)
     : m_clients(std::move(clients))
     , m_connection(m_clients->connection())
     , m_dispatcher(dispatcher)
     , m_profile(profile)
     , m_entries(profile.scanRoots)
+    , m_launcher(m_connection.shared_from_this(), dispatcher, std::move(terminals))
     , m_windowless(m_entries, m_connection.displayName(), static_cast<ProcessID>(::getpid()))
     , m_icons(std::make_shared<ThemeIcons>(dispatcher))
     , m_ownPid(static_cast<ProcessID>(::getpid()))
@@ -401,26 +404,28 @@ void X11Workspace::openApplication(const QString& path, bool activates, OpenComp
     launch(*entry, activates, std::move(completion));
 }
 
-// The entry's program is started directly (no shell, so nothing in the entry is
-// interpreted beyond its own quoting rules), detached so that it outlives us.
-bool X11Workspace::launch(const DesktopEntry& entry, bool activates, OpenCompletion completion)
+// A launch that failed completes with its reason.
+void X11Workspace::launch(const DesktopEntry& entry, bool activates, OpenCompletion completion)
 {
-    const std::optional<QStringList> command = DesktopEntryReader::command(entry.exec);
-    qint64 pid = 0;
-    const bool started = command && startDetached(*command, entry.workingDirectory, &pid);
-    if (!started) {
-        if (completion)
-            completion(std::nullopt, command ? QStringLiteral("cannot start ") + command->front()
-                                             : QStringLiteral("no command to start in ") + entry.path);
-        return false;
-    }
-    watchLaunch(static_cast<ProcessID>(pid), entry.id, activates, std::move(completion));
-    return true;
+    m_launcher.launch(entry, [this, alive = std::weak_ptr(m_observers), desktopID = entry.id, activates,
+                              completion = std::move(completion)](const QString& startupID, std::optional<ProcessID> pid,
+                                                                   std::optional<QString> error) mutable {
+        if (!alive.lock())
+            return;
+        if (error) {
+            if (completion)
+                completion(std::nullopt, error);
+            return;
+        }
+        watchLaunch(pid.value_or(0), desktopID, startupID, activates, std::move(completion));
+    });
 }
 
-void X11Workspace::watchLaunch(ProcessID pid, const QString& desktopID, bool activates, OpenCompletion completion)
+void X11Workspace::watchLaunch(ProcessID pid, const QString& desktopID, const QString& startupID, bool activates,
+                               OpenCompletion completion)
 {
-    auto pending = std::make_shared<PendingLaunch>(PendingLaunch{pid, desktopID, activates, std::move(completion), {}});
+    auto pending =
+        std::make_shared<PendingLaunch>(PendingLaunch{pid, desktopID, startupID, activates, std::move(completion), {}});
     quint64 id = 0;
     {
         std::lock_guard lock(m_lock);
@@ -462,6 +467,7 @@ void X11Workspace::settleLaunches(const std::vector<RunningApplication>& apps)
     }
     for (auto& [launch, app] : settled) {
         launch->timeout->cancel();
+        m_launcher.finish(launch->startupID);
         if (launch->activates)
             activate(app.processIdentifier, ActivationOption::none);
         if (launch->completion)
@@ -482,23 +488,21 @@ void X11Workspace::expireLaunch(quint64 launchID)
         launch = found->second;
         m_launches.erase(found);
     }
+    m_launcher.finish(launch->startupID);
     if (launch->completion)
         launch->completion(std::nullopt, std::nullopt);
 }
 
-bool X11Workspace::openURL(const QString& url) { return startDetached({urlOpener, url}, QString(), nullptr); }
-
-// Programs we start appear on the display we manage, whatever $DISPLAY says.
-bool X11Workspace::startDetached(const QStringList& command, const QString& workingDirectory, qint64* pid) const
+bool X11Workspace::openURL(const QString& url)
 {
     QProcess process;
-    process.setProgram(command.front());
-    process.setArguments(command.mid(1));
-    process.setWorkingDirectory(workingDirectory);
+    process.setProgram(urlOpener);
+    process.setArguments({url});
+    // Programs we start appear on the display we manage, whatever $DISPLAY says.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), QString::fromLocal8Bit(m_connection.displayName()));
     process.setProcessEnvironment(environment);
-    return process.startDetached(pid);
+    return process.startDetached();
 }
 
 ImageHandle X11Workspace::iconForFile(const QString& path)
@@ -527,7 +531,9 @@ void X11Workspace::onEvent(const xcb_generic_event_t& event)
         onActiveWindowChanged();
     else if (change.atom == e._NET_CLIENT_LIST)
         onClientListChanged();
-    if (change.atom == e._NET_CLIENT_LIST || change.atom == e._NET_CLIENT_LIST_STACKING)
+    // Showing another desktop changes which windows are out of view.
+    if (change.atom == e._NET_CLIENT_LIST || change.atom == e._NET_CLIENT_LIST_STACKING
+        || change.atom == e._NET_CURRENT_DESKTOP)
         postWindowListChange();
 }
 

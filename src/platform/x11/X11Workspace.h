@@ -3,6 +3,7 @@
 #include "core/platform/Dispatcher.h"
 #include "core/platform/Workspace.h"
 #include "platform/x11/DesktopEntryIndex.h"
+#include "platform/x11/DesktopEntryLauncher.h"
 #include "platform/x11/ThemeIcons.h"
 #include "platform/x11/WindowlessApplications.h"
 #include "platform/x11/X11Clients.h"
@@ -31,11 +32,11 @@ struct PlatformProfile;
 //
 // activate = _NET_ACTIVE_WINDOW on its most recently active window; hide = iconify its
 // windows; terminate = _NET_CLOSE_WINDOW to each of its windows. openApplication
-// launches a desktop entry's Exec without a shell (or activates it when running) and
-// completes once its first window appears. Activation events (another application, or
-// another window of the same one, got the focus), termination events and window-list
-// changes come from the backend connection's event thread and reach observers on the
-// main queue.
+// launches a desktop entry as DesktopEntryLauncher describes (or activates it when
+// running) and completes once its first window appears, or at once with the reason when
+// it cannot be started. Activation events (another application, or another window of the
+// same one, got the focus), termination events and window-list changes come from the
+// backend connection's event thread and reach observers on the main queue.
 //
 // A process's description (executable, desktop entry, name, icon) is read once while
 // its pid owns client windows, and again when the applications folders change. A
@@ -52,7 +53,8 @@ public:
     // A program whose event loop runs answers a ping within milliseconds.
     static constexpr std::chrono::milliseconds pingTimeout{1000};
 
-    X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile);
+    X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile,
+                 TerminalSources terminals = TerminalSources::fromEnvironment());
     ~X11Workspace() override;
     X11Workspace(const X11Workspace&) = delete;
     X11Workspace& operator=(const X11Workspace&) = delete;
@@ -99,9 +101,9 @@ private:
     ImageHandle windowIcon(xcb_window_t window);
     std::optional<xcb_window_t> mostRecentWindow(ProcessID pid);
 
-    bool launch(const DesktopEntry& entry, bool activates, OpenCompletion completion);
-    bool startDetached(const QStringList& command, const QString& workingDirectory, qint64* pid) const;
-    void watchLaunch(ProcessID pid, const QString& desktopID, bool activates, OpenCompletion completion);
+    void launch(const DesktopEntry& entry, bool activates, OpenCompletion completion);
+    void watchLaunch(ProcessID pid, const QString& desktopID, const QString& startupID, bool activates,
+                     OpenCompletion completion);
     void settleLaunches(const std::vector<RunningApplication>& apps);
     void expireLaunch(quint64 launchID);
 
@@ -118,6 +120,7 @@ private:
     Dispatcher& m_dispatcher;
     const PlatformProfile& m_profile;
     DesktopEntryIndex m_entries;
+    DesktopEntryLauncher m_launcher;
     WindowlessApplications m_windowless;
     std::shared_ptr<ThemeIcons> m_icons;
     const ProcessID m_ownPid;
