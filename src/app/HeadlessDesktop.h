@@ -49,7 +49,7 @@ public:
 class UnansweredBrowsers : public ScriptRunner, public BrowserAutomation {
 public:
     std::optional<ScriptDescriptor> executeAppleScript(const QString&) override { return std::nullopt; }
-    std::optional<std::vector<BrowserTabRow>> listTabs(const BrowserSpec&) override { return std::nullopt; }
+    std::optional<std::vector<BrowserTabRow>> listTabs(const BrowserSpec&, double) override { return std::nullopt; }
     std::optional<bool> activateTab(const BrowserSpec&, const BrowserTabAddress&) override { return std::nullopt; }
     void closeTab(const BrowserSpec&, const BrowserTabAddress&) override {}
 };

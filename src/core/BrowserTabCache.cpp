@@ -35,6 +35,27 @@ void BrowserTabCache::refreshAsync(const std::optional<QString>& bundleID, Compl
             return;
         m_refreshing = true;
     }
+    launchRefresh(bundleID);
+}
+
+void BrowserTabCache::refreshAfterChange(const QString& bundleID)
+{
+    {
+        std::lock_guard lock(m_lock);
+        if (m_refreshing) {
+            // The running refresh may have read the tabs before they changed, and may
+            // be for another browser: this one is read again once it has stored.
+            if (!m_changedDuringRefresh.contains(bundleID))
+                m_changedDuringRefresh << bundleID;
+            return;
+        }
+        m_refreshing = true;
+    }
+    launchRefresh(bundleID);
+}
+
+void BrowserTabCache::launchRefresh(const std::optional<QString>& bundleID)
+{
     std::weak_ptr<BrowserTabCache> weak = weak_from_this();
     if (weak.expired()) {
         // Not owned by a shared_ptr, so a background task could outlive it. Refuse the
@@ -64,14 +85,21 @@ void BrowserTabCache::finishRefresh(const std::optional<QString>& bundleID, std:
         if (std::optional<QString> front = frontmostBrowserID())
             touchActiveFrontTab(*tabs, *front);
     std::vector<Completion> completions;
+    QStringList changed;
     {
         std::lock_guard lock(m_lock);
         if (tabs)
             storeLocked(bundleID, std::move(*tabs));
-        m_refreshing = false;
         completions = std::exchange(m_completions, {});
+        changed = std::exchange(m_changedDuringRefresh, {});
+        // The follow-up keeps the flag, so no request can slip in and take its place.
+        m_refreshing = !changed.isEmpty();
     }
     callOnMainQueue(std::move(completions));
+    if (changed.size() == 1)
+        launchRefresh(changed.front());
+    else if (!changed.isEmpty())
+        launchRefresh(std::nullopt);
 }
 
 void BrowserTabCache::callOnMainQueue(std::vector<Completion> completions)
@@ -89,7 +117,7 @@ void BrowserTabCache::refreshForegroundBrowserNow()
     const std::optional<QString> front = frontmostBrowserID();
     if (!front)
         return;
-    std::vector<TabItem> tabs = BrowserTabEnumerator::enumerate(*front, enumerationTimeoutSeconds);
+    std::vector<TabItem> tabs = BrowserTabEnumerator::enumerate(*front, foregroundTimeoutSeconds);
     // Nothing read (a busy or blocked browser) must not wipe what the panel can show.
     if (tabs.empty())
         return;
