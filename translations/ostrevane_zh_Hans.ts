@@ -335,5 +335,21 @@
         <source>Search all tabs</source>
         <translation>搜索所有标签页</translation>
     </message>
+    <message>
+        <source>Install the Ostrevane extension in %@.</source>
+        <translation>请在 %@ 中安装 Ostrevane 扩展。</translation>
+    </message>
+    <message>
+        <source>Tab titles are limited. Install the Ostrevane extension in %@.</source>
+        <translation>标签页标题信息有限。请在 %@ 中安装 Ostrevane 扩展。</translation>
+    </message>
+    <message>
+        <source>%@ is a Snap package, whose sandbox keeps its tabs from Ostrevane. Install the browser from your distribution&apos;s packages to switch to its tabs.</source>
+        <translation>%@ 是 Snap 软件包，其沙盒使 Ostrevane 无法读取它的标签页。请改用发行版软件源中的该浏览器，以便切换到它的标签页。</translation>
+    </message>
+    <message>
+        <source>%@ is a Flatpak package, whose sandbox keeps its tabs from Ostrevane. Install the browser from your distribution&apos;s packages to switch to its tabs.</source>
+        <translation>%@ 是 Flatpak 软件包，其沙盒使 Ostrevane 无法读取它的标签页。请改用发行版软件源中的该浏览器，以便切换到它的标签页。</translation>
+    </message>
 </context>
 </TS>

@@ -6,12 +6,26 @@
 #include "core/platform/Dispatcher.h"
 #include "core/platform/Workspace.h"
 
+#include <QLoggingCategory>
 #include <QtGlobal>
 
 #include <algorithm>
 #include <utility>
 
 namespace ostrevane {
+
+namespace {
+
+// Off unless asked for (QT_LOGGING_RULES="ostrevane.tabs.debug=true"): what each refresh
+// stored, for bug reports and the end-to-end tests.
+Q_LOGGING_CATEGORY(tabsLog, "ostrevane.tabs", QtWarningMsg)
+
+void logStored(const std::optional<QString>& bundleID, size_t count)
+{
+    qCDebug(tabsLog, "stored %zu tabs of %s", count, bundleID ? qPrintable(*bundleID) : "every browser");
+}
+
+} // namespace
 
 BrowserTabCache::BrowserTabCache(Dispatcher& dispatcher, Clock& clock, Workspace& workspace, MRUStore& mru)
     : m_dispatcher(dispatcher), m_clock(clock), m_workspace(workspace), m_mru(mru)
@@ -137,6 +151,7 @@ void BrowserTabCache::touchActiveFrontTab(const std::vector<TabItem>& tabs, cons
 
 void BrowserTabCache::storeLocked(const std::optional<QString>& bundleID, std::vector<TabItem> tabs)
 {
+    logStored(bundleID, tabs.size());
     const bool stored = !tabs.empty();
     if (bundleID) {
         std::erase_if(m_tabs, [&](const TabItem& tab) { return tab.browserBundleID == *bundleID; });
