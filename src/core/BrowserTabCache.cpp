@@ -3,6 +3,7 @@
 #include "core/BrowserTabEnumerator.h"
 #include "core/MRUStore.h"
 #include "core/RuntimeContext.h"
+#include "core/TimingTrace.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/Workspace.h"
 
@@ -22,6 +23,7 @@ Q_LOGGING_CATEGORY(tabsLog, "ostrevane.tabs", QtWarningMsg)
 
 void logStored(const std::optional<QString>& bundleID, size_t count)
 {
+    TimingTrace::mark("tabs-stored", static_cast<qint64>(count));
     qCDebug(tabsLog, "stored %zu tabs of %s", count, bundleID ? qPrintable(*bundleID) : "every browser");
 }
 
@@ -79,6 +81,7 @@ void BrowserTabCache::launchRefresh(const std::optional<QString>& bundleID)
         return;
     }
     m_dispatcher.global(QueuePriority::userInitiated, [weak, bundleID] {
+        TimingTrace::mark("tabs-refresh");
         // Enumeration needs nothing of the cache, which may go away meanwhile.
         std::vector<TabItem> tabs = enumerate(bundleID);
         if (std::shared_ptr<BrowserTabCache> self = weak.lock())
