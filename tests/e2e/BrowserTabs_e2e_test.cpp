@@ -161,24 +161,24 @@ protected:
         desktop->waitForNoVisibleWindow(app->pid(), panelTimeout);
         return line ? line->mid(shownPrefix.size()).split(QStringLiteral(" | ")) : QStringList{QStringLiteral("<none>")};
     }
-    // Searches for `text` and opens the first result.
+    // Summons the panel and searches for `text`; the first result is highlighted.
+    void search(const QString& text)
+    {
+        holdAlt({QStringLiteral("Tab")});
+        ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout)) << "the panel did not take the keyboard";
+        keys({QStringLiteral("Return")});
+        releaseAlt();
+        type(text);
+    }
     void searchAndOpen(const QString& text)
     {
-        holdAlt({QStringLiteral("Tab")});
-        ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout)) << "the panel did not take the keyboard";
-        keys({QStringLiteral("Return")});
-        releaseAlt();
-        type(text);
+        search(text);
         keys({QStringLiteral("Return")});
     }
-    // Searches for `text` and closes the first result with Alt+X, then leaves the panel.
+    // Closes the first result with Alt+X, then leaves the panel.
     void searchAndClose(const QString& text)
     {
-        holdAlt({QStringLiteral("Tab")});
-        ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout)) << "the panel did not take the keyboard";
-        keys({QStringLiteral("Return")});
-        releaseAlt();
-        type(text);
+        search(text);
         withAlt({QStringLiteral("x")});
         keys({QStringLiteral("Escape")});
         desktop->waitForNoVisibleWindow(app->pid(), panelTimeout);
