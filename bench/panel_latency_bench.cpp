@@ -3,12 +3,14 @@
 // window exposed (mapped) and to its first painted frame, and from forward() to that
 // frame, read from the program's opt-in timing trace (OSTREVANE_TRACE_TIMING); also the
 // program's memory after 20 showings. With --idle: the program's CPU time and wake-ups
-// over 60 s with the panel hidden and 50 windows present. Prints its own tables; it is
-// run by hand (about two minutes), never by CI.
+// over 60 s with the panel hidden and 50 windows present. With --tabs N a browser with N
+// tabs in 20 windows is open too (a stand-in for Chromium with the extension, through the
+// real connector). Prints its own tables; it is run by hand (about two minutes), never by CI.
 //
-//   panel_latency_bench [--windows 10,50,200] [--showings N] [--idle [seconds]]
+//   panel_latency_bench [--windows 10,50,200] [--showings N] [--tabs N] [--idle [seconds]]
 
 #include "BenchClientWindows.h"
+#include "BenchFakeBrowser.h"
 #include "../tests/x11/XvfbSession.h"
 
 #include <QDir>
@@ -243,6 +245,20 @@ public:
         return showing;
     }
 
+    // Reads trace lines until the mark `event` with `value` (or nothing by the deadline).
+    bool waitForMark(const char* event, qint64 value, double timeoutSeconds)
+    {
+        const qint64 deadline = nowNs() + static_cast<qint64>(timeoutSeconds * 1e9);
+        const std::string prefix = std::string("trace ") + event + ' ';
+        while (const std::optional<std::string> line = nextLine(deadline)) {
+            if (line->rfind(prefix, 0) == 0 && line->substr(line->rfind(' ') + 1) == std::to_string(value))
+                return true;
+            if (line->rfind("trace ", 0) != 0)
+                std::fprintf(stderr, "  ostrevane: %s\n", line->c_str());
+        }
+        return false;
+    }
+
     // "VmRSS" (all resident pages) or "RssAnon" (the program's own heap and stacks).
     qint64 residentKilobytes(const char* field = "VmRSS") const
     {
@@ -265,12 +281,15 @@ private:
 
     std::vector<std::string> environment(const QByteArray& display) const
     {
+        // Its home and runtime folders are the benchmark's own: browser host manifests and
+        // the browser socket stay out of the user's.
         std::vector<std::string> env = {"DISPLAY=" + display.toStdString(),
                                         "XDG_CONFIG_HOME=" + QDir(m_folder).filePath(QStringLiteral("config")).toStdString(),
                                         "TMPDIR=" + m_folder.toStdString(), "OSTREVANE_TRACE_TIMING=1",
-                                        "LANG=C.UTF-8", "LC_ALL=C.UTF-8"};
+                                        "LANG=C.UTF-8", "LC_ALL=C.UTF-8", "HOME=" + m_folder.toStdString(),
+                                        "XDG_RUNTIME_DIR=" + m_folder.toStdString()};
         const char* replaced[] = {"DISPLAY=",  "XDG_CONFIG_HOME=",     "TMPDIR=", "OSTREVANE_", "LANG=",
-                                  "LC_ALL=",   "QT_QPA_PLATFORM=",     "WAYLAND_DISPLAY="};
+                                  "LC_ALL=",   "QT_QPA_PLATFORM=",     "WAYLAND_DISPLAY=", "HOME=", "XDG_RUNTIME_DIR="};
         for (char** e = environ; *e; ++e) {
             const std::string entry = *e;
             if (std::none_of(std::begin(replaced), std::end(replaced),
@@ -480,7 +499,7 @@ private:
 };
 
 // A fresh program per window count, so each starts from its own warm-up.
-CountResult measureCount(Desktop& desktop, int windows, int showings)
+CountResult measureCount(Desktop& desktop, int windows, int showings, int tabs)
 {
     CountResult result;
     result.windows = windows;
@@ -489,6 +508,14 @@ CountResult measureCount(Desktop& desktop, int windows, int showings)
     if (!switcher.waitUntilListening()) {
         std::fprintf(stderr, "The switcher did not start\n");
         return result;
+    }
+    std::unique_ptr<ostrevane::bench::BenchFakeBrowser> browser;
+    if (tabs > 0) {
+        browser = std::make_unique<ostrevane::bench::BenchFakeBrowser>(desktop.display(), folder.path(), tabs);
+        if (!browser->isRunning() || !switcher.waitForMark("tabs-stored", tabs, startTimeoutSeconds)) {
+            std::fprintf(stderr, "The browser's %d tabs did not reach the switcher\n", tabs);
+            return result;
+        }
     }
     sleepSeconds(settleSeconds);
     result.rssStartKb = switcher.residentKilobytes();
@@ -509,7 +536,7 @@ CountResult measureCount(Desktop& desktop, int windows, int showings)
     return result;
 }
 
-int runLatency(const std::vector<int>& windowCounts, int showings)
+int runLatency(const std::vector<int>& windowCounts, int showings, int tabs)
 {
     Desktop desktop;
     std::printf("Panel latency on a private Xvfb + openbox session; load average before: %s\n",
@@ -517,7 +544,9 @@ int runLatency(const std::vector<int>& windowCounts, int showings)
     for (const int windows : windowCounts) {
         if (!desktop.grow(windows))
             return 1;
-        printResult(measureCount(desktop, windows, showings));
+        if (tabs > 0)
+            std::printf("\nwith a browser of %d tabs in 20 windows", tabs);
+        printResult(measureCount(desktop, windows, showings, tabs));
         std::fflush(stdout);
     }
     std::printf("\nload average after: %s\n", qPrintable(loadAverage()));
@@ -614,6 +643,7 @@ int main(int argc, char** argv)
     int showings = defaultShowings;
     std::vector<int> windowCounts = defaultWindowCounts;
     std::optional<double> idle;
+    int tabs = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--windows" && i + 1 < argc) {
@@ -623,12 +653,15 @@ int main(int argc, char** argv)
             std::sort(windowCounts.begin(), windowCounts.end()); // clients are only ever added
         } else if (argument == "--showings" && i + 1 < argc)
             showings = std::max(rssAfterShowings, std::atoi(argv[++i]));
+        else if (argument == "--tabs" && i + 1 < argc)
+            tabs = std::max(0, std::atoi(argv[++i]));
         else if (argument == "--idle")
             idle = i + 1 < argc && std::atof(argv[i + 1]) > 0 ? std::atof(argv[++i]) : defaultIdleSeconds;
         else {
-            std::fprintf(stderr, "usage: %s [--windows 10,50,200] [--showings N] [--idle [seconds]]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--windows 10,50,200] [--showings N] [--tabs N] [--idle [seconds]]\n",
+                         argv[0]);
             return 2;
         }
     }
-    return idle ? runIdle(*idle) : runLatency(windowCounts, showings);
+    return idle ? runIdle(*idle) : runLatency(windowCounts, showings, tabs);
 }

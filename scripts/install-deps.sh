@@ -13,6 +13,7 @@ packages=(
   xvfb xdotool openbox fluxbox x11-apps xterm xfonts-base imagemagick xcompmgr
   fonts-dejavu-core fonts-wqy-microhei dbus-daemon xdg-utils
   libssl-dev lintian appstream desktop-file-utils dpkg-dev file
+  chromium firefox-esr
 )
 
 missing=()

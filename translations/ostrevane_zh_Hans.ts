@@ -524,6 +524,20 @@
     <message>
         <source>Not responding · close again to force quit</source>
         <translation>未响应 · 再次关闭可强制退出</translation>
+        <source>Install the Ostrevane extension in %@.</source>
+        <translation>请在 %@ 中安装 Ostrevane 扩展。</translation>
+    </message>
+    <message>
+        <source>Tab titles are limited. Install the Ostrevane extension in %@.</source>
+        <translation>标签页标题信息有限。请在 %@ 中安装 Ostrevane 扩展。</translation>
+    </message>
+    <message>
+        <source>%@ is a Snap package, whose sandbox keeps its tabs from Ostrevane. Install the browser from your distribution&apos;s packages to switch to its tabs.</source>
+        <translation>%@ 是 Snap 软件包，其沙盒使 Ostrevane 无法读取它的标签页。请改用发行版软件源中的该浏览器，以便切换到它的标签页。</translation>
+    </message>
+    <message>
+        <source>%@ is a Flatpak package, whose sandbox keeps its tabs from Ostrevane. Install the browser from your distribution&apos;s packages to switch to its tabs.</source>
+        <translation>%@ 是 Flatpak 软件包，其沙盒使 Ostrevane 无法读取它的标签页。请改用发行版软件源中的该浏览器，以便切换到它的标签页。</translation>
     </message>
 </context>
 </TS>

@@ -1,8 +1,6 @@
 #pragma once
 
 #include "core/platform/Accessibility.h"
-#include "core/platform/BrowserAutomation.h"
-#include "core/platform/ScriptRunner.h"
 #include "core/platform/SystemServices.h"
 #include "core/platform/WindowServer.h"
 #include "core/platform/Workspace.h"
@@ -46,16 +44,6 @@ public:
     ImageHandle captureWindow(quint32) override { return nullptr; }
     Token observeLeavingPictures(PictureObserver) override { return 0; }
     void removeObserver(Token) override {}
-};
-
-// Browsers answer through the browser extension's connector, which is not part of this
-// program yet: until then no browser answers, and tabs come from nowhere.
-class UnansweredBrowsers : public ScriptRunner, public BrowserAutomation {
-public:
-    std::optional<ScriptDescriptor> executeAppleScript(const QString&) override { return std::nullopt; }
-    std::optional<std::vector<BrowserTabRow>> listTabs(const BrowserSpec&) override { return std::nullopt; }
-    std::optional<bool> activateTab(const BrowserSpec&, const BrowserTabAddress&) override { return std::nullopt; }
-    void closeTab(const BrowserSpec&, const BrowserTabAddress&) override {}
 };
 
 // Signals sent with kill(2).

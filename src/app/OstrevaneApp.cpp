@@ -1,6 +1,7 @@
 #include "app/OstrevaneApp.h"
 
 #include "app/HeadlessDesktop.h"
+#include "app/LinuxBrowsers.h"
 #include "app/SingleInstance.h"
 #include "core/AppActivator.h"
 #include "core/AppDelegate.h"
@@ -133,15 +134,14 @@ struct Desktop {
     std::unique_ptr<Accessibility> accessibility;
     std::unique_ptr<WindowServer> windowServer;
     std::unique_ptr<X11Compositing> compositing; // none without a display: always translucent
-    UnansweredBrowsers browsers;
+    LinuxBrowsers browsers;
     MprisMediaControl media;
     PosixProcessSignals signals_;
     QtFolderEvents folders;
     QtURLLoader urlLoader;
     SwitchItemActivator actions;
-    BrowserTabStatusProbe browserStatus;
 
-    explicit Desktop(Dispatcher& dispatcher)
+    explicit Desktop(Dispatcher& dispatcher) : browsers(dispatcher, profile)
     {
         if (!connection) {
             qWarning("Ostrevane: no X11 display; nothing can be listed or switched");
@@ -163,14 +163,14 @@ struct Desktop {
         ports.accessibility = accessibility.get();
         ports.workspace = workspace.get();
         ports.windowServer = windowServer.get();
-        ports.scriptRunner = &browsers;
-        ports.browserAutomation = &browsers;
+        ports.scriptRunner = &browsers.scripts();
+        ports.browserAutomation = &browsers.automation();
         ports.mediaControl = &media;
         ports.processSignals = &signals_;
         ports.folderEvents = &folders;
         ports.urlLoader = &urlLoader;
         ports.actions = &actions;
-        ports.browserStatus = &browserStatus;
+        ports.browserStatus = &browsers.status();
     }
 };
 
@@ -263,8 +263,10 @@ void runOstrevaneApp()
         shell.makeUpdater(context);
         AppDelegate delegate(shell.ports(dispatcher));
         if (delegate.applicationDidFinishLaunching()) {
-            if (!delegate.isTestMode())
+            if (!delegate.isTestMode()) {
                 shell.copies.listen();
+                desktop.browsers.start(*desktop.workspace);
+            }
             QTimer::singleShot(0, [&shell] { shell.panels.warmUp(); }); // once the loop runs
             QApplication::exec();
         }

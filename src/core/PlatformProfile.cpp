@@ -68,6 +68,16 @@ BrowserSpec linuxChromiumBrowser(const QString& desktopID, const QString& name, 
     };
 }
 
+// Firefox selects a tab the way the table's non-Chromium family does: by address, then
+// title, and only then by the recorded position.
+BrowserSpec firefoxBrowser(const QString& desktopID, const QString& name, const QStringList& windowClasses,
+                           const QStringList& executables, const QStringList& localizedNames)
+{
+    BrowserSpec spec = linuxChromiumBrowser(desktopID, name, windowClasses, executables, localizedNames);
+    spec.family = BrowserSpec::Family::safari;
+    return spec;
+}
+
 std::vector<BrowserSpec> linuxBrowsers()
 {
     const auto list = [](std::initializer_list<const char*> items) {
@@ -94,6 +104,10 @@ std::vector<BrowserSpec> linuxBrowsers()
                              list({"Vivaldi"})),
         linuxChromiumBrowser(QStringLiteral("opera"), QStringLiteral("Opera"), list({"Opera", "opera"}), list({"opera"}),
                              list({"Opera"})),
+        firefoxBrowser(QStringLiteral("firefox"), QStringLiteral("Firefox"), list({"firefox", "Firefox"}),
+                       list({"firefox", "firefox-bin"}), list({"Firefox", "Firefox Web Browser"})),
+        firefoxBrowser(QStringLiteral("firefox-esr"), QStringLiteral("Firefox ESR"), list({"firefox-esr", "Firefox-esr"}),
+                       list({"firefox-esr"}), list({"Firefox ESR"})),
     };
 }
 

@@ -12,6 +12,8 @@ namespace ostrevane {
 // One supported browser: how it is recognised among running applications and how
 // scripts address it.
 struct BrowserSpec {
+    // How a recorded tab is found again: `chromium` trusts the recorded window and tab
+    // positions first; `safari` (Safari, and Firefox on Linux) the address, then the title.
     enum class Family { chromium, safari };
 
     QString bundleID;
@@ -84,7 +86,7 @@ struct PlatformProfile {
         QStringList applicationFolders;
     };
     // The Linux desktop: desktop ids for bundle ids, XDG application folders for scan
-    // roots, the handler of folders as the file manager, Chromium-family browsers. The
+    // roots, the handler of folders as the file manager, Chromium-family browsers and Firefox. The
     // facts are read from the machine once, at first use.
     static const PlatformProfile& linuxDesktop();
     static PlatformProfile linuxDesktop(const LinuxFacts& facts);

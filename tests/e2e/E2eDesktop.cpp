@@ -226,10 +226,14 @@ std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
     environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
     environment.insert(QStringLiteral("TMPDIR"), runtime); // its single-instance socket
-    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ostrevane.panel.debug=true"));
+    // Browsers' host manifests go here, not into the home of whoever runs the tests.
+    environment.insert(QStringLiteral("HOME"), freshFolder(QStringLiteral("home")));
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"),
+                       QStringLiteral("ostrevane.panel.debug=true;ostrevane.tabs.debug=true"));
     environment.remove(QStringLiteral("OSTREVANE_TEST_PANEL"));
     for (const auto& [name, value] : setup.environment)
         environment.insert(name, value);
+    m_switcherEnvironment = environment;
     auto switcher = std::make_unique<Child>(QStringLiteral(OSTREVANE_BINARY), QStringList{}, environment,
                                             Child::Errors::merged);
     const QString socket = runtime + QStringLiteral("/ostrevane-%1").arg(::getuid());

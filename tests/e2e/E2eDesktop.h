@@ -86,6 +86,9 @@ public:
     // accepts second copies, which it does only after its hotkey is registered; nothing
     // when it does not in time.
     std::unique_ptr<Child> startSwitcher(const SwitcherSetup& setup = {});
+    // The environment of the switcher started last (its home, configuration and runtime
+    // folders), for programs that must share them, such as browsers and their connectors.
+    QProcessEnvironment switcherEnvironment() const { return m_switcherEnvironment; }
     // Runs a client program and waits until a window titled exactly `title` exists.
     std::unique_ptr<Child> startClient(const QString& program, const QStringList& arguments, const QString& title);
     // An xterm titled `title` that runs only a sleep, so no shell renames it.
@@ -139,6 +142,7 @@ private:
 
     x11test::XvfbSession m_session;
     int m_folders = 0;
+    QProcessEnvironment m_switcherEnvironment;
 };
 
 // A suite of tests sharing one private desktop; a failing test leaves a screenshot and

@@ -10,6 +10,14 @@ void SimWorkspace::addApplication(const RunningApplication& app, Behaviour behav
     m_apps.push_back({app, behaviour});
 }
 
+void SimWorkspace::updateApplication(const RunningApplication& app)
+{
+    std::lock_guard lock(m_mutex);
+    for (auto& entry : m_apps)
+        if (entry.app.processIdentifier == app.processIdentifier)
+            entry.app = app;
+}
+
 void SimWorkspace::setFrontmost(std::optional<ProcessID> pid)
 {
     std::lock_guard lock(m_mutex);

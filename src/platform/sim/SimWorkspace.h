@@ -27,6 +27,8 @@ public:
 
     // Test verbs.
     void addApplication(const RunningApplication& app, Behaviour behaviour = {});
+    // Replaces what is known of the running application with the same pid.
+    void updateApplication(const RunningApplication& app);
     void setFrontmost(std::optional<ProcessID> pid);
     void setTerminated(ProcessID pid);
     // Registers an installed application that openApplication can launch.
