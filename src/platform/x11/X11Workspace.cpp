@@ -86,7 +86,7 @@ X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& disp
     , m_observers(std::make_shared<Observers>())
 {
     // The starting state, so that the first list change reports only real changes.
-    for (const RunningApplication& app : runningApplications())
+    for (const RunningApplication& app : listApplications())
         m_known.emplace(app.processIdentifier, app);
     recordActiveWindow();
     m_eventToken = m_connection.addEventHandler([this](const xcb_generic_event_t& event) { onEvent(event); });
@@ -223,7 +223,11 @@ ImageHandle X11Workspace::windowIcon(xcb_window_t window)
 
 // Each listing starts an enumeration: the window reads that follow see the desktop as it
 // is then, not as an earlier enumeration saw it.
-std::vector<RunningApplication> X11Workspace::runningApplications()
+std::vector<RunningApplication> X11Workspace::runningApplications() { return listApplications(); }
+
+// Our own calls, some on the event thread, never dispatch virtually: a subclass may be
+// half destroyed while the event thread still runs a handler of ours.
+std::vector<RunningApplication> X11Workspace::listApplications()
 {
     std::vector<RunningApplication> apps = currentApplications();
     m_clients->beginEnumeration();
@@ -251,9 +255,11 @@ std::vector<RunningApplication> X11Workspace::currentApplications()
     return apps;
 }
 
-std::optional<RunningApplication> X11Workspace::runningApplication(ProcessID pid)
+std::optional<RunningApplication> X11Workspace::runningApplication(ProcessID pid) { return applicationOf(pid); }
+
+std::optional<RunningApplication> X11Workspace::applicationOf(ProcessID pid)
 {
-    std::vector<RunningApplication> apps = runningApplications();
+    std::vector<RunningApplication> apps = listApplications();
     return take(apps, pid);
 }
 
@@ -261,7 +267,7 @@ std::optional<RunningApplication> X11Workspace::runningApplication(ProcessID pid
 // until every change the server reported before is handled, so no round trip of its own.
 std::optional<RunningApplication> X11Workspace::frontmostApplication()
 {
-    std::vector<RunningApplication> apps = runningApplications();
+    std::vector<RunningApplication> apps = listApplications();
     std::optional<ProcessID> active, previous;
     {
         std::lock_guard lock(m_lock);
@@ -336,7 +342,7 @@ void X11Workspace::openApplication(const QString& path, bool activates, OpenComp
             completion(std::nullopt, QStringLiteral("not an application entry: ") + path);
         return;
     }
-    for (const RunningApplication& app : runningApplications()) {
+    for (const RunningApplication& app : listApplications()) {
         if (app.bundleIdentifier == entry->id && app.activationPolicy == ActivationPolicy::regular) {
             if (activates)
                 activate(app.processIdentifier, ActivationOption::none);
@@ -383,7 +389,7 @@ void X11Workspace::watchLaunch(ProcessID pid, const QString& desktopID, bool act
         m_launches.emplace(id, pending);
     }
     // The window may have come before the launch was registered.
-    settleLaunches(runningApplications());
+    settleLaunches(listApplications());
 }
 
 // A launch is settled by the first window of its process, or of any process the same
@@ -496,7 +502,7 @@ void X11Workspace::scheduleRelisting()
 void X11Workspace::onActiveWindowChanged()
 {
     if (const std::optional<ProcessID> pid = recordActiveWindow())
-        if (std::optional<RunningApplication> app = runningApplication(*pid))
+        if (std::optional<RunningApplication> app = applicationOf(*pid))
             post(true, std::move(*app));
 }
 

@@ -77,6 +77,8 @@ private:
     struct Description;
     struct Listing;
 
+    std::vector<RunningApplication> listApplications();
+    std::optional<RunningApplication> applicationOf(ProcessID pid);
     std::vector<RunningApplication> currentApplications();
     Snapshot snapshot();
     void forgetDescriptions(const Snapshot& current);
