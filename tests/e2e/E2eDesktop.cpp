@@ -9,12 +9,16 @@
 
 #include <xcb/xcb.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
-#include <unistd.h>
 #include <vector>
+
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ostrevane::e2e {
 
@@ -23,6 +27,16 @@ namespace {
 constexpr Timeout clientTimeout = 20s;
 constexpr Timeout switcherStartTimeout = 20s;
 constexpr unsigned long pollIntervalMs = 20;
+
+// The file's inode and change time, empty when there is none: a socket made anew at a
+// path where a killed program left one is another file.
+QString identityOf(const QString& path)
+{
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return QString();
+    return QStringLiteral("%1 %2.%3").arg(status.st_ino).arg(status.st_ctim.tv_sec).arg(status.st_ctim.tv_nsec);
+}
 
 bool writeFile(const QString& path, const QString& text)
 {
@@ -87,6 +101,21 @@ public:
         }
         return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
     }
+    // The same for the pointer.
+    bool pointerHeldByAnother() const
+    {
+        const auto reply = owned(xcb_grab_pointer_reply(
+            m_connection,
+            xcb_grab_pointer(m_connection, 0, root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
+                             XCB_CURRENT_TIME),
+            nullptr));
+        if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) {
+            xcb_ungrab_pointer(m_connection, XCB_CURRENT_TIME);
+            xcb_flush(m_connection);
+            return false;
+        }
+        return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+    }
     bool overridesRedirect(xcb_window_t window) const
     {
         const auto reply = owned(
@@ -104,6 +133,9 @@ Child::Child(const QString& program, const QStringList& arguments, const QProces
              Errors errors)
 {
     m_process.setProcessEnvironment(environment);
+    // Should the test program die, its children go with it instead of holding on to the
+    // test's X server and descriptors.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     if (errors == Errors::merged)
         m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(program, arguments);
@@ -194,13 +226,17 @@ QString E2eDesktop::freshFolder(const QString& name)
 
 std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
 {
-    const QString config = freshFolder(QStringLiteral("config"));
-    const QString data = freshFolder(QStringLiteral("data"));
-    const QString runtime = freshFolder(QStringLiteral("runtime"));
+    if (!setup.restart || m_lastSwitcherFolders.isEmpty())
+        m_lastSwitcherFolders = {freshFolder(QStringLiteral("config")), freshFolder(QStringLiteral("data")),
+                                 freshFolder(QStringLiteral("runtime"))};
+    const QString config = m_lastSwitcherFolders[0];
+    const QString data = m_lastSwitcherFolders[1];
+    const QString runtime = m_lastSwitcherFolders[2];
     const QString settings = QStringLiteral(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
         "<key>Ostrevane.DidCompleteInteractiveOnboarding</key><true/>%1</dict></plist>\n");
-    bool written = writeFile(config + QStringLiteral("/ostrevane/com.local.ostrevane.plist"), settings.arg(setup.settings));
+    const QString settingsFile = config + QStringLiteral("/ostrevane/com.local.ostrevane.plist");
+    bool written = setup.restart || writeFile(settingsFile, settings.arg(setup.settings));
     for (const auto& [name, text] : setup.desktopEntries)
         written = written && writeFile(data + QStringLiteral("/applications/") + name, text);
     if (!written)
@@ -211,12 +247,23 @@ std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
     environment.insert(QStringLiteral("TMPDIR"), runtime); // its single-instance socket
     environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ostrevane.panel.debug=true"));
     environment.remove(QStringLiteral("OSTREVANE_TEST_PANEL"));
+    for (const auto& [name, value] : setup.environment)
+        environment.insert(name, value);
+    const QString socket = runtime + QStringLiteral("/ostrevane-%1").arg(::getuid());
+    const QString leftBehind = identityOf(socket);
     auto switcher = std::make_unique<Child>(QStringLiteral(OSTREVANE_BINARY), QStringList{}, environment,
                                             Child::Errors::merged);
-    const QString socket = runtime + QStringLiteral("/ostrevane-%1").arg(::getuid());
-    if (!waitUntil([&] { return QFileInfo(socket).exists() || !switcher->isRunning(); }, switcherStartTimeout)
-        || !switcher->isRunning())
+    const auto isListening = [&] {
+        const QString identity = identityOf(socket);
+        return !identity.isEmpty() && identity != leftBehind;
+    };
+    if (!waitUntil([&] { return isListening() || !switcher->isRunning(); }, switcherStartTimeout)
+        || !switcher->isRunning()) {
+        switcher->waitForLine(QStringLiteral("<all it wrote>"), 500ms);
+        std::cerr << "the switcher did not start (" << switcher->status().toStdString() << "):\n"
+                  << switcher->transcript().toStdString() << '\n';
         return nullptr;
+    }
     return switcher;
 }
 
@@ -349,6 +396,18 @@ bool E2eDesktop::waitForKeyboardHeldBy(qint64 pid, Timeout timeout) const
     return waitUntil([&] { return visibleWindowOf(pid) && XConnection(display()).keyboardHeldByAnother(); }, timeout);
 }
 
+bool E2eDesktop::keyboardIsFree() const
+{
+    const XConnection x(display());
+    return x.isOpen() && !x.keyboardHeldByAnother();
+}
+
+bool E2eDesktop::pointerIsFree() const
+{
+    const XConnection x(display());
+    return x.isOpen() && !x.pointerHeldByAnother();
+}
+
 QStringList E2eDesktop::managedWindows() const
 {
     XConnection x(display());
@@ -364,14 +423,18 @@ bool E2eDesktop::isOverrideRedirect(const QString& window) const
     return XConnection(display()).overridesRedirect(window.toUInt());
 }
 
-bool E2eDesktop::waitForWindowAtRightEdge(qint64 pid, Timeout timeout) const
+// The slide eases out: the panel reaches its last pixel well before the slide ends, but
+// only its last frame makes it fully opaque, and only then does it hear clicks.
+bool E2eDesktop::waitForPanelAtRest(qint64 pid, Timeout timeout) const
 {
+    constexpr quint32 opaque = 0xffffffff;
     const int screenWidth = screenSize().width();
     return waitUntil(
         [&] {
             const std::optional<QString> window = visibleWindowOf(pid);
             const std::optional<QRect> frame = window ? windowGeometry(*window) : std::nullopt;
-            return frame && frame->x() + frame->width() == screenWidth;
+            return frame && frame->x() + frame->width() == screenWidth
+                && cardinal(*window, "_NET_WM_WINDOW_OPACITY").value_or(opaque) == opaque;
         },
         timeout);
 }

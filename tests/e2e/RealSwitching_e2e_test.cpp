@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 using namespace ostrevane::e2e;
 
 namespace {
@@ -180,4 +182,26 @@ TEST_F(RealSwitching, ReleasingAltOpensTheRowEvenWhenThePanelLostTheFocus)
     ASSERT_TRUE(desktop->xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), *beta}));
     releaseAlt();
     EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
+}
+
+// X drops a dead client's grabs: a switcher killed while its panel holds the keyboard
+// leaves a usable keyboard, and the next start (its socket file and settings left behind)
+// is a normal one.
+TEST_F(RealSwitching, KillingTheSwitcherWhileItsPanelHoldsTheKeyboardLeavesAUsableKeyboard)
+{
+    ASSERT_NO_FATAL_FAILURE(startSwitcher());
+    useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta")});
+    holdAlt({QStringLiteral("Tab")});
+    ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout)) << "the panel did not take the keyboard";
+
+    ASSERT_EQ(::kill(pid_t(app->pid()), SIGKILL), 0);
+    ASSERT_TRUE(desktop->waitUntil([&] { return !app->isRunning(); }, outcomeTimeout));
+    releaseAlt();
+    EXPECT_TRUE(desktop->waitUntil([&] { return desktop->keyboardIsFree() && desktop->pointerIsFree(); }, outcomeTimeout));
+
+    ASSERT_NO_FATAL_FAILURE(startSwitcher({{}, {}, true}));
+    withAlt({QStringLiteral("Tab")});
+    EXPECT_EQ(nextRows().mid(0, 2), (QStringList{QStringLiteral("Beta"), QStringLiteral("Alpha")}));
+    EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
+    EXPECT_TRUE(desktop->waitUntil([&] { return desktop->keyboardIsFree(); }, outcomeTimeout));
 }
