@@ -7,7 +7,9 @@
 #include "core/BrowserTabCache.h"
 #include "core/OnboardingManager.h"
 #include "core/PlatformProfile.h"
+#include "core/Localization.h"
 #include "core/RuntimeContext.h"
+#include "core/SettingsWatcher.h"
 #include "core/UserDefaults.h"
 #include "platform/qt/HostSystemInfo.h"
 #include "platform/qt/QtDispatcher.h"
@@ -187,6 +189,8 @@ void runOstrevaneApp()
             if (!delegate.isTestMode())
                 shell.copies.listen();
             QTimer::singleShot(0, [&shell] { shell.panels.warmUp(); }); // once the loop runs
+            SettingsWatcher settings({defaults, context.folderEvents(), dispatcher, context.notifications(),
+                                      Localization::shared()});
             QApplication::exec();
         }
     }
