@@ -11,6 +11,7 @@ packages=(
   libxcb-image0-dev libxcb-res0-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xkb-dev
   xvfb xdotool openbox x11-apps xterm xfonts-base imagemagick
   fonts-dejavu-core fonts-wqy-microhei dbus-daemon xdg-utils
+  clang-14 libfuzzer-14-dev
 )
 
 missing=()
