@@ -36,3 +36,9 @@ cmake --build build-tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 300 \
   -E '^(QtURLLoader|FaviconCacheTest|QtDispatcher|QtFolderEvents)\.|^NotificationCenter\.PostsFromOtherThreads'
+
+echo "== Build the fuzzers (clang, AddressSanitizer, UndefinedBehaviorSanitizer) and run each over its corpus"
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+  -DOSTREVANE_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j "$jobs"
+ctest --test-dir build-fuzz --output-on-failure -j "$jobs" --timeout 300 -L fuzz
