@@ -2,7 +2,7 @@
 // binary property lists as PropertyList::parse reads them.
 #include "FuzzSupport.h"
 
-#include "core/NestingLimits.h"
+#include "core/InputLimits.h"
 #include "core/UserDefaults.h"
 
 using namespace ostrevane;
@@ -12,9 +12,9 @@ namespace {
 // What the limits measured before parsing bounds what the parser built.
 int measuredDepth(const QByteArray& bytes)
 {
-    if (!NestingLimits::isBinaryPropertyList(bytes))
-        return NestingLimits::xmlDepth(bytes);
-    const std::optional<NestingLimits::BinaryShape> shape = NestingLimits::binaryPropertyListShape(bytes);
+    if (!InputLimits::isBinaryPropertyList(bytes))
+        return InputLimits::xmlDepth(bytes);
+    const std::optional<InputLimits::BinaryShape> shape = InputLimits::binaryPropertyListShape(bytes);
     if (!shape)
         fuzz::fail("a binary property list parsed that the limits could not measure");
     return shape->depth;

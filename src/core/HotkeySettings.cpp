@@ -1,6 +1,6 @@
 #include "core/HotkeySettings.h"
 
-#include "core/NestingLimits.h"
+#include "core/InputLimits.h"
 #include "core/NotificationCenter.h"
 #include "core/RuntimeContext.h"
 #include "core/ShortcutStore.h"
@@ -73,7 +73,7 @@ QByteArray HotkeyConfig::encode() const
 
 std::optional<HotkeyConfig> HotkeyConfig::decode(const QByteArray& json)
 {
-    if (!NestingLimits::jsonWithinLimits(json))
+    if (!InputLimits::jsonWithinLimits(json))
         return std::nullopt;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);

@@ -1,7 +1,7 @@
 #include "core/ShortcutStore.h"
 
 #include "core/Localization.h"
-#include "core/NestingLimits.h"
+#include "core/InputLimits.h"
 #include "core/NotificationCenter.h"
 #include "core/RuntimeContext.h"
 #include "core/UserDefaults.h"
@@ -140,7 +140,7 @@ namespace ShortcutStore {
 // Any unreadable part makes the whole blob unreadable.
 std::optional<ShortcutMap> decode(const QByteArray& blob)
 {
-    if (!NestingLimits::jsonWithinLimits(blob))
+    if (!InputLimits::jsonWithinLimits(blob))
         return std::nullopt;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(blob, &error);

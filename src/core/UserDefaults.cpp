@@ -1,6 +1,6 @@
 #include "core/UserDefaults.h"
 
-#include "core/NestingLimits.h"
+#include "core/InputLimits.h"
 #include "core/RuntimeContext.h"
 
 #include <QDir>
@@ -64,13 +64,13 @@ QVariantList arrayFromNode(plist_t node)
     return list;
 }
 
+// The length-aware reader: plist_get_string_val asserts on a string holding a NUL (such
+// files are refused before parsing, see InputLimits).
 QString stringFromNode(plist_t node)
 {
-    char* text = nullptr;
-    plist_get_string_val(node, &text);
-    QString result = QString::fromUtf8(text ? text : "");
-    free(text);
-    return result;
+    uint64_t length = 0;
+    const char* text = plist_get_string_ptr(node, &length);
+    return text ? QString::fromUtf8(text, static_cast<qsizetype>(length)) : QString();
 }
 
 QVariant scalarFromNode(plist_t node, plist_type type)
@@ -231,7 +231,7 @@ namespace PropertyList {
 std::optional<QVariant> parse(const QByteArray& bytes)
 {
     if (bytes.isEmpty() || bytes.size() > std::numeric_limits<int32_t>::max()
-        || !NestingLimits::propertyListWithinLimits(bytes))
+        || !InputLimits::propertyListWithinLimits(bytes))
         return std::nullopt;
     plist_t root = nullptr;
     plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &root);
@@ -319,7 +319,7 @@ UserDefaults::FileRead UserDefaults::readFile() const
         result.outcome = FileRead::Outcome::tooLarge;
         return result;
     }
-    if (!NestingLimits::propertyListWithinLimits(result.bytes)) {
+    if (!InputLimits::propertyListWithinLimits(result.bytes)) {
         result.outcome = FileRead::Outcome::tooDeep;
         return result;
     }
@@ -340,7 +340,7 @@ void UserDefaults::setAsideLocked(const FileRead& read)
     const QString reason = read.outcome == FileRead::Outcome::tooLarge
         ? QStringLiteral("is larger than the limit of %1 bytes").arg(maxFileBytes)
         : read.outcome == FileRead::Outcome::tooDeep
-        ? QStringLiteral("nests deeper than the limit of %1 levels").arg(NestingLimits::maxDepth)
+        ? QStringLiteral("nests deeper than the limit of %1 levels").arg(InputLimits::maxDepth)
         : QStringLiteral("did not parse");
     const QString stem = m_filePath + QStringLiteral(".corrupt-")
         + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));

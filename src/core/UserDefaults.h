@@ -19,7 +19,7 @@ namespace ostrevane {
 //
 // Every change is written at once by atomic replacement (temporary file, flush,
 // rename), so a crash never leaves a torn file. A file that does not parse, is larger
-// than maxFileBytes or nests deeper than NestingLimits::maxDepth is moved aside (renamed
+// than maxFileBytes or nests deeper than InputLimits::maxDepth is moved aside (renamed
 // with a ".corrupt-<time>" suffix, said in the log) and the store starts empty; a file
 // that cannot be written is logged and the values stay in memory. Reads and writes
 // are safe from any thread.

@@ -1,11 +1,12 @@
-#include "core/NestingLimits.h"
+#include "core/InputLimits.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string_view>
 #include <vector>
 
-namespace ostrevane::NestingLimits {
+namespace ostrevane::InputLimits {
 
 namespace {
 
@@ -64,7 +65,7 @@ public:
     qsizetype top() const { return m_top; }
 
     // The objects a container refers to (none for other objects); false when they lie
-    // outside the data or name objects that do not exist.
+    // outside the data or name objects that do not exist, or when a text holds a NUL.
     bool references(qsizetype index, std::vector<qsizetype>& out) const
     {
         out.clear();
@@ -74,13 +75,14 @@ public:
         const qsizetype at = qsizetype(*offset);
         const unsigned char marker = m_data[at];
         const int type = marker >> 4;
-        // Arrays, ordered sets, sets and dictionaries (keys, then values).
-        if (type < 0xA || type > 0xD)
-            return true;
         qsizetype first = at + 1;
         std::optional<quint64> entries = marker & 0x0F;
-        if (*entries == 0x0F)
+        if (*entries == 0x0F && (isText(type) || isContainer(type)))
             entries = extendedCount(at + 1, first);
+        if (isText(type))
+            return entries && textWithoutNul(first, *entries, type == utf16Text ? 2 : 1);
+        if (!isContainer(type))
+            return true;
         const quint64 refs = type == 0xD && entries ? *entries * 2 : entries.value_or(0);
         if (!entries || refs < *entries || first > m_size || refs > quint64(m_size - first) / m_refSize)
             return false;
@@ -95,6 +97,27 @@ public:
     }
 
 private:
+    // Object types (the marker's high half): text in single bytes (ASCII, or UTF-8 in
+    // newer writers) or in UTF-16; arrays, ordered sets, sets and dictionaries.
+    static constexpr int byteText = 0x5;
+    static constexpr int utf16Text = 0x6;
+    static constexpr int utf8Text = 0x7;
+    static bool isText(int type) { return type == byteText || type == utf16Text || type == utf8Text; }
+    static bool isContainer(int type) { return type >= 0xA && type <= 0xD; }
+
+    // Whether `count` characters of `width` bytes at `at` lie in the data and none is NUL.
+    bool textWithoutNul(qsizetype at, quint64 count, int width) const
+    {
+        if (at > m_size || count > quint64(m_size - at) / quint64(width))
+            return false;
+        for (qsizetype i = 0; i < qsizetype(count); ++i) {
+            const unsigned char* character = m_data + at + i * width;
+            if (character[0] == 0 && (width == 1 || character[1] == 0))
+                return false;
+        }
+        return true;
+    }
+
     // A big-endian unsigned number of `width` bytes at `at`.
     std::optional<quint64> number(qsizetype at, int width) const
     {
@@ -269,6 +292,31 @@ int xmlDepth(const QByteArray& xml)
     return deepest;
 }
 
+bool xmlMayHoldNul(const QByteArray& xml)
+{
+    if (xml.contains('\0'))
+        return true;
+    for (qsizetype at = xml.indexOf("&#"); at >= 0; at = xml.indexOf("&#", at + 2)) {
+        const qsizetype end = xml.indexOf(';', at);
+        if (end < 0)
+            return true; // unterminated: what the parser makes of it is unknown
+        QByteArray digits = xml.mid(at + 2, end - at - 2);
+        int base = 10;
+        if (digits.startsWith('x') || digits.startsWith('X')) {
+            digits.remove(0, 1);
+            base = 16;
+        }
+        const bool plain = !digits.isEmpty() && digits.size() <= 8
+            && std::all_of(digits.cbegin(), digits.cend(), [base](char c) {
+                   return std::isdigit(static_cast<unsigned char>(c)) || (base == 16 && std::isxdigit(static_cast<unsigned char>(c)));
+               });
+        const ulong value = plain ? digits.toULong(nullptr, base) : 0;
+        if (value < 1 || value > 0x10FFFF)
+            return true;
+    }
+    return false;
+}
+
 std::optional<BinaryShape> binaryPropertyListShape(const QByteArray& bytes)
 {
     if (!isBinaryPropertyList(bytes))
@@ -287,9 +335,9 @@ bool isBinaryPropertyList(const QByteArray& bytes)
 bool propertyListWithinLimits(const QByteArray& bytes)
 {
     if (!isBinaryPropertyList(bytes))
-        return xmlDepth(bytes) <= maxDepth;
+        return xmlDepth(bytes) <= maxDepth && !xmlMayHoldNul(bytes);
     const std::optional<BinaryShape> shape = binaryPropertyListShape(bytes);
     return shape && shape->depth <= maxDepth && shape->values <= maxBinaryPropertyListValues;
 }
 
-} // namespace ostrevane::NestingLimits
+} // namespace ostrevane::InputLimits

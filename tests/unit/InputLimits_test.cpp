@@ -1,4 +1,4 @@
-#include "core/NestingLimits.h"
+#include "core/InputLimits.h"
 
 #include "core/HotkeySettings.h"
 #include "core/ShortcutStore.h"
@@ -63,7 +63,7 @@ QByteArray xmlNested(int levels, const char* open, const char* close)
 
 } // namespace
 
-TEST(NestingLimits, JsonDepthCountsBracketsOutsideStrings)
+TEST(InputLimits, JsonDepthCountsBracketsOutsideStrings)
 {
     const struct {
         const char* json;
@@ -77,12 +77,12 @@ TEST(NestingLimits, JsonDepthCountsBracketsOutsideStrings)
         {"]]]]]][[", 2}, // stray closing brackets do not hide later opening ones
     };
     for (const auto& row : rows)
-        EXPECT_EQ(NestingLimits::jsonDepth(row.json), row.depth) << row.json;
-    EXPECT_FALSE(NestingLimits::jsonWithinLimits(QByteArray("[").repeated(NestingLimits::maxDepth + 1)));
-    EXPECT_TRUE(NestingLimits::jsonWithinLimits(QByteArray("[").repeated(NestingLimits::maxDepth)));
+        EXPECT_EQ(InputLimits::jsonDepth(row.json), row.depth) << row.json;
+    EXPECT_FALSE(InputLimits::jsonWithinLimits(QByteArray("[").repeated(InputLimits::maxDepth + 1)));
+    EXPECT_TRUE(InputLimits::jsonWithinLimits(QByteArray("[").repeated(InputLimits::maxDepth)));
 }
 
-TEST(NestingLimits, XmlDepthSkipsCommentsDeclarationsAndCharacterData)
+TEST(InputLimits, XmlDepthSkipsCommentsDeclarationsAndCharacterData)
 {
     const struct {
         const char* xml;
@@ -95,12 +95,12 @@ TEST(NestingLimits, XmlDepthSkipsCommentsDeclarationsAndCharacterData)
         {"<plist><array", 2}, // an unterminated tag still counts
     };
     for (const auto& row : rows)
-        EXPECT_EQ(NestingLimits::xmlDepth(row.xml), row.depth) << row.xml;
+        EXPECT_EQ(InputLimits::xmlDepth(row.xml), row.depth) << row.xml;
 }
 
-TEST(NestingLimits, BinaryShapeFollowsSharedObjectsAndRefusesLoops)
+TEST(InputLimits, BinaryShapeFollowsSharedObjectsAndRefusesLoops)
 {
-    const std::optional<NestingLimits::BinaryShape> chain = NestingLimits::binaryPropertyListShape(binaryChain(5));
+    const std::optional<InputLimits::BinaryShape> chain = InputLimits::binaryPropertyListShape(binaryChain(5));
     ASSERT_TRUE(chain);
     EXPECT_EQ(chain->depth, 5);
     EXPECT_EQ(chain->values, 5);
@@ -110,41 +110,77 @@ TEST(NestingLimits, BinaryShapeFollowsSharedObjectsAndRefusesLoops)
     for (int i = 0; i < 40; ++i)
         doubling.push_back({i + 1, i + 1});
     doubling.push_back({});
-    const auto expanding = NestingLimits::binaryPropertyListShape(binaryArrays(doubling));
+    const auto expanding = InputLimits::binaryPropertyListShape(binaryArrays(doubling));
     ASSERT_TRUE(expanding);
-    EXPECT_GT(expanding->values, NestingLimits::maxBinaryPropertyListValues);
-    EXPECT_FALSE(NestingLimits::propertyListWithinLimits(binaryArrays(doubling)));
+    EXPECT_GT(expanding->values, InputLimits::maxBinaryPropertyListValues);
+    EXPECT_FALSE(InputLimits::propertyListWithinLimits(binaryArrays(doubling)));
 
-    EXPECT_FALSE(NestingLimits::binaryPropertyListShape(binaryArrays({{1}, {0}}))) << "a loop";
-    EXPECT_FALSE(NestingLimits::binaryPropertyListShape(binaryArrays({{7}}))) << "a reference past the objects";
-    EXPECT_FALSE(NestingLimits::binaryPropertyListShape(binaryChain(3).chopped(1))) << "a cut trailer";
-    EXPECT_FALSE(NestingLimits::propertyListWithinLimits(binaryChain(NestingLimits::maxDepth + 1)));
-    EXPECT_TRUE(NestingLimits::propertyListWithinLimits(binaryChain(NestingLimits::maxDepth)));
+    EXPECT_FALSE(InputLimits::binaryPropertyListShape(binaryArrays({{1}, {0}}))) << "a loop";
+    EXPECT_FALSE(InputLimits::binaryPropertyListShape(binaryArrays({{7}}))) << "a reference past the objects";
+    EXPECT_FALSE(InputLimits::binaryPropertyListShape(binaryChain(3).chopped(1))) << "a cut trailer";
+    EXPECT_FALSE(InputLimits::propertyListWithinLimits(binaryChain(InputLimits::maxDepth + 1)));
+    EXPECT_TRUE(InputLimits::propertyListWithinLimits(binaryChain(InputLimits::maxDepth)));
 }
 
 // The parser would overflow its stack on these; they must never reach it.
-TEST(NestingLimits, PropertyListsTooDeepToParseAreRefusedBeforeParsing)
+TEST(InputLimits, PropertyListsTooDeepToParseAreRefusedBeforeParsing)
 {
     EXPECT_FALSE(PropertyList::parse(xmlNested(50000, "<array>", "</array>")));
     EXPECT_FALSE(PropertyList::parse(xmlNested(50000, "<dict><key>k</key>", "</dict>")));
     EXPECT_FALSE(PropertyList::parse(binaryChain(50000)));
     // Just within the limit (the plist element counts as a level): still read.
-    const std::optional<QVariant> deepest = PropertyList::parse(xmlNested(NestingLimits::maxDepth - 1, "<array>", "</array>"));
+    const std::optional<QVariant> deepest = PropertyList::parse(xmlNested(InputLimits::maxDepth - 1, "<array>", "</array>"));
     ASSERT_TRUE(deepest);
     EXPECT_EQ(deepest->typeId(), QMetaType::QVariantList);
-    EXPECT_FALSE(PropertyList::parse(xmlNested(NestingLimits::maxDepth, "<array>", "</array>")));
+    EXPECT_FALSE(PropertyList::parse(xmlNested(InputLimits::maxDepth, "<array>", "</array>")));
 }
 
 // Extra members are otherwise ignored: only the depth makes these unreadable.
-TEST(NestingLimits, ChordsNestedPastTheLimitAreUnreadable)
+TEST(InputLimits, ChordsNestedPastTheLimitAreUnreadable)
 {
     const auto chordWithExtra = [](int levels) {
         return QByteArray("{\"keyCode\":48,\"carbonModifiers\":2048,\"extra\":") + QByteArray("[").repeated(levels)
             + QByteArray("]").repeated(levels) + "}";
     };
-    EXPECT_TRUE(HotkeyConfig::decode(chordWithExtra(NestingLimits::maxDepth - 1)));
-    EXPECT_FALSE(HotkeyConfig::decode(chordWithExtra(NestingLimits::maxDepth)));
-    const QByteArray overrides = "{\"moveUp\":" + chordWithExtra(NestingLimits::maxDepth) + "}";
+    EXPECT_TRUE(HotkeyConfig::decode(chordWithExtra(InputLimits::maxDepth - 1)));
+    EXPECT_FALSE(HotkeyConfig::decode(chordWithExtra(InputLimits::maxDepth)));
+    const QByteArray overrides = "{\"moveUp\":" + chordWithExtra(InputLimits::maxDepth) + "}";
     EXPECT_FALSE(ShortcutStore::decode(overrides));
     EXPECT_TRUE(ShortcutStore::decode("{\"moveUp\":" + chordWithExtra(3) + "}"));
+}
+
+// libplist aborts on a parsed string or key holding NUL; such lists never reach it.
+TEST(InputLimits, PropertyListsWhoseTextCouldHoldNulAreRefused)
+{
+    const QByteArray xml("<plist><dict><key>k</key><string>%1</string></dict></plist>");
+    const struct {
+        const char* text;
+        bool refused;
+    } rows[] = {
+        {"plain &#65;&#x4e2d;&amp;", false}, {"&#0;", true}, {"&#x00;", true}, {"&#;", true},
+        {"&#-1;", true},                     {"&#x110000;", true}, {"&#65", true},
+    };
+    for (const auto& row : rows) {
+        const QByteArray list = QByteArray(xml).replace("%1", row.text);
+        EXPECT_EQ(InputLimits::xmlMayHoldNul(list), row.refused) << row.text;
+        EXPECT_EQ(PropertyList::parse(list).has_value(), !row.refused) << row.text;
+    }
+    EXPECT_TRUE(InputLimits::xmlMayHoldNul(QByteArray(xml).replace("%1", QByteArray("a\0b", 3))));
+
+    // A binary list: a one-entry dictionary whose key is "k\0" (ASCII, two characters).
+    QByteArray binary("bplist00");
+    binary += QByteArray("\xD1\x01\x02", 3) + QByteArray("\x52k\0", 3) + QByteArray("\x09", 1);
+    const QByteArray offsets("\x08\x0B\x0E", 3);
+    QByteArray trailer(32, '\0');
+    trailer[6] = 1;
+    trailer[7] = 1;
+    trailer[15] = 3;
+    trailer[31] = char(binary.size());
+    const QByteArray withNul = binary + offsets + trailer;
+    EXPECT_FALSE(InputLimits::binaryPropertyListShape(withNul));
+    EXPECT_FALSE(PropertyList::parse(withNul));
+    QByteArray withoutNul = withNul;
+    withoutNul[13] = 'x';
+    EXPECT_TRUE(InputLimits::binaryPropertyListShape(withoutNul));
+    EXPECT_TRUE(PropertyList::parse(withoutNul));
 }
