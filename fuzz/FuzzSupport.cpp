@@ -13,15 +13,6 @@ QByteArray bytesOf(const std::uint8_t* data, std::size_t size)
     return QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 }
 
-void startQt()
-{
-    static int argc = 1;
-    static char name[] = "ostrevane-fuzzer";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = new QCoreApplication(argc, argv);
-    (void)app;
-}
-
 int depthOf(const QVariant& value)
 {
     int below = 0;
@@ -41,3 +32,13 @@ void fail(const char* what)
 }
 
 } // namespace ostrevane::fuzz
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    static int argc = 1;
+    static char name[] = "ostrevane-fuzzer";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* app = new QCoreApplication(argc, argv);
+    (void)app;
+    return 0;
+}

@@ -11,9 +11,6 @@ namespace ostrevane::fuzz {
 // The fuzzer's input as bytes (no copy; valid during the call).
 QByteArray bytesOf(const std::uint8_t* data, std::size_t size);
 
-// Makes the one QCoreApplication the Qt parts expect (image plugins, locale).
-void startQt();
-
 // How deep a parsed value nests: 1 for a scalar, one more per array or dictionary.
 int depthOf(const QVariant& value);
 
@@ -21,3 +18,7 @@ int depthOf(const QVariant& value);
 [[noreturn]] void fail(const char* what);
 
 } // namespace ostrevane::fuzz
+
+// Every fuzzer starts with the one QCoreApplication the Qt parts expect (image plugins,
+// locale), made here.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);

@@ -314,8 +314,12 @@ UserDefaults::FileRead UserDefaults::readFile() const
         result.outcome = FileRead::Outcome::unreadable;
         return result;
     }
-    result.bytes = file.read(maxFileBytes + 1);
-    if (result.bytes.size() > maxFileBytes) {
+    // Read as large as the file says it is (one byte more tells a file that grew): the
+    // bytes are kept to recognise our own writes, so no spare capacity stays behind.
+    const qint64 size = file.size();
+    result.bytes = size <= maxFileBytes ? file.read(size + 1) : QByteArray();
+    result.bytes.squeeze();
+    if (size > maxFileBytes || result.bytes.size() > maxFileBytes) {
         result.outcome = FileRead::Outcome::tooLarge;
         return result;
     }
