@@ -258,7 +258,11 @@ TEST_F(X11Desktop, ObserversHearActivationAndTermination)
     workspace->activate(first, ActivationOption::none);
     ASSERT_TRUE(dispatcher->runMainUntil([&] { return !activated.empty(); }, windowTimeout));
     s_session->stop(second);
-    ASSERT_TRUE(dispatcher->runMainUntil([&] { return !terminated.empty(); }, windowTimeout));
+    // The workspace lists the windows once a burst of list changes has passed.
+    ASSERT_TRUE(waitUntil([&] {
+        dispatcher->advance(X11Workspace::relistDelay);
+        return dispatcher->runMainUntil([&] { return !terminated.empty(); }, X11Workspace::relistDelay);
+    }));
 
     EXPECT_EQ(activated.front(), first);
     EXPECT_EQ(terminated, std::vector<ProcessID>{second});

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include <unistd.h>
 
@@ -255,9 +256,7 @@ std::vector<RunningApplication> X11Workspace::currentApplications()
     return apps;
 }
 
-std::optional<RunningApplication> X11Workspace::runningApplication(ProcessID pid) { return applicationOf(pid); }
-
-std::optional<RunningApplication> X11Workspace::applicationOf(ProcessID pid)
+std::optional<RunningApplication> X11Workspace::runningApplication(ProcessID pid)
 {
     std::vector<RunningApplication> apps = listApplications();
     return take(apps, pid);
@@ -479,7 +478,7 @@ void X11Workspace::onEvent(const xcb_generic_event_t& event)
     if (change.atom == e._NET_ACTIVE_WINDOW)
         onActiveWindowChanged();
     else if (change.atom == e._NET_CLIENT_LIST)
-        onClientListChanged();
+        m_clientListChanged = true;
     if (change.atom == e._NET_CLIENT_LIST || change.atom == e._NET_CLIENT_LIST_STACKING)
         scheduleRelisting();
 }
@@ -494,16 +493,43 @@ void X11Workspace::scheduleRelisting()
         if (!alive.lock())
             return;
         m_relistingScheduled = false;
+        if (m_clientListChanged.exchange(false))
+            onClientListChanged();
         currentApplications();
     });
 }
 
 // EWMH managers publish no recency; the history of the active window is ours to keep.
+// Who owns the window is noted here; the listing that describes the applications waits
+// for the event thread to catch up, so it is made on the main queue, one for all the
+// activations that came meanwhile.
 void X11Workspace::onActiveWindowChanged()
 {
-    if (const std::optional<ProcessID> pid = recordActiveWindow())
-        if (std::optional<RunningApplication> app = applicationOf(*pid))
-            post(true, std::move(*app));
+    const std::optional<ProcessID> pid = recordActiveWindow();
+    if (!pid)
+        return;
+    {
+        std::lock_guard lock(m_lock);
+        m_activated.push_back(*pid);
+        if (m_activated.size() > 1)
+            return; // their listing is queued already
+    }
+    m_dispatcher.async([alive = std::weak_ptr(m_observers), this] {
+        if (!alive.lock())
+            return;
+        std::vector<ProcessID> activated;
+        {
+            std::lock_guard lock(m_lock);
+            activated = std::exchange(m_activated, {});
+        }
+        const std::vector<RunningApplication> apps = listApplications();
+        for (const ProcessID pid : activated) {
+            const auto app = std::find_if(apps.begin(), apps.end(),
+                                          [pid](const RunningApplication& a) { return a.processIdentifier == pid; });
+            if (app != apps.end())
+                post(true, *app);
+        }
+    });
 }
 
 // Notes who owns the active window. Returns the application that came to the front, if

@@ -30,7 +30,10 @@ struct PlatformProfile;
 // windows; terminate = _NET_CLOSE_WINDOW to each of its windows. openApplication
 // launches a desktop entry's Exec without a shell (or activates it when running) and
 // completes once its first window appears. Activation and termination events come from
-// the backend connection's event thread and reach observers on the main queue.
+// the backend connection's event thread and reach observers on the main queue. The event
+// thread only notes what changed: the listings (which read every window) are made on the
+// main queue, at most one per burst of changes, so a desktop whose windows come and go
+// by the hundred per second never leaves events piling up behind them.
 //
 // A process's description (executable, desktop entry, name, icon) is read once while
 // its pid owns client windows, and again when the applications folders change. A
@@ -78,7 +81,6 @@ private:
     struct Listing;
 
     std::vector<RunningApplication> listApplications();
-    std::optional<RunningApplication> applicationOf(ProcessID pid);
     std::vector<RunningApplication> currentApplications();
     Snapshot snapshot();
     void forgetDescriptions(const Snapshot& current);
@@ -116,6 +118,7 @@ private:
     X11Connection::Token m_eventToken = 0;
     std::shared_ptr<Observers> m_observers; // held weakly by queued notifications
     std::atomic<bool> m_relistingScheduled = false;
+    std::atomic<bool> m_clientListChanged = false; // since the last relisting
 
     mutable std::mutex m_lock; // guards everything below
     std::map<ProcessID, xcb_window_t> m_recentWindow;       // last active window per pid
@@ -126,6 +129,7 @@ private:
     std::shared_ptr<const Listing> m_listing;               // the last listing and its change count
     std::optional<ProcessID> m_frontmostPid;                // never this program's own
     std::optional<ProcessID> m_activePid;                   // the active window's owner, ours too
+    std::vector<ProcessID> m_activated;                     // activations not yet posted
     std::map<quint64, std::shared_ptr<PendingLaunch>> m_launches;
     quint64 m_lastLaunchID = 0;
 };
