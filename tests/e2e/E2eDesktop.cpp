@@ -86,35 +86,24 @@ public:
         return std::vector<quint32>(values, values + reply->value_len);
     }
 
-    // Whether another client holds the keyboard: a grab of our own fails then. A grab we
-    // get is released at once.
+    // Whether another client holds the keyboard, or the pointer: a grab of our own fails
+    // then. A grab we get is released at once.
     bool keyboardHeldByAnother() const
     {
-        const auto reply = owned(xcb_grab_keyboard_reply(
-            m_connection,
-            xcb_grab_keyboard(m_connection, 0, root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-            nullptr));
-        if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) {
-            xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
-            xcb_flush(m_connection);
-            return false;
-        }
-        return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+        return grabRefused(xcb_grab_keyboard_reply(m_connection,
+                                                   xcb_grab_keyboard(m_connection, 0, root(), XCB_CURRENT_TIME,
+                                                                     XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                                   nullptr),
+                           &xcb_ungrab_keyboard);
     }
-    // The same for the pointer.
     bool pointerHeldByAnother() const
     {
-        const auto reply = owned(xcb_grab_pointer_reply(
-            m_connection,
-            xcb_grab_pointer(m_connection, 0, root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
-                             XCB_CURRENT_TIME),
-            nullptr));
-        if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) {
-            xcb_ungrab_pointer(m_connection, XCB_CURRENT_TIME);
-            xcb_flush(m_connection);
-            return false;
-        }
-        return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+        return grabRefused(xcb_grab_pointer_reply(m_connection,
+                                                  xcb_grab_pointer(m_connection, 0, root(), 0, XCB_GRAB_MODE_ASYNC,
+                                                                   XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
+                                                                   XCB_CURRENT_TIME),
+                                                  nullptr),
+                           &xcb_ungrab_pointer);
     }
     bool overridesRedirect(xcb_window_t window) const
     {
@@ -124,6 +113,18 @@ public:
     }
 
 private:
+    template <class Reply>
+    bool grabRefused(Reply* raw, xcb_void_cookie_t (*ungrab)(xcb_connection_t*, xcb_timestamp_t)) const
+    {
+        const auto reply = owned(raw);
+        if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) {
+            ungrab(m_connection, XCB_CURRENT_TIME);
+            xcb_flush(m_connection);
+            return false;
+        }
+        return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+    }
+
     xcb_connection_t* m_connection;
 };
 
@@ -235,8 +236,7 @@ std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
     const QString settings = QStringLiteral(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
         "<key>Ostrevane.DidCompleteInteractiveOnboarding</key><true/>%1</dict></plist>\n");
-    const QString settingsFile = config + QStringLiteral("/ostrevane/com.local.ostrevane.plist");
-    bool written = setup.restart || writeFile(settingsFile, settings.arg(setup.settings));
+    bool written = setup.restart || writeFile(settingsFile(), settings.arg(setup.settings));
     for (const auto& [name, text] : setup.desktopEntries)
         written = written && writeFile(data + QStringLiteral("/applications/") + name, text);
     if (!written)
@@ -265,6 +265,11 @@ std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
         return nullptr;
     }
     return switcher;
+}
+
+QString E2eDesktop::settingsFile() const
+{
+    return m_lastSwitcherFolders.value(0) + QStringLiteral("/ostrevane/com.local.ostrevane.plist");
 }
 
 std::unique_ptr<Child> E2eDesktop::startClient(const QString& program, const QStringList& arguments,
@@ -425,7 +430,7 @@ bool E2eDesktop::isOverrideRedirect(const QString& window) const
 
 // The slide eases out: the panel reaches its last pixel well before the slide ends, but
 // only its last frame makes it fully opaque, and only then does it hear clicks.
-bool E2eDesktop::waitForPanelAtRest(qint64 pid, Timeout timeout) const
+bool E2eDesktop::waitForPanelAtRest(qint64 pid, Timeout timeout, Qt::Edge edge) const
 {
     constexpr quint32 opaque = 0xffffffff;
     const int screenWidth = screenSize().width();
@@ -433,8 +438,9 @@ bool E2eDesktop::waitForPanelAtRest(qint64 pid, Timeout timeout) const
         [&] {
             const std::optional<QString> window = visibleWindowOf(pid);
             const std::optional<QRect> frame = window ? windowGeometry(*window) : std::nullopt;
-            return frame && frame->x() + frame->width() == screenWidth
-                && cardinal(*window, "_NET_WM_WINDOW_OPACITY").value_or(opaque) == opaque;
+            const bool atEdge = frame
+                && (edge == Qt::LeftEdge ? frame->x() == 0 : frame->x() + frame->width() == screenWidth);
+            return atEdge && cardinal(*window, "_NET_WM_WINDOW_OPACITY").value_or(opaque) == opaque;
         },
         timeout);
 }

@@ -84,6 +84,8 @@ public:
     // listens for second copies, which it does only after its hotkey is registered;
     // nothing when it does not in time.
     std::unique_ptr<Child> startSwitcher(const SwitcherSetup& setup = {});
+    // The settings file of the switcher started last.
+    QString settingsFile() const;
     // A folder that stays empty, for search paths that must find nothing.
     QString emptyFolder() { return freshFolder(QStringLiteral("empty")); }
     // Runs a client program and waits until a window titled exactly `title` exists.
@@ -120,8 +122,8 @@ public:
     // Whether the window bypasses the window manager.
     bool isOverrideRedirect(const QString& window) const;
     // Waits until a visible window of `pid` has slid in to rest against the screen's right
-    // edge: there and fully opaque.
-    bool waitForPanelAtRest(qint64 pid, Timeout timeout) const;
+    // (or left) edge: there and fully opaque.
+    bool waitForPanelAtRest(qint64 pid, Timeout timeout, Qt::Edge edge = Qt::RightEdge) const;
     // Waits until `pid` has no visible window.
     bool waitForNoVisibleWindow(qint64 pid, Timeout timeout) const;
     // Saves the whole screen to `path` (/usr/bin/import).

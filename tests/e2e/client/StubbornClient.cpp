@@ -1,6 +1,8 @@
 // A client that asks to be told of close requests (WM_DELETE_WINDOW) and then ignores
 // them, as an application with unsaved work whose dialog never comes up does: only a
 // kill ends it. Usage: StubbornClient TITLE
+#include "ClientSupport.h"
+
 #include <xcb/xcb.h>
 
 #include <cstdio>
@@ -11,14 +13,7 @@
 
 namespace {
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name)
-{
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return result;
-}
+using ostrevane::testclient::atom;
 
 void setProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, xcb_atom_t type, uint8_t format,
                  uint32_t length, const void* data)
