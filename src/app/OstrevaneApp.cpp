@@ -10,6 +10,7 @@
 #include "core/Localization.h"
 #include "core/RuntimeContext.h"
 #include "core/SettingsWatcher.h"
+#include "core/TimingTrace.h"
 #include "core/UserDefaults.h"
 #include "platform/qt/HostSystemInfo.h"
 #include "platform/qt/QtDispatcher.h"
@@ -188,6 +189,7 @@ void runOstrevaneApp()
         if (delegate.applicationDidFinishLaunching()) {
             if (!delegate.isTestMode())
                 shell.copies.listen();
+            TimingTrace::mark("ready");
             QTimer::singleShot(0, [&shell] { shell.panels.warmUp(); }); // once the loop runs
             SettingsWatcher settings({defaults, context.folderEvents(), dispatcher, context.notifications(),
                                       Localization::shared()});

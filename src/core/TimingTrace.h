@@ -12,9 +12,11 @@ namespace ostrevane {
 // overload with a value appends it ("trace painted <ns> <value>"). Without the variable a
 // mark costs one branch and writes nothing. Any thread; marks never change behaviour.
 //
-// Marks written: "key" (the hotkey's press reached the program), "forward" (the hotkey
-// handler runs forward()), "exposed" (a showing's panel window was first exposed) and
-// "painted" (the first frame of a showing's view was painted; the value is its row count).
+// Marks written: "ready" (launch done: the hotkey is registered and other copies are
+// heard), "key" (the hotkey's press reached the program), "forward" (the hotkey handler
+// runs forward()), "exposed" (a showing's panel window was first exposed), "painted" (the
+// first frame of a showing's view was painted; the value is its row count) and "activate"
+// (a chosen row's activation request is about to be sent).
 namespace TimingTrace {
 
 namespace detail {
