@@ -7,6 +7,7 @@
 #include "core/BrowserTabCache.h"
 #include "core/OnboardingManager.h"
 #include "core/PlatformProfile.h"
+#include "core/IdleMemoryTrim.h"
 #include "core/Localization.h"
 #include "core/RuntimeContext.h"
 #include "core/SettingsWatcher.h"
@@ -31,9 +32,12 @@
 #include "ui/QtScreenPort.h"
 #include "ui/QtUserFeedback.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QPointer>
 #include <QTimer>
+
+#include <malloc.h>
 
 namespace ostrevane {
 
@@ -193,6 +197,10 @@ void runOstrevaneApp()
             QTimer::singleShot(0, [&shell] { shell.panels.warmUp(); }); // once the loop runs
             SettingsWatcher settings({defaults, context.folderEvents(), dispatcher, context.notifications(),
                                       Localization::shared()});
+            IdleMemoryTrim memory({dispatcher, [] { return static_cast<qint64>(mallinfo2().fordblks); },
+                                   [] { malloc_trim(0); }});
+            QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                             [&memory] { memory.loopWentIdle(); });
             QApplication::exec();
         }
     }
