@@ -18,7 +18,7 @@ echo "== X11 backend and end-to-end tests (private Xvfb + openbox sessions, one 
 # time keeps their start-up waits far from the time-outs on a loaded 2-core machine. No
 # test is retried: one that fails once has a cause to find (scripts/stress-tests.sh runs
 # these suites many times in a row under load to find such causes).
-ctest --test-dir build --output-on-failure -j 1 --timeout 300 -L 'x11|e2e' 
+ctest --test-dir build --output-on-failure -j 1 --timeout 300 -L 'x11|e2e'
 
 echo "== Build and test the core with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSTREVANE_CORE_ONLY=ON \

@@ -335,5 +335,13 @@
         <source>Search all tabs</source>
         <translation>搜索所有标签页</translation>
     </message>
+    <message>
+        <source>Not responding</source>
+        <translation>未响应</translation>
+    </message>
+    <message>
+        <source>Not responding · close again to force quit</source>
+        <translation>未响应 · 再次关闭可强制退出</translation>
+    </message>
 </context>
 </TS>

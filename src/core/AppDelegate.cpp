@@ -42,7 +42,7 @@ AppDelegate::~AppDelegate()
     for (const auto& token : {m_hotkeyChangedObserver, m_triggerObserver, m_guideObserver})
         if (token)
             notifications.removeObserver(*token);
-    for (const auto& token : {m_appActivationObserver, m_appTerminationObserver})
+    for (const auto& token : {m_appActivationObserver, m_appTerminationObserver, m_windowListObserver})
         if (token)
             context().workspace().removeObserver(*token);
     if (m_browserWarmupTimer)
@@ -126,6 +126,7 @@ void AppDelegate::addWorkspaceObservers()
         if (alive.lock())
             applicationTerminated();
     });
+    m_windowListObserver = workspace.observeWindowListChange(weakly([this] { m_panelController->windowListChanged(); }));
 }
 
 void AppDelegate::applicationActivated(const RunningApplication& app)

@@ -119,6 +119,7 @@ private:
     std::unique_ptr<GlobalHotKey> m_hotKeyForward;
     std::optional<std::uint64_t> m_appActivationObserver;
     std::optional<std::uint64_t> m_appTerminationObserver;
+    std::optional<std::uint64_t> m_windowListObserver;
     std::optional<std::uint64_t> m_hotkeyChangedObserver;
     std::optional<std::uint64_t> m_triggerObserver;
     std::optional<std::uint64_t> m_guideObserver;

@@ -319,6 +319,9 @@ void SearchView::refreshChrome()
     const auto back = m_shortcuts.find(ShortcutAction::back);
     m_backChord = back != m_shortcuts.end() ? back->second.displayString() : QString();
     m_rowStyle.closingText = localized(QT_TRANSLATE_NOOP("Ostrevane", "Closing..."));
+    m_rowStyle.notRespondingText = localized(QT_TRANSLATE_NOOP("Ostrevane", "Not responding"));
+    m_rowStyle.forceQuitOfferedText =
+        localized(QT_TRANSLATE_NOOP("Ostrevane", "Not responding · close again to force quit"));
     m_rowStyle.closeTooltip = localized(QT_TRANSLATE_NOOP("Ostrevane", "Close (⌥X)"));
     m_searchField->setPlaceholderText(m_placeholder);
     if (m_searchField->text() != m_query)

@@ -52,13 +52,13 @@ private:
     QStringList m_transcript;
 };
 
-// How a switcher starts: `settings` are key/value elements of its property list (the
-// first-run guide is always done); `desktopEntries` are file name and text of entries in
-// its own applications folder. (Out of E2eDesktop: GCC refuses a nested struct with
-// member initializers as a default argument of its enclosing class's functions.)
+// How a switcher starts: `settings` are key/value elements of its property list;
+// `desktopEntries` are file name and text of entries in its own applications folder.
+// (At namespace scope: a default argument cannot be a nested struct with initializers.)
 struct SwitcherSetup {
     QString settings;
     std::vector<std::pair<QString, QString>> desktopEntries;
+    bool guideDone = true; // otherwise the first-run guide opens
     // Start again in the folders (settings, data, runtime) of the switcher started
     // last, as after a restart; its settings file is left as that one left it.
     bool restart = false;
@@ -70,6 +70,9 @@ struct SwitcherSetup {
 // so the switcher can take the chord) and the programs the tests run on it.
 class E2eDesktop {
 public:
+    using WindowManager = x11test::XvfbSession::WindowManager;
+    explicit E2eDesktop(WindowManager manager = WindowManager::openbox) : m_session(manager) {}
+
     bool isUp() const { return m_session.isReady(); }
     // Why the session did not come up.
     QString failure() const { return m_session.failure(); }
@@ -95,6 +98,14 @@ public:
 
     // The window titled exactly `title`, or nothing.
     std::optional<QString> windowTitled(const QString& title) const;
+    // Every visible window titled exactly `title`.
+    QStringList windowsTitled(const QString& title) const;
+    // The active window's id, and activating one by id (waiting until it is active).
+    QString activeWindow() const;
+    bool activateWindow(const QString& window) const;
+    // The current desktop (0 first), and moving a window to another one.
+    int currentDesktop() const;
+    bool moveToDesktop(const QString& window, int desktop) const;
     // Activates the window titled `title` and waits until it is the active window.
     bool activate(const QString& title) const;
     QString activeWindowTitle() const;

@@ -139,15 +139,11 @@ protected:
 TEST_F(KeyStorm, AThousandRandomSequencesLeaveTheSwitcherHiddenTheKeyboardFreeAndEveryWindowOpen)
 {
     // No installed applications: a search must not start programs.
+    const QByteArray shortcuts = QStringLiteral("{\"closeSelected\":%1,\"desktop\":%1}").arg(unreachable).toUtf8();
     app = desktop->startSwitcher(
-        {QStringLiteral("<key>Ostrevane.Shortcuts.v1</key><data>%1</data>")
-             .arg(QString::fromLatin1(QStringLiteral("{\"closeSelected\":%1,\"desktop\":%1}")
-                                          .arg(unreachable)
-                                          .toUtf8()
-                                          .toBase64())),
-         {},
-         false,
-         {{QStringLiteral("XDG_DATA_DIRS"), desktop->emptyFolder()}}});
+        {.settings = QStringLiteral("<key>Ostrevane.Shortcuts.v1</key><data>%1</data>")
+                         .arg(QString::fromLatin1(shortcuts.toBase64())),
+         .environment = {{QStringLiteral("XDG_DATA_DIRS"), desktop->emptyFolder()}}});
     ASSERT_TRUE(app) << "the switcher did not start";
     for (const QString& title : titles) {
         clients.push_back(desktop->startXterm(title));
