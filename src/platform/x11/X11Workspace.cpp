@@ -302,8 +302,19 @@ std::vector<RunningApplication> X11Workspace::currentApplications()
     return apps;
 }
 
+// Activating a row asks this first, between the key release and the activation request:
+// the last listing (the one the panel was built from) is recent enough to tell that a
+// process runs, where a fresh one would read every window first. A pid it does not hold
+// is looked up in a fresh listing.
 std::optional<RunningApplication> X11Workspace::runningApplication(ProcessID pid)
 {
+    {
+        std::lock_guard lock(m_lock);
+        if (m_listing)
+            for (const RunningApplication& app : m_listing->apps)
+                if (app.processIdentifier == pid)
+                    return app;
+    }
     std::vector<RunningApplication> apps = listApplications();
     return take(apps, pid);
 }

@@ -46,8 +46,10 @@ struct PlatformProfile;
 // listing is reused while nothing the window snapshot holds has changed (with every
 // event the server sent before it handled). Each listing starts an enumeration: the
 // window reads that follow it see the changes made before them
-// (X11Clients::beginEnumeration). Every call may come from any thread; requests about
-// a pid that has no windows any more do nothing.
+// (X11Clients::beginEnumeration). runningApplication answers from the last listing when
+// that holds the pid (a process that has quit meanwhile is found there too; acting on
+// it does nothing). Every call may come from any thread; requests about a pid that has
+// no windows any more do nothing.
 class X11Workspace : public Workspace {
 public:
     // How long a launched program may take to show its first window before the open
