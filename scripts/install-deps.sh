@@ -14,6 +14,7 @@ packages=(
   fonts-dejavu-core fonts-wqy-microhei dbus-daemon xdg-utils
   libssl-dev lintian appstream desktop-file-utils dpkg-dev file
   chromium firefox-esr
+  clang-14 libfuzzer-14-dev
 )
 
 missing=()

@@ -6,12 +6,16 @@
 #include "core/AppActivator.h"
 #include "core/AppDelegate.h"
 #include "core/BrowserTabCache.h"
+#include "core/IdleMemoryTrim.h"
+#include "core/Localization.h"
 #include "core/OnboardingManager.h"
 #include "core/PlatformProfile.h"
 #include "core/ProgramFolder.h"
 #include "core/RuntimeContext.h"
 #include "core/SelfInstaller.h"
+#include "core/SettingsWatcher.h"
 #include "core/SoftwareUpdateController.h"
+#include "core/TimingTrace.h"
 #include "core/UserDefaults.h"
 #include "platform/qt/HostSystemInfo.h"
 #include "platform/qt/QtDispatcher.h"
@@ -36,6 +40,7 @@
 #include "ui/QtUserFeedback.h"
 #include "ui/UpdateDialogs.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -48,6 +53,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 namespace ostrevane {
@@ -267,7 +273,14 @@ void runOstrevaneApp()
                 shell.copies.listen();
                 desktop.browsers.start(*desktop.workspace);
             }
+            TimingTrace::mark("ready");
             QTimer::singleShot(0, [&shell] { shell.panels.warmUp(); }); // once the loop runs
+            SettingsWatcher settings({defaults, context.folderEvents(), dispatcher, context.notifications(),
+                                      Localization::shared()});
+            IdleMemoryTrim memory({dispatcher, [] { return static_cast<qint64>(mallinfo2().fordblks); },
+                                   [] { malloc_trim(0); }});
+            QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                             [&memory] { memory.loopWentIdle(); });
             QApplication::exec();
         }
     }

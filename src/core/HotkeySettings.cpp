@@ -1,5 +1,6 @@
 #include "core/HotkeySettings.h"
 
+#include "core/InputLimits.h"
 #include "core/NotificationCenter.h"
 #include "core/RuntimeContext.h"
 #include "core/ShortcutStore.h"
@@ -72,6 +73,8 @@ QByteArray HotkeyConfig::encode() const
 
 std::optional<HotkeyConfig> HotkeyConfig::decode(const QByteArray& json)
 {
+    if (!InputLimits::jsonWithinLimits(json))
+        return std::nullopt;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())

@@ -22,7 +22,7 @@ class Workspace;
 class Clock;
 class Dispatcher;
 class NotificationCenter;
-class PlatformProfile;
+struct PlatformProfile;
 class SwitchItemActions;
 class SystemInfo;
 class UserDefaults;

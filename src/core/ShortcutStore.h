@@ -60,6 +60,9 @@ inline const QString defaultsKey = QStringLiteral("Ostrevane.Shortcuts.v1");
 ShortcutMap all();
 // Every action's chord, override or default: always nine entries.
 ShortcutMap allResolved();
+// The overrides a stored blob holds, with the rules of all(); nothing when the blob is
+// not a JSON object of valid chords (or nests deeper than InputLimits allow).
+std::optional<ShortcutMap> decode(const QByteArray& blob);
 // Stores `chord` for `action` on top of the readable overrides, then posts
 // "Ostrevane.shortcutsChanged". An unreadable blob is replaced by this one override.
 void set(const HotkeyConfig& chord, ShortcutAction action);

@@ -18,6 +18,9 @@ template <class... Fs>
 struct Overloaded : Fs... {
     using Fs::operator()...;
 };
+// Clang 14 (the fuzzing build) does not deduce aggregate template arguments by itself.
+template <class... Fs>
+Overloaded(Fs...) -> Overloaded<Fs...>;
 
 // Only the first prefix that matches is removed, in this order.
 const std::array<QString, 9> urlPrefixes{

@@ -793,8 +793,10 @@ void SwitcherPanelController::select(const SwitchItem& item)
     // desktop-wide monitor alike.
     if (m_committed)
         return;
-    m_sources.recency.touch(item.mruKey(), item.windowNumber());
+    // The activation request leaves first; recording the use (and its write, later) may
+    // take as long as the recency lists are.
     item.activate();
+    m_sources.recency.touch(item.mruKey(), item.windowNumber());
     m_committed = true;
     if (m_panel)
         m_panel->yieldKeyboard();

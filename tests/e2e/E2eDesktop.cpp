@@ -10,12 +10,16 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
-#include <unistd.h>
 #include <vector>
+
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ostrevane::e2e {
 
@@ -24,6 +28,16 @@ namespace {
 constexpr Timeout clientTimeout = 20s;
 constexpr Timeout switcherStartTimeout = 20s;
 constexpr unsigned long pollIntervalMs = 20;
+
+// The file's inode and change time, empty when there is none: a socket made anew at a
+// path where a killed program left one is another file.
+QString identityOf(const QString& path)
+{
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return QString();
+    return QStringLiteral("%1 %2.%3").arg(status.st_ino).arg(status.st_ctim.tv_sec).arg(status.st_ctim.tv_nsec);
+}
 
 bool writeFile(const QString& path, const QString& text)
 {
@@ -73,20 +87,24 @@ public:
         return std::vector<quint32>(values, values + reply->value_len);
     }
 
-    // Whether another client holds the keyboard: a grab of our own fails then. A grab we
-    // get is released at once.
+    // Whether another client holds the keyboard, or the pointer: a grab of our own fails
+    // then. A grab we get is released at once.
     bool keyboardHeldByAnother() const
     {
-        const auto reply = owned(xcb_grab_keyboard_reply(
-            m_connection,
-            xcb_grab_keyboard(m_connection, 0, root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-            nullptr));
-        if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) {
-            xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
-            xcb_flush(m_connection);
-            return false;
-        }
-        return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+        return grabRefused(xcb_grab_keyboard_reply(m_connection,
+                                                   xcb_grab_keyboard(m_connection, 0, root(), XCB_CURRENT_TIME,
+                                                                     XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                                   nullptr),
+                           &xcb_ungrab_keyboard);
+    }
+    bool pointerHeldByAnother() const
+    {
+        return grabRefused(xcb_grab_pointer_reply(m_connection,
+                                                  xcb_grab_pointer(m_connection, 0, root(), 0, XCB_GRAB_MODE_ASYNC,
+                                                                   XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
+                                                                   XCB_CURRENT_TIME),
+                                                  nullptr),
+                           &xcb_ungrab_pointer);
     }
     // The window's bounding shape in its own coordinates; nothing when it is not shaped.
     std::optional<std::vector<QRect>> boundingShape(xcb_window_t window) const
@@ -111,6 +129,18 @@ public:
     }
 
 private:
+    template <class Reply>
+    bool grabRefused(Reply* raw, xcb_void_cookie_t (*ungrab)(xcb_connection_t*, xcb_timestamp_t)) const
+    {
+        const auto reply = owned(raw);
+        if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) {
+            ungrab(m_connection, XCB_CURRENT_TIME);
+            xcb_flush(m_connection);
+            return false;
+        }
+        return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+    }
+
     xcb_connection_t* m_connection;
 };
 
@@ -120,6 +150,9 @@ Child::Child(const QString& program, const QStringList& arguments, const QProces
              Errors errors)
 {
     m_process.setProcessEnvironment(environment);
+    // Should the test program die, its children go with it instead of holding on to the
+    // test's X server and descriptors.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     if (errors == Errors::merged)
         m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(program, arguments);
@@ -210,14 +243,18 @@ QString E2eDesktop::freshFolder(const QString& name)
 
 std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
 {
-    const QString config = freshFolder(QStringLiteral("config"));
-    const QString data = freshFolder(QStringLiteral("data"));
-    const QString runtime = freshFolder(QStringLiteral("runtime"));
+    if (!setup.restart || m_lastSwitcherFolders.isEmpty())
+        m_lastSwitcherFolders = {freshFolder(QStringLiteral("config")), freshFolder(QStringLiteral("data")),
+                                 freshFolder(QStringLiteral("runtime"))};
+    const QString config = m_lastSwitcherFolders[0];
+    const QString data = m_lastSwitcherFolders[1];
+    const QString runtime = m_lastSwitcherFolders[2];
     const QString settings = QStringLiteral(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
         "<key>Ostrevane.DidCompleteInteractiveOnboarding</key><%1/>%2</dict></plist>\n");
-    bool written = writeFile(config + QStringLiteral("/ostrevane/com.local.ostrevane.plist"),
-                             settings.arg(setup.guideDone ? QStringLiteral("true") : QStringLiteral("false"), setup.settings));
+    bool written = setup.restart
+        || writeFile(settingsFile(),
+                     settings.arg(setup.guideDone ? QStringLiteral("true") : QStringLiteral("false"), setup.settings));
     for (const auto& [name, text] : setup.desktopEntries)
         written = written && writeFile(data + QStringLiteral("/applications/") + name, text);
     if (!written)
@@ -234,13 +271,27 @@ std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
     for (const auto& [name, value] : setup.environment)
         environment.insert(name, value);
     m_switcherEnvironment = environment;
+    const QString socket = runtime + QStringLiteral("/ostrevane-%1").arg(::getuid());
+    const QString leftBehind = identityOf(socket);
     auto switcher = std::make_unique<Child>(QStringLiteral(OSTREVANE_BINARY), QStringList{}, environment,
                                             Child::Errors::merged);
-    const QString socket = runtime + QStringLiteral("/ostrevane-%1").arg(::getuid());
-    if (!waitUntil([&] { return QFileInfo(socket).exists() || !switcher->isRunning(); }, switcherStartTimeout)
-        || !switcher->isRunning())
+    const auto isListening = [&] {
+        const QString identity = identityOf(socket);
+        return !identity.isEmpty() && identity != leftBehind;
+    };
+    if (!waitUntil([&] { return isListening() || !switcher->isRunning(); }, switcherStartTimeout)
+        || !switcher->isRunning()) {
+        switcher->waitForLine(QStringLiteral("<all it wrote>"), 500ms);
+        std::cerr << "the switcher did not start (" << switcher->status().toStdString() << "):\n"
+                  << switcher->transcript().toStdString() << '\n';
         return nullptr;
+    }
     return switcher;
+}
+
+QString E2eDesktop::settingsFile() const
+{
+    return m_lastSwitcherFolders.value(0) + QStringLiteral("/ostrevane/com.local.ostrevane.plist");
 }
 
 std::unique_ptr<Child> E2eDesktop::startClient(const QString& program, const QStringList& arguments,
@@ -401,6 +452,18 @@ bool E2eDesktop::waitForKeyboardHeldBy(qint64 pid, Timeout timeout) const
     return waitUntil([&] { return visibleWindowOf(pid) && XConnection(display()).keyboardHeldByAnother(); }, timeout);
 }
 
+bool E2eDesktop::keyboardIsFree() const
+{
+    const XConnection x(display());
+    return x.isOpen() && !x.keyboardHeldByAnother();
+}
+
+bool E2eDesktop::pointerIsFree() const
+{
+    const XConnection x(display());
+    return x.isOpen() && !x.pointerHeldByAnother();
+}
+
 QStringList E2eDesktop::managedWindows() const
 {
     XConnection x(display());
@@ -421,14 +484,19 @@ std::optional<std::vector<QRect>> E2eDesktop::boundingShape(const QString& windo
     return XConnection(display()).boundingShape(window.toUInt());
 }
 
-bool E2eDesktop::waitForWindowAtRightEdge(qint64 pid, Timeout timeout) const
+// The slide eases out: the panel reaches its last pixel well before the slide ends, but
+// only its last frame makes it fully opaque, and only then does it hear clicks.
+bool E2eDesktop::waitForPanelAtRest(qint64 pid, Timeout timeout, Qt::Edge edge) const
 {
+    constexpr quint32 opaque = 0xffffffff;
     const int screenWidth = screenSize().width();
     return waitUntil(
         [&] {
             const std::optional<QString> window = visibleWindowOf(pid);
             const std::optional<QRect> frame = window ? windowGeometry(*window) : std::nullopt;
-            return frame && frame->x() + frame->width() == screenWidth;
+            const bool atEdge = frame
+                && (edge == Qt::LeftEdge ? frame->x() == 0 : frame->x() + frame->width() == screenWidth);
+            return atEdge && cardinal(*window, "_NET_WM_WINDOW_OPACITY").value_or(opaque) == opaque;
         },
         timeout);
 }

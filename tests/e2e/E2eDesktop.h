@@ -60,6 +60,10 @@ struct SwitcherSetup {
     QString settings;
     std::vector<std::pair<QString, QString>> desktopEntries;
     bool guideDone = true; // otherwise the first-run guide opens
+    // Start again in the folders (settings, data, runtime) of the switcher started
+    // last, as after a restart; its settings file is left as that one left it.
+    bool restart = false;
+    // Variables set in its environment beyond the usual ones.
     std::vector<std::pair<QString, QString>> environment;
 };
 
@@ -83,12 +87,16 @@ public:
     using SwitcherSetup = e2e::SwitcherSetup;
     // Runs the switcher as a person does, in fresh settings and data folders. Its panel log
     // (the rows of each showing and rebuild) comes with its output lines. Returns once it
-    // accepts second copies, which it does only after its hotkey is registered; nothing
-    // when it does not in time.
+    // listens for second copies, which it does only after its hotkey is registered;
+    // nothing when it does not in time.
     std::unique_ptr<Child> startSwitcher(const SwitcherSetup& setup = {});
     // The environment of the switcher started last (its home, configuration and runtime
     // folders), for programs that must share them, such as browsers and their connectors.
     QProcessEnvironment switcherEnvironment() const { return m_switcherEnvironment; }
+    // The settings file of the switcher started last.
+    QString settingsFile() const;
+    // A folder that stays empty, for search paths that must find nothing.
+    QString emptyFolder() { return freshFolder(QStringLiteral("empty")); }
     // Runs a client program and waits until a window titled exactly `title` exists.
     std::unique_ptr<Child> startClient(const QString& program, const QStringList& arguments, const QString& title);
     // An xterm titled `title` that runs only a sleep, so no shell renames it.
@@ -122,14 +130,19 @@ public:
     // Waits until `pid` has a visible window and a client holds the keyboard (the panel
     // takes every key with a grab while it is up).
     bool waitForKeyboardHeldBy(qint64 pid, Timeout timeout) const;
+    // Whether another client could grab the keyboard, or the pointer, now (no client
+    // holds it).
+    bool keyboardIsFree() const;
+    bool pointerIsFree() const;
     // The windows the window manager manages (_NET_CLIENT_LIST), as decimal ids.
     QStringList managedWindows() const;
     // Whether the window bypasses the window manager.
     bool isOverrideRedirect(const QString& window) const;
     // The rectangles a window is cut to (its own coordinates); nothing when it is whole.
     std::optional<std::vector<QRect>> boundingShape(const QString& window) const;
-    // Waits until a visible window of `pid` has slid in to rest against the screen's right edge.
-    bool waitForWindowAtRightEdge(qint64 pid, Timeout timeout) const;
+    // Waits until a visible window of `pid` has slid in to rest against the screen's right
+    // (or left) edge: there and fully opaque.
+    bool waitForPanelAtRest(qint64 pid, Timeout timeout, Qt::Edge edge = Qt::RightEdge) const;
     // Waits until `pid` has no visible window.
     bool waitForNoVisibleWindow(qint64 pid, Timeout timeout) const;
     // Saves the whole screen to `path` (/usr/bin/import).
@@ -143,6 +156,7 @@ private:
     x11test::XvfbSession m_session;
     int m_folders = 0;
     QProcessEnvironment m_switcherEnvironment;
+    QStringList m_lastSwitcherFolders; // config, data, runtime
 };
 
 // A suite of tests sharing one private desktop; a failing test leaves a screenshot and

@@ -58,7 +58,7 @@ protected:
 TEST_F(PanelLook, WithoutACompositorThePanelIsCutToItsOutlineAndFollowsOneThatComesAndGoes)
 {
     app = desktop->startTestPanel(QStringLiteral("top"));
-    ASSERT_TRUE(desktop->waitForWindowAtRightEdge(app->pid(), panelTimeout)) << app->status().toStdString();
+    ASSERT_TRUE(desktop->waitForPanelAtRest(app->pid(), panelTimeout)) << app->status().toStdString();
     panel = desktop->visibleWindowOf(app->pid()).value_or(QString());
     frame = desktop->windowGeometry(panel).value_or(QRect());
     // On the right edge the inner side, with its rounded corners and the wave, is on the left.
@@ -110,7 +110,7 @@ TEST_F(PanelLook, WindowsOutOfViewShowThePicturesTheyLeft)
 
     holdAlt({QStringLiteral("Tab")});
     ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout));
-    ASSERT_TRUE(desktop->waitForWindowAtRightEdge(app->pid(), panelTimeout));
+    ASSERT_TRUE(desktop->waitForPanelAtRest(app->pid(), panelTimeout));
     panel = desktop->visibleWindowOf(app->pid()).value_or(QString());
     frame = desktop->windowGeometry(panel).value_or(QRect());
     const QString path = artifactsDirectory() + QStringLiteral("/panel-windows-out-of-view.png");

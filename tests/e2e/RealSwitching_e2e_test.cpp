@@ -4,7 +4,11 @@
 // log of the rows it showed.
 #include "SwitcherSuite.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using namespace ostrevane::e2e;
 
@@ -140,4 +144,55 @@ TEST_F(RealSwitching, ReleasingAltOpensTheRowEvenWhenThePanelLostTheFocus)
     ASSERT_TRUE(desktop->xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), *beta}));
     releaseAlt();
     EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
+}
+
+// X drops a dead client's grabs: a switcher killed while its panel holds the keyboard
+// leaves a usable keyboard, and the next start (its socket file and settings left behind)
+// is a normal one.
+TEST_F(RealSwitching, KillingTheSwitcherWhileItsPanelHoldsTheKeyboardLeavesAUsableKeyboard)
+{
+    ASSERT_NO_FATAL_FAILURE(startSwitcher());
+    useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta")});
+    holdAlt({QStringLiteral("Tab")});
+    ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout)) << "the panel did not take the keyboard";
+
+    ASSERT_EQ(::kill(pid_t(app->pid()), SIGKILL), 0);
+    ASSERT_TRUE(desktop->waitUntil([&] { return !app->isRunning(); }, outcomeTimeout));
+    releaseAlt();
+    EXPECT_TRUE(desktop->waitUntil([&] { return desktop->keyboardIsFree() && desktop->pointerIsFree(); }, outcomeTimeout));
+
+    ASSERT_NO_FATAL_FAILURE(startSwitcher({.restart = true}));
+    withAlt({QStringLiteral("Tab")});
+    EXPECT_EQ(nextRows().mid(0, 2), (QStringList{QStringLiteral("Beta"), QStringLiteral("Alpha")}));
+    EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
+    EXPECT_TRUE(desktop->waitUntil([&] { return desktop->keyboardIsFree(); }, outcomeTimeout));
+}
+
+// An editor saves the settings by writing a new file and renaming it over the old one.
+TEST_F(RealSwitching, AHandEditOfTheSettingsAppliesWhileRunningAndIsNeverWrittenOver)
+{
+    ASSERT_NO_FATAL_FAILURE(startSwitcher());
+    useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta")});
+    const QString settings = desktop->settingsFile();
+    QFile edited(settings + QStringLiteral(".edit"));
+    ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
+    edited.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                 "<key>Ostrevane.DidCompleteInteractiveOnboarding</key><true/>"
+                 "<key>Ostrevane.PanelEdge</key><string>left</string></dict></plist>\n");
+    edited.close();
+    ASSERT_TRUE(QFile::remove(settings) && QFile::rename(edited.fileName(), settings));
+    ASSERT_TRUE(app->waitForLine(QStringLiteral("Ostrevane: the settings file changed"), outcomeTimeout));
+
+    holdAlt({QStringLiteral("Tab")});
+    EXPECT_TRUE(desktop->waitForPanelAtRest(app->pid(), panelTimeout, Qt::LeftEdge)) << "the panel did not open on the left";
+    releaseAlt(); // opens Alpha, which records the use in the settings file
+    ASSERT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout));
+    EXPECT_TRUE(desktop->waitUntil(
+        [&] {
+            QFile file(settings);
+            const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            return text.contains("Ostrevane.MRU.window") && text.contains("<string>left</string>");
+        },
+        outcomeTimeout))
+        << "the recorded use replaced the hand edit";
 }

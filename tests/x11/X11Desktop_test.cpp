@@ -380,7 +380,8 @@ TEST_F(X11Desktop, OpeningAnEntryLaunchesItAndCompletesWithItsApplication)
                                    error = std::move(e);
                                    done = true;
                                });
-    ASSERT_TRUE(waitUntil([&] { return done.load(); }));
+    // The window's arrival is noticed on the main queue.
+    ASSERT_TRUE(dispatcher->runMainUntil([&] { return done.load(); }, windowTimeout));
     if (launched)
         ::kill(launched->processIdentifier, SIGKILL); // detached: not the session's child
 

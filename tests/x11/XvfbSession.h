@@ -21,7 +21,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,7 +33,9 @@ namespace ostrevane::x11test {
 // reports it through -displayfd) and, unless asked otherwise, openbox with its Alt+Tab
 // bindings removed (or fluxbox, likewise, where a second EWMH window manager matters).
 // Clients started through it are killed, with the window manager and the server, when
-// the session ends, whatever the test did.
+// the session ends, whatever the test did; should the test program itself die (a crash,
+// a time-out), the kernel ends them too, so that no X server of a dead test lingers
+// (with the descriptors it inherited).
 class XvfbSession {
 public:
     enum class WindowManager { none, openbox, fluxbox };
@@ -276,8 +278,9 @@ private:
         return found;
     }
 
-    // posix_spawn passes on every descriptor without close-on-exec: `keepFd` only
-    // documents which one the child needs.
+    // Every descriptor without close-on-exec is passed on: `keepFd` only documents which
+    // one the child needs. The child is killed when the thread that started it ends: tests
+    // start programs from their main thread.
     pid_t spawn(const QStringList& arguments, int keepFd, const std::vector<std::string>& extra = {})
     {
         Q_UNUSED(keepFd);
@@ -305,15 +308,23 @@ private:
             envp.push_back(e.data());
         envp.push_back(nullptr);
         // The programs' chatter would bury the test output; it is kept for failure messages.
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
         const std::string log = logPath().toStdString();
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        pid_t pid = -1;
-        const int failed = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (failed != 0)
+        const pid_t parent = ::getpid();
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            // Only async-signal-safe calls between fork and exec.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != parent)
+                ::_exit(127); // the test died before the line above
+            const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            if (out >= 0) {
+                ::dup2(out, STDOUT_FILENO);
+                ::dup2(out, STDERR_FILENO);
+            }
+            ::execvpe(argv[0], argv.data(), envp.data());
+            ::_exit(127);
+        }
+        if (pid < 0)
             return -1;
         m_children.push_back(pid);
         return pid;

@@ -130,14 +130,19 @@ QtURLLoader::QtURLLoader(Options options)
 {
     m_thread->setObjectName(QStringLiteral("ostrevane-url-loader"));
     m_context->moveToThread(m_thread.get());
-    m_thread->start();
 }
 
 QtURLLoader::~QtURLLoader()
 {
+    bool started = false;
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
+        started = m_started;
+    }
+    if (!started) {
+        delete m_context; // its thread never ran: nothing can be under way there
+        return;
     }
     // On the loader's thread: abort the transfers (each completes with nothing), then
     // drop the manager. Requests still queued for the context go with it and are
@@ -192,6 +197,10 @@ void QtURLLoader::fetch(const QString& urlText, ReplyCompletion completion)
     {
         std::lock_guard lock(m_mutex);
         if (isAllowed(url) && !m_stopping) {
+            if (!m_started) {
+                m_thread->start(); // most runs fetch nothing: no thread until the first fetch
+                m_started = true;
+            }
             const TransferID id = m_nextID++;
             m_pending.emplace(id, std::move(completion));
             // Posted under the lock, so it is queued before a destructor's teardown.

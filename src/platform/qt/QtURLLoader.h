@@ -18,7 +18,8 @@ class QThread;
 namespace ostrevane {
 
 // The program's URL loader: one QNetworkAccessManager on a thread of its own, so
-// downloads neither wait for nor slow the main thread.
+// downloads neither wait for nor slow the main thread. The thread starts, and the
+// manager is made, with the first fetch.
 //
 // Only http and https addresses are fetched, also after redirects (a redirect to any
 // other scheme, or from https down to http, ends the fetch). Every fetch ends after
@@ -88,6 +89,7 @@ private:
     std::mutex m_mutex; // guards the fields below
     std::map<TransferID, ReplyCompletion> m_pending;
     TransferID m_nextID = 1;
+    bool m_started = false;
     bool m_stopping = false;
 };
 

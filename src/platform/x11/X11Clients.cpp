@@ -1,5 +1,7 @@
 #include "platform/x11/X11Clients.h"
 
+#include "core/TimingTrace.h"
+
 #include <xcb/res.h>
 
 #include <algorithm>
@@ -635,6 +637,7 @@ void X11Clients::activate(xcb_window_t window)
     const xcb_timestamp_t time = m_connection->serverTime();
     showDesktopOf(window, time);
     const xcb_window_t current = activeWindow().value_or(XCB_NONE);
+    TimingTrace::mark("activate");
     m_connection->sendRootMessage(window, m_connection->ewmh()._NET_ACTIVE_WINDOW, {pagerSource, time, current});
     discardSnapshot();
 }

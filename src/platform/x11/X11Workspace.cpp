@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include <unistd.h>
 
@@ -70,6 +71,11 @@ struct X11Workspace::PendingLaunch {
     CancellableRef timeout;
 };
 
+struct X11Workspace::Lifetime {
+    std::mutex lock; // held while a main-queue task of the workspace runs
+    bool alive = true;
+};
+
 struct X11Workspace::Observers {
     std::mutex lock;
     Token last = 0;
@@ -90,9 +96,10 @@ X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& disp
     , m_icons(std::make_shared<ThemeIcons>(dispatcher))
     , m_ownPid(static_cast<ProcessID>(::getpid()))
     , m_observers(std::make_shared<Observers>())
+    , m_lifetime(std::make_shared<Lifetime>())
 {
     // The starting state, so that the first list change reports only real changes.
-    for (const RunningApplication& app : runningApplications())
+    for (const RunningApplication& app : listApplications())
         m_known.emplace(app.processIdentifier, app);
     recordActiveWindow();
     m_eventToken = m_connection.addEventHandler([this](const xcb_generic_event_t& event) { onEvent(event); });
@@ -102,7 +109,14 @@ X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& disp
     m_icons->warmUp(iconNames);
 }
 
-X11Workspace::~X11Workspace() { m_connection.removeEventHandler(m_eventToken); }
+X11Workspace::~X11Workspace()
+{
+    {
+        std::lock_guard lock(m_lifetime->lock); // waits for a main-queue task under way
+        m_lifetime->alive = false;
+    }
+    m_connection.removeEventHandler(m_eventToken);
+}
 
 // ---- Running applications
 
@@ -234,7 +248,11 @@ ImageHandle X11Workspace::windowIcon(xcb_window_t window)
 
 // Each listing starts an enumeration: the window reads that follow see the desktop as it
 // is then, not as an earlier enumeration saw it.
-std::vector<RunningApplication> X11Workspace::runningApplications()
+std::vector<RunningApplication> X11Workspace::runningApplications() { return listApplications(); }
+
+// Our own calls, some on the event thread, never dispatch virtually: a subclass may be
+// half destroyed while the event thread still runs a handler of ours.
+std::vector<RunningApplication> X11Workspace::listApplications()
 {
     std::vector<RunningApplication> apps = currentApplications();
     appendWindowless(apps);
@@ -287,9 +305,20 @@ std::vector<RunningApplication> X11Workspace::currentApplications()
     return apps;
 }
 
+// Activating a row asks this first, between the key release and the activation request:
+// the last listing (the one the panel was built from) is recent enough to tell that a
+// process runs, where a fresh one would read every window first. A pid it does not hold
+// is looked up in a fresh listing.
 std::optional<RunningApplication> X11Workspace::runningApplication(ProcessID pid)
 {
-    std::vector<RunningApplication> apps = runningApplications();
+    {
+        std::lock_guard lock(m_lock);
+        if (m_listing)
+            for (const RunningApplication& app : m_listing->apps)
+                if (app.processIdentifier == pid)
+                    return app;
+    }
+    std::vector<RunningApplication> apps = listApplications();
     return take(apps, pid);
 }
 
@@ -297,7 +326,7 @@ std::optional<RunningApplication> X11Workspace::runningApplication(ProcessID pid
 // until every change the server reported before is handled, so no round trip of its own.
 std::optional<RunningApplication> X11Workspace::frontmostApplication()
 {
-    std::vector<RunningApplication> apps = runningApplications();
+    std::vector<RunningApplication> apps = listApplications();
     std::optional<ProcessID> active, previous;
     {
         std::lock_guard lock(m_lock);
@@ -384,7 +413,7 @@ Responsiveness X11Workspace::responsiveness(ProcessID pid, std::optional<quint32
 void X11Workspace::openApplication(const QString& path, bool activates, OpenCompletion completion)
 {
     const std::optional<DesktopEntry> entry = m_entries.entry(path);
-    for (const RunningApplication& app : runningApplications()) {
+    for (const RunningApplication& app : listApplications()) {
         // A program without an entry stands for itself by its executable's path. One
         // without a window is started again: that is how such programs show one.
         const bool same = app.bundlePath == path || (entry && app.bundleIdentifier == entry->id);
@@ -441,7 +470,7 @@ void X11Workspace::watchLaunch(ProcessID pid, const QString& desktopID, const QS
         m_launches.emplace(id, pending);
     }
     // The window may have come before the launch was registered.
-    settleLaunches(runningApplications());
+    settleLaunches(listApplications());
 }
 
 // A launch is settled by the first window of its process, or of any process the same
@@ -530,11 +559,30 @@ void X11Workspace::onEvent(const xcb_generic_event_t& event)
     if (change.atom == e._NET_ACTIVE_WINDOW)
         onActiveWindowChanged();
     else if (change.atom == e._NET_CLIENT_LIST)
-        onClientListChanged();
+        onMainQueue(m_clientListQueued, [this] { onClientListChanged(); });
     // Showing another desktop changes which windows are out of view.
     if (change.atom == e._NET_CLIENT_LIST || change.atom == e._NET_CLIENT_LIST_STACKING
         || change.atom == e._NET_CURRENT_DESKTOP)
         postWindowListChange();
+}
+
+// The event thread only notes what changed: work that reads every window runs on the main
+// queue, once for all the changes that came while it was queued. `queued` joins them. The
+// task runs only while the workspace lives, and the workspace waits for a task under way.
+void X11Workspace::onMainQueue(std::atomic<bool>& queued, std::function<void()> task)
+{
+    if (queued.exchange(true))
+        return;
+    m_dispatcher.async([weak = std::weak_ptr(m_lifetime), &queued, task = std::move(task)] {
+        const std::shared_ptr<Lifetime> lifetime = weak.lock();
+        if (!lifetime)
+            return;
+        std::lock_guard lock(lifetime->lock);
+        if (!lifetime->alive)
+            return;
+        queued = false;
+        task();
+    });
 }
 
 // One notification for a burst of changes (an activation restacks and focuses within
@@ -561,11 +609,35 @@ void X11Workspace::postWindowListChange()
 }
 
 // EWMH managers publish no recency; the history of the active window is ours to keep.
+// Who owns the window is noted here; the listing that describes the applications waits
+// for the event thread to catch up, so it is made on the main queue, one for all the
+// activations that came meanwhile.
 void X11Workspace::onActiveWindowChanged()
 {
-    if (const std::optional<ProcessID> pid = recordActiveWindow())
-        if (std::optional<RunningApplication> app = runningApplication(*pid))
-            post(true, std::move(*app));
+    const std::optional<ProcessID> pid = recordActiveWindow();
+    if (!pid)
+        return;
+    {
+        std::lock_guard lock(m_lock);
+        m_activated.push_back(*pid);
+    }
+    onMainQueue(m_activationsQueued, [this] { postActivations(); });
+}
+
+void X11Workspace::postActivations()
+{
+    std::vector<ProcessID> activated;
+    {
+        std::lock_guard lock(m_lock);
+        activated = std::exchange(m_activated, {});
+    }
+    const std::vector<RunningApplication> apps = listApplications();
+    for (const ProcessID pid : activated) {
+        const auto app = std::find_if(apps.begin(), apps.end(),
+                                      [pid](const RunningApplication& a) { return a.processIdentifier == pid; });
+        if (app != apps.end())
+            post(true, *app);
+    }
 }
 
 // Notes who owns the active window. Returns the application that came to the front, if

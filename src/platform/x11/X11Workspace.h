@@ -9,6 +9,7 @@
 #include "platform/x11/X11Clients.h"
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -36,15 +37,21 @@ struct PlatformProfile;
 // running) and completes once its first window appears, or at once with the reason when
 // it cannot be started. Activation events (another application, or another window of the
 // same one, got the focus), termination events and window-list changes come from the
-// backend connection's event thread and reach observers on the main queue.
+// backend connection's event thread and reach observers on the main queue. The event
+// thread only notes what changed: the listings (which read every window) for terminations
+// and activations are made on the main queue, one for each burst of changes, so a desktop
+// whose windows come and go by the hundred per second leaves no events piling up behind
+// them.
 //
 // A process's description (executable, desktop entry, name, icon) is read once while
 // its pid owns client windows, and again when the applications folders change. A
 // listing is reused while nothing the window snapshot holds has changed (with every
 // event the server sent before it handled). Each listing starts an enumeration: the
 // window reads that follow it see the changes made before them
-// (X11Clients::beginEnumeration). Every call may come from any thread; requests about
-// a pid that has no windows any more do nothing.
+// (X11Clients::beginEnumeration). runningApplication answers from the last listing when
+// that holds the pid (a process that has quit meanwhile is found there too; acting on
+// it does nothing). Every call may come from any thread; requests about a pid that has
+// no windows any more do nothing.
 class X11Workspace : public Workspace {
 public:
     // How long a launched program may take to show its first window before the open
@@ -83,10 +90,12 @@ private:
     struct Snapshot;
     struct PendingLaunch;
     struct Observers;
+    struct Lifetime;
 
     struct Description;
     struct Listing;
 
+    std::vector<RunningApplication> listApplications();
     std::vector<RunningApplication> currentApplications();
     void appendWindowless(std::vector<RunningApplication>& apps);
     Snapshot snapshot();
@@ -108,7 +117,9 @@ private:
     void expireLaunch(quint64 launchID);
 
     void onEvent(const xcb_generic_event_t& event);
+    void onMainQueue(std::atomic<bool>& queued, std::function<void()> task);
     void onActiveWindowChanged();
+    void postActivations();
     std::optional<ProcessID> recordActiveWindow();
     void onClientListChanged();
     void postWindowListChange();
@@ -126,6 +137,9 @@ private:
     const ProcessID m_ownPid;
     X11Connection::Token m_eventToken = 0;
     std::shared_ptr<Observers> m_observers; // held weakly by queued notifications
+    std::shared_ptr<Lifetime> m_lifetime;   // held weakly by queued work of the workspace
+    std::atomic<bool> m_clientListQueued = false;
+    std::atomic<bool> m_activationsQueued = false;
 
     mutable std::mutex m_lock; // guards everything below
     std::map<ProcessID, xcb_window_t> m_recentWindow;       // last active window per pid
@@ -136,6 +150,7 @@ private:
     std::shared_ptr<const Listing> m_listing;               // the last listing and its change count
     std::optional<ProcessID> m_frontmostPid;                // never this program's own
     std::optional<ProcessID> m_activePid;                   // the active window's owner, ours too
+    std::vector<ProcessID> m_activated;                     // activations not yet posted
     std::map<quint64, std::shared_ptr<PendingLaunch>> m_launches;
     quint64 m_lastLaunchID = 0;
 };

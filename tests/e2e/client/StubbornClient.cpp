@@ -9,6 +9,8 @@
 //   --class NAME   WM_CLASS NAME (instead of "Stubborn")
 //   --no-window    no window, as a tray program whose window is closed: prints "asked to
 //                  terminate" and exits on SIGTERM
+#include "ClientSupport.h"
+
 #include <xcb/xcb.h>
 
 #include <csignal>
@@ -20,14 +22,7 @@
 
 namespace {
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name)
-{
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return result;
-}
+using ostrevane::testclient::atom;
 
 void setProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, xcb_atom_t type, uint8_t format,
                  uint32_t length, const void* data)
