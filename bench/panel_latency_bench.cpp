@@ -224,7 +224,7 @@ public:
     // The program listens on its socket once its launch (hotkey included) is done.
     bool waitUntilListening() const
     {
-        const QString socket = QDir(m_folder).filePath(QStringLiteral("ostrevane-%1").arg(::getuid()));
+        const QString socket = QDir(m_folder).filePath(QStringLiteral("ostrevane/instance.socket"));
         return m_pid > 0 && XvfbSession::waitUntil([&] { return QFile::exists(socket); }, startTimeoutSeconds);
     }
 
@@ -267,9 +267,9 @@ private:
     {
         std::vector<std::string> env = {"DISPLAY=" + display.toStdString(),
                                         "XDG_CONFIG_HOME=" + QDir(m_folder).filePath(QStringLiteral("config")).toStdString(),
-                                        "TMPDIR=" + m_folder.toStdString(), "OSTREVANE_TRACE_TIMING=1",
+                                        "XDG_RUNTIME_DIR=" + m_folder.toStdString(), "OSTREVANE_TRACE_TIMING=1",
                                         "LANG=C.UTF-8", "LC_ALL=C.UTF-8"};
-        const char* replaced[] = {"DISPLAY=",  "XDG_CONFIG_HOME=",     "TMPDIR=", "OSTREVANE_", "LANG=",
+        const char* replaced[] = {"DISPLAY=",  "XDG_CONFIG_HOME=",     "XDG_RUNTIME_DIR=", "OSTREVANE_", "LANG=",
                                   "LC_ALL=",   "QT_QPA_PLATFORM=",     "WAYLAND_DISPLAY="};
         for (char** e = environ; *e; ++e) {
             const std::string entry = *e;

@@ -208,12 +208,12 @@ std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
     QProcessEnvironment environment = this->environment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
     environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
-    environment.insert(QStringLiteral("TMPDIR"), runtime); // its single-instance socket
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime); // its single-instance socket
     environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ostrevane.panel.debug=true"));
     environment.remove(QStringLiteral("OSTREVANE_TEST_PANEL"));
     auto switcher = std::make_unique<Child>(QStringLiteral(OSTREVANE_BINARY), QStringList{}, environment,
                                             Child::Errors::merged);
-    const QString socket = runtime + QStringLiteral("/ostrevane-%1").arg(::getuid());
+    const QString socket = runtime + QStringLiteral("/ostrevane/instance.socket");
     if (!waitUntil([&] { return QFileInfo(socket).exists() || !switcher->isRunning(); }, switcherStartTimeout)
         || !switcher->isRunning())
         return nullptr;
