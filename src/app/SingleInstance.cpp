@@ -105,7 +105,7 @@ std::optional<QString> privateFolder(const QString& path)
     if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
         return std::nullopt;
     if (!InstanceFolder::isPrivate(path)) {
-        qWarning("Ostrevane: %s belongs to another user or is open to others; not used", name.constData());
+        qWarning("Ostrevane: %s is not a folder of this user alone; not used", name.constData());
         return std::nullopt;
     }
     return path;
