@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -89,6 +90,36 @@ std::optional<QByteArray> readAnswer(int fd, const QDeadlineTimer& deadline, boo
         received.append(buffer, got);
     }
     return received.left(received.indexOf('\n'));
+}
+
+// Whether process `pid` has ended: gone, or a zombie its parent has not collected yet.
+bool hasEnded(ProcessID pid)
+{
+    if (::kill(pid, 0) != 0)
+        return errno == ESRCH;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype state = line.lastIndexOf(')') + 2; // after "pid (name) "
+    return state < line.size() && line.at(state) == 'Z';
+}
+
+// Asks the copy to quit and waits until its connection closes (everything it held is let
+// go by then) and the process itself has ended.
+bool quitAndWait(const QString& socketPath, ProcessID pid)
+{
+    const QDeadlineTimer deadline(LocalSocketCopies::quitTimeoutMs);
+    if (askRunningCopy(socketPath, LaunchRequest{LaunchRequest::Kind::quit, {}}.encode(),
+                       int(deadline.remainingTime()), true)
+        != okAnswer)
+        return false;
+    while (!hasEnded(pid)) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
 }
 
 QString cacheFolder()
@@ -226,8 +257,7 @@ std::vector<RunningCopies::Copy> LocalSocketCopies::others()
 void LocalSocketCopies::terminate(const Copy& copy)
 {
     const std::optional<QString> path = socketPath();
-    if (!path || askRunningCopy(*path, LaunchRequest{LaunchRequest::Kind::quit, {}}.encode(), quitTimeoutMs, true)
-                     != okAnswer)
+    if (!path || !quitAndWait(*path, copy.pid))
         qWarning("Ostrevane: the copy at %s (process %d) did not end when asked", qPrintable(copy.location),
                  copy.pid);
 }
@@ -322,10 +352,10 @@ void LocalSocketCopies::answer(QLocalSocket* socket)
 
 bool LocalSocketCopies::quitRunningCopy(const std::optional<QString>& folder)
 {
-    const std::optional<QString> path = socketIn(folder);
-    return path
-        && askRunningCopy(*path, LaunchRequest{LaunchRequest::Kind::quit, {}}.encode(), quitTimeoutMs, true)
-        == okAnswer;
+    LocalSocketCopies copies(folder);
+    const std::vector<Copy> running = copies.others();
+    copies.unlockStart();
+    return !running.empty() && quitAndWait(*copies.socketPath(), running.front().pid);
 }
 
 } // namespace ostrevane

@@ -64,8 +64,8 @@ public:
     bool handOver(const Copy& copy, const LaunchRequest& request) override;
     void settle(std::function<void(const LaunchRequest&)> handler) override;
 
-    // `ostrevane --quit`: asks this user's running copy to end and waits until it has.
-    // False when none runs (or it did not end in time).
+    // `ostrevane --quit`: asks this user's running copy to end and waits until its process
+    // has ended. False when none runs (or it did not end in time).
     static bool quitRunningCopy(const std::optional<QString>& folder = InstanceFolder::find());
 
 private:

@@ -9,6 +9,8 @@
 
 #include <xcb/xcb.h>
 
+#include <X11/keysym.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -86,6 +88,31 @@ public:
             return false;
         }
         return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+    }
+    // Whether another client has grabbed the key of `keysym` with `modifiers`: a grab of
+    // our own of it fails. A grab we get is released at once.
+    bool keyHeldByAnother(xcb_keysym_t keysym, quint16 modifiers) const
+    {
+        const xcb_setup_t* setup = xcb_get_setup(m_connection);
+        const auto mapping = owned(xcb_get_keyboard_mapping_reply(
+            m_connection,
+            xcb_get_keyboard_mapping(m_connection, setup->min_keycode, quint8(setup->max_keycode - setup->min_keycode + 1)),
+            nullptr));
+        if (!mapping)
+            return false;
+        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(mapping.get());
+        const int perCode = mapping->keysyms_per_keycode;
+        for (int code = setup->min_keycode; code <= setup->max_keycode; ++code)
+            if (syms[(code - setup->min_keycode) * perCode] == keysym) {
+                const auto error = owned(xcb_request_check(
+                    m_connection, xcb_grab_key_checked(m_connection, 0, root(), modifiers, xcb_keycode_t(code),
+                                                       XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+                if (error)
+                    return true;
+                xcb_ungrab_key(m_connection, xcb_keycode_t(code), root(), modifiers);
+                xcb_flush(m_connection);
+            }
+        return false;
     }
     bool overridesRedirect(xcb_window_t window) const
     {
@@ -192,7 +219,7 @@ QString E2eDesktop::freshFolder(const QString& name)
     return path;
 }
 
-std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
+QProcessEnvironment E2eDesktop::switcherEnvironment(const SwitcherSetup& setup)
 {
     const QString config = freshFolder(QStringLiteral("config"));
     const QString data = freshFolder(QStringLiteral("data"));
@@ -204,20 +231,54 @@ std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
     for (const auto& [name, text] : setup.desktopEntries)
         written = written && writeFile(data + QStringLiteral("/applications/") + name, text);
     if (!written)
-        return nullptr;
+        return {};
     QProcessEnvironment environment = this->environment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
     environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime); // its single-instance socket
     environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ostrevane.panel.debug=true"));
     environment.remove(QStringLiteral("OSTREVANE_TEST_PANEL"));
+    return environment;
+}
+
+std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
+{
+    const QProcessEnvironment environment = switcherEnvironment(setup);
+    return environment.isEmpty() ? nullptr : startSwitcherIn(environment);
+}
+
+std::unique_ptr<Child> E2eDesktop::startSwitcherIn(const QProcessEnvironment& environment)
+{
     auto switcher = std::make_unique<Child>(QStringLiteral(OSTREVANE_BINARY), QStringList{}, environment,
                                             Child::Errors::merged);
-    const QString socket = runtime + QStringLiteral("/ostrevane/instance.socket");
+    const QString socket = environment.value(QStringLiteral("XDG_RUNTIME_DIR")) + QStringLiteral("/ostrevane/instance.socket");
     if (!waitUntil([&] { return QFileInfo(socket).exists() || !switcher->isRunning(); }, switcherStartTimeout)
         || !switcher->isRunning())
         return nullptr;
     return switcher;
+}
+
+E2eDesktop::Finished E2eDesktop::runSwitcher(const QProcessEnvironment& environment, const QStringList& arguments) const
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(OSTREVANE_BINARY), arguments);
+    Finished finished;
+    finished.ended = process.waitForFinished(int(std::chrono::milliseconds(switcherStartTimeout).count()));
+    if (!finished.ended) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+    finished.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    finished.out = QString::fromUtf8(process.readAllStandardOutput());
+    finished.err = QString::fromUtf8(process.readAllStandardError());
+    return finished;
+}
+
+bool E2eDesktop::altTabHeldByAnother() const
+{
+    XConnection x(display());
+    return x.isOpen() && x.keyHeldByAnother(XK_Tab, XCB_MOD_MASK_1);
 }
 
 std::unique_ptr<Child> E2eDesktop::startClient(const QString& program, const QStringList& arguments,
