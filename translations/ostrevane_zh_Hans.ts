@@ -397,14 +397,6 @@ Without an option Ostrevane starts; when it already runs, its preferences open.
         <translation>Ostrevane 通过窗口管理器列出和切换窗口，但此显示上还没有运行符合 EWMH 标准的窗口管理器。</translation>
     </message>
     <message>
-        <source>Start a window manager such as Openbox, Xfwm, KWin or Mutter.</source>
-        <translation>启动一个窗口管理器，例如 Openbox、Xfwm、KWin 或 Mutter。</translation>
-    </message>
-    <message>
-        <source>Let it manage this display; Linux asks for no accessibility permission.</source>
-        <translation>让它管理此显示；Linux 不需要辅助功能权限。</translation>
-    </message>
-    <message>
         <source>This page moves on by itself as soon as a window manager runs.</source>
         <translation>窗口管理器一运行，此页面就会自动继续。</translation>
     </message>
@@ -447,6 +439,14 @@ Without an option Ostrevane starts; when it already runs, its preferences open.
     <message>
         <source>Another program holds %@, so it cannot summon Ostrevane yet. Remove that shortcut there (usually the window manager&apos;s own window cycling); Ostrevane takes it as soon as it is free.</source>
         <translation>另一个程序占用了 %@，所以暂时无法用它呼出 Ostrevane。请在那个程序中移除该快捷键（通常是窗口管理器自带的窗口切换）；快捷键一旦空出，Ostrevane 就会接管它。</translation>
+    </message>
+    <message>
+        <source>Start a window manager such as Openbox, Xfwm or KWin.</source>
+        <translation>启动一个窗口管理器，例如 Openbox、Xfwm 或 KWin。</translation>
+    </message>
+    <message>
+        <source>Nothing to allow: Linux has no accessibility permission.</source>
+        <translation>无需授权：Linux 没有辅助功能权限。</translation>
     </message>
 </context>
 </TS>

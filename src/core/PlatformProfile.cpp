@@ -110,9 +110,9 @@ std::map<QString, const char*> linuxTextCounterparts()
          QT_TRANSLATE_NOOP("Ostrevane", "Ostrevane lists and switches windows through the window manager, and none "
                                         "that follows the EWMH standard runs on this display yet.")},
         {QStringLiteral("Open System Settings."),
-         QT_TRANSLATE_NOOP("Ostrevane", "Start a window manager such as Openbox, Xfwm, KWin or Mutter.")},
+         QT_TRANSLATE_NOOP("Ostrevane", "Start a window manager such as Openbox, Xfwm or KWin.")},
         {QStringLiteral("Enable Ostrevane under Privacy & Security → Accessibility."),
-         QT_TRANSLATE_NOOP("Ostrevane", "Let it manage this display; Linux asks for no accessibility permission.")},
+         QT_TRANSLATE_NOOP("Ostrevane", "Nothing to allow: Linux has no accessibility permission.")},
         {QStringLiteral("Ostrevane will not open System Settings again after Accessibility is enabled."),
          QT_TRANSLATE_NOOP("Ostrevane", "This page moves on by itself as soon as a window manager runs.")},
         {QStringLiteral("Start with the real shortcut. Hold Option to keep Ostrevane open, then use other keys while "

@@ -78,9 +78,8 @@ HotkeyService::Registration X11HotkeyService::registerChord(quint32 keyCode, qui
     const bool live = take(chord);
     m_grabs.push_back(std::move(chord));
     if (!live)
-        logOnce(m_grabs.back(), "another program holds it. Unbind it there (for example the window manager's "
-                                "Alt+Tab binding: openbox's A-Tab keybind in rc.xml); Ostrevane takes it as soon "
-                                "as it is free");
+        logOnce(m_grabs.back(), "another program holds it, most often the window manager (in openbox, remove its "
+                                "keybind from rc.xml). Ostrevane takes it as soon as it is free");
     return live ? Registration::live : Registration::heldElsewhere;
 }
 
