@@ -184,16 +184,20 @@ QString versionText()
     return text;
 }
 
-// Qt aborts when its platform cannot reach a display ("could not load the Qt platform
-// plugin"). The switcher needs X11 (also under XWayland), so it asks for Qt's xcb platform
-// and says in one line what is missing. Another platform chosen on purpose (offscreen,
-// for the test panel mode) is left alone.
-bool hasUsableDisplay()
+// The switcher needs X11 (also under XWayland): Qt's xcb platform unless another one
+// was chosen on purpose (offscreen, for the test panel mode). Asked for on Qt's command
+// line, so programs launched from the switcher do not inherit the choice.
+bool wantsXcb()
 {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if (platform.isEmpty())
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    else if (!platform.startsWith("xcb"))
+    return platform.isEmpty() || platform.startsWith("xcb");
+}
+
+// Qt aborts when its platform cannot reach a display ("could not load the Qt platform
+// plugin"); this says in one line what is missing instead.
+bool hasUsableDisplay()
+{
+    if (!wantsXcb())
         return true;
     const QString display = qEnvironmentVariable("DISPLAY");
     if (display.isEmpty()) {
@@ -250,8 +254,10 @@ int runOstrevaneApp(int argc, char** argv)
         return 1;
 
     // Qt sees no argument of ours: it would take some (-display, -platform) for its own.
-    int qtArgc = 1;
-    char* qtArgv[] = {argv[0], nullptr};
+    char platformOption[] = "-platform";
+    char xcb[] = "xcb";
+    char* qtArgv[] = {argv[0], platformOption, xcb, nullptr};
+    int qtArgc = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ? 3 : 1;
     QApplication app(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false);
 

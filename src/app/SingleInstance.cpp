@@ -133,6 +133,9 @@ std::optional<QString> privateFolder(const QString& path)
     if (path.isEmpty())
         return std::nullopt;
     const QByteArray name = QFile::encodeName(path);
+    struct stat status {};
+    if (::lstat(name.constData(), &status) == 0 && S_ISSOCK(status.st_mode) && status.st_uid == ::geteuid())
+        ::unlink(name.constData()); // an older version's socket had this name
     if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
         return std::nullopt;
     if (!InstanceFolder::isPrivate(path)) {
@@ -186,10 +189,19 @@ std::optional<QByteArray> askRunningCopy(const QString& socketPath, const QByteA
     return answer;
 }
 
+LocalSocketCopies::LocalSocketCopies(QObject* parent) : QObject(parent) {}
+
 LocalSocketCopies::LocalSocketCopies(std::optional<QString> folder, QObject* parent)
     : QObject(parent)
     , m_folder(std::move(folder))
 {
+}
+
+const std::optional<QString>& LocalSocketCopies::folder()
+{
+    if (!m_folder)
+        m_folder = InstanceFolder::find();
+    return *m_folder;
 }
 
 LocalSocketCopies::~LocalSocketCopies()
@@ -206,7 +218,7 @@ LocalSocketCopies::~LocalSocketCopies()
     unlockStart();
 }
 
-std::optional<QString> LocalSocketCopies::socketPath() const { return socketIn(m_folder); }
+std::optional<QString> LocalSocketCopies::socketPath() { return socketIn(folder()); }
 
 std::optional<QString> LocalSocketCopies::ownLocation() { return ownExecutable(); }
 
@@ -214,9 +226,9 @@ std::optional<QString> LocalSocketCopies::ownLocation() { return ownExecutable()
 // keep every later one from starting.
 void LocalSocketCopies::lockStart()
 {
-    if (!m_folder || m_lockFd >= 0)
+    if (!folder() || m_lockFd >= 0)
         return;
-    const QByteArray name = QFile::encodeName(*m_folder + QLatin1Char('/') + lockName);
+    const QByteArray name = QFile::encodeName(*folder() + QLatin1Char('/') + lockName);
     m_lockFd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_lockFd < 0)
         return;
@@ -275,7 +287,7 @@ bool LocalSocketCopies::handOver(const Copy& copy, const LaunchRequest& request)
 void LocalSocketCopies::settle(std::function<void(const LaunchRequest&)> handler)
 {
     m_handler = std::move(handler);
-    if (!m_folder)
+    if (!folder())
         return;
     lockStart(); // settle() without others() still decides in turn
     listen();
@@ -350,9 +362,9 @@ void LocalSocketCopies::answer(QLocalSocket* socket)
     }
 }
 
-bool LocalSocketCopies::quitRunningCopy(const std::optional<QString>& folder)
+bool LocalSocketCopies::quitRunningCopy(const std::optional<QString>& instanceFolder)
 {
-    LocalSocketCopies copies(folder);
+    LocalSocketCopies copies(instanceFolder);
     const std::vector<Copy> running = copies.others();
     copies.unlockStart();
     return !running.empty() && quitAndWait(*copies.socketPath(), running.front().pid);

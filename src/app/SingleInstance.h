@@ -52,11 +52,13 @@ public:
     // How long a starting copy waits for another one that is deciding at the same moment.
     static constexpr int startLockTimeoutMs = 10000;
 
+    // The instance folder is looked for when first needed (a test panel never needs it).
+    explicit LocalSocketCopies(QObject* parent = nullptr);
     // `folder`: the instance folder; nothing disables finding other copies.
-    explicit LocalSocketCopies(std::optional<QString> folder = InstanceFolder::find(), QObject* parent = nullptr);
+    explicit LocalSocketCopies(std::optional<QString> folder, QObject* parent = nullptr);
     ~LocalSocketCopies() override;
 
-    std::optional<QString> socketPath() const;
+    std::optional<QString> socketPath();
 
     std::optional<QString> ownLocation() override;
     std::vector<Copy> others() override;
@@ -66,16 +68,17 @@ public:
 
     // `ostrevane --quit`: asks this user's running copy to end and waits until its process
     // has ended. False when none runs (or it did not end in time).
-    static bool quitRunningCopy(const std::optional<QString>& folder = InstanceFolder::find());
+    static bool quitRunningCopy(const std::optional<QString>& instanceFolder = InstanceFolder::find());
 
 private:
+    const std::optional<QString>& folder();
     void lockStart();
     void unlockStart();
     bool listen();
     void acceptConnections();
     void answer(QLocalSocket* socket);
 
-    std::optional<QString> m_folder;
+    std::optional<std::optional<QString>> m_folder; // outer: looked for yet
     int m_lockFd = -1;
     int m_listenFd = -1;
     quint64 m_socketInode = 0; // of the socket file this copy made, removed only if still ours

@@ -96,6 +96,11 @@ TEST(InstanceFolder, IsTheRuntimeFolderElseOneOfOurOwnInTheTemporaryFolderMadeFo
     EXPECT_EQ(modeOf(f.runtime + QStringLiteral("/ostrevane")), 0700u);
 
     f.environment.set("XDG_RUNTIME_DIR", QByteArray());
+    { // an older version's socket had the fallback folder's name
+        LocalSocketCopies old(f.shared);
+        old.settle({});
+        ASSERT_TRUE(QFile::rename(*old.socketPath(), f.fallback()));
+    }
     EXPECT_EQ(InstanceFolder::find(), std::optional<QString>(f.fallback()));
     EXPECT_EQ(modeOf(f.fallback()), 0700u);
 
