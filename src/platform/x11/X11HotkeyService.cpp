@@ -145,6 +145,8 @@ void X11HotkeyService::unregisterChord(std::uint32_t id)
         return; // another registration still uses the grab
     release(*found);
     m_grabs.erase(found);
+    // A round trip: once unregistered, the keys are free for any other client.
+    std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
 }
 
 bool X11HotkeyService::isLive(std::uint32_t id) const

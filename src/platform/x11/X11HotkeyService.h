@@ -22,6 +22,7 @@ namespace ostrevane {
 // it is logged once with a hint. When the keyboard mapping or layout changes (MappingNotify,
 // XKB new keyboard or map), every grab is taken again on the keys that now produce it;
 // one that now collides with another client's waits, and the waiting handler is told.
+// Once a chord is unregistered, the server has let go of its keys.
 // Uses Qt's own xcb connection; without one (another Qt platform) every chord is
 // impossible. Main thread only: presses are reported from Qt's event loop.
 class X11HotkeyService : public HotkeyService, public QAbstractNativeEventFilter {
