@@ -188,6 +188,17 @@ TEST_F(X11HotkeyServiceTest, AChordAnotherClientHoldsIsTakenAtTheFirstRetryAfter
     EXPECT_TRUE(pressReaches(QStringLiteral("alt+Tab"), presses));
 }
 
+TEST_F(X11HotkeyServiceTest, AChordAnotherClientHoldsIsTakenByTheRetryTimerOnceFreed)
+{
+    ASSERT_TRUE(other.grabAlt(tabKeycode, true));
+    int presses = 0;
+    auto hotkey = make(tab, option, presses);
+    ASSERT_TRUE(hotkey->isHeldElsewhere());
+    other.ungrabAlt(tabKeycode);
+    EXPECT_TRUE(pumpUntil([&] { return hotkey->isRegistered(); })); // nobody asks: the timer retries
+    EXPECT_TRUE(pressReaches(QStringLiteral("alt+Tab"), presses));
+}
+
 TEST_F(X11HotkeyServiceTest, ReverseChordWithShiftIsADistinctGrab)
 {
     int forward = 0, backward = 0;
