@@ -9,7 +9,7 @@ packages=(
   libplist-dev libgtest-dev libgmock-dev libbenchmark-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-composite0-dev
   libxcb-image0-dev libxcb-res0-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xkb-dev
-  xvfb xdotool openbox x11-apps xterm xfonts-base imagemagick x11-xkb-utils
+  xvfb xdotool openbox fluxbox x11-apps xterm xfonts-base imagemagick x11-xkb-utils
   fonts-dejavu-core fonts-wqy-microhei dbus-daemon xdg-utils
 )
 

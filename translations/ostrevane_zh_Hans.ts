@@ -448,5 +448,13 @@ Without an option Ostrevane starts; when it already runs, its preferences open.
         <source>Nothing to allow: Linux has no accessibility permission.</source>
         <translation>无需授权：Linux 没有辅助功能权限。</translation>
     </message>
+    <message>
+        <source>Not responding</source>
+        <translation>未响应</translation>
+    </message>
+    <message>
+        <source>Not responding · close again to force quit</source>
+        <translation>未响应 · 再次关闭可强制退出</translation>
+    </message>
 </context>
 </TS>

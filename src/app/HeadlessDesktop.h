@@ -34,6 +34,8 @@ public:
     ImageHandle iconForFile(const QString&) override { return nullptr; }
     Token observeActivation(AppObserver) override { return 0; }
     Token observeTermination(AppObserver) override { return 0; }
+    Token observeWindowListChange(std::function<void()>) override { return 0; }
+    Responsiveness responsiveness(ProcessID, std::optional<quint32>) override { return Responsiveness::unknown; }
     void removeObserver(Token) override {}
 };
 

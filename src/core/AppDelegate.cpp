@@ -44,7 +44,7 @@ AppDelegate::~AppDelegate()
     for (const auto& token : {m_hotkeyChangedObserver, m_triggerObserver, m_guideObserver, m_preferencesObserver})
         if (token)
             notifications.removeObserver(*token);
-    for (const auto& token : {m_appActivationObserver, m_appTerminationObserver})
+    for (const auto& token : {m_appActivationObserver, m_appTerminationObserver, m_windowListObserver})
         if (token)
             context().workspace().removeObserver(*token);
     if (m_browserWarmupTimer)
@@ -181,6 +181,7 @@ void AppDelegate::addWorkspaceObservers()
         if (alive.lock())
             applicationTerminated();
     });
+    m_windowListObserver = workspace.observeWindowListChange(weakly([this] { m_panelController->windowListChanged(); }));
 }
 
 void AppDelegate::applicationActivated(const RunningApplication& app)

@@ -152,6 +152,7 @@ private:
     bool m_handOverFailed = false;
     std::optional<std::uint64_t> m_appActivationObserver;
     std::optional<std::uint64_t> m_appTerminationObserver;
+    std::optional<std::uint64_t> m_windowListObserver;
     std::optional<std::uint64_t> m_hotkeyChangedObserver;
     std::optional<std::uint64_t> m_triggerObserver;
     std::optional<std::uint64_t> m_guideObserver;

@@ -210,10 +210,11 @@ const DesktopEntryReader& DesktopEntryReader::forFolders(const QStringList& appl
 std::optional<BundleReader::Info> DesktopEntryReader::read(const QString& path) const
 {
     const std::optional<DesktopEntry> entry = parse(path);
-    if (!entry || !isShown(*entry) || entry->id.isEmpty())
+    if (!entry || entry->id.isEmpty())
         return std::nullopt;
     Info info;
     info.bundleID = entry->id;
+    info.shown = isShown(*entry);
     if (!entry->localizedName.isEmpty())
         info.displayName = entry->localizedName;
     if (!entry->name.isEmpty())
@@ -240,6 +241,7 @@ std::optional<DesktopEntry> DesktopEntryReader::parse(const QString& path) const
     entry.startupWMClass = text(QStringLiteral("StartupWMClass"));
     entry.noDisplay = keys->value(QStringLiteral("NoDisplay")) == trueValue;
     entry.hidden = keys->value(QStringLiteral("Hidden")) == trueValue;
+    entry.terminal = keys->value(QStringLiteral("Terminal")) == trueValue;
     entry.onlyShowIn = listValue(keys->value(QStringLiteral("OnlyShowIn")));
     entry.notShowIn = listValue(keys->value(QStringLiteral("NotShowIn")));
     return entry;

@@ -25,6 +25,7 @@ struct DesktopEntry {
     QString startupWMClass;
     bool noDisplay = false;
     bool hidden = false;
+    bool terminal = false;  // Terminal: the program runs inside a terminal's window
     QStringList onlyShowIn;
     QStringList notShowIn;
 };

@@ -277,6 +277,7 @@ PlatformProfile PlatformProfile::linuxDesktop(const LinuxFacts& facts)
                                QStringLiteral("lxqt-panel"), QStringLiteral("lxpanel"),
                                QStringLiteral("pcmanfm-desktop")},
         .forceQuitIneffectiveBundleIDs = {},
+        .politeQuitSignal = 15, // SIGTERM
         .mediaAppNames = linuxMediaPlayers(),
         // No settings pane to open by address.
         .privacyPaneURLPrefix = QString(),
@@ -284,6 +285,7 @@ PlatformProfile PlatformProfile::linuxDesktop(const LinuxFacts& facts)
         .groupedBundleIDs = {fileManager},
         .scanRoots = folders,
         .extraApplications = {},
+        .windowClassIDPrefix = QStringLiteral("x11:"),
         .browsers = linuxBrowsers(),
         .chordStyle = ChordStyle::words,
         .hasAccessibilityPermission = false,

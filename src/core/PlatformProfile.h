@@ -52,6 +52,10 @@ struct PlatformProfile {
     QStringList protectedBundleIDs;
     // Known to survive a force quit: never offered for quitting.
     QStringList forceQuitIneffectiveBundleIDs;
+    // The signal a politely quit application still running after the follow-up delay is
+    // sent (SIGTERM on Linux, where a close request only closes windows and a tray
+    // program lives on); 0 where the polite request is the whole of it.
+    int politeQuitSignal = 0;
     // Media players told to pause before they are killed: bundle id to player name.
     QMap<QString, QString> mediaAppNames;
     // Prefix of the address that opens a privacy pane; the anchor follows directly.
@@ -64,6 +68,9 @@ struct PlatformProfile {
     // considered after them.
     QStringList scanRoots;
     QStringList extraApplications;
+    // The start of the identity a program gets from its windows when no installed
+    // application describes it ("x11:" on Linux; empty where every program has one).
+    QString windowClassIDPrefix;
     // The supported browsers, in lookup order.
     std::vector<BrowserSpec> browsers;
     // How chords are shown everywhere (footers, tooltips, the guide, logs, diagnostics).

@@ -319,12 +319,10 @@ void SearchView::refreshChrome()
     const auto back = m_shortcuts.find(ShortcutAction::back);
     m_backChord = back != m_shortcuts.end() ? back->second.displayString() : QString();
     m_rowStyle.closingText = localized(QT_TRANSLATE_NOOP("Ostrevane", "Closing..."));
-    // Linux names the user's close chord; the Mac text names ⌥X as it stands.
-    const auto close = m_shortcuts.find(ShortcutAction::closeSelected);
-    m_rowStyle.closeTooltip = Localization::fill(
-        Localization::shared().platformString(QT_TRANSLATE_NOOP("Ostrevane", "Close (⌥X)")),
-        {(close != m_shortcuts.end() ? close->second : ShortcutActions::defaultChord(ShortcutAction::closeSelected))
-             .displayString()});
+    m_rowStyle.notRespondingText = localized(QT_TRANSLATE_NOOP("Ostrevane", "Not responding"));
+    m_rowStyle.forceQuitOfferedText =
+        localized(QT_TRANSLATE_NOOP("Ostrevane", "Not responding · close again to force quit"));
+    m_rowStyle.closeTooltip = SearchViewContent::closeTooltip(m_shortcuts);
     m_searchField->setPlaceholderText(m_placeholder);
     if (m_searchField->text() != m_query)
         m_searchField->setText(m_query);

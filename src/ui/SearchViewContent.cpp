@@ -63,6 +63,13 @@ std::vector<FooterHint> footerHints(bool floatingActive, ListKind list, bool hig
     };
 }
 
+// Linux names the user's close chord; the Mac text names ⌥X as it stands.
+QString closeTooltip(const ShortcutMap& resolved)
+{
+    return Localization::fill(Localization::shared().platformString(QT_TRANSLATE_NOOP("Ostrevane", "Close (⌥X)")),
+                              {chord(resolved, ShortcutAction::closeSelected)});
+}
+
 EmptyState emptyState(bool hasItems, bool visibleListEmpty, const QString& query, bool accessibilityTrusted)
 {
     if (!visibleListEmpty)

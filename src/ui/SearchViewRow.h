@@ -41,6 +41,8 @@ struct SearchViewRow {
         double closeHitArea = 20;
         double closeSymbol = 13;
         QString closingText; // "Closing..."
+        QString notRespondingText; // "Not responding"
+        QString forceQuitOfferedText; // "Not responding · close again to force quit"
         QString closeTooltip; // "Close (⌥X)"
     };
 

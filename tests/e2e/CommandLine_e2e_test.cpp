@@ -140,8 +140,9 @@ TEST_F(CommandLine, ThreeCopiesStartedAtOnceLeaveExactlyOneHoldingAltTab)
     };
     ASSERT_TRUE(desktop->waitUntil([&] { return running() == 1; }, 30s)) << running() << " copies run";
     for (const auto& copy : copies) {
-        if (!copy->isRunning())
+        if (!copy->isRunning()) {
             EXPECT_EQ(copy->status(), QStringLiteral("exited with 0")) << copy->transcript().toStdString();
+        }
     }
     const auto survivor = std::find_if(copies.begin(), copies.end(), [](const auto& copy) { return copy->isRunning(); });
     app = std::move(*survivor);

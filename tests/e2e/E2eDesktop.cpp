@@ -226,8 +226,9 @@ QProcessEnvironment E2eDesktop::switcherEnvironment(const SwitcherSetup& setup)
     const QString runtime = freshFolder(QStringLiteral("runtime"));
     const QString settings = QStringLiteral(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-        "<key>Ostrevane.DidCompleteInteractiveOnboarding</key><true/>%1</dict></plist>\n");
-    bool written = writeFile(config + QStringLiteral("/ostrevane/com.local.ostrevane.plist"), settings.arg(setup.settings));
+        "<key>Ostrevane.DidCompleteInteractiveOnboarding</key><%1/>%2</dict></plist>\n");
+    bool written = writeFile(config + QStringLiteral("/ostrevane/com.local.ostrevane.plist"),
+                             settings.arg(setup.guideDone ? QStringLiteral("true") : QStringLiteral("false"), setup.settings));
     for (const auto& [name, text] : setup.desktopEntries)
         written = written && writeFile(data + QStringLiteral("/applications/") + name, text);
     if (!written)
@@ -300,13 +301,42 @@ std::unique_ptr<Child> E2eDesktop::startXterm(const QString& title)
 
 std::optional<QString> E2eDesktop::windowTitled(const QString& title) const
 {
+    const QStringList windows = windowsTitled(title);
+    return windows.isEmpty() ? std::nullopt : std::optional(windows.front());
+}
+
+QStringList E2eDesktop::windowsTitled(const QString& title) const
+{
     QString windows;
     if (!xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                   QStringLiteral("^%1$").arg(QRegularExpression::escape(title))},
-                 &windows)
-        || windows.isEmpty())
-        return std::nullopt;
-    return windows.section(QLatin1Char('\n'), 0, 0);
+                 &windows))
+        return {};
+    return windows.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QString E2eDesktop::activeWindow() const
+{
+    QString window;
+    xdotool({QStringLiteral("getactivewindow")}, &window);
+    return window;
+}
+
+bool E2eDesktop::activateWindow(const QString& window) const
+{
+    return xdotool({QStringLiteral("windowactivate"), window})
+        && waitUntil([&] { return activeWindow() == window; }, clientTimeout);
+}
+
+int E2eDesktop::currentDesktop() const
+{
+    QString desktop;
+    return xdotool({QStringLiteral("get_desktop")}, &desktop) ? desktop.toInt() : -1;
+}
+
+bool E2eDesktop::moveToDesktop(const QString& window, int desktop) const
+{
+    return xdotool({QStringLiteral("set_desktop_for_window"), window, QString::number(desktop)});
 }
 
 bool E2eDesktop::activate(const QString& title) const

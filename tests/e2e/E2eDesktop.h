@@ -52,10 +52,22 @@ private:
     QStringList m_transcript;
 };
 
+// How a switcher starts: `settings` are key/value elements of its property list;
+// `desktopEntries` are file name and text of entries in its own applications folder.
+// (At namespace scope: a default argument cannot be a nested struct with initializers.)
+struct SwitcherSetup {
+    QString settings;
+    std::vector<std::pair<QString, QString>> desktopEntries;
+    bool guideDone = true; // otherwise the first-run guide opens
+};
+
 // A private X session for one test suite (Xvfb and openbox without its Alt+Tab bindings,
 // so the switcher can take the chord) and the programs the tests run on it.
 class E2eDesktop {
 public:
+    using WindowManager = x11test::XvfbSession::WindowManager;
+    explicit E2eDesktop(WindowManager manager = WindowManager::openbox) : m_session(manager) {}
+
     bool isUp() const { return m_session.isReady(); }
     // Why the session did not come up.
     QString failure() const { return m_session.failure(); }
@@ -64,13 +76,7 @@ public:
 
     // Runs the switcher in test panel mode with an initial selection (none: unset).
     std::unique_ptr<Child> startTestPanel(const std::optional<QString>& selection);
-    // How a switcher starts: `settings` are key/value elements of its property list (the
-    // first-run guide is always done); `desktopEntries` are file name and text of entries in
-    // its own applications folder.
-    struct SwitcherSetup {
-        QString settings;
-        std::vector<std::pair<QString, QString>> desktopEntries;
-    };
+    using SwitcherSetup = e2e::SwitcherSetup;
     // Runs the switcher as a person does, in fresh settings and data folders. Its panel log
     // (the rows of each showing and rebuild) comes with its output lines. Returns once it
     // accepts second copies, which it does only after its hotkey is registered; nothing
@@ -97,6 +103,14 @@ public:
 
     // The window titled exactly `title`, or nothing.
     std::optional<QString> windowTitled(const QString& title) const;
+    // Every visible window titled exactly `title`.
+    QStringList windowsTitled(const QString& title) const;
+    // The active window's id, and activating one by id (waiting until it is active).
+    QString activeWindow() const;
+    bool activateWindow(const QString& window) const;
+    // The current desktop (0 first), and moving a window to another one.
+    int currentDesktop() const;
+    bool moveToDesktop(const QString& window, int desktop) const;
     // Activates the window titled `title` and waits until it is the active window.
     bool activate(const QString& title) const;
     QString activeWindowTitle() const;

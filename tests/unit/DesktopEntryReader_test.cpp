@@ -1,6 +1,10 @@
 #include "core/DesktopEntryReader.h"
 
+#include "core/AppRegistry.h"
 #include "core/PlatformProfile.h"
+#include "platform/sim/ManualClock.h"
+#include "platform/sim/ManualDispatcher.h"
+#include "platform/sim/SimWorkspace.h"
 
 #include <gtest/gtest.h>
 
@@ -46,12 +50,37 @@ TEST(DesktopEntryReader, PicksTheMostSpecificTranslatedName)
     EXPECT_EQ((std::vector{info->displayName, info->name}), (std::vector<std::optional<QString>>{u"文件"_s, u"Files"_s}));
 }
 
-TEST(DesktopEntryReader, LeavesOutEntriesThisDesktopDoesNotShow)
+TEST(DesktopEntryReader, ReadsEntriesThisDesktopDoesNotShowAsNotShown)
 {
     EntryFolder apps;
     const DesktopEntryReader reader({apps.folder()}, {u"XFCE"_s}, QString());
-    for (const QString& keys : {u"Name=A\nNoDisplay=true\n"_s, u"Name=A\nHidden=true\n"_s, u"Name=A\nOnlyShowIn=GNOME;\n"_s})
-        EXPECT_FALSE(reader.read(apps.write(u"entry.desktop"_s, keys))) << keys.toStdString();
+    for (const QString& keys : {u"Name=A\nNoDisplay=true\n"_s, u"Name=A\nHidden=true\n"_s, u"Name=A\nOnlyShowIn=GNOME;\n"_s}) {
+        const std::optional<BundleReader::Info> info = reader.read(apps.write(u"entry.desktop"_s, keys));
+        ASSERT_TRUE(info) << keys.toStdString();
+        EXPECT_FALSE(info->shown) << keys.toStdString();
+    }
+    EXPECT_TRUE(reader.read(apps.write(u"entry.desktop"_s, u"Name=A\n"_s))->shown);
+}
+
+// The user's copy of an entry decides, even one that only hides the application.
+TEST(DesktopEntryReader, AUsersHiddenOrNoDisplayEntryMasksTheSystemEntryOfTheSameId)
+{
+    EntryFolder user, system;
+    system.write(u"editor.desktop"_s, u"Name=Editor\nExec=editor\n"_s);
+    system.write(u"viewer.desktop"_s, u"Name=Viewer\nExec=viewer\n"_s);
+    system.write(u"player.desktop"_s, u"Name=Player\nExec=player\n"_s);
+    user.write(u"editor.desktop"_s, u"Name=Editor\nExec=editor\nHidden=true\n"_s);
+    user.write(u"viewer.desktop"_s, u"Name=Viewer\nExec=viewer\nNoDisplay=true\n"_s);
+    PlatformProfile profile = PlatformProfile::linuxDesktop({u"files"_s, {user.folder(), system.folder()}});
+    ManualClock clock;
+    ManualDispatcher dispatcher(clock);
+    SimWorkspace workspace(dispatcher);
+    const DesktopEntryReader reader(profile.scanRoots, {}, QString());
+
+    QStringList ids;
+    for (const AppItem& app : AppEnumerator(profile, reader, workspace).scan())
+        ids << app.bundleID;
+    EXPECT_EQ(ids, QStringList{u"player"_s});
 }
 
 TEST(DesktopEntryReader, CountsTheDesktopIdFromTheDeepestApplicationsFolder)

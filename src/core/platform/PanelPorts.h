@@ -89,6 +89,10 @@ public:
     virtual Token addMouseMovedMonitor(std::function<void()> handler) = 0;
     // Removing an absent token does nothing.
     virtual void remove(Token token) = 0;
+    // Whether some Option (Alt) key is down now, as far as this side knows: nothing when
+    // it cannot tell. A key event tells only about its own key; with both Alt keys held,
+    // releasing one leaves Option held.
+    virtual std::optional<bool> isOptionKeyDown() const { return std::nullopt; }
 };
 
 // Registers global key chords with the desktop. Presses are reported with the id on any

@@ -44,6 +44,33 @@ void SimWorkspace::setFileIcon(const QString& path, ImageHandle icon)
 void SimWorkspace::postActivation(ProcessID pid) { post(pid, true); }
 void SimWorkspace::postTermination(ProcessID pid) { post(pid, false); }
 
+void SimWorkspace::setResponsiveness(ProcessID pid, Responsiveness responsiveness)
+{
+    std::lock_guard lock(m_mutex);
+    m_responsiveness[pid] = responsiveness;
+}
+
+Responsiveness SimWorkspace::responsiveness(ProcessID pid, std::optional<quint32>)
+{
+    std::lock_guard lock(m_mutex);
+    const auto found = m_responsiveness.find(pid);
+    return found == m_responsiveness.end() ? Responsiveness::unknown : found->second;
+}
+
+void SimWorkspace::postWindowListChange()
+{
+    m_dispatcher.async([this] {
+        std::vector<std::function<void()>> observers;
+        {
+            std::lock_guard lock(m_mutex);
+            for (const auto& [token, observer] : m_windowListObservers)
+                observers.push_back(observer);
+        }
+        for (const auto& observer : observers)
+            observer();
+    });
+}
+
 void SimWorkspace::post(ProcessID pid, bool activation)
 {
     m_dispatcher.async([this, pid, activation] {
@@ -80,6 +107,7 @@ void SimWorkspace::clearObserversForRestart()
 {
     std::lock_guard lock(m_mutex);
     m_observers.clear();
+    m_windowListObservers.clear();
 }
 
 bool SimWorkspace::isRunning(ProcessID pid) const
@@ -210,10 +238,18 @@ Workspace::Token SimWorkspace::observeTermination(AppObserver observer)
     return m_nextToken++;
 }
 
+Workspace::Token SimWorkspace::observeWindowListChange(std::function<void()> observer)
+{
+    std::lock_guard lock(m_mutex);
+    m_windowListObservers[m_nextToken] = std::move(observer);
+    return m_nextToken++;
+}
+
 void SimWorkspace::removeObserver(Token token)
 {
     std::lock_guard lock(m_mutex);
     m_observers.erase(token);
+    m_windowListObservers.erase(token);
 }
 
 } // namespace ostrevane

@@ -16,6 +16,8 @@ namespace {
 // Pagers and task bars identify themselves with source indication 2, which EWMH window
 // managers honour without focus-stealing checks.
 constexpr quint32 pagerSource = 2;
+// _NET_WM_DESKTOP of a window shown on every desktop.
+constexpr quint32 allDesktops = 0xFFFFFFFF;
 // ICCCM 4.1.4: WM_CHANGE_STATE with IconicState asks the manager to iconify.
 constexpr quint32 iconicState = 3;
 // Property lengths read, in 32-bit units.
@@ -301,15 +303,19 @@ X11Clients::TitleRequests X11Clients::requestTitle(xcb_window_t window) const
              c.requestProperty(window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, titleLongs)}};
 }
 
+// The visible name is the window manager's rendering of the window's own name ("bash
+// (2)"); for a window without a name of its own it is made up ("Unnamed Window", in
+// English whatever the user's language), and the application's name serves better.
 std::optional<QString> X11Clients::readTitle(const TitleRequests& requests) const
 {
-    std::optional<QString> title;
-    for (const xcb_get_property_cookie_t cookie : requests.names) {
-        const std::optional<X11Property> p = m_connection->property(cookie); // every reply is collected
-        if (p && !title)
-            title = m_connection->decodeText(*p);
-    }
-    return title;
+    std::array<std::optional<QString>, 3> names;
+    for (size_t i = 0; i < names.size(); ++i) // every reply is collected
+        if (const std::optional<X11Property> p = m_connection->property(requests.names[i]))
+            names[i] = m_connection->decodeText(*p);
+    const auto named = [](const std::optional<QString>& name) { return name && !name->isEmpty(); };
+    if (names[0] && (named(names[1]) || named(names[2])))
+        return names[0];
+    return names[1] ? names[1] : names[2];
 }
 
 std::optional<QString> X11Clients::title(xcb_window_t window) const { return readTitle(requestTitle(window)); }
@@ -571,6 +577,8 @@ bool X11Clients::isUnchanged(xcb_window_t window, const Snapshot& snapshot) cons
 void X11Clients::onEvent(const xcb_generic_event_t& event)
 {
     m_eventThread.store(std::this_thread::get_id());
+    if ((event.response_type & 0x7f) == XCB_CLIENT_MESSAGE && onPong(event))
+        return;
     if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY || onSyncEvent(event))
         return;
     const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
@@ -602,9 +610,30 @@ bool X11Clients::isRecordedProperty(xcb_atom_t atom) const
 void X11Clients::activate(xcb_window_t window)
 {
     const xcb_timestamp_t time = m_connection->serverTime();
+    showDesktopOf(window, time);
     const xcb_window_t current = activeWindow().value_or(XCB_NONE);
     m_connection->sendRootMessage(window, m_connection->ewmh()._NET_ACTIVE_WINDOW, {pagerSource, time, current});
     discardSnapshot();
+}
+
+// EWMH managers ignore (openbox) or only mark urgent (i3) a request to activate a window
+// on another desktop: like a pager, switch to that desktop first.
+void X11Clients::showDesktopOf(xcb_window_t window, xcb_timestamp_t time)
+{
+    X11Connection& c = *m_connection;
+    const xcb_ewmh_connection_t& e = c.ewmh();
+    const auto windowDesktop = c.requestProperty(window, e._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1);
+    const auto currentDesktop = c.requestProperty(c.root(), e._NET_CURRENT_DESKTOP, XCB_ATOM_CARDINAL, 1);
+    const auto first = [&](xcb_get_property_cookie_t cookie) -> std::optional<quint32> {
+        const std::optional<X11Property> p = c.property(cookie);
+        const std::vector<quint32> items = p ? p->items() : std::vector<quint32>{};
+        return items.empty() ? std::nullopt : std::optional(items.front());
+    };
+    const std::optional<quint32> desktop = first(windowDesktop);
+    const std::optional<quint32> current = first(currentDesktop);
+    if (!desktop || !current || *desktop == allDesktops || *desktop == *current)
+        return;
+    c.sendRootMessage(c.root(), e._NET_CURRENT_DESKTOP, {*desktop, time});
 }
 
 void X11Clients::iconify(xcb_window_t window)
@@ -618,6 +647,64 @@ void X11Clients::close(xcb_window_t window)
     const xcb_timestamp_t time = m_connection->serverTime();
     m_connection->sendRootMessage(window, m_connection->ewmh()._NET_CLOSE_WINDOW, {time, pagerSource});
     discardSnapshot();
+    ping(window);
+}
+
+// ---- Pings
+
+// EWMH: the client sends the message back to the root window, where the window manager
+// (and whoever selects structure changes there) hears it.
+bool X11Clients::ping(xcb_window_t window)
+{
+    X11Connection& c = *m_connection;
+    const xcb_ewmh_connection_t& e = c.ewmh();
+    const std::optional<X11Property> protocols =
+        c.property(c.requestProperty(window, e.WM_PROTOCOLS, XCB_ATOM_ATOM, atomListLongs));
+    if (!protocols || !contains(protocols->items(), e._NET_WM_PING))
+        return false;
+    {
+        std::lock_guard lock(m_lock);
+        if (!std::exchange(m_hearsPings, true)) {
+            const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+            xcb_change_window_attributes(c.xcb(), c.root(), XCB_CW_EVENT_MASK, &mask);
+        }
+        m_pings[window] = {std::chrono::steady_clock::now(), false};
+    }
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = e.WM_PROTOCOLS;
+    message.data.data32[0] = e._NET_WM_PING;
+    message.data.data32[1] = c.serverTime();
+    message.data.data32[2] = window;
+    xcb_send_event(c.xcb(), 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+    c.flush();
+    return true;
+}
+
+X11Clients::Ping X11Clients::pingState(xcb_window_t window) const
+{
+    std::lock_guard lock(m_lock);
+    const auto found = m_pings.find(window);
+    if (found == m_pings.end())
+        return {};
+    if (found->second.second)
+        return {PingState::answered, {}};
+    return {PingState::waiting, std::chrono::steady_clock::now() - found->second.first};
+}
+
+bool X11Clients::onPong(const xcb_generic_event_t& event)
+{
+    const auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
+    const xcb_ewmh_connection_t& e = m_connection->ewmh();
+    if (message.window != m_connection->root() || message.type != e.WM_PROTOCOLS || message.format != 32
+        || message.data.data32[0] != e._NET_WM_PING)
+        return false;
+    std::lock_guard lock(m_lock);
+    if (const auto found = m_pings.find(message.data.data32[2]); found != m_pings.end())
+        found->second.second = true;
+    return true;
 }
 
 } // namespace ostrevane

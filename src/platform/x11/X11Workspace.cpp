@@ -73,6 +73,8 @@ struct X11Workspace::Observers {
     std::mutex lock;
     Token last = 0;
     std::map<Token, std::pair<bool, AppObserver>> all; // activation?, observer
+    std::map<Token, std::function<void()>> windowList;
+    std::atomic<bool> windowListChangeQueued = false;
 };
 
 X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile)
@@ -81,6 +83,7 @@ X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& disp
     , m_dispatcher(dispatcher)
     , m_profile(profile)
     , m_entries(profile.scanRoots)
+    , m_windowless(m_entries, m_connection.displayName(), static_cast<ProcessID>(::getpid()))
     , m_icons(std::make_shared<ThemeIcons>(dispatcher))
     , m_ownPid(static_cast<ProcessID>(::getpid()))
     , m_observers(std::make_shared<Observers>())
@@ -122,8 +125,9 @@ X11Workspace::Snapshot X11Workspace::snapshot()
     if (const std::optional<ProcessID> front = frontmostPid())
         std::stable_partition(order.begin(), order.end(), [&](ProcessID pid) { return pid == *front; });
     for (const ProcessID pid : order) {
-        // This program's panel is no application to switch to; its settings window is.
-        if (pid == m_ownPid && !regular.contains(pid))
+        // None of this program's windows (the panel, the guide, the settings) is
+        // anything to switch to, hide or quit.
+        if (pid == m_ownPid)
             continue;
         result.apps.push_back(describe(pid, result.windows[pid].front(), regular.contains(pid)));
     }
@@ -178,11 +182,15 @@ X11Workspace::Description X11Workspace::describeAfresh(ProcessID pid, const X11C
     app.executablePath = executableOf(pid);
     description.entry = entryFor(window, app.executablePath.value_or(QString()));
     const std::optional<DesktopEntry>& entry = description.entry;
-    if (pid == m_ownPid) {
-        app.bundleIdentifier = m_profile.ownBundleID;
-    } else if (entry) {
+    if (entry) {
         app.bundleIdentifier = entry->id;
         app.bundlePath = entry->path;
+    } else if (const std::optional<QString> name = DesktopEntryIndex::windowClassName(
+                   ProgramIdentity{window.instance, window.windowClass, app.executablePath.value_or(QString())})) {
+        // Known only by its windows: recency, ignore lists, quitting and Show Desktop
+        // need an identity all the same. Its program stands in for a bundle.
+        app.bundleIdentifier = m_profile.windowClassIDPrefix + *name;
+        app.bundlePath = app.executablePath;
     }
     const QString executableName = app.executablePath ? QFileInfo(*app.executablePath).fileName() : QString();
     app.localizedName = entry ? nonEmpty(entry->localizedName) : std::nullopt;
@@ -226,8 +234,33 @@ ImageHandle X11Workspace::windowIcon(xcb_window_t window)
 std::vector<RunningApplication> X11Workspace::runningApplications()
 {
     std::vector<RunningApplication> apps = currentApplications();
+    appendWindowless(apps);
     m_clients->beginEnumeration();
     return apps;
+}
+
+// After those with windows: a tray program whose window is closed, say. They are user
+// applications (regular), so they can be quit; activating one starts its entry again,
+// which is how such programs show their window.
+void X11Workspace::appendWindowless(std::vector<RunningApplication>& apps)
+{
+    WindowlessApplications::Windowed windowed;
+    for (const RunningApplication& app : apps) {
+        windowed.pids.insert(app.processIdentifier);
+        if (app.bundleIdentifier)
+            windowed.applicationIDs.insert(*app.bundleIdentifier);
+    }
+    for (const WindowlessApplications::Found& found : m_windowless.find(windowed)) {
+        RunningApplication app;
+        app.processIdentifier = found.pid;
+        app.bundleIdentifier = found.entry.id;
+        app.localizedName = nonEmpty(found.entry.localizedName);
+        app.icon = m_icons->icon(found.entry.icon);
+        app.bundlePath = found.entry.path;
+        app.executablePath = found.executable;
+        app.activationPolicy = ActivationPolicy::regular;
+        apps.push_back(std::move(app));
+    }
 }
 
 // The panel lists the applications several times per showing; while no window came,
@@ -270,12 +303,9 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
     }
     if (active && *active != m_ownPid)
         return take(apps, *active);
-    if (active)
-        if (std::optional<RunningApplication> own = take(apps, m_ownPid))
-            return own; // our settings window
-    // The panel takes the keys with a grab and leaves the focus alone; should it have
-    // asked for the focus (when another program held the keyboard), the application in
-    // front is still the one the user came from.
+    // The panel takes the keys with a grab and leaves the focus alone; should it or one
+    // of our other windows have the focus, the application in front is still the one the
+    // user came from.
     return previous ? take(apps, *previous) : std::nullopt;
 }
 
@@ -328,22 +358,45 @@ void X11Workspace::terminate(ProcessID pid)
             m_clients->close(client.window);
 }
 
+Responsiveness X11Workspace::responsiveness(ProcessID pid, std::optional<quint32> windowNumber)
+{
+    const QList<QByteArray> stat = WindowlessApplications::statFields(QStringLiteral("/proc"), pid);
+    if (!stat.isEmpty() && (stat.front() == "T" || stat.front() == "t"))
+        return Responsiveness::notResponding;
+    if (!windowNumber)
+        return Responsiveness::unknown;
+    const X11Clients::Ping ping = m_clients->pingState(*windowNumber);
+    switch (ping.state) {
+    case X11Clients::PingState::answered:
+        return Responsiveness::responding;
+    case X11Clients::PingState::waiting:
+        return ping.waited >= pingTimeout ? Responsiveness::notResponding : Responsiveness::unknown;
+    case X11Clients::PingState::none:
+        m_clients->ping(*windowNumber);
+        break;
+    }
+    return Responsiveness::unknown;
+}
+
 void X11Workspace::openApplication(const QString& path, bool activates, OpenCompletion completion)
 {
     const std::optional<DesktopEntry> entry = m_entries.entry(path);
-    if (!entry) {
-        if (completion)
-            completion(std::nullopt, QStringLiteral("not an application entry: ") + path);
-        return;
-    }
     for (const RunningApplication& app : runningApplications()) {
-        if (app.bundleIdentifier == entry->id && app.activationPolicy == ActivationPolicy::regular) {
+        // A program without an entry stands for itself by its executable's path. One
+        // without a window is started again: that is how such programs show one.
+        const bool same = app.bundlePath == path || (entry && app.bundleIdentifier == entry->id);
+        if (same && app.activationPolicy == ActivationPolicy::regular && mostRecentWindow(app.processIdentifier)) {
             if (activates)
                 activate(app.processIdentifier, ActivationOption::none);
             if (completion)
                 completion(app, std::nullopt);
             return;
         }
+    }
+    if (!entry) {
+        if (completion)
+            completion(std::nullopt, QStringLiteral("not an application entry: ") + path);
+        return;
     }
     launch(*entry, activates, std::move(completion));
 }
@@ -475,20 +528,29 @@ void X11Workspace::onEvent(const xcb_generic_event_t& event)
     else if (change.atom == e._NET_CLIENT_LIST)
         onClientListChanged();
     if (change.atom == e._NET_CLIENT_LIST || change.atom == e._NET_CLIENT_LIST_STACKING)
-        scheduleRelisting();
+        postWindowListChange();
 }
 
-// One listing for a burst of changes (an activation restacks, focuses and retitles
-// within milliseconds). Nothing runs while the desktop is still.
-void X11Workspace::scheduleRelisting()
+// One notification for a burst of changes (an activation restacks and focuses within
+// milliseconds): a change that arrives while one is queued joins it.
+// The task touches only the observers, which it keeps alive: the workspace may be going.
+void X11Workspace::postWindowListChange()
 {
-    if (m_relistingScheduled.exchange(true))
+    if (m_observers->windowListChangeQueued.exchange(true))
         return;
-    m_dispatcher.asyncAfter(relistDelay, [alive = std::weak_ptr(m_observers), this] {
-        if (!alive.lock())
+    m_dispatcher.async([weak = std::weak_ptr(m_observers)] {
+        const std::shared_ptr<Observers> observers = weak.lock();
+        if (!observers)
             return;
-        m_relistingScheduled = false;
-        currentApplications();
+        observers->windowListChangeQueued = false;
+        std::vector<std::function<void()>> called;
+        {
+            std::lock_guard lock(observers->lock);
+            for (const auto& [token, observer] : observers->windowList)
+                called.push_back(observer);
+        }
+        for (const auto& observer : called)
+            observer();
     });
 }
 
@@ -501,7 +563,8 @@ void X11Workspace::onActiveWindowChanged()
 }
 
 // Notes who owns the active window. Returns the application that came to the front, if
-// another one did: the panel or our settings window taking the focus is no switch.
+// another one did or another of its windows did (each window has its own recency): our
+// own windows taking the focus is no switch.
 std::optional<ProcessID> X11Workspace::recordActiveWindow()
 {
     const std::optional<xcb_window_t> active = m_clients->activeWindow();
@@ -509,10 +572,13 @@ std::optional<ProcessID> X11Workspace::recordActiveWindow()
     const bool owned = owner && owner->pid > 0;
     std::lock_guard lock(m_lock);
     m_activePid = owned ? std::optional(owner->pid) : std::nullopt;
-    if (!owned)
+    if (!owned || owner->pid == m_ownPid)
         return std::nullopt;
+    const auto recent = m_recentWindow.find(owner->pid);
+    const bool unchanged =
+        m_frontmostPid == owner->pid && recent != m_recentWindow.end() && recent->second == *active;
     m_recentWindow[owner->pid] = *active;
-    if (owner->pid == m_ownPid || m_frontmostPid == owner->pid)
+    if (unchanged)
         return std::nullopt;
     m_frontmostPid = owner->pid;
     return owner->pid;
@@ -557,10 +623,18 @@ Workspace::Token X11Workspace::addObserver(bool activation, AppObserver observer
     return m_observers->last;
 }
 
+Workspace::Token X11Workspace::observeWindowListChange(std::function<void()> observer)
+{
+    std::lock_guard lock(m_observers->lock);
+    m_observers->windowList.emplace(++m_observers->last, std::move(observer));
+    return m_observers->last;
+}
+
 void X11Workspace::removeObserver(Token token)
 {
     std::lock_guard lock(m_observers->lock);
     m_observers->all.erase(token);
+    m_observers->windowList.erase(token);
 }
 
 void X11Workspace::post(bool activation, RunningApplication app)

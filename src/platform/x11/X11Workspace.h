@@ -4,6 +4,7 @@
 #include "core/platform/Workspace.h"
 #include "platform/x11/DesktopEntryIndex.h"
 #include "platform/x11/ThemeIcons.h"
+#include "platform/x11/WindowlessApplications.h"
 #include "platform/x11/X11Clients.h"
 
 #include <atomic>
@@ -19,18 +20,22 @@ struct PlatformProfile;
 
 // The workspace on X11: running applications are the processes that own managed client
 // windows, one per pid, ordered by their topmost window (stacking order, topmost
-// first). Each is matched to a desktop entry (bundleIdentifier = desktop id,
-// bundlePath = the entry file, localizedName = Name[locale]); without an entry it is
-// named by WM_CLASS. Regular activation policy = it owns a task-bar window (normal or
-// dialog, not skip-taskbar); others are accessory. This program's own windows count
-// only while it owns a regular window (its settings window); while its panel has the
-// focus, the frontmost application is the one that had it before.
+// first), followed by the running applications without windows (WindowlessApplications).
+// Each is matched to a desktop entry (bundleIdentifier = desktop id, bundlePath = the
+// entry file, localizedName = Name[locale]); without an entry it is named by WM_CLASS
+// and known as "x11:<class>", its executable standing in for the bundle. Regular
+// activation policy = it owns a task-bar window (normal or dialog, not skip-taskbar), or
+// it is an application without windows; others are accessory. None of this program's
+// own windows makes it an application; while one of them has the focus, the frontmost
+// application is the one that had it before.
 //
 // activate = _NET_ACTIVE_WINDOW on its most recently active window; hide = iconify its
 // windows; terminate = _NET_CLOSE_WINDOW to each of its windows. openApplication
 // launches a desktop entry's Exec without a shell (or activates it when running) and
-// completes once its first window appears. Activation and termination events come from
-// the backend connection's event thread and reach observers on the main queue.
+// completes once its first window appears. Activation events (another application, or
+// another window of the same one, got the focus), termination events and window-list
+// changes come from the backend connection's event thread and reach observers on the
+// main queue.
 //
 // A process's description (executable, desktop entry, name, icon) is read once while
 // its pid owns client windows, and again when the applications folders change. A
@@ -44,9 +49,8 @@ public:
     // How long a launched program may take to show its first window before the open
     // request completes without an application.
     static constexpr double launchWindowTimeout = 20.0;
-    // A moment after windows came, went or restacked, the listing is made on the main
-    // queue, so that the panel's next showing finds it made instead of waiting for it.
-    static constexpr double relistDelay = 0.05;
+    // A program whose event loop runs answers a ping within milliseconds.
+    static constexpr std::chrono::milliseconds pingTimeout{1000};
 
     X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile);
     ~X11Workspace() override;
@@ -60,6 +64,9 @@ public:
     void activate(ProcessID pid, ActivationOption options) override;
     void hide(ProcessID pid) override;
     void terminate(ProcessID pid) override;
+    // Stopped (SIGSTOP, a debugger) or, for a window that takes pings, an unanswered
+    // ping `pingTimeout` old; a window's first question sends the ping.
+    Responsiveness responsiveness(ProcessID pid, std::optional<quint32> windowNumber) override;
 
     void openApplication(const QString& path, bool activates, OpenCompletion completion) override;
     bool openURL(const QString& url) override;
@@ -67,6 +74,7 @@ public:
 
     Token observeActivation(AppObserver observer) override;
     Token observeTermination(AppObserver observer) override;
+    Token observeWindowListChange(std::function<void()> observer) override;
     void removeObserver(Token token) override;
 
 private:
@@ -78,6 +86,7 @@ private:
     struct Listing;
 
     std::vector<RunningApplication> currentApplications();
+    void appendWindowless(std::vector<RunningApplication>& apps);
     Snapshot snapshot();
     void forgetDescriptions(const Snapshot& current);
     // The last application other than this program that had the focus.
@@ -100,7 +109,7 @@ private:
     void onActiveWindowChanged();
     std::optional<ProcessID> recordActiveWindow();
     void onClientListChanged();
-    void scheduleRelisting();
+    void postWindowListChange();
     Token addObserver(bool activation, AppObserver observer);
     void post(bool activation, RunningApplication app);
 
@@ -109,11 +118,11 @@ private:
     Dispatcher& m_dispatcher;
     const PlatformProfile& m_profile;
     DesktopEntryIndex m_entries;
+    WindowlessApplications m_windowless;
     std::shared_ptr<ThemeIcons> m_icons;
     const ProcessID m_ownPid;
     X11Connection::Token m_eventToken = 0;
     std::shared_ptr<Observers> m_observers; // held weakly by queued notifications
-    std::atomic<bool> m_relistingScheduled = false;
 
     mutable std::mutex m_lock; // guards everything below
     std::map<ProcessID, xcb_window_t> m_recentWindow;       // last active window per pid
