@@ -75,12 +75,3 @@ TEST(CommandLine, RequestsTravelAsOneLineAndStrayLinesAreNoRequest)
                                   QByteArray("show now"), QByteArray(""), QByteArray("QUIT")})
         EXPECT_EQ(LaunchRequest::decode(line), std::nullopt) << line.constData();
 }
-
-TEST(CommandLine, HelpNamesEveryOptionAndPane)
-{
-    const QString help = CommandLine::helpText();
-    for (const char* word : {"--show", "--preferences", "--quit", "--version", "--help"})
-        EXPECT_TRUE(help.contains(QString::fromUtf8(word))) << word;
-    for (const QString& pane : CommandLine::paneNames())
-        EXPECT_TRUE(help.contains(pane)) << pane.toStdString();
-}
