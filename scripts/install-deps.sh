@@ -10,7 +10,7 @@ packages=(
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-composite0-dev
   libxcb-image0-dev libxcb-res0-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xkb-dev
   libxcb-shape0-dev libxcb-xfixes0-dev
-  xvfb xdotool openbox fluxbox x11-apps xterm xfonts-base imagemagick xcompmgr
+  xvfb xdotool openbox fluxbox x11-apps xterm xfonts-base imagemagick xcompmgr x11-xkb-utils
   fonts-dejavu-core fonts-wqy-microhei dbus-daemon xdg-utils
   libssl-dev lintian appstream desktop-file-utils dpkg-dev file
   chromium firefox-esr

@@ -516,6 +516,117 @@
     <message>
         <source>Desktop %d</source>
         <translation>桌面 %d</translation>
+        <source>ostrevane: no X display is set (DISPLAY is empty); Ostrevane runs in an X11 session.</source>
+        <translation>ostrevane：未设置 X 显示（DISPLAY 为空）；Ostrevane 需要在 X11 会话中运行。</translation>
+    </message>
+    <message>
+        <source>ostrevane: cannot open the X display &quot;%@&quot;; Ostrevane runs in an X11 session.</source>
+        <translation>ostrevane：无法打开 X 显示“%@”；Ostrevane 需要在 X11 会话中运行。</translation>
+    </message>
+    <message>
+        <source>ostrevane: Ostrevane is not running.</source>
+        <translation>ostrevane：Ostrevane 未在运行。</translation>
+    </message>
+    <message>
+        <source>ostrevane: unknown option &quot;%@&quot;. Try &quot;ostrevane --help&quot;.</source>
+        <translation>ostrevane：未知选项“%@”。请运行“ostrevane --help”查看用法。</translation>
+    </message>
+    <message>
+        <source>ostrevane: &quot;%@&quot; is no preferences pane; choose general, shortcuts, appearance, exceptions or feedback.</source>
+        <translation>ostrevane：“%@”不是偏好设置面板；可选 general、shortcuts、appearance、exceptions 或 feedback。</translation>
+    </message>
+    <message>
+        <source>ostrevane: give only one of --show, --preferences and --quit.</source>
+        <translation>ostrevane：--show、--preferences 和 --quit 只能给出其中一个。</translation>
+    </message>
+    <message>
+        <source>Usage: ostrevane [--show | --preferences [PANE] | --quit]
+
+A keyboard-driven window switcher for X11: hold Alt and press Tab.
+
+Without an option Ostrevane starts; when it already runs, its preferences open.
+
+  --show                open the switcher as the shortcut does (for window manager
+                        key bindings and scripts)
+  --preferences [PANE]  open the preferences on PANE: general, shortcuts, appearance,
+                        exceptions or feedback
+  --quit                stop the running Ostrevane
+  --version             print the version
+  -h, --help            print this help
+</source>
+        <translation>用法：ostrevane [--show | --preferences [面板] | --quit]
+
+用键盘操作的 X11 窗口切换器：按住 Alt 键并按 Tab 键。
+
+不带选项时启动 Ostrevane；如果它已在运行，则打开其偏好设置。
+
+  --show                像快捷键一样打开切换器（用于窗口管理器的按键绑定和脚本）
+  --preferences [面板]  在指定面板上打开偏好设置：general、shortcuts、appearance、
+                        exceptions 或 feedback
+  --quit                停止正在运行的 Ostrevane
+  --version             显示版本
+  -h, --help            显示本帮助
+</translation>
+    </message>
+    <message>
+        <source>Waiting for a Window Manager</source>
+        <translation>正在等待窗口管理器</translation>
+    </message>
+    <message>
+        <source>Ostrevane lists and switches windows through the window manager, and none that follows the EWMH standard runs on this display yet.</source>
+        <translation>Ostrevane 通过窗口管理器列出和切换窗口，但此显示上还没有运行符合 EWMH 标准的窗口管理器。</translation>
+    </message>
+    <message>
+        <source>This page moves on by itself as soon as a window manager runs.</source>
+        <translation>窗口管理器一运行，此页面就会自动继续。</translation>
+    </message>
+    <message>
+        <source>Start with the real shortcut. Hold Alt to keep Ostrevane open, then use other keys while holding it.</source>
+        <translation>从真正的快捷键开始。按住 Alt 键让 Ostrevane 保持打开，同时使用其他按键。</translation>
+    </message>
+    <message>
+        <source>When the panel appears, keep Alt held. Ostrevane will explain the movement and action keys there.</source>
+        <translation>面板出现后请继续按住 Alt 键，Ostrevane 会在面板中讲解移动键和操作键。</translation>
+    </message>
+    <message>
+        <source>Hold Alt and press Tab</source>
+        <translation>按住 Alt 键并按 Tab 键</translation>
+    </message>
+    <message>
+        <source>Hold Alt to keep the panel open. Use the keys shown here while holding Alt; outside the guide, releasing Alt opens the highlighted row.</source>
+        <translation>按住 Alt 键可让面板保持打开。按住 Alt 键时使用这里显示的按键；在引导之外，松开 Alt 键会打开高亮的行。</translation>
+    </message>
+    <message>
+        <source>Keep holding Alt, then use W/S or Tab to move the highlight. A/D enters or leaves groups.</source>
+        <translation>继续按住 Alt 键，然后用 W/S 或 Tab 键移动高亮。A/D 键可进入或离开分组。</translation>
+    </message>
+    <message>
+        <source>While holding Alt, use A to go back, X to close a tab or window, and Esc to leave without opening anything.</source>
+        <translation>按住 Alt 键时，用 A 键返回，用 X 键关闭标签页或窗口，用 Esc 键离开而不打开任何内容。</translation>
+    </message>
+    <message>
+        <source>While holding Alt, use Q for Desktop and X to close when a row supports it. Esc closes Ostrevane without opening anything.</source>
+        <translation>按住 Alt 键时，用 Q 键显示桌面；某一行支持关闭时，用 X 键将其关闭。按 Esc 键会关闭 Ostrevane 而不打开任何内容。</translation>
+    </message>
+    <message>
+        <source>Start a window manager that follows the EWMH standard: Ostrevane lists windows through it.</source>
+        <translation>请启动一个符合 EWMH 标准的窗口管理器：Ostrevane 通过它列出窗口。</translation>
+    </message>
+    <message>
+        <source>Close (%@)</source>
+        <translation>关闭 (%@)</translation>
+    </message>
+    <message>
+        <source>Another program holds %@, so it cannot summon Ostrevane yet. Remove that shortcut there (usually the window manager&apos;s own window cycling); Ostrevane takes it as soon as it is free.</source>
+        <translation>另一个程序占用了 %@，所以暂时无法用它呼出 Ostrevane。请在那个程序中移除该快捷键（通常是窗口管理器自带的窗口切换）；快捷键一旦空出，Ostrevane 就会接管它。</translation>
+    </message>
+    <message>
+        <source>Start a window manager such as Openbox, Xfwm or KWin.</source>
+        <translation>启动一个窗口管理器，例如 Openbox、Xfwm 或 KWin。</translation>
+    </message>
+    <message>
+        <source>Nothing to allow: Linux has no accessibility permission.</source>
+        <translation>无需授权：Linux 没有辅助功能权限。</translation>
     </message>
     <message>
         <source>Not responding</source>

@@ -6,6 +6,7 @@
 #include "core/AppActivator.h"
 #include "core/AppDelegate.h"
 #include "core/BrowserTabCache.h"
+#include "core/CommandLine.h"
 #include "core/IdleMemoryTrim.h"
 #include "core/Localization.h"
 #include "core/OnboardingManager.h"
@@ -51,7 +52,9 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <fcntl.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -116,14 +119,17 @@ private:
 
 class OnboardingGuideWindows : public GuideWindowFactory {
 public:
-    std::unique_ptr<GuideWindow> open(std::function<void()> onDismiss) override
+    std::unique_ptr<GuideWindow> open(std::function<void()> onDismiss,
+                                      std::function<std::optional<QString>()> chordHeldElsewhere) override
     {
         RuntimeContext& context = RuntimeContext::current();
         OnboardingSummonView::Environment environment;
         environment.onboarding = &OnboardingManager::shared();
         environment.dispatcher = &context.dispatcher();
         environment.accessibilityTrusted = [&context] { return context.accessibility().isProcessTrusted(); };
-        environment.openSettings = [] { openPrivacyPane(QStringLiteral("Privacy_Accessibility")); };
+        if (context.profile().hasAccessibilityPermission)
+            environment.openSettings = [] { openPrivacyPane(QStringLiteral("Privacy_Accessibility")); };
+        environment.chordHeldElsewhere = std::move(chordHeldElsewhere);
         auto* window = new OnboardingWindow(environment, &context.notifications(), std::move(onDismiss));
         raise(*window);
         return std::make_unique<OnboardingGuideWindow>(window);
@@ -181,6 +187,10 @@ struct Desktop {
 };
 
 struct Shell {
+    // First in, last out: it answers a copy waiting for this one to end only once
+    // everything else, the hotkey grabs above all, has been let go.
+    LocalSocketCopies copies;
+
     explicit Shell(WindowCompositing* compositing)
         : panels(qtX11Connection() ? KeyablePanel::KeyboardFocus::keyboardGrab : KeyablePanel::KeyboardFocus::windowManager,
                  {}, compositing)
@@ -195,7 +205,6 @@ struct Shell {
     QtUserFeedback feedback;
     X11HotkeyService hotkeys;
     OnboardingGuideWindows guide;
-    LocalSocketCopies copies;
     QtAlerts alerts;
     QtUpdateDownloader updateDownloader;
     UpdateDialogs updateDialogs;
@@ -225,9 +234,9 @@ struct Shell {
         SoftwareUpdateController::makeShared(ports, SoftwareUpdateController::buildConfiguration());
     }
 
-    AppDelegate::Ports ports(Dispatcher& dispatcher)
+    AppDelegate::Ports ports(Dispatcher& dispatcher, const LaunchRequest& request)
     {
-        return AppDelegate::Ports{
+        AppDelegate::Ports ports{
             {screens, panels, monitors, feedback},
             std::make_shared<GlobalHotKey::Registry>(hotkeys, dispatcher),
             &guide,
@@ -236,18 +245,103 @@ struct Shell {
             [this, &dispatcher] { return offerInstall(dispatcher); },
             {},
         };
+        ports.request = request;
+        return ports;
     }
 };
 
+// Writes a line (or lines) the way a terminal shows them.
+void print(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    if (!text.endsWith(QLatin1Char('\n')))
+        std::fputc('\n', stream);
+}
+
+QString versionText()
+{
+    const SystemInfo::BundleInfo bundle = HostSystemInfo().mainBundle();
+    QString text = QStringLiteral("Ostrevane ") + bundle.shortVersion.value_or(QStringLiteral("?"));
+    if (bundle.buildVersion && bundle.buildVersion != bundle.shortVersion)
+        text += QStringLiteral(" (") + *bundle.buildVersion + QLatin1Char(')');
+    return text;
+}
+
+// The switcher needs X11 (also under XWayland): Qt's xcb platform unless another one
+// was chosen on purpose (offscreen, for the test panel mode). Asked for on Qt's command
+// line, so programs launched from the switcher do not inherit the choice.
+bool wantsXcb()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    return platform.isEmpty() || platform.startsWith("xcb");
+}
+
+// Qt aborts when its platform cannot reach a display ("could not load the Qt platform
+// plugin"); this says in one line what is missing instead.
+bool hasUsableDisplay()
+{
+    if (!wantsXcb())
+        return true;
+    const QString display = qEnvironmentVariable("DISPLAY");
+    if (display.isEmpty()) {
+        print(stderr, systemLanguageString(QT_TRANSLATE_NOOP(
+                          "Ostrevane", "ostrevane: no X display is set (DISPLAY is empty); Ostrevane runs in an X11 "
+                                       "session.")));
+        return false;
+    }
+    if (!X11Connection::canConnect(display.toLocal8Bit())) {
+        print(stderr, Localization::fill(systemLanguageString(QT_TRANSLATE_NOOP(
+                                             "Ostrevane", "ostrevane: cannot open the X display \"%@\"; Ostrevane "
+                                                          "runs in an X11 session.")),
+                                         {display}));
+        return false;
+    }
+    return true;
+}
+
+// Answers what needs no running program; nothing when the program is to run.
+std::optional<int> answerCommandLine(const CommandLine& line)
+{
+    switch (line.action) {
+    case CommandLine::Action::help:
+        print(stdout, CommandLine::helpText());
+        return 0;
+    case CommandLine::Action::version:
+        print(stdout, versionText());
+        return 0;
+    case CommandLine::Action::usageError:
+        print(stderr, line.error);
+        return 2;
+    case CommandLine::Action::run:
+        break;
+    }
+    if (line.request.kind != LaunchRequest::Kind::quit)
+        return std::nullopt;
+    if (LocalSocketCopies::quitRunningCopy())
+        return 0;
+    print(stderr, systemLanguageString(QT_TRANSLATE_NOOP("Ostrevane", "ostrevane: Ostrevane is not running.")));
+    return 1;
+}
+
 } // namespace
 
-void runOstrevaneApp()
+int runOstrevaneApp(int argc, char** argv)
 {
-    // The process reads no command-line arguments.
-    int argc = 1;
-    char name[] = "ostrevane";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = CommandLine::parse(arguments);
+    if (const std::optional<int> answered = answerCommandLine(line))
+        return *answered;
+    if (!hasUsableDisplay())
+        return 1;
+
+    // Qt sees no argument of ours: it would take some (-display, -platform) for its own.
+    char platformOption[] = "-platform";
+    char xcb[] = "xcb";
+    char* qtArgv[] = {argv[0], platformOption, xcb, nullptr};
+    int qtArgc = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ? 3 : 1;
+    QApplication app(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false);
 
     QtDispatcher dispatcher;
@@ -264,15 +358,14 @@ void runOstrevaneApp()
     desktop.fill(ports);
     RuntimeContext context(ports);
     RuntimeContext::install(&context);
+    int status = 0;
     {
         Shell shell(desktop.compositing.get());
         shell.makeUpdater(context);
-        AppDelegate delegate(shell.ports(dispatcher));
+        AppDelegate delegate(shell.ports(dispatcher, line.request));
         if (delegate.applicationDidFinishLaunching()) {
-            if (!delegate.isTestMode()) {
-                shell.copies.listen();
+            if (!delegate.isTestMode())
                 desktop.browsers.start(*desktop.workspace);
-            }
             TimingTrace::mark("ready");
             QTimer::singleShot(0, [&shell] { shell.panels.warmUp(); }); // once the loop runs
             SettingsWatcher settings({defaults, context.folderEvents(), dispatcher, context.notifications(),
@@ -283,8 +376,10 @@ void runOstrevaneApp()
                              [&memory] { memory.loopWentIdle(); });
             QApplication::exec();
         }
+        status = delegate.exitCode();
     }
     RuntimeContext::install(nullptr);
+    return status;
 }
 
 } // namespace ostrevane

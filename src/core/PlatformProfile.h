@@ -5,9 +5,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <vector>
 
 namespace ostrevane {
+
+// How chords are written: the Mac's glyphs without separators ("⌥⇥", "⌃⌘Space") or the
+// words Linux desktops use ("Alt+Tab", "Ctrl+Super+Space", "Esc").
+enum class ChordStyle { glyphs, words };
 
 // One supported browser: how it is recognised among running applications and how
 // scripts address it.
@@ -73,8 +78,19 @@ struct PlatformProfile {
     QString windowClassIDPrefix;
     // The supported browsers, in lookup order.
     std::vector<BrowserSpec> browsers;
+    // How chords are shown everywhere (footers, tooltips, the guide, logs, diagnostics).
+    ChordStyle chordStyle = ChordStyle::glyphs;
+    // Whether the desktop has an accessibility permission that the user grants in its
+    // settings (the Mac). Without one (X11) the program is trusted once it can reach an
+    // EWMH window manager, and nothing offers to open a settings page for it.
+    bool hasAccessibilityPermission = true;
+    // Texts written for the Mac that name its places, permissions or keys, and what this
+    // desktop shows instead (English: both go through Localization). Empty on the Mac.
+    std::map<QString, const char*> textCounterparts;
 
     const BrowserSpec* browser(const QString& bundleID) const;
+    // The text this desktop shows for `macText` (the text itself when it has no counterpart).
+    const char* text(const char* macText) const;
 
     static const PlatformProfile& macOS();
 

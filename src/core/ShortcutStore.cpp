@@ -240,6 +240,18 @@ QString name(quint32 keyCode)
     return it != names.end() ? it->second : QStringLiteral("Key#") + QString::number(keyCode);
 }
 
+QString name(quint32 keyCode, ChordStyle style)
+{
+    static const std::map<quint32, QString> words{
+        {36, "Enter"}, {48, "Tab"},   {51, "Backspace"}, {53, "Esc"},
+        {123, "Left"}, {124, "Right"}, {125, "Down"},    {126, "Up"},
+    };
+    if (style == ChordStyle::words)
+        if (const auto it = words.find(keyCode); it != words.end())
+            return it->second;
+    return name(keyCode);
+}
+
 } // namespace KeyCodeNames
 
 } // namespace ostrevane

@@ -546,16 +546,20 @@ struct SwitcherPanelController::Retiring {
     ~Retiring() { window.reset(); }
 };
 
-void SwitcherPanelController::forward()
+void SwitcherPanelController::forward() { summon(1); }
+
+void SwitcherPanelController::backward() { summon(-1); }
+
+void SwitcherPanelController::summon(int step)
 {
     if (m_accessibility.isProcessTrusted()) {
         if (m_panel && !m_committed) {
-            advance(1);
+            advance(step);
             return;
         }
         if (m_panel)
             hide();
-        show(1);
+        show(step);
         return;
     }
     m_ports.feedback.beep();

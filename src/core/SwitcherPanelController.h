@@ -103,6 +103,9 @@ public:
     // with the second row highlighted, or advances the highlight while it is shown.
     // Without it: a beep, the guide's permission stage, and "Ostrevane.showGuide".
     void forward();
+    // The reverse chord's entry: as forward(), but the panel opens with the last row
+    // highlighted and a shown panel moves its highlight back by one.
+    void backward();
     // Moves the highlight by `step`, wrapping at both ends; nothing without a list.
     void advance(int step);
     // Builds a fresh list from the caches (reading the windows first when they changed
@@ -180,6 +183,8 @@ private:
                                                   const std::optional<QString>& browser);
     template <class F>
     std::function<void()> weakly(F task);
+    // forward() and backward(): show with the highlight `step` rows on, or advance by it.
+    void summon(int step);
     std::shared_ptr<SearchViewModel> makeViewModel(std::vector<SwitchItem> items, bool showsInactiveApps);
     void freshenSourcesBeforeShow(const Frontmost& front);
     void freshenSourcesAfterShow(const std::shared_ptr<SearchViewModel>& viewModel, const Frontmost& front);

@@ -323,7 +323,7 @@ void SearchView::refreshChrome()
     m_rowStyle.notRespondingText = localized(QT_TRANSLATE_NOOP("Ostrevane", "Not responding"));
     m_rowStyle.forceQuitOfferedText =
         localized(QT_TRANSLATE_NOOP("Ostrevane", "Not responding · close again to force quit"));
-    m_rowStyle.closeTooltip = localized(QT_TRANSLATE_NOOP("Ostrevane", "Close (⌥X)"));
+    m_rowStyle.closeTooltip = SearchViewContent::closeTooltip(m_shortcuts);
     m_searchField->setPlaceholderText(m_placeholder);
     if (m_searchField->text() != m_query)
         m_searchField->setText(m_query);

@@ -83,6 +83,8 @@ public:
     const std::vector<SearchViewRow>& rows() const { return m_rows; }
     SearchViewContent::ListKind listKind() const { return m_listKind; }
     const std::vector<SearchViewContent::FooterHint>& footerHints() const { return m_footerHints; }
+    // The close button's tooltip ("Close (Alt+X)" on Linux).
+    const QString& closeTooltip() const { return m_rowStyle.closeTooltip; }
     SearchViewContent::EmptyState emptyState() const { return m_emptyState; }
     bool showsTabPermissionWarning() const { return m_showsBanner; }
     SearchField* searchField() const { return m_searchField; }

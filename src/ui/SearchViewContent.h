@@ -33,6 +33,9 @@ std::vector<FooterHint> footerHints(bool floatingActive, ListKind list, bool hig
 
 enum class EmptyState { none, noItemsWithoutAccessibility, noItems, noMatches };
 
+// The close button's tooltip: "Close (⌥X)" on the Mac, "Close (<close chord>)" on Linux.
+QString closeTooltip(const ShortcutMap& resolved);
+
 // The empty state for the visible list: none while it has rows; with no items at all (or
 // an empty default list) the accessibility text when the permission is missing, else the
 // automation text; with items but no row for the query, "no matches".

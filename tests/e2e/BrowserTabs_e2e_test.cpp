@@ -93,7 +93,7 @@ protected:
         if (!profile.isEmpty())
             flags << QStringLiteral("--user-data-dir=") + profile;
         browsers.push_back(std::make_unique<Child>(QStringLiteral("/usr/lib/chromium/chromium"), flags + arguments,
-                                                   desktop->switcherEnvironment()));
+                                                   desktop->lastSwitcherEnvironment()));
         return *browsers.back();
     }
 
@@ -118,7 +118,7 @@ protected:
         browsers.push_back(std::make_unique<Child>(
             QStringLiteral("firefox-esr"),
             QStringList{QStringLiteral("--no-remote"), QStringLiteral("--profile"), profile} + urls,
-            desktop->switcherEnvironment()));
+            desktop->lastSwitcherEnvironment()));
         return *browsers.back();
     }
 

@@ -10,6 +10,8 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
+#include <X11/keysym.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -120,6 +122,31 @@ public:
             for (auto it = xcb_shape_get_rectangles_rectangles_iterator(reply.get()); it.rem > 0; xcb_rectangle_next(&it))
                 rectangles.emplace_back(it.data->x, it.data->y, it.data->width, it.data->height);
         return rectangles;
+    }
+    // Whether another client has grabbed the key of `keysym` with `modifiers`: a grab of
+    // our own of it fails. A grab we get is released at once.
+    bool keyHeldByAnother(xcb_keysym_t keysym, quint16 modifiers) const
+    {
+        const xcb_setup_t* setup = xcb_get_setup(m_connection);
+        const auto mapping = owned(xcb_get_keyboard_mapping_reply(
+            m_connection,
+            xcb_get_keyboard_mapping(m_connection, setup->min_keycode, quint8(setup->max_keycode - setup->min_keycode + 1)),
+            nullptr));
+        if (!mapping)
+            return false;
+        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(mapping.get());
+        const int perCode = mapping->keysyms_per_keycode;
+        for (int code = setup->min_keycode; code <= setup->max_keycode; ++code)
+            if (syms[(code - setup->min_keycode) * perCode] == keysym) {
+                const auto error = owned(xcb_request_check(
+                    m_connection, xcb_grab_key_checked(m_connection, 0, root(), modifiers, xcb_keycode_t(code),
+                                                       XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+                if (error)
+                    return true;
+                xcb_ungrab_key(m_connection, xcb_keycode_t(code), root(), modifiers);
+                xcb_flush(m_connection);
+            }
+        return false;
     }
     bool overridesRedirect(xcb_window_t window) const
     {
@@ -241,7 +268,7 @@ QString E2eDesktop::freshFolder(const QString& name)
     return path;
 }
 
-std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
+QProcessEnvironment E2eDesktop::switcherEnvironment(const SwitcherSetup& setup)
 {
     if (!setup.restart || m_lastSwitcherFolders.isEmpty())
         m_lastSwitcherFolders = {freshFolder(QStringLiteral("config")), freshFolder(QStringLiteral("data")),
@@ -258,11 +285,12 @@ std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
     for (const auto& [name, text] : setup.desktopEntries)
         written = written && writeFile(data + QStringLiteral("/applications/") + name, text);
     if (!written)
-        return nullptr;
+        return {};
     QProcessEnvironment environment = this->environment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
     environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
-    environment.insert(QStringLiteral("TMPDIR"), runtime); // its single-instance socket
+    // Its single-instance socket and the browsers' socket.
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     // Browsers' host manifests go here, not into the home of whoever runs the tests.
     environment.insert(QStringLiteral("HOME"), freshFolder(QStringLiteral("home")));
     environment.insert(QStringLiteral("QT_LOGGING_RULES"),
@@ -270,8 +298,20 @@ std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
     environment.remove(QStringLiteral("OSTREVANE_TEST_PANEL"));
     for (const auto& [name, value] : setup.environment)
         environment.insert(name, value);
+    return environment;
+}
+
+std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
+{
+    const QProcessEnvironment environment = switcherEnvironment(setup);
+    return environment.isEmpty() ? nullptr : startSwitcherIn(environment);
+}
+
+std::unique_ptr<Child> E2eDesktop::startSwitcherIn(const QProcessEnvironment& environment)
+{
     m_switcherEnvironment = environment;
-    const QString socket = runtime + QStringLiteral("/ostrevane-%1").arg(::getuid());
+    const QString socket =
+        environment.value(QStringLiteral("XDG_RUNTIME_DIR")) + QStringLiteral("/ostrevane/instance.socket");
     const QString leftBehind = identityOf(socket);
     auto switcher = std::make_unique<Child>(QStringLiteral(OSTREVANE_BINARY), QStringList{}, environment,
                                             Child::Errors::merged);
@@ -292,6 +332,29 @@ std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
 QString E2eDesktop::settingsFile() const
 {
     return m_lastSwitcherFolders.value(0) + QStringLiteral("/ostrevane/com.local.ostrevane.plist");
+}
+
+E2eDesktop::Finished E2eDesktop::runSwitcher(const QProcessEnvironment& environment, const QStringList& arguments) const
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(OSTREVANE_BINARY), arguments);
+    Finished finished;
+    finished.ended = process.waitForFinished(int(std::chrono::milliseconds(switcherStartTimeout).count()));
+    if (!finished.ended) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+    finished.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    finished.out = QString::fromUtf8(process.readAllStandardOutput());
+    finished.err = QString::fromUtf8(process.readAllStandardError());
+    return finished;
+}
+
+bool E2eDesktop::altTabHeldByAnother() const
+{
+    XConnection x(display());
+    return x.isOpen() && x.keyHeldByAnother(XK_Tab, XCB_MOD_MASK_1);
 }
 
 std::unique_ptr<Child> E2eDesktop::startClient(const QString& program, const QStringList& arguments,

@@ -90,9 +90,23 @@ public:
     // listens for second copies, which it does only after its hotkey is registered;
     // nothing when it does not in time.
     std::unique_ptr<Child> startSwitcher(const SwitcherSetup& setup = {});
+    // The environment such a switcher runs in (fresh folders, written settings); a second
+    // start in it meets the first. Empty when the folders could not be written.
+    QProcessEnvironment switcherEnvironment(const SwitcherSetup& setup = {});
+    // Starts a switcher in `environment` and returns once it accepts second copies.
+    std::unique_ptr<Child> startSwitcherIn(const QProcessEnvironment& environment);
+    // The program run with `arguments` until it ends, as a shell would.
+    struct Finished {
+        bool ended = false;
+        int exitCode = -1;
+        QString out, err;
+    };
+    Finished runSwitcher(const QProcessEnvironment& environment, const QStringList& arguments) const;
+    // Whether another client holds Alt+Tab (a grab of our own of it fails).
+    bool altTabHeldByAnother() const;
     // The environment of the switcher started last (its home, configuration and runtime
     // folders), for programs that must share them, such as browsers and their connectors.
-    QProcessEnvironment switcherEnvironment() const { return m_switcherEnvironment; }
+    QProcessEnvironment lastSwitcherEnvironment() const { return m_switcherEnvironment; }
     // The settings file of the switcher started last.
     QString settingsFile() const;
     // A folder that stays empty, for search paths that must find nothing.

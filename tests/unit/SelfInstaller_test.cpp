@@ -34,6 +34,8 @@ struct FakeCopies : RunningCopies {
     std::optional<QString> ownLocation() override { return QStringLiteral("/media/usb/Ostrevane/bin/ostrevane"); }
     std::vector<Copy> others() override { return running; }
     void terminate(const Copy& copy) override { askedToQuit.push_back(copy.pid); }
+    bool handOver(const Copy&, const LaunchRequest&) override { return false; }
+    void settle(std::function<void(const LaunchRequest&)>) override {}
 };
 
 class SelfInstallerTest : public ::testing::Test {

@@ -96,15 +96,30 @@ public:
     virtual std::optional<bool> isOptionKeyDown() const { return std::nullopt; }
 };
 
-// Registers global key chords with the desktop. A chord another program holds fails
-// silently (no id). Presses are reported with the id on any thread.
+// Registers global key chords with the desktop. Presses are reported with the id on any
+// thread. Registering a chord that is already registered under another id shares it: it
+// stays live until its last id is unregistered.
 class HotkeyService {
 public:
+    enum class Registration {
+        live,          // the chord fires from now on
+        heldElsewhere, // another program holds it; kept under the id and tried again by retry()
+        impossible,    // the keyboard has no such key (or there is no desktop): nothing is kept
+    };
+
     virtual ~HotkeyService() = default;
-    virtual std::optional<std::uint32_t> registerChord(quint32 keyCode, quint32 carbonModifiers, std::uint32_t id) = 0;
+    virtual Registration registerChord(quint32 keyCode, quint32 carbonModifiers, std::uint32_t id) = 0;
+    // Forgets the id (a waiting chord stops waiting); unknown ids do nothing.
     virtual void unregisterChord(std::uint32_t id) = 0;
+    // Whether the chord registered under `id` is live now.
+    virtual bool isLive(std::uint32_t id) const = 0;
+    // Tries every waiting chord again; true while some chord still waits.
+    virtual bool retry() = 0;
     // Installs the one handler of chord presses (called once per process).
     virtual void setPressHandler(std::function<void(std::uint32_t id)> handler) = 0;
+    // Installs the one handler told when a chord starts waiting by itself (a keyboard
+    // change made it collide with another program's), so its owner retries it.
+    virtual void setWaitingHandler(std::function<void()> handler) = 0;
 };
 
 // Whether the desktop composites windows, and how a window is cut to an outline where it
