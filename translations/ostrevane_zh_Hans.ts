@@ -510,12 +510,16 @@
     <message>
         <source>Downloading update…</source>
         <translation>正在下载更新…</translation>
+    </message>
+    <message>
         <source>Minimised</source>
         <translation>已最小化</translation>
     </message>
     <message>
         <source>Desktop %d</source>
         <translation>桌面 %d</translation>
+    </message>
+    <message>
         <source>ostrevane: no X display is set (DISPLAY is empty); Ostrevane runs in an X11 session.</source>
         <translation>ostrevane：未设置 X 显示（DISPLAY 为空）；Ostrevane 需要在 X11 会话中运行。</translation>
     </message>
@@ -635,6 +639,8 @@ Without an option Ostrevane starts; when it already runs, its preferences open.
     <message>
         <source>Not responding · close again to force quit</source>
         <translation>未响应 · 再次关闭可强制退出</translation>
+    </message>
+    <message>
         <source>Install the Ostrevane extension in %@.</source>
         <translation>请在 %@ 中安装 Ostrevane 扩展。</translation>
     </message>
