@@ -656,5 +656,13 @@ Without an option Ostrevane starts; when it already runs, its preferences open.
         <source>%@ is a Flatpak package, whose sandbox keeps its tabs from Ostrevane. Install the browser from your distribution&apos;s packages to switch to its tabs.</source>
         <translation>%@ 是 Flatpak 软件包，其沙盒使 Ostrevane 无法读取它的标签页。请改用发行版软件源中的该浏览器，以便切换到它的标签页。</translation>
     </message>
+    <message>
+        <source>Could not open %@</source>
+        <translation>无法打开 %@</translation>
+    </message>
+    <message>
+        <source>Browser tabs need the Ostrevane browser extension for full titles and addresses.</source>
+        <translation>浏览器标签页需要 Ostrevane 浏览器扩展才能显示完整的标题和网址。</translation>
+    </message>
 </context>
 </TS>

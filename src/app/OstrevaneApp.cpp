@@ -23,6 +23,7 @@
 #include "platform/qt/QtFolderEvents.h"
 #include "platform/qt/QtURLLoader.h"
 #include "platform/qt/QtUpdateDownloader.h"
+#include "platform/x11/DesktopNotifications.h"
 #include "platform/x11/MprisMediaControl.h"
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Clients.h"
@@ -138,6 +139,16 @@ public:
 
 // The desktop the switcher lists and acts on: the X11 backend on its own connection, or,
 // without an X display, an empty desktop (the test panel mode still works).
+// A launch from search that fails is told to the person on screen, not only in the log.
+AppActivator::Token noticeLaunchFailures(DesktopNotifications& notifications)
+{
+    return AppActivator::shared().observeLaunchFailures([&notifications](const AppActivator::LaunchFailure& failure) {
+        notifications.show(Localization::shared().format(QT_TRANSLATE_NOOP("Ostrevane", "Could not open %@"),
+                                                         {failure.appName}),
+                           failure.reason);
+    });
+}
+
 struct Desktop {
     std::shared_ptr<X11Connection> connection = X11Connection::open();
     const PlatformProfile& profile = PlatformProfile::linuxDesktop();
@@ -148,6 +159,7 @@ struct Desktop {
     std::unique_ptr<X11Compositing> compositing; // none without a display: always translucent
     LinuxBrowsers browsers;
     MprisMediaControl media;
+    DesktopNotifications notifications;
     PosixProcessSignals signals_;
     QtFolderEvents folders;
     QtURLLoader urlLoader;
@@ -374,7 +386,9 @@ int runOstrevaneApp(int argc, char** argv)
                                    [] { malloc_trim(0); }});
             QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
                              [&memory] { memory.loopWentIdle(); });
+            const AppActivator::Token launchFailures = noticeLaunchFailures(desktop.notifications);
             QApplication::exec();
+            AppActivator::shared().removeLaunchFailureObserver(launchFailures);
         }
         status = delegate.exitCode();
     }
