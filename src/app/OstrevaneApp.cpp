@@ -23,6 +23,8 @@
 #include "platform/qt/QtFolderEvents.h"
 #include "platform/qt/QtURLLoader.h"
 #include "platform/qt/QtUpdateDownloader.h"
+#include "platform/x11/AtspiAccessibility.h"
+#include "platform/x11/DBusAtspiTree.h"
 #include "platform/x11/DesktopNotifications.h"
 #include "platform/x11/MprisMediaControl.h"
 #include "platform/x11/X11Accessibility.h"
@@ -154,6 +156,8 @@ struct Desktop {
     const PlatformProfile& profile = PlatformProfile::linuxDesktop();
     std::shared_ptr<X11Clients> clients;
     std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<Accessibility> windowAccessibility;
+    DBusAtspiTree atspi;
     std::unique_ptr<Accessibility> accessibility;
     std::unique_ptr<WindowServer> windowServer;
     std::unique_ptr<X11Compositing> compositing; // none without a display: always translucent
@@ -176,7 +180,9 @@ struct Desktop {
         }
         clients = std::make_shared<X11Clients>(connection);
         workspace = std::make_unique<X11Workspace>(clients, dispatcher, profile);
-        accessibility = std::make_unique<X11Accessibility>(clients);
+        windowAccessibility = std::make_unique<X11Accessibility>(clients);
+        // Browsers' tab strips, for those without the extension, come from the accessibility bus.
+        accessibility = std::make_unique<AtspiAccessibility>(*windowAccessibility, atspi, &X11Accessibility::windowOwner);
         windowServer = std::make_unique<X11WindowServer>(clients, dispatcher);
         compositing = std::make_unique<X11Compositing>(connection, dispatcher);
     }
