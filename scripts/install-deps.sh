@@ -11,6 +11,7 @@ packages=(
   libxcb-image0-dev libxcb-res0-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xkb-dev
   xvfb xdotool openbox x11-apps xterm xfonts-base imagemagick
   fonts-dejavu-core fonts-wqy-microhei dbus-daemon xdg-utils
+  trayer python3-dbus python3-gi
 )
 
 missing=()

@@ -13,6 +13,7 @@
 #include "platform/qt/QtDispatcher.h"
 #include "platform/qt/QtFolderEvents.h"
 #include "platform/qt/QtURLLoader.h"
+#include "platform/qt/XdgAutostartLoginItem.h"
 #include "platform/x11/MprisMediaControl.h"
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Clients.h"
@@ -20,6 +21,7 @@
 #include "platform/x11/X11GlobalMonitors.h"
 #include "platform/x11/X11HotkeyService.h"
 #include "platform/x11/X11QtConnection.h"
+#include "platform/x11/X11TrayHosts.h"
 #include "platform/x11/X11WindowServer.h"
 #include "platform/x11/X11Workspace.h"
 #include "ui/KeyablePanel.h"
@@ -27,6 +29,7 @@
 #include "ui/QtInputMonitors.h"
 #include "ui/QtScreenPort.h"
 #include "ui/QtUserFeedback.h"
+#include "ui/StatusBarController.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -96,6 +99,7 @@ struct Desktop {
     QtURLLoader urlLoader;
     SwitchItemActivator actions;
     BrowserTabStatusProbe browserStatus;
+    XdgAutostartLoginItem loginItems{XdgAutostartLoginItem::forThisProgram(profile.ownBundleID)};
 
     explicit Desktop(Dispatcher& dispatcher)
     {
@@ -126,8 +130,13 @@ struct Desktop {
         ports.urlLoader = &urlLoader;
         ports.actions = &actions;
         ports.browserStatus = &browserStatus;
+        ports.loginItems = &loginItems;
     }
 };
+
+// What the menu and the preferences reach of the software updater. No updater is built
+// into the program yet, so its command and controls show disabled; connect it here.
+UpdaterControls updaterControls() { return {}; }
 
 struct Shell {
     X11GlobalMonitors globalMonitors;
@@ -140,6 +149,31 @@ struct Shell {
     X11HotkeyService hotkeys;
     OnboardingGuideWindows guide;
     LocalSocketCopies copies;
+    X11TrayHosts trayHosts;
+    AppDelegate* delegate = nullptr;
+    StatusBarController* statusBar = nullptr; // owned by the delegate
+
+    std::shared_ptr<void> makeStatusBar()
+    {
+        StatusBarController::Environment environment;
+        environment.preferences.feedback = &feedback;
+        environment.preferences.suspendHotKeys = [this] {
+            return delegate ? delegate->suspendHotKeys() : std::shared_ptr<void>();
+        };
+        environment.preferences.updater = updaterControls();
+        environment.hosts = &trayHosts;
+        auto controller = std::make_shared<StatusBarController>(std::move(environment));
+        statusBar = controller.get();
+        return controller;
+    }
+
+    // Opens the preferences of this copy on `pane` (the tray, the command line and a
+    // second start all come here).
+    void openPreferences(PreferencesPane pane)
+    {
+        if (statusBar)
+            statusBar->openPreferences(pane);
+    }
 
     AppDelegate::Ports ports(Dispatcher& dispatcher)
     {
@@ -150,7 +184,7 @@ struct Shell {
             &copies,
             installedPrefix,
             {},
-            {},
+            [this] { return makeStatusBar(); },
         };
     }
 };
@@ -183,6 +217,7 @@ void runOstrevaneApp()
     {
         Shell shell;
         AppDelegate delegate(shell.ports(dispatcher));
+        shell.delegate = &delegate;
         if (delegate.applicationDidFinishLaunching()) {
             if (!delegate.isTestMode())
                 shell.copies.listen();

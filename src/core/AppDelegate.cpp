@@ -92,6 +92,10 @@ void AppDelegate::warmCaches()
 
 void AppDelegate::registerHotKeys()
 {
+    if (m_hotKeySuspensions > 0) {
+        m_hotKeyForward.reset();
+        return;
+    }
     const HotkeyConfig chord = HotkeyStore::current();
     // The new chord is registered before the old one is released.
     auto replacement = std::make_unique<GlobalHotKey>(m_ports.hotKeys, chord.keyCode, chord.carbonModifiers,
@@ -100,6 +104,17 @@ void AppDelegate::registerHotKeys()
                                                           m_panelController->forward();
                                                       }));
     m_hotKeyForward = std::move(replacement);
+}
+
+std::shared_ptr<void> AppDelegate::suspendHotKeys()
+{
+    if (m_hotKeySuspensions++ == 0)
+        m_hotKeyForward.reset();
+    const std::function<void()> resume = weakly([this] {
+        if (--m_hotKeySuspensions == 0)
+            registerHotKeys();
+    });
+    return std::shared_ptr<void>(nullptr, [resume](void*) { resume(); });
 }
 
 void AppDelegate::addNotificationObservers()

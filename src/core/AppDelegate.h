@@ -85,8 +85,15 @@ public:
     bool applicationShouldHandleReopen() const { return false; }
 
     // Replaces the activation hotkey with one for the stored chord; the previous one is
-    // released (unregistered) after the new one is registered.
+    // released (unregistered) after the new one is registered. While suspended it only
+    // releases the previous one.
     void registerHotKeys();
+    // Releases the activation hotkey until every returned hold is dropped, so that a
+    // shortcut recorder hears the chord itself instead of the switcher; the stored chord
+    // (whatever it became meanwhile) is then registered again. A hold may outlive the
+    // delegate.
+    [[nodiscard]] std::shared_ptr<void> suspendHotKeys();
+    bool areHotKeysSuspended() const { return m_hotKeySuspensions > 0; }
     // Raises the open guide window, or opens a new one at the permission or summon stage.
     void showGuide();
     // True when this process must quit: a copy outside the installed location yields to
@@ -117,6 +124,7 @@ private:
     std::unique_ptr<SwitcherPanelController> m_panelController;
     std::shared_ptr<void> m_statusBar;
     std::unique_ptr<GlobalHotKey> m_hotKeyForward;
+    int m_hotKeySuspensions = 0;
     std::optional<std::uint64_t> m_appActivationObserver;
     std::optional<std::uint64_t> m_appTerminationObserver;
     std::optional<std::uint64_t> m_hotkeyChangedObserver;

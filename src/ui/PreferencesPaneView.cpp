@@ -1,0 +1,76 @@
+#include "ui/PreferencesPaneView.h"
+
+#include "core/NotificationCenter.h"
+#include "core/RuntimeContext.h"
+#include "core/platform/PanelPorts.h"
+#include "ui/HotkeyRecorderView.h"
+
+#include <QPointer>
+#include <QVBoxLayout>
+
+namespace ostrevane {
+
+void PreferencesEnvironment::beep() const
+{
+    if (feedback)
+        feedback->beep();
+}
+
+PreferencesPaneView::PreferencesPaneView(PreferencesPane pane, const PreferencesEnvironment& environment,
+                                         QWidget* parent)
+    : QWidget(parent), m_pane(pane), m_environment(environment), m_detail(new SettingsDetail(this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_detail);
+}
+
+PreferencesPaneView::~PreferencesPaneView()
+{
+    if (!RuntimeContext::hasCurrent())
+        return;
+    for (const std::uint64_t token : m_observers)
+        RuntimeContext::current().notifications().removeObserver(token);
+}
+
+void PreferencesPaneView::retranslate()
+{
+    m_texts.retranslate();
+    reload();
+}
+
+SettingsSection* PreferencesPaneView::addSection(const char* title)
+{
+    SettingsSection* section = m_detail->addSection();
+    m_texts.setText(section->title(), title);
+    return section;
+}
+
+SettingsRow* PreferencesPaneView::addRow(SettingsSection* section, const char* title, const char* detail)
+{
+    SettingsRow* row = section->addRow();
+    m_texts.setText(row->title(), title);
+    m_texts.setText(row->detail(), detail);
+    return row;
+}
+
+HotkeyRecorderView* PreferencesPaneView::makeRecorder(bool allowPlainSpecialKeys, QSize size)
+{
+    auto* recorder = new HotkeyRecorderView(HotkeyConfig::defaultConfig(), allowPlainSpecialKeys, this);
+    recorder->setFixedSize(size);
+    recorder->setHotKeySuspender(m_environment.suspendHotKeys);
+    recorder->setBeep([this] { m_environment.beep(); });
+    return recorder;
+}
+
+void PreferencesPaneView::observe(const QString& name, std::function<void()> reaction)
+{
+    QPointer<PreferencesPaneView> self(this);
+    m_observers.push_back(RuntimeContext::current().notifications().addObserver(
+        name, [self, reaction = std::move(reaction)] {
+            if (self)
+                reaction();
+        }));
+}
+
+} // namespace ostrevane
