@@ -19,18 +19,18 @@ constexpr double lineWidth = 1.3;
 double flip(double y) { return artHeight - y; }
 
 // Maps artwork points into device pixels for one target, keeping horizontal strokes on
-// the pixel grid: a stroke an odd number of pixels wide is centred on a pixel's middle,
-// an even one on a pixel edge.
+// the pixel grid: each stroke is a whole number of pixels wide, centred on a pixel's
+// middle when that number is odd and on a pixel edge when it is even.
 struct Grid {
     double scale;
     QPointF origin;
 
-    QPointF point(double x, double y) const { return origin + QPointF(x * scale, flip(y) * scale); }
-    double snappedY(double y, double width) const
+    double x(double artX) const { return origin.x() + artX * scale; }
+    double width(double artWidth) const { return std::max(1.0, std::round(artWidth * scale)); }
+    double snappedY(double artY, double artWidth) const
     {
-        const double device = origin.y() + flip(y) * scale;
-        const long pixels = std::max(1L, std::lround(width * scale));
-        return pixels % 2 ? std::floor(device) + 0.5 : std::round(device);
+        const double device = origin.y() + flip(artY) * scale;
+        return static_cast<long>(width(artWidth)) % 2 ? std::floor(device) + 0.5 : std::round(device);
     }
 };
 
@@ -38,22 +38,21 @@ void paintSweep(QPainter& painter, const Grid& grid, const QColor& color)
 {
     const double top = grid.snappedY(13.2, sweepWidth);
     const double bottom = grid.snappedY(5.0, sweepWidth);
-    QPainterPath path(QPointF(grid.point(2.6, 0).x(), top));
-    path.lineTo(grid.point(7.7, 0).x(), top);
-    path.cubicTo(QPointF(grid.point(9.6, 0).x(), top), QPointF(grid.point(11.7, 0).x(), bottom),
-                 QPointF(grid.point(15.5, 0).x(), bottom));
-    path.lineTo(grid.point(19.2, 0).x(), bottom);
-    painter.setPen(QPen(color, sweepWidth * grid.scale, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPainterPath path(QPointF(grid.x(2.6), top));
+    path.lineTo(grid.x(7.7), top);
+    path.cubicTo(QPointF(grid.x(9.6), top), QPointF(grid.x(11.7), bottom), QPointF(grid.x(15.5), bottom));
+    path.lineTo(grid.x(19.2), bottom);
+    painter.setPen(QPen(color, grid.width(sweepWidth), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.drawPath(path);
 }
 
 void paintLines(QPainter& painter, const Grid& grid, const QColor& color)
 {
-    painter.setPen(QPen(color, lineWidth * grid.scale, Qt::SolidLine, Qt::RoundCap));
+    painter.setPen(QPen(color, grid.width(lineWidth), Qt::SolidLine, Qt::RoundCap));
     const QPointF starts[] = {{14.2, 7.7}, {12.8, 10.3}, {11.4, 12.9}};
     for (const QPointF& start : starts) {
         const double y = grid.snappedY(start.y(), lineWidth);
-        painter.drawLine(QPointF(grid.point(start.x(), 0).x(), y), QPointF(grid.point(19.2, 0).x(), y));
+        painter.drawLine(QPointF(grid.x(start.x()), y), QPointF(grid.x(19.2), y));
     }
 }
 
@@ -73,9 +72,10 @@ public:
     {
         return scaledPixmap(size, mode, state, 1.0);
     }
+    // `size` is already in device pixels; `scale` only labels the result.
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
     {
-        QPixmap pixmap(size * scale);
+        QPixmap pixmap(size);
         pixmap.fill(Qt::transparent);
         {
             QPainter painter(&pixmap);

@@ -38,10 +38,11 @@ struct PrefsFixture {
 
     PrefsFixture() { runtime.context().ports().browserStatus = &browsers; }
 
-    void useLinuxProfile()
+    // The Linux desktop with `applicationFolder` as its only folder of desktop entries.
+    void useLinuxProfile(const QString& applicationFolder = QStringLiteral("/nonexistent/applications"))
     {
         linuxProfile = PlatformProfile::linuxDesktop(
-            PlatformProfile::LinuxFacts{QStringLiteral("org.gnome.Nautilus"), {QStringLiteral("/nonexistent/apps")}});
+            PlatformProfile::LinuxFacts{QStringLiteral("org.gnome.Nautilus"), {applicationFolder}});
         runtime.context().ports().profile = &*linuxProfile;
     }
 
