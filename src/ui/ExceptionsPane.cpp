@@ -100,6 +100,7 @@ void ExceptionsPane::reload()
 {
     for (const List list : {List::bundleIDs, List::appPatterns, List::windowPatterns})
         showEntries(list);
+    orderFocusChain(); // the new rows' buttons take their places
 }
 
 QStringList ExceptionsPane::entries(List list) const

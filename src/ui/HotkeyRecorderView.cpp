@@ -135,8 +135,10 @@ void HotkeyRecorderView::record(QKeyEvent* event)
         refuse();
         return;
     }
-    setRecording(false);
+    // Announced while the global chord is still released: storing it then registers the
+    // chord once, when recording ends, instead of twice.
     emit captured(HotkeyConfig{*keyCode, modifiers});
+    setRecording(false);
 }
 
 void HotkeyRecorderView::refuse()

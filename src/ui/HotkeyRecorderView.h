@@ -45,8 +45,9 @@ public:
     static bool isAcceptedPlainKey(quint32 keyCode, bool allowPlainSpecialKeys);
 
 signals:
-    // A chord was captured; recording has ended. The view does not take the capture as
-    // its own value: the owner decides (a conflict keeps the old chord).
+    // A chord was captured; recording ends right after (the global chord is still
+    // released while this is delivered). The view does not take the capture as its own
+    // value: the owner decides (a conflict keeps the old chord).
     void captured(const ostrevane::HotkeyConfig& config);
     void recordingChanged(bool recording);
 

@@ -5,7 +5,9 @@
 #include "core/platform/PanelPorts.h"
 #include "ui/HotkeyRecorderView.h"
 
+#include <QLayout>
 #include <QPointer>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace ostrevane {
@@ -31,6 +33,44 @@ PreferencesPaneView::~PreferencesPaneView()
         return;
     for (const std::uint64_t token : m_observers)
         RuntimeContext::current().notifications().removeObserver(token);
+}
+
+namespace {
+
+// The widgets under `layout` in the order it places them, depth first.
+void collectInLayoutOrder(QLayout* layout, QList<QWidget*>& widgets);
+
+void collectInLayoutOrder(QWidget* widget, QList<QWidget*>& widgets)
+{
+    if (widget->focusPolicy() & Qt::TabFocus)
+        widgets << widget;
+    if (auto* scroll = qobject_cast<QScrollArea*>(widget); scroll && scroll->widget())
+        collectInLayoutOrder(scroll->widget(), widgets);
+    else if (widget->layout())
+        collectInLayoutOrder(widget->layout(), widgets);
+}
+
+void collectInLayoutOrder(QLayout* layout, QList<QWidget*>& widgets)
+{
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (item->widget())
+            collectInLayoutOrder(item->widget(), widgets);
+        else if (item->layout())
+            collectInLayoutOrder(item->layout(), widgets);
+    }
+}
+
+} // namespace
+
+void PreferencesPaneView::orderFocusChain()
+{
+    // Controls are made before the row that shows them, and list rows come and go: the
+    // chain that Qt keeps in order of making would jump about.
+    QList<QWidget*> widgets;
+    collectInLayoutOrder(layout(), widgets);
+    for (qsizetype i = 1; i < widgets.size(); ++i)
+        QWidget::setTabOrder(widgets.at(i - 1), widgets.at(i));
 }
 
 void PreferencesPaneView::retranslate()

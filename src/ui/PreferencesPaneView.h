@@ -29,6 +29,9 @@ public:
     void retranslate();
     // Reads every setting the pane shows from its owner.
     virtual void reload() = 0;
+    // Puts the pane's controls in the focus chain in the order they are laid out (top to
+    // bottom, left to right), whenever they were made.
+    void orderFocusChain();
 
 protected:
     SettingsDetail* detail() const { return m_detail; }

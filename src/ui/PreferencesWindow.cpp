@@ -70,6 +70,7 @@ PreferencesWindowController::PreferencesWindowController(PreferencesPane initial
     layout->addWidget(m_stack, 1);
     for (const PreferencesPane pane : PreferencesPanes::allCases()) {
         m_panes[pane] = makePane(pane, environment, m_stack);
+        m_panes[pane]->orderFocusChain();
         m_stack->addWidget(m_panes[pane]);
     }
     connect(m_sidebar, &QListWidget::currentRowChanged, this, [this](int row) {
@@ -77,6 +78,7 @@ PreferencesWindowController::PreferencesWindowController(PreferencesPane initial
         m_stack->setCurrentWidget(m_panes.at(m_selection));
     });
     select(initialPane);
+    m_sidebar->setFocus(); // a keyboard user starts in the sidebar: the arrows pick a pane
 
     auto* close = new QShortcut(QKeySequence::Close, this);
     connect(close, &QShortcut::activated, this, &QWidget::close);

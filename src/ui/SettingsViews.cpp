@@ -8,6 +8,7 @@
 #include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -99,6 +100,7 @@ QString PreferencesStyle::styleSheet()
     const QString secondary = rgba(PrefColors::secondary());
     const QString tertiary = rgba(PrefColors::tertiary());
     const QString accent = rgba(PanelStyle::accent());
+    SymbolIcons::contains(QStringLiteral("chevron.down")); // the sheet's images are our symbols
     QString sheet = QStringLiteral(R"(
 QWidget#PreferencesWindow { background: %1; }
 QWidget#PreferencesSidebar { background: %2; }
@@ -124,12 +126,14 @@ QPushButton[role="segment"][first="true"] { border-top-left-radius: 6px; border-
                                             border-left-width: 1px; }
 QPushButton[role="segment"][last="true"] { border-top-right-radius: 6px; border-bottom-right-radius: 6px; }
 QPushButton[role="segment"]:checked { background: %8; color: white; }
+QPushButton[role="segment"][focusRing="true"] { border: 1px solid white; }
 QPushButton[role="remove"] { background: transparent; border: none; padding: 2px; }
 QPushButton[role="remove"]:hover { background: rgba(255,255,255,30); }
 QComboBox { color: %3; background: rgba(255,255,255,28); border: 1px solid rgba(255,255,255,34);
             border-radius: 6px; padding: 3px 10px; font-size: 12px; min-width: 150px; }
 QComboBox:focus { border: 1px solid %8; }
-QComboBox::drop-down { border: none; width: 18px; }
+QComboBox::drop-down { border: none; width: 20px; }
+QComboBox::down-arrow { image: url(:/symbols/chevron.down.svg); width: 10px; height: 10px; }
 QComboBox QAbstractItemView { background: rgb(40,44,52); color: %3; border: 1px solid rgba(255,255,255,40);
                               selection-background-color: %8; selection-color: white; outline: none; }
 QLineEdit { color: %3; background: rgba(0,0,0,70); border: 1px solid rgba(255,255,255,40); border-radius: 6px;
@@ -195,6 +199,8 @@ void showSwitch(ToggleSwitch* toggle, bool on, bool enabled)
 SegmentedPicker::SegmentedPicker(QWidget* parent)
     : QWidget(parent), m_layout(new QHBoxLayout(this)), m_group(new QButtonGroup(this))
 {
+    // One stop in the focus chain, where the picker was made; the arrows choose.
+    setFocusPolicy(Qt::StrongFocus);
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);
     m_group->setExclusive(true);
@@ -209,6 +215,7 @@ void SegmentedPicker::setTitles(const QStringList& titles)
     for (int i = count(); i < titles.size(); ++i) {
         auto* button = new QPushButton(this);
         button->setCheckable(true);
+        button->setFocusPolicy(Qt::NoFocus);
         button->setProperty("first", i == 0);
         PreferencesStyle::setRole(button, "segment");
         m_group->addButton(button, i);
@@ -224,6 +231,40 @@ void SegmentedPicker::setTitles(const QStringList& titles)
     setCurrentIndex(selected);
 }
 
+void SegmentedPicker::keyPressEvent(QKeyEvent* event)
+{
+    const int step = event->key() == Qt::Key_Left ? -1 : event->key() == Qt::Key_Right ? 1 : 0;
+    const int next = currentIndex() + step;
+    if (step == 0 || next < 0 || next >= count()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    setCurrentIndex(next);
+    emit activated(next);
+}
+
+void SegmentedPicker::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    showFocusRing();
+}
+
+void SegmentedPicker::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    showFocusRing();
+}
+
+// The ring goes around the chosen option while the picker has the keyboard focus.
+void SegmentedPicker::showFocusRing()
+{
+    for (QAbstractButton* b : m_group->buttons()) {
+        b->setProperty("focusRing", hasFocus() && b->isChecked());
+        b->style()->unpolish(b);
+        b->style()->polish(b);
+    }
+}
+
 int SegmentedPicker::count() const { return static_cast<int>(m_group->buttons().size()); }
 
 int SegmentedPicker::currentIndex() const { return m_group->checkedId(); }
@@ -232,6 +273,7 @@ void SegmentedPicker::setCurrentIndex(int index)
 {
     if (QAbstractButton* b = button(index))
         b->setChecked(true);
+    showFocusRing();
 }
 
 QAbstractButton* SegmentedPicker::button(int index) const { return m_group->button(index); }
@@ -358,6 +400,9 @@ SettingsDetail::SettingsDetail(QWidget* parent)
     setWidget(m_column);
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
+    // Not a stop of its own in the focus chain: Tab goes from control to control, and the
+    // column scrolls to the one that has the focus.
+    setFocusPolicy(Qt::NoFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 

@@ -57,7 +57,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-// A segmented picker: a row of exclusive buttons, one per option.
+// A segmented picker: a row of exclusive buttons, one per option. It is one stop of the
+// focus chain; Left and Right choose the neighbouring option.
 class SegmentedPicker : public QWidget {
     Q_OBJECT
 
@@ -75,7 +76,14 @@ signals:
     // The user chose an option.
     void activated(int index);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
 private:
+    void showFocusRing();
+
     QHBoxLayout* m_layout;
     QButtonGroup* m_group;
 };

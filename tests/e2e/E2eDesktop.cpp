@@ -138,6 +138,12 @@ std::optional<QString> Child::waitForLine(const QString& prefix, Timeout timeout
     }
 }
 
+void Child::write(const QString& line)
+{
+    m_process.write((line + QLatin1Char('\n')).toUtf8());
+    m_process.waitForBytesWritten(1000);
+}
+
 bool Child::isRunning()
 {
     // Without an event loop QProcess learns of the child's end only when asked to wait.
@@ -211,6 +217,8 @@ std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
     environment.insert(QStringLiteral("TMPDIR"), runtime); // its single-instance socket
     environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ostrevane.panel.debug=true"));
     environment.remove(QStringLiteral("OSTREVANE_TEST_PANEL"));
+    for (const auto& [name, value] : setup.environment)
+        environment.insert(name, value);
     auto switcher = std::make_unique<Child>(QStringLiteral(OSTREVANE_BINARY), QStringList{}, environment,
                                             Child::Errors::merged);
     const QString socket = runtime + QStringLiteral("/ostrevane-%1").arg(::getuid());

@@ -41,6 +41,8 @@ public:
     // The next standard-output line starting with `prefix` (the lines before it are
     // consumed), or nothing when none arrives in time.
     std::optional<QString> waitForLine(const QString& prefix, Timeout timeout);
+    // Writes `line` and a line feed to the child's standard input.
+    void write(const QString& line);
     // Every output line read so far, for failure messages.
     QString transcript() const { return m_transcript.join(QLatin1Char('\n')); }
     QString errors();
@@ -70,6 +72,7 @@ public:
     struct SwitcherSetup {
         QString settings;
         std::vector<std::pair<QString, QString>> desktopEntries;
+        std::vector<std::pair<QString, QString>> environment; // set for the switcher only
     };
     // Runs the switcher as a person does, in fresh settings and data folders. Its panel log
     // (the rows of each showing and rebuild) comes with its output lines. Returns once it

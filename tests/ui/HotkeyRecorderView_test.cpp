@@ -141,9 +141,15 @@ TEST(HotkeyRecorderView, TheGlobalChordIsReleasedWhileRecordingAndTakenAgainHowe
         f.recorder->setHotKeySuspender([&delegate] { return delegate.suspendHotKeys(); });
         ASSERT_EQ(hotkeys.registered.size(), 1u) << ending.name;
 
+        bool suspendedWhenCaptured = false;
+        QObject::connect(f.recorder, &HotkeyRecorderView::captured, [&] {
+            // Storing the capture now registers the chord once, when recording ends.
+            suspendedWhenCaptured = delegate.areHotKeysSuspended();
+        });
         f.click();
         EXPECT_TRUE(hotkeys.registered.empty()) << ending.name;
         ending.end(f);
+        EXPECT_EQ(suspendedWhenCaptured, ending.name == std::string("capture")) << ending.name;
         ASSERT_EQ(hotkeys.registered.size(), 1u) << ending.name;
         EXPECT_EQ(hotkeys.registered.begin()->second, (FakeHotkeyService::Chord{48, 0x800})) << ending.name;
     }

@@ -396,3 +396,24 @@ TEST(PreferencesWindow, OpenIssueOpensTheTrackerPageAsItIs)
     EXPECT_EQ(f.runtime.desktop().workspace.log(),
               QStringList{QStringLiteral("openURL ") + FeedbackSupport::issuesURL().toString()});
 }
+
+TEST(PreferencesWindow, AKeyboardUserStartsInTheSidebarAndTabsThroughTheControlsInOrder)
+{
+    WindowFixture f;
+    f.useLinuxProfile(); // no settings buttons in the permission rows
+    f.open(PreferencesPane::general);
+    f.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.window.get()));
+    EXPECT_EQ(QApplication::focusWidget(), f.window->sidebar());
+    const QList<QWidget*> expected{f.general().hotkeyRecorder(), f.general().resetHotkeyButton(),
+                                   f.general().browserTabsRow()->primaryButton(), f.general().languagePicker(),
+                                   f.general().panelSidePicker()};
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << qPrintable(QApplication::focusWidget()->property("text").toString());
+    }
+    QTest::keyClick(f.general().panelSidePicker(), Qt::Key_Left);
+    EXPECT_EQ(PanelSettings::edge(), PanelEdge::left);
+    QTest::keyClick(f.general().panelSidePicker(), Qt::Key_Left); // already the first: stays
+    EXPECT_EQ(f.general().panelSidePicker()->currentIndex(), 0);
+}

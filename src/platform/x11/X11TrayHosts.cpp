@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QDBusServiceWatcher>
 
 #include <cstdlib>
@@ -15,6 +16,7 @@ namespace ostrevane {
 namespace {
 
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
 
 xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
 {
@@ -67,10 +69,14 @@ TrayHosts::Kind X11TrayHosts::current()
     return hasXEmbedTray() ? Kind::xembed : Kind::none;
 }
 
+// Asked the way Qt asks before it makes a StatusNotifierItem: a watcher that has a host.
 bool X11TrayHosts::hasStatusNotifierWatcher() const
 {
     const QDBusConnection bus = QDBusConnection::sessionBus();
-    return bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(watcherService).value();
+    if (!bus.isConnected() || !bus.interface() || !bus.interface()->isServiceRegistered(watcherService).value())
+        return false;
+    QDBusInterface watcher(watcherService, watcherPath, watcherService, bus);
+    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
 }
 
 bool X11TrayHosts::hasXEmbedTray() const
@@ -87,11 +93,19 @@ bool X11TrayHosts::hasXEmbedTray() const
 void X11TrayHosts::watch(std::function<void(Kind kind)> appeared)
 {
     m_appeared = std::move(appeared);
-    if (m_watcher)
-        connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] {
-            if (m_appeared)
-                m_appeared(Kind::statusNotifier);
-        });
+    if (!m_watcher)
+        return;
+    connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, &X11TrayHosts::statusNotifierHostAppeared);
+    // A watcher may come first and its host (the panel's tray) later.
+    QDBusConnection::sessionBus().connect(watcherService, watcherPath, watcherService,
+                                          QStringLiteral("StatusNotifierHostRegistered"), this,
+                                          SLOT(statusNotifierHostAppeared()));
+}
+
+void X11TrayHosts::statusNotifierHostAppeared()
+{
+    if (m_appeared)
+        m_appeared(Kind::statusNotifier);
 }
 
 bool X11TrayHosts::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)

@@ -11,8 +11,8 @@ class QDBusServiceWatcher;
 
 namespace ostrevane {
 
-// The tray hosts of an X11 session: a StatusNotifierItem watcher on the session bus,
-// seen through the bus's name changes, and an XEmbed tray, which owns the selection
+// The tray hosts of an X11 session: a StatusNotifierItem watcher with a host on the
+// session bus, seen through the bus's name changes and the watcher's signal, and an XEmbed tray, which owns the selection
 // _NET_SYSTEM_TRAY_S0 and announces itself with a MANAGER message to the root window
 // (seen on Qt's own connection). Without a session bus or an X display the missing kind
 // simply never appears. Main thread only.
@@ -27,6 +27,9 @@ public:
     void watch(std::function<void(Kind kind)> appeared) override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private slots:
+    void statusNotifierHostAppeared();
 
 private:
     bool hasStatusNotifierWatcher() const;
