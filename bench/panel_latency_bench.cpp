@@ -1,14 +1,18 @@
 // The real switcher on a private Xvfb + openbox session with 10, 50 and 200 client
 // windows (each its own process): the time from an Alt+Tab sent with XTest to the panel's
 // window exposed (mapped) and to its first painted frame, and from forward() to that
-// frame, read from the program's opt-in timing trace (OSTREVANE_TRACE_TIMING); also the
-// program's memory after 20 showings. With --idle: the program's CPU time and wake-ups
-// over 60 s with the panel hidden and 50 windows present. Prints its own tables; it is
-// run by hand (about two minutes), never by CI.
+// frame, read from the program's opt-in timing trace (OSTREVANE_TRACE_TIMING); the time
+// from start to ready (hotkey registered); the quick tap, from the Alt release to the
+// window manager announcing the chosen window as active (_NET_ACTIVE_WINDOW on the root);
+// also the program's memory after start and after the showings. With --idle: the
+// program's CPU time and wake-ups over 60 s with the panel hidden and 50 windows present.
+// With --tabs N a browser with N tabs in 20 windows is open too (a stand-in for Chromium
+// with the extension, through the real connector). Prints its own tables; it is run by hand (a few minutes), never by CI.
 //
-//   panel_latency_bench [--windows 10,50,200] [--showings N] [--idle [seconds]]
+//   panel_latency_bench [--windows 10,50,200] [--showings N] [--taps N] [--tabs N] [--idle [seconds]]
 
 #include "BenchClientWindows.h"
+#include "BenchFakeBrowser.h"
 #include "../tests/x11/XvfbSession.h"
 
 #include <QDir>
@@ -41,6 +45,7 @@ namespace {
 
 const std::vector<int> defaultWindowCounts = {10, 50, 200};
 constexpr int defaultShowings = 40;
+constexpr int defaultTaps = 40;
 constexpr int rssAfterShowings = 20;
 constexpr int idleWindowCount = 50;
 constexpr double defaultIdleSeconds = 60.0;
@@ -60,6 +65,8 @@ constexpr double idleSettleSeconds = 5.0;
 constexpr xcb_keysym_t altKeysym = 0xffe9; // Alt_L
 constexpr xcb_keysym_t tabKeysym = 0xff09;
 constexpr xcb_keysym_t escapeKeysym = 0xff1b;
+// The longest a quick tap may take to activate a window before it counts as missed.
+constexpr double activationTimeoutSeconds = 2.0;
 
 qint64 nowNs()
 {
@@ -95,6 +102,9 @@ public:
     {
         m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
         m_clientList = ostrevane::bench::internAtom(m_connection, "_NET_CLIENT_LIST");
+        m_activeWindow = ostrevane::bench::internAtom(m_connection, "_NET_ACTIVE_WINDOW");
+        const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE; // the window manager's announcements
+        xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &mask);
         xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_connection);
         m_alt = keycode(symbols, altKeysym);
         m_tab = keycode(symbols, tabKeysym);
@@ -157,7 +167,58 @@ public:
         xcb_flush(m_connection);
     }
 
+    // Alt goes up; returns the monotonic time just before the release leaves for the server.
+    qint64 releaseAlt()
+    {
+        dropEvents();
+        m_activeBefore = activeWindow();
+        key(XCB_KEY_RELEASE, m_alt);
+        const qint64 sent = nowNs();
+        xcb_flush(m_connection);
+        return sent;
+    }
+
+    // The monotonic time at which the window manager was seen to announce another active
+    // window than before the release; nothing within the time-out.
+    std::optional<qint64> waitForActivation()
+    {
+        const qint64 deadline = nowNs() + static_cast<qint64>(activationTimeoutSeconds * 1e9);
+        while (nowNs() < deadline) {
+            while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
+                const bool announced = (event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY
+                    && reinterpret_cast<xcb_property_notify_event_t*>(event)->atom == m_activeWindow;
+                std::free(event);
+                const qint64 seen = nowNs();
+                if (announced) {
+                    const xcb_window_t now = activeWindow();
+                    if (now != XCB_NONE && now != m_activeBefore)
+                        return seen;
+                }
+            }
+            pollfd watched{xcb_get_file_descriptor(m_connection), POLLIN, 0};
+            ::poll(&watched, 1, 5);
+        }
+        return std::nullopt;
+    }
+
 private:
+    xcb_window_t activeWindow() const
+    {
+        auto* reply = xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, m_root, m_activeWindow, XCB_ATOM_WINDOW, 0, 1), nullptr);
+        const xcb_window_t window = reply && xcb_get_property_value_length(reply) == 4
+            ? *static_cast<xcb_window_t*>(xcb_get_property_value(reply))
+            : XCB_NONE;
+        std::free(reply);
+        return window;
+    }
+
+    void dropEvents()
+    {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection))
+            std::free(event);
+    }
+
     static xcb_keycode_t keycode(xcb_key_symbols_t* symbols, xcb_keysym_t keysym)
     {
         xcb_keycode_t* codes = symbols ? xcb_key_symbols_get_keycode(symbols, keysym) : nullptr;
@@ -174,6 +235,8 @@ private:
     xcb_connection_t* m_connection;
     xcb_window_t m_root = XCB_NONE;
     xcb_atom_t m_clientList = XCB_NONE;
+    xcb_atom_t m_activeWindow = XCB_NONE;
+    xcb_window_t m_activeBefore = XCB_NONE;
     xcb_keycode_t m_alt = 0;
     xcb_keycode_t m_tab = 0;
     xcb_keycode_t m_escape = 0;
@@ -221,11 +284,25 @@ public:
 
     pid_t pid() const { return m_pid; }
 
-    // The program listens on its socket once its launch (hotkey included) is done.
-    bool waitUntilListening() const
+    // Milliseconds from the start to the program's "ready" mark (launch done, hotkey
+    // registered); nothing when it does not come in time.
+    std::optional<double> waitForReady()
     {
-        const QString socket = QDir(m_folder).filePath(QStringLiteral("ostrevane-%1").arg(::getuid()));
-        return m_pid > 0 && XvfbSession::waitUntil([&] { return QFile::exists(socket); }, startTimeoutSeconds);
+        const std::optional<qint64> ready = readMark("ready", m_spawned, startTimeoutSeconds);
+        return ready ? std::optional((*ready - m_spawned) / 1e6) : std::nullopt;
+    }
+
+    // The time of the next trace line of `event` marked at or after `after`.
+    std::optional<qint64> readMark(const char* event, qint64 after, double timeoutSeconds)
+    {
+        const qint64 deadline = nowNs() + static_cast<qint64>(timeoutSeconds * 1e9);
+        while (const std::optional<std::string> line = nextLine(deadline)) {
+            char name[32] = {};
+            long long ns = 0;
+            if (std::sscanf(line->c_str(), "trace %31s %lld", name, &ns) == 2 && event == std::string(name) && ns >= after)
+                return ns;
+        }
+        return std::nullopt;
     }
 
     // Reads trace lines until the first frame of a showing that started after `sent`.
@@ -241,6 +318,20 @@ public:
             record(*line, showing);
         }
         return showing;
+    }
+
+    // Reads trace lines until the mark `event` with `value` (or nothing by the deadline).
+    bool waitForMark(const char* event, qint64 value, double timeoutSeconds)
+    {
+        const qint64 deadline = nowNs() + static_cast<qint64>(timeoutSeconds * 1e9);
+        const std::string prefix = std::string("trace ") + event + ' ';
+        while (const std::optional<std::string> line = nextLine(deadline)) {
+            if (line->rfind(prefix, 0) == 0 && line->substr(line->rfind(' ') + 1) == std::to_string(value))
+                return true;
+            if (line->rfind("trace ", 0) != 0)
+                std::fprintf(stderr, "  ostrevane: %s\n", line->c_str());
+        }
+        return false;
     }
 
     // "VmRSS" (all resident pages) or "RssAnon" (the program's own heap and stacks).
@@ -265,12 +356,15 @@ private:
 
     std::vector<std::string> environment(const QByteArray& display) const
     {
+        // Its home and runtime folders are the benchmark's own: browser host manifests and
+        // the browser socket stay out of the user's.
         std::vector<std::string> env = {"DISPLAY=" + display.toStdString(),
                                         "XDG_CONFIG_HOME=" + QDir(m_folder).filePath(QStringLiteral("config")).toStdString(),
                                         "TMPDIR=" + m_folder.toStdString(), "OSTREVANE_TRACE_TIMING=1",
-                                        "LANG=C.UTF-8", "LC_ALL=C.UTF-8"};
+                                        "LANG=C.UTF-8", "LC_ALL=C.UTF-8", "HOME=" + m_folder.toStdString(),
+                                        "XDG_RUNTIME_DIR=" + m_folder.toStdString()};
         const char* replaced[] = {"DISPLAY=",  "XDG_CONFIG_HOME=",     "TMPDIR=", "OSTREVANE_", "LANG=",
-                                  "LC_ALL=",   "QT_QPA_PLATFORM=",     "WAYLAND_DISPLAY="};
+                                  "LC_ALL=",   "QT_QPA_PLATFORM=",     "WAYLAND_DISPLAY=", "HOME=", "XDG_RUNTIME_DIR="};
         for (char** e = environ; *e; ++e) {
             const std::string entry = *e;
             if (std::none_of(std::begin(replaced), std::end(replaced),
@@ -292,6 +386,7 @@ private:
         envp.push_back(nullptr);
         char binary[] = OSTREVANE_BINARY;
         char* argv[] = {binary, nullptr};
+        m_spawned = nowNs();
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
@@ -351,6 +446,7 @@ private:
 
     QString m_folder;
     pid_t m_pid = -1;
+    qint64 m_spawned = 0;
     int m_stderr = -1;
     std::string m_buffer;
 };
@@ -417,7 +513,33 @@ struct CountResult {
     qint64 rssAfterKb = -1;
     qint64 rssEndKb = -1; // after every showing, to tell growth from a plateau
     qint64 anonEndKb = -1;
+    std::optional<double> readyMs;
+    std::vector<double> tapMs;        // Alt release -> the window manager's announcement
+    std::vector<double> tapRequestMs; // Alt release -> our activation request leaves
+    int tapsMissed = 0;
 };
+
+// Alt+Tab, and once the panel's first frame is up, Alt goes up as a person's tap: the time
+// to the window manager's announcement of the chosen window, and to our request.
+void tapOnce(XSide& x, TracedSwitcher& switcher, CountResult& result)
+{
+    const qint64 sent = x.pressChord();
+    if (!switcher.readShowing(sent)) {
+        x.cancel();
+        ++result.tapsMissed;
+        sleepSeconds(betweenShowingsSeconds);
+        return;
+    }
+    const qint64 released = x.releaseAlt();
+    const std::optional<qint64> active = x.waitForActivation();
+    if (active)
+        result.tapMs.push_back((*active - released) / 1e6);
+    else
+        ++result.tapsMissed;
+    if (const std::optional<qint64> request = switcher.readMark("activate", released, traceTimeoutSeconds))
+        result.tapRequestMs.push_back((*request - released) / 1e6);
+    sleepSeconds(betweenShowingsSeconds);
+}
 
 void printSpread(const char* label, const Spread& s) { std::printf("  %-26s %8.2f %8.2f\n", label, s.median, s.p90); }
 
@@ -437,6 +559,12 @@ void printResult(const CountResult& r)
         std::printf("  first showing after start: key -> mapped %.2f, -> frame %.2f, forward() -> frame %.2f\n",
                     ms(r.first->sent, r.first->exposed), ms(r.first->sent, r.first->painted),
                     ms(r.first->forward, r.first->painted));
+    printSpread("quick tap: release -> active", spread(r.tapMs));
+    printSpread("  release -> request sent", spread(r.tapRequestMs));
+    std::printf("  quick taps: %d measured, %d without an activation within %.0f s\n", static_cast<int>(r.tapMs.size()),
+                r.tapsMissed, activationTimeoutSeconds);
+    if (r.readyMs)
+        std::printf("  start -> ready: %.1f ms\n", *r.readyMs);
     std::printf("  RSS: %lld kB after start, %lld kB after %d showings, %lld kB after %d (%lld kB anonymous)\n",
                 static_cast<long long>(r.rssStartKb), static_cast<long long>(r.rssAfterKb), rssAfterShowings,
                 static_cast<long long>(r.rssEndKb), r.showings + 1, static_cast<long long>(r.anonEndKb));
@@ -480,15 +608,24 @@ private:
 };
 
 // A fresh program per window count, so each starts from its own warm-up.
-CountResult measureCount(Desktop& desktop, int windows, int showings)
+CountResult measureCount(Desktop& desktop, int windows, int showings, int taps, int tabs)
 {
     CountResult result;
     result.windows = windows;
     QTemporaryDir folder;
     TracedSwitcher switcher(desktop.display(), folder);
-    if (!switcher.waitUntilListening()) {
+    result.readyMs = switcher.waitForReady();
+    if (!result.readyMs) {
         std::fprintf(stderr, "The switcher did not start\n");
         return result;
+    }
+    std::unique_ptr<ostrevane::bench::BenchFakeBrowser> browser;
+    if (tabs > 0) {
+        browser = std::make_unique<ostrevane::bench::BenchFakeBrowser>(desktop.display(), folder.path(), tabs);
+        if (!browser->isRunning() || !switcher.waitForMark("tabs-stored", tabs, startTimeoutSeconds)) {
+            std::fprintf(stderr, "The browser's %d tabs did not reach the switcher\n", tabs);
+            return result;
+        }
     }
     sleepSeconds(settleSeconds);
     result.rssStartKb = switcher.residentKilobytes();
@@ -506,10 +643,12 @@ CountResult measureCount(Desktop& desktop, int windows, int showings)
     result.showings = showings;
     result.rssEndKb = switcher.residentKilobytes();
     result.anonEndKb = switcher.residentKilobytes("RssAnon");
+    for (int i = 0; i < taps; ++i)
+        tapOnce(desktop.x(), switcher, result);
     return result;
 }
 
-int runLatency(const std::vector<int>& windowCounts, int showings)
+int runLatency(const std::vector<int>& windowCounts, int showings, int taps, int tabs)
 {
     Desktop desktop;
     std::printf("Panel latency on a private Xvfb + openbox session; load average before: %s\n",
@@ -517,7 +656,9 @@ int runLatency(const std::vector<int>& windowCounts, int showings)
     for (const int windows : windowCounts) {
         if (!desktop.grow(windows))
             return 1;
-        printResult(measureCount(desktop, windows, showings));
+        if (tabs > 0)
+            std::printf("\nwith a browser of %d tabs in 20 windows", tabs);
+        printResult(measureCount(desktop, windows, showings, taps, tabs));
         std::fflush(stdout);
     }
     std::printf("\nload average after: %s\n", qPrintable(loadAverage()));
@@ -590,7 +731,7 @@ int runIdle(double seconds)
         return 1;
     QTemporaryDir folder;
     TracedSwitcher switcher(desktop.display(), folder);
-    if (!switcher.waitUntilListening() || !firstShowing(desktop.x(), switcher)) {
+    if (!switcher.waitForReady() || !firstShowing(desktop.x(), switcher)) {
         std::fprintf(stderr, "The switcher did not start or show its panel\n");
         return 1;
     }
@@ -612,8 +753,10 @@ int runIdle(double seconds)
 int main(int argc, char** argv)
 {
     int showings = defaultShowings;
+    int taps = defaultTaps;
     std::vector<int> windowCounts = defaultWindowCounts;
     std::optional<double> idle;
+    int tabs = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--windows" && i + 1 < argc) {
@@ -623,12 +766,17 @@ int main(int argc, char** argv)
             std::sort(windowCounts.begin(), windowCounts.end()); // clients are only ever added
         } else if (argument == "--showings" && i + 1 < argc)
             showings = std::max(rssAfterShowings, std::atoi(argv[++i]));
+        else if (argument == "--taps" && i + 1 < argc)
+            taps = std::max(0, std::atoi(argv[++i]));
+        else if (argument == "--tabs" && i + 1 < argc)
+            tabs = std::max(0, std::atoi(argv[++i]));
         else if (argument == "--idle")
             idle = i + 1 < argc && std::atof(argv[i + 1]) > 0 ? std::atof(argv[++i]) : defaultIdleSeconds;
         else {
-            std::fprintf(stderr, "usage: %s [--windows 10,50,200] [--showings N] [--idle [seconds]]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--windows 10,50,200] [--showings N] [--taps N] [--tabs N] [--idle [seconds]]\n",
+                         argv[0]);
             return 2;
         }
     }
-    return idle ? runIdle(*idle) : runLatency(windowCounts, showings);
+    return idle ? runIdle(*idle) : runLatency(windowCounts, showings, taps, tabs);
 }

@@ -72,7 +72,7 @@ private:
             [&] { return static_cast<int>(m_clients->stacking().size()) >= windows; }, windowsTimeoutSeconds);
         m_workspace = std::make_unique<X11Workspace>(m_clients, m_dispatcher, m_profile);
         m_accessibility = std::make_unique<X11Accessibility>(m_clients);
-        m_windowServer = std::make_unique<X11WindowServer>(m_clients);
+        m_windowServer = std::make_unique<X11WindowServer>(m_clients, m_dispatcher);
         return mapped;
     }
 

@@ -9,9 +9,13 @@ packages=(
   libplist-dev libgtest-dev libgmock-dev libbenchmark-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-keysyms1-dev libxcb-composite0-dev
   libxcb-image0-dev libxcb-res0-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xkb-dev
-  xvfb xdotool openbox x11-apps xterm xfonts-base imagemagick
+  libxcb-shape0-dev libxcb-xfixes0-dev
+  xvfb xdotool openbox fluxbox x11-apps xterm xfonts-base imagemagick xcompmgr x11-xkb-utils
   fonts-dejavu-core fonts-wqy-microhei dbus-daemon xdg-utils
   trayer python3-dbus python3-gi
+  libssl-dev lintian appstream desktop-file-utils dpkg-dev file
+  chromium firefox-esr
+  clang-14 libfuzzer-14-dev
 )
 
 missing=()

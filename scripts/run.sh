@@ -79,10 +79,10 @@ cat >"$XDG_CONFIG_HOME/ostrevane/com.local.ostrevane.plist" <<'PLIST'
 <!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
 <plist version="1.0"><dict><key>Ostrevane.DidCompleteInteractiveOnboarding</key><true/></dict></plist>
 PLIST
-export TMPDIR="$work" # the per-user socket of this copy stays private to the demonstration
+export XDG_RUNTIME_DIR="$work" # the per-user socket of this copy stays private to the demonstration
 "$binary" >"$work/ostrevane.log" 2>&1 &
 pids+=($!)
-wait_for test -S "$work/ostrevane-$(id -u)"
+wait_for test -S "$work/ostrevane/instance.socket"
 
 # Whether the program's panel is on the screen (between showings it waits mapped far
 # off screen, at negative coordinates).

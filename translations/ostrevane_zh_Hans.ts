@@ -336,6 +336,327 @@
         <translation>搜索所有标签页</translation>
     </message>
     <message>
+        <source>Move Ostrevane to Applications?</source>
+        <translation>将 Ostrevane 移到“应用程序”文件夹？</translation>
+    </message>
+    <message>
+        <source>Ostrevane is running from a disk image. Installing it to your Applications folder keeps it available after you eject the DMG and avoids future Gatekeeper warnings.</source>
+        <translation>Ostrevane 正在从磁盘映像运行。将它安装到“应用程序”文件夹后，推出 DMG 后仍可使用，并可避免以后的 Gatekeeper 警告。</translation>
+    </message>
+    <message>
+        <source>Install Ostrevane on this computer?</source>
+        <translation>将 Ostrevane 安装到这台电脑上？</translation>
+    </message>
+    <message>
+        <source>Ostrevane is running from a removable drive. Installing it in your home folder keeps it available after you remove the drive and adds it to your applications menu.</source>
+        <translation>Ostrevane 正在从可移动驱动器运行。将它安装到你的主文件夹后，拔下驱动器后仍可使用，并会出现在应用程序菜单中。</translation>
+    </message>
+    <message>
+        <source>The update server answered with error %@. Try again later.</source>
+        <translation>更新服务器返回了错误 %@。请稍后再试。</translation>
+    </message>
+    <message>
+        <source>The update could not be installed: %@</source>
+        <translation>无法安装更新：%@</translation>
+    </message>
+    <message>
+        <source>Ostrevane cannot update itself because you may not change its folder (%@).</source>
+        <translation>Ostrevane 无法自行更新，因为你无权更改它所在的文件夹（%@）。</translation>
+    </message>
+    <message>
+        <source>Ostrevane %@ is currently the newest version available.</source>
+        <translation>Ostrevane %@ 已是目前最新的版本。</translation>
+    </message>
+    <message>
+        <source>Ostrevane %@ is now available (you have %@).</source>
+        <translation>Ostrevane %@ 现已推出（你的版本是 %@）。</translation>
+    </message>
+    <message>
+        <source>Ostrevane %@ is installed</source>
+        <translation>Ostrevane %@ 已安装</translation>
+    </message>
+    <message>
+        <source>Skip This Version</source>
+        <translation>跳过此版本</translation>
+    </message>
+    <message>
+        <source>Remind Me Later</source>
+        <translation>稍后提醒我</translation>
+    </message>
+    <message>
+        <source>Install Update</source>
+        <translation>安装更新</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>好</translation>
+    </message>
+    <message>
+        <source>Install</source>
+        <translation>安装</translation>
+    </message>
+    <message>
+        <source>Not Now</source>
+        <translation>以后再说</translation>
+    </message>
+    <message>
+        <source>Install failed</source>
+        <translation>安装失败</translation>
+    </message>
+    <message>
+        <source>Update Error</source>
+        <translation>更新出错</translation>
+    </message>
+    <message>
+        <source>Updates Are Not Available</source>
+        <translation>无法使用更新</translation>
+    </message>
+    <message>
+        <source>This copy of Ostrevane was built without software updates. Update it the way you installed it.</source>
+        <translation>此 Ostrevane 在构建时未包含软件更新功能。请按照安装它的方式来更新。</translation>
+    </message>
+    <message>
+        <source>The update information is not offered over a secure connection (https), so Ostrevane did not read it.</source>
+        <translation>更新信息不是通过安全连接（https）提供的，因此 Ostrevane 没有读取它。</translation>
+    </message>
+    <message>
+        <source>Ostrevane could not reach the update server. Check your connection and try again later.</source>
+        <translation>Ostrevane 无法连接到更新服务器。请检查网络连接，稍后再试。</translation>
+    </message>
+    <message>
+        <source>The update server did not answer in time. Try again later.</source>
+        <translation>更新服务器未能及时响应。请稍后再试。</translation>
+    </message>
+    <message>
+        <source>The update information is much larger than expected, so Ostrevane did not read it.</source>
+        <translation>更新信息远大于预期，因此 Ostrevane 没有读取它。</translation>
+    </message>
+    <message>
+        <source>The update information is damaged and could not be read.</source>
+        <translation>更新信息已损坏，无法读取。</translation>
+    </message>
+    <message>
+        <source>The update is not offered over a secure connection (https), so Ostrevane did not download it.</source>
+        <translation>此更新不是通过安全连接（https）提供的，因此 Ostrevane 没有下载它。</translation>
+    </message>
+    <message>
+        <source>The update could not be downloaded. Try again later.</source>
+        <translation>无法下载更新。请稍后再试。</translation>
+    </message>
+    <message>
+        <source>The downloaded update does not have the expected size, so it was not installed.</source>
+        <translation>下载的更新大小与预期不符，因此没有安装。</translation>
+    </message>
+    <message>
+        <source>The downloaded update is not signed by the makers of Ostrevane, so it was not installed.</source>
+        <translation>下载的更新没有 Ostrevane 开发者的签名，因此没有安装。</translation>
+    </message>
+    <message>
+        <source>This copy of Ostrevane was installed by your system&apos;s package manager. Update it there, for example with your software center or &quot;sudo apt upgrade&quot;.</source>
+        <translation>此 Ostrevane 是由系统的软件包管理器安装的。请在那里更新它，例如使用软件中心或 &quot;sudo apt upgrade&quot;。</translation>
+    </message>
+    <message>
+        <source>This copy of Ostrevane cannot replace itself. Install the new version the way you installed this one.</source>
+        <translation>此 Ostrevane 无法替换自身。请按照安装此版本的方式安装新版本。</translation>
+    </message>
+    <message>
+        <source>You&apos;re up to date!</source>
+        <translation>已是最新版本！</translation>
+    </message>
+    <message>
+        <source>Would you like to install it now?</source>
+        <translation>要现在安装吗？</translation>
+    </message>
+    <message>
+        <source>Check for updates automatically?</source>
+        <translation>自动检查更新？</translation>
+    </message>
+    <message>
+        <source>Should Ostrevane look for a new version once a day? You can change this in the preferences at any time.</source>
+        <translation>要让 Ostrevane 每天检查一次新版本吗？你可以随时在偏好设置中更改。</translation>
+    </message>
+    <message>
+        <source>Check Automatically</source>
+        <translation>自动检查</translation>
+    </message>
+    <message>
+        <source>Don&apos;t Check</source>
+        <translation>不检查</translation>
+    </message>
+    <message>
+        <source>The new version runs from the next start. Restart Ostrevane now?</source>
+        <translation>新版本将在下次启动时运行。现在重新启动 Ostrevane 吗？</translation>
+    </message>
+    <message>
+        <source>Restart Now</source>
+        <translation>立即重新启动</translation>
+    </message>
+    <message>
+        <source>Later</source>
+        <translation>以后</translation>
+    </message>
+    <message>
+        <source>Software Update</source>
+        <translation>软件更新</translation>
+    </message>
+    <message>
+        <source>A new version of Ostrevane is available!</source>
+        <translation>Ostrevane 有新版本可用！</translation>
+    </message>
+    <message>
+        <source>Release Notes:</source>
+        <translation>版本说明：</translation>
+    </message>
+    <message>
+        <source>Downloading update…</source>
+        <translation>正在下载更新…</translation>
+    </message>
+    <message>
+        <source>Minimised</source>
+        <translation>已最小化</translation>
+    </message>
+    <message>
+        <source>Desktop %d</source>
+        <translation>桌面 %d</translation>
+    </message>
+    <message>
+        <source>ostrevane: no X display is set (DISPLAY is empty); Ostrevane runs in an X11 session.</source>
+        <translation>ostrevane：未设置 X 显示（DISPLAY 为空）；Ostrevane 需要在 X11 会话中运行。</translation>
+    </message>
+    <message>
+        <source>ostrevane: cannot open the X display &quot;%@&quot;; Ostrevane runs in an X11 session.</source>
+        <translation>ostrevane：无法打开 X 显示“%@”；Ostrevane 需要在 X11 会话中运行。</translation>
+    </message>
+    <message>
+        <source>ostrevane: Ostrevane is not running.</source>
+        <translation>ostrevane：Ostrevane 未在运行。</translation>
+    </message>
+    <message>
+        <source>ostrevane: unknown option &quot;%@&quot;. Try &quot;ostrevane --help&quot;.</source>
+        <translation>ostrevane：未知选项“%@”。请运行“ostrevane --help”查看用法。</translation>
+    </message>
+    <message>
+        <source>ostrevane: &quot;%@&quot; is no preferences pane; choose general, shortcuts, appearance, exceptions or feedback.</source>
+        <translation>ostrevane：“%@”不是偏好设置面板；可选 general、shortcuts、appearance、exceptions 或 feedback。</translation>
+    </message>
+    <message>
+        <source>ostrevane: give only one of --show, --preferences and --quit.</source>
+        <translation>ostrevane：--show、--preferences 和 --quit 只能给出其中一个。</translation>
+    </message>
+    <message>
+        <source>Usage: ostrevane [--show | --preferences [PANE] | --quit]
+
+A keyboard-driven window switcher for X11: hold Alt and press Tab.
+
+Without an option Ostrevane starts; when it already runs, its preferences open.
+
+  --show                open the switcher as the shortcut does (for window manager
+                        key bindings and scripts)
+  --preferences [PANE]  open the preferences on PANE: general, shortcuts, appearance,
+                        exceptions or feedback
+  --quit                stop the running Ostrevane
+  --version             print the version
+  -h, --help            print this help
+</source>
+        <translation>用法：ostrevane [--show | --preferences [面板] | --quit]
+
+用键盘操作的 X11 窗口切换器：按住 Alt 键并按 Tab 键。
+
+不带选项时启动 Ostrevane；如果它已在运行，则打开其偏好设置。
+
+  --show                像快捷键一样打开切换器（用于窗口管理器的按键绑定和脚本）
+  --preferences [面板]  在指定面板上打开偏好设置：general、shortcuts、appearance、
+                        exceptions 或 feedback
+  --quit                停止正在运行的 Ostrevane
+  --version             显示版本
+  -h, --help            显示本帮助
+</translation>
+    </message>
+    <message>
+        <source>Waiting for a Window Manager</source>
+        <translation>正在等待窗口管理器</translation>
+    </message>
+    <message>
+        <source>Ostrevane lists and switches windows through the window manager, and none that follows the EWMH standard runs on this display yet.</source>
+        <translation>Ostrevane 通过窗口管理器列出和切换窗口，但此显示上还没有运行符合 EWMH 标准的窗口管理器。</translation>
+    </message>
+    <message>
+        <source>This page moves on by itself as soon as a window manager runs.</source>
+        <translation>窗口管理器一运行，此页面就会自动继续。</translation>
+    </message>
+    <message>
+        <source>Start with the real shortcut. Hold Alt to keep Ostrevane open, then use other keys while holding it.</source>
+        <translation>从真正的快捷键开始。按住 Alt 键让 Ostrevane 保持打开，同时使用其他按键。</translation>
+    </message>
+    <message>
+        <source>When the panel appears, keep Alt held. Ostrevane will explain the movement and action keys there.</source>
+        <translation>面板出现后请继续按住 Alt 键，Ostrevane 会在面板中讲解移动键和操作键。</translation>
+    </message>
+    <message>
+        <source>Hold Alt and press Tab</source>
+        <translation>按住 Alt 键并按 Tab 键</translation>
+    </message>
+    <message>
+        <source>Hold Alt to keep the panel open. Use the keys shown here while holding Alt; outside the guide, releasing Alt opens the highlighted row.</source>
+        <translation>按住 Alt 键可让面板保持打开。按住 Alt 键时使用这里显示的按键；在引导之外，松开 Alt 键会打开高亮的行。</translation>
+    </message>
+    <message>
+        <source>Keep holding Alt, then use W/S or Tab to move the highlight. A/D enters or leaves groups.</source>
+        <translation>继续按住 Alt 键，然后用 W/S 或 Tab 键移动高亮。A/D 键可进入或离开分组。</translation>
+    </message>
+    <message>
+        <source>While holding Alt, use A to go back, X to close a tab or window, and Esc to leave without opening anything.</source>
+        <translation>按住 Alt 键时，用 A 键返回，用 X 键关闭标签页或窗口，用 Esc 键离开而不打开任何内容。</translation>
+    </message>
+    <message>
+        <source>While holding Alt, use Q for Desktop and X to close when a row supports it. Esc closes Ostrevane without opening anything.</source>
+        <translation>按住 Alt 键时，用 Q 键显示桌面；某一行支持关闭时，用 X 键将其关闭。按 Esc 键会关闭 Ostrevane 而不打开任何内容。</translation>
+    </message>
+    <message>
+        <source>Start a window manager that follows the EWMH standard: Ostrevane lists windows through it.</source>
+        <translation>请启动一个符合 EWMH 标准的窗口管理器：Ostrevane 通过它列出窗口。</translation>
+    </message>
+    <message>
+        <source>Close (%@)</source>
+        <translation>关闭 (%@)</translation>
+    </message>
+    <message>
+        <source>Another program holds %@, so it cannot summon Ostrevane yet. Remove that shortcut there (usually the window manager&apos;s own window cycling); Ostrevane takes it as soon as it is free.</source>
+        <translation>另一个程序占用了 %@，所以暂时无法用它呼出 Ostrevane。请在那个程序中移除该快捷键（通常是窗口管理器自带的窗口切换）；快捷键一旦空出，Ostrevane 就会接管它。</translation>
+    </message>
+    <message>
+        <source>Start a window manager such as Openbox, Xfwm or KWin.</source>
+        <translation>启动一个窗口管理器，例如 Openbox、Xfwm 或 KWin。</translation>
+    </message>
+    <message>
+        <source>Nothing to allow: Linux has no accessibility permission.</source>
+        <translation>无需授权：Linux 没有辅助功能权限。</translation>
+    </message>
+    <message>
+        <source>Not responding</source>
+        <translation>未响应</translation>
+    </message>
+    <message>
+        <source>Not responding · close again to force quit</source>
+        <translation>未响应 · 再次关闭可强制退出</translation>
+    </message>
+    <message>
+        <source>Install the Ostrevane extension in %@.</source>
+        <translation>请在 %@ 中安装 Ostrevane 扩展。</translation>
+    </message>
+    <message>
+        <source>Tab titles are limited. Install the Ostrevane extension in %@.</source>
+        <translation>标签页标题信息有限。请在 %@ 中安装 Ostrevane 扩展。</translation>
+    </message>
+    <message>
+        <source>%@ is a Snap package, whose sandbox keeps its tabs from Ostrevane. Install the browser from your distribution&apos;s packages to switch to its tabs.</source>
+        <translation>%@ 是 Snap 软件包，其沙盒使 Ostrevane 无法读取它的标签页。请改用发行版软件源中的该浏览器，以便切换到它的标签页。</translation>
+    </message>
+    <message>
+        <source>%@ is a Flatpak package, whose sandbox keeps its tabs from Ostrevane. Install the browser from your distribution&apos;s packages to switch to its tabs.</source>
+        <translation>%@ 是 Flatpak 软件包，其沙盒使 Ostrevane 无法读取它的标签页。请改用发行版软件源中的该浏览器，以便切换到它的标签页。</translation>
+    </message>
+    <message>
         <source>Could not update login item. Move Ostrevane to Applications and try again.</source>
         <translation>无法更新登录项。请将 Ostrevane 移到“应用程序”文件夹后重试。</translation>
     </message>

@@ -1,8 +1,6 @@
 #pragma once
 
 #include "core/platform/Accessibility.h"
-#include "core/platform/BrowserAutomation.h"
-#include "core/platform/ScriptRunner.h"
 #include "core/platform/SystemServices.h"
 #include "core/platform/WindowServer.h"
 #include "core/platform/Workspace.h"
@@ -34,6 +32,8 @@ public:
     ImageHandle iconForFile(const QString&) override { return nullptr; }
     Token observeActivation(AppObserver) override { return 0; }
     Token observeTermination(AppObserver) override { return 0; }
+    Token observeWindowListChange(std::function<void()>) override { return 0; }
+    Responsiveness responsiveness(ProcessID, std::optional<quint32>) override { return Responsiveness::unknown; }
     void removeObserver(Token) override {}
 };
 
@@ -42,16 +42,8 @@ public:
     std::vector<WindowListEntry> windowList() override { return {}; }
     bool preflightScreenCaptureAccess() override { return false; }
     ImageHandle captureWindow(quint32) override { return nullptr; }
-};
-
-// Browsers answer through the browser extension's connector, which is not part of this
-// program yet: until then no browser answers, and tabs come from nowhere.
-class UnansweredBrowsers : public ScriptRunner, public BrowserAutomation {
-public:
-    std::optional<ScriptDescriptor> executeAppleScript(const QString&) override { return std::nullopt; }
-    std::optional<std::vector<BrowserTabRow>> listTabs(const BrowserSpec&) override { return std::nullopt; }
-    std::optional<bool> activateTab(const BrowserSpec&, const BrowserTabAddress&) override { return std::nullopt; }
-    void closeTab(const BrowserSpec&, const BrowserTabAddress&) override {}
+    Token observeLeavingPictures(PictureObserver) override { return 0; }
+    void removeObserver(Token) override {}
 };
 
 // Signals sent with kill(2).

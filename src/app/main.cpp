@@ -1,7 +1,6 @@
 #include "app/OstrevaneApp.h"
 
-int main()
+int main(int argc, char** argv)
 {
-    ostrevane::runOstrevaneApp();
-    return 0;
+    return ostrevane::runOstrevaneApp(argc, argv);
 }

@@ -3,6 +3,7 @@
 #include "core/AppRegistry.h"
 #include "core/BrowserTabEnumerator.h"
 #include "core/PlatformProfile.h"
+#include "core/PrivateAX.h"
 #include "core/RuntimeContext.h"
 #include "core/UserDefaults.h"
 #include "core/WindowEnumerator.h"
@@ -84,20 +85,41 @@ void AppActivator::activate(const AppItem& app)
         ensureFinderWindow();
         return;
     }
-    // The completion may run on the workspace's thread; it only talks to the workspace.
+    // The completion may run on the workspace's thread; it only talks to the workspace,
+    // and reaches the activator through the main queue.
     Workspace* workspace = &m_ports.workspace;
-    const QString name = app.name;
-    const QString url = fileURL(app.path);
+    const bool retry = m_ports.profile.retriesFailedLaunchAsPlainOpen;
     workspace->openApplication(app.path, true,
-                               [workspace, name, url](std::optional<RunningApplication> launched,
-                                                      std::optional<QString> error) {
-                                   if (error) {
-                                       qWarning().noquote() << failedOpenMessage + name + QStringLiteral(": ") + *error;
-                                       workspace->openURL(url);
-                                   } else if (launched) {
+                               [weak = weak_from_this(), workspace, retry, failure = LaunchFailure{app.name, app.path, {}}](
+                                   std::optional<RunningApplication> launched, std::optional<QString> error) mutable {
+                                   if (launched) {
                                        workspace->activate(launched->processIdentifier, ActivationOption::none);
+                                       return;
                                    }
+                                   if (!error)
+                                       return; // started, but no window came: no failure
+                                   qWarning().noquote() << failedOpenMessage + failure.appName + QStringLiteral(": ") + *error;
+                                   if (retry)
+                                       workspace->openURL(fileURL(failure.appPath));
+                                   failure.reason = *error;
+                                   if (auto self = weak.lock())
+                                       self->onMain([failure](AppActivator& a) { a.reportLaunchFailure(failure); });
                                });
+}
+
+AppActivator::Token AppActivator::observeLaunchFailures(std::function<void(const LaunchFailure&)> observer)
+{
+    m_launchFailureObservers.emplace(++m_lastObserverToken, std::move(observer));
+    return m_lastObserverToken;
+}
+
+void AppActivator::removeLaunchFailureObserver(Token token) { m_launchFailureObservers.erase(token); }
+
+void AppActivator::reportLaunchFailure(const LaunchFailure& failure)
+{
+    const auto observers = m_launchFailureObservers; // an observer may remove itself
+    for (const auto& [token, observer] : observers)
+        observer(failure);
 }
 
 void AppActivator::ensureFinderWindow()
@@ -147,7 +169,7 @@ QSet<QString> AppActivator::runningUserAppIDs()
     const AppEnumerator launchable(m_ports.profile, BundleReader::forProfile(m_ports.profile), m_ports.workspace);
     QSet<QString> ids;
     for (const RunningApplication& app : m_ports.workspace.runningApplications())
-        if (app.bundleIdentifier && !app.isTerminated && app.bundlePath && launchable.isUserLaunchable(*app.bundlePath))
+        if (!app.isTerminated && launchable.isUserApp(app))
             ids.insert(*app.bundleIdentifier);
     return ids;
 }
@@ -189,18 +211,69 @@ void AppActivator::followUpAfterPoliteQuit(const QString& bundleID)
         return;
     }
     // The entry stays: a close within the repeat window still force-quits.
-    runInBackground([pids = processIDs(live)](AppActivator& self) { self.bringForwardFirstModal(pids); });
+    runInBackground([pids = processIDs(live)](AppActivator& self) {
+        if (!self.bringForwardFirstModal(pids))
+            self.signalPoliteQuit(pids);
+    });
 }
 
-void AppActivator::bringForwardFirstModal(const std::vector<ProcessID>& pids)
+bool AppActivator::bringForwardFirstModal(const std::vector<ProcessID>& pids)
 {
     for (ProcessID pid : pids) {
         if (modalDialogState(pid) == ModalDialogState::present) {
             // Show the user the dialog (e.g. unsaved changes) that holds the quit up.
             onMain([pid](AppActivator& self) { self.m_ports.workspace.activate(pid, ActivationOption::none); });
-            return;
+            return true;
         }
     }
+    return false;
+}
+
+// Where closing its windows is all a polite request does, an application still running
+// (a tray program, one without windows) is asked with the signal that lets it save and
+// exit. Never while a dialog waits for the user: that would lose what it asks about.
+void AppActivator::signalPoliteQuit(const std::vector<ProcessID>& pids)
+{
+    if (m_ports.profile.politeQuitSignal == 0)
+        return;
+    for (ProcessID pid : pids)
+        m_ports.processSignals.kill(pid, m_ports.profile.politeQuitSignal);
+}
+
+// ---- Windows that do not respond
+
+void AppActivator::closeWindow(const WindowItem& window)
+{
+    if (hungWindowState(window) == HungWindow::forceQuitOffered) {
+        m_pendingWindowCloseAt.remove(*window.cgWindowID);
+        runInBackground([pid = window.pid](AppActivator& self) { self.m_ports.processSignals.kill(pid, killSignal); });
+        return;
+    }
+    AXWindowInspector::pressCloseButton(m_ports.accessibility, window.axWindow);
+    if (window.cgWindowID)
+        m_pendingWindowCloseAt.insert(*window.cgWindowID, m_ports.clock.now());
+}
+
+HungWindow AppActivator::hungWindowState(const WindowItem& window)
+{
+    const auto pending = window.cgWindowID ? m_pendingWindowCloseAt.constFind(*window.cgWindowID)
+                                           : m_pendingWindowCloseAt.constEnd();
+    if (pending == m_pendingWindowCloseAt.constEnd() || m_ports.clock.now() - *pending > seconds(quitRepeatWindow)
+        || window.pid < 1)
+        return HungWindow::no;
+    if (m_ports.workspace.responsiveness(window.pid, window.cgWindowID) != Responsiveness::notResponding)
+        return HungWindow::no;
+    // Killing the process would take its other windows along.
+    return ownsOtherWindows(window) ? HungWindow::notResponding : HungWindow::forceQuitOffered;
+}
+
+bool AppActivator::ownsOtherWindows(const WindowItem& window)
+{
+    const AXElement app = m_ports.accessibility.createApplication(window.pid);
+    for (const AXElement& other : app ? m_ports.accessibility.copyElements(app, AX::windows) : std::vector<AXElement>{})
+        if (m_ports.accessibility.windowNumber(other) != window.cgWindowID)
+            return true;
+    return false;
 }
 
 // ---- Force quit
@@ -342,5 +415,12 @@ CloseCapability SwitchItemActivator::appCloseCapability(const QString& bundleID)
 }
 
 QSet<QString> SwitchItemActivator::runningUserAppIDs() { return AppActivator::shared().runningUserAppIDs(); }
+
+void SwitchItemActivator::closeWindow(const WindowItem& window) { AppActivator::shared().closeWindow(window); }
+
+HungWindow SwitchItemActivator::hungWindowState(const WindowItem& window)
+{
+    return AppActivator::shared().hungWindowState(window);
+}
 
 } // namespace ostrevane

@@ -9,6 +9,9 @@
 #include <QHash>
 #include <QString>
 
+#include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -29,8 +32,9 @@ enum class ModalDialogState { present, absent, indeterminate };
 //
 // Quitting is a small state machine per bundle id: the first close sends a polite
 // terminate and looks again 1.2 s later (bringing forward an application whose modal
-// dialog blocks the quit); a second close within 6.0 s force-quits (SIGKILL, a second
-// pass 0.6 s later, a survival check at 2.0 s). An application that survives is marked
+// dialog blocks the quit; otherwise, where the profile asks for it, sending the polite
+// quit signal, SIGTERM on Linux, to what still runs); a second close within 6.0 s
+// force-quits (SIGKILL, a second pass 0.6 s later, a survival check at 2.0 s). An application that survives is marked
 // for 600 s, persisted across restarts, and is not offered for quitting meanwhile.
 //
 // Everything except the background work named below runs on the main thread; the two
@@ -70,10 +74,23 @@ public:
     explicit AppActivator(Ports ports);
     static AppActivator& shared();
 
+    // A launch that failed: the application and why (the workspace's words, in English).
+    struct LaunchFailure {
+        QString appName;
+        QString appPath;
+        QString reason;
+    };
+    using Token = std::uint64_t;
+
     // Launches the application at `app.path`, or brings it forward when it runs. The
-    // file manager goes through ensureFinderWindow(). A failed launch is logged and
-    // retried once as a plain open of the bundle's address.
+    // file manager goes through ensureFinderWindow(). A failed launch is logged; where
+    // the profile says that opening the bundle's address launches it, that is tried
+    // once more. Then the launch-failure observers hear of it.
     void activate(const AppItem& app);
+    // Called on the main queue for every failed launch, after it was logged: the place
+    // where a failure is shown to the user (a desktop notification).
+    Token observeLaunchFailures(std::function<void(const LaunchFailure&)> observer);
+    void removeLaunchFailureObserver(Token token);
     // Opens (or brings forward) the file manager, then opens the home folder in it, so
     // a window exists whether or not the file manager had one.
     void ensureFinderWindow();
@@ -85,6 +102,14 @@ public:
     // A polite quit, or a force quit when repeated within 6.0 s. Does nothing unless the
     // capability is `quit`.
     void quit(const QString& bundleID);
+    // Closes a window row. A second close within 6.0 s of the first, while the window's
+    // program does not respond and owns no other window, force-quits that process
+    // (SIGKILL); every other close presses the window's close button.
+    void closeWindow(const WindowItem& window);
+    // For a window closed within the last 6.0 s whose program does not respond: whether
+    // closing it again force-quits (it owns no other window) or the row can only say so.
+    HungWindow hungWindowState(const WindowItem& window);
+
     // The bundle ids of which some running, non-terminated instance has a bundle location
     // that the user-launchable test accepts (the panel checks with it whether a quit took
     // effect, and which inactive app rows to list).
@@ -106,13 +131,17 @@ public:
     std::vector<RunningApplication> liveInstances(const QString& bundleID);
 
 private:
+    void reportLaunchFailure(const LaunchFailure& failure);
     void followUpAfterPoliteQuit(const QString& bundleID);
-    void bringForwardFirstModal(const std::vector<ProcessID>& pids);
+    // True when one of them shows a modal dialog, which is brought forward.
+    bool bringForwardFirstModal(const std::vector<ProcessID>& pids);
+    void signalPoliteQuit(const std::vector<ProcessID>& pids);
     void killUnlessModal(const std::vector<ProcessID>& pids);
     void scheduleForceQuitChecks(const QString& bundleID);
     void secondKillPass(const QString& bundleID);
     void markIfSurvived(const QString& bundleID);
     bool isPendingQuitRecent(const QString& bundleID, WallTime now) const;
+    bool ownsOtherWindows(const WindowItem& window);
     void runInBackground(std::function<void(AppActivator&)> task);
     void onMain(std::function<void(AppActivator&)> task);
     void afterDelay(double delaySeconds, std::function<void(AppActivator&)> task);
@@ -124,6 +153,9 @@ private:
     std::shared_ptr<SerialQueue> m_background;
     // Main thread only.
     QHash<QString, WallTime> m_pendingQuitAt;
+    std::map<Token, std::function<void(const LaunchFailure&)>> m_launchFailureObservers;
+    Token m_lastObserverToken = 0;
+    QHash<quint32, WallTime> m_pendingWindowCloseAt; // by window number
     std::optional<QHash<QString, WallTime>> m_forceQuitIneffectiveUntil; // loaded on first use
 };
 
@@ -139,6 +171,8 @@ public:
     void quit(const QString& bundleID) override;
     CloseCapability appCloseCapability(const QString& bundleID) override;
     QSet<QString> runningUserAppIDs() override;
+    void closeWindow(const WindowItem& window) override;
+    HungWindow hungWindowState(const WindowItem& window) override;
 };
 
 } // namespace ostrevane

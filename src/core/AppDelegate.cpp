@@ -7,8 +7,10 @@
 #include "core/MRUStore.h"
 #include "core/NotificationCenter.h"
 #include "core/OnboardingManager.h"
+#include "core/PreferencesPane.h"
 #include "core/PlatformProfile.h"
 #include "core/RuntimeContext.h"
+#include "core/SoftwareUpdateController.h"
 #include "core/TestFixtures.h"
 #include "core/TimingTrace.h"
 #include "core/UserDefaults.h"
@@ -16,6 +18,8 @@
 #include "core/platform/Workspace.h"
 
 #include <QUrl>
+
+#include <algorithm>
 
 namespace ostrevane {
 
@@ -39,10 +43,10 @@ AppDelegate::AppDelegate(Ports ports) : m_ports(std::move(ports)) {}
 AppDelegate::~AppDelegate()
 {
     NotificationCenter& notifications = context().notifications();
-    for (const auto& token : {m_hotkeyChangedObserver, m_triggerObserver, m_guideObserver})
+    for (const auto& token : {m_hotkeyChangedObserver, m_triggerObserver, m_guideObserver, m_preferencesObserver})
         if (token)
             notifications.removeObserver(*token);
-    for (const auto& token : {m_appActivationObserver, m_appTerminationObserver})
+    for (const auto& token : {m_appActivationObserver, m_appTerminationObserver, m_windowListObserver})
         if (token)
             context().workspace().removeObserver(*token);
     if (m_browserWarmupTimer)
@@ -73,9 +77,46 @@ bool AppDelegate::applicationDidFinishLaunching()
     addNotificationObservers();
     addWorkspaceObservers();
     scheduleBrowserWarmup();
-    if (!m_testMode)
-        scheduleFirstLaunchGuide();
+    if (m_testMode)
+        return true;
+    // Later copies find this one only now, with its hotkey registered.
+    if (m_ports.copies)
+        m_ports.copies->settle(
+            [this, alive = std::weak_ptr<int>(m_lifetime)](const LaunchRequest& request) {
+                if (alive.lock())
+                    handleRequest(request, true);
+            });
+    scheduleFirstLaunchGuide();
+    handleRequest(m_ports.request, false);
     return true;
+}
+
+void AppDelegate::handleRequest(const LaunchRequest& request, bool fromLaterCopy)
+{
+    switch (request.kind) {
+    case LaunchRequest::Kind::start:
+        // Starting the program again is how a desktop without a tray reaches the settings.
+        if (fromLaterCopy)
+            openPreferences(PreferencesPanes::rawValue(PreferencesPane::general));
+        break;
+    case LaunchRequest::Kind::preferences:
+        openPreferences(request.pane);
+        break;
+    case LaunchRequest::Kind::show:
+        m_panelController->forward();
+        break;
+    case LaunchRequest::Kind::quit:
+        break; // the running copies' port ends the program
+    }
+}
+
+void AppDelegate::openPreferences(const QString& pane)
+{
+    if (!m_ports.openPreferences) {
+        qWarning("Ostrevane: asked to open the preferences (%s), which this build cannot show", qPrintable(pane));
+        return;
+    }
+    m_ports.openPreferences(pane);
 }
 
 // Long-lived instances first (the registry starts watching the application folders),
@@ -83,6 +124,9 @@ bool AppDelegate::applicationDidFinishLaunching()
 void AppDelegate::warmCaches()
 {
     AppRegistry::shared();
+    SoftwareUpdateController& updates = SoftwareUpdateController::shared();
+    if (!m_testMode)
+        updates.startUpdater(); // the test panel mode shows nothing but the panel
     BrowserTabCache::shared();
     const std::optional<RunningApplication> front = context().workspace().frontmostApplication();
     if (front && front->bundleIdentifier && context().profile().browser(*front->bundleIdentifier))
@@ -93,23 +137,42 @@ void AppDelegate::warmCaches()
 void AppDelegate::registerHotKeys()
 {
     if (m_hotKeySuspensions > 0) {
-        m_hotKeyForward.reset();
+        releaseHotKeys();
         return;
     }
     const HotkeyConfig chord = HotkeyStore::current();
-    // The new chord is registered before the old one is released.
-    auto replacement = std::make_unique<GlobalHotKey>(m_ports.hotKeys, chord.keyCode, chord.carbonModifiers,
-                                                      weakly([this] {
-                                                          TimingTrace::mark("forward");
-                                                          m_panelController->forward();
-                                                      }));
-    m_hotKeyForward = std::move(replacement);
+    // The new chords are registered before the old ones are released.
+    auto forward = std::make_unique<GlobalHotKey>(m_ports.hotKeys, chord.keyCode, chord.carbonModifiers,
+                                                  weakly([this] {
+                                                      TimingTrace::mark("forward");
+                                                      m_panelController->forward();
+                                                  }));
+    std::unique_ptr<GlobalHotKey> backward;
+    if (!(chord.carbonModifiers & CarbonModifier::shift))
+        backward = std::make_unique<GlobalHotKey>(m_ports.hotKeys, chord.keyCode,
+                                                  chord.carbonModifiers | CarbonModifier::shift,
+                                                  weakly([this] { m_panelController->backward(); }));
+    m_hotKeyForward = std::move(forward);
+    m_hotKeyBackward = std::move(backward);
+}
+
+void AppDelegate::releaseHotKeys()
+{
+    m_hotKeyForward.reset();
+    m_hotKeyBackward.reset();
+}
+
+std::optional<QString> AppDelegate::activationChordHeldElsewhere() const
+{
+    if (!m_hotKeyForward || !m_hotKeyForward->isHeldElsewhere())
+        return std::nullopt;
+    return HotkeyStore::current().displayString();
 }
 
 std::shared_ptr<void> AppDelegate::suspendHotKeys()
 {
     if (m_hotKeySuspensions++ == 0)
-        m_hotKeyForward.reset();
+        releaseHotKeys();
     const std::function<void()> resume = weakly([this] {
         if (--m_hotKeySuspensions == 0)
             registerHotKeys();
@@ -127,6 +190,9 @@ void AppDelegate::addNotificationObservers()
         m_panelController->forward();
     }));
     m_guideObserver = notifications.addObserver(Notifications::showGuide, weakly([this] { showGuide(); }));
+    // A person who opens the settings may just have freed the chord elsewhere.
+    m_preferencesObserver = notifications.addObserver(Notifications::openPreferencesPane,
+                                                      weakly([this] { m_ports.hotKeys->retryNow(); }));
 }
 
 void AppDelegate::addWorkspaceObservers()
@@ -141,6 +207,7 @@ void AppDelegate::addWorkspaceObservers()
         if (alive.lock())
             applicationTerminated();
     });
+    m_windowListObserver = workspace.observeWindowListChange(weakly([this] { m_panelController->windowListChanged(); }));
 }
 
 void AppDelegate::applicationActivated(const RunningApplication& app)
@@ -184,6 +251,8 @@ void AppDelegate::scheduleFirstLaunchGuide()
 
 void AppDelegate::showGuide()
 {
+    // The guide tells whether the chord works; a chord freed meanwhile should by then.
+    m_ports.hotKeys->retryNow();
     if (m_onboardingController) {
         m_onboardingController->bringToFront();
         return;
@@ -194,7 +263,11 @@ void AppDelegate::showGuide()
         qWarning("Ostrevane: no guide window is available on this desktop");
         return;
     }
-    m_onboardingController = m_ports.guide->open(weakly([this] { m_onboardingController.reset(); }));
+    m_onboardingController = m_ports.guide->open(
+        weakly([this] { m_onboardingController.reset(); }),
+        [this, alive = std::weak_ptr<int>(m_lifetime)]() -> std::optional<QString> {
+            return alive.lock() ? activationChordHeldElsewhere() : std::nullopt;
+        });
 }
 
 bool AppDelegate::enforceSingleInstance()
@@ -205,13 +278,16 @@ bool AppDelegate::enforceSingleInstance()
     if (!own)
         return false;
     const std::vector<RunningCopies::Copy> others = m_ports.copies->others();
-    if (others.empty())
-        return false;
     const auto installed = [this](const QString& path) { return path.startsWith(m_ports.installedPrefix); };
-    if (!installed(*own))
-        for (const RunningCopies::Copy& other : others)
-            if (installed(other.location))
-                return true; // this copy yields to the installed one, which keeps running untouched
+    // The copy to hand over to: the same program running already (a second start must
+    // never replace it), or an installed copy when this one is not installed.
+    const auto keeper = std::find_if(others.begin(), others.end(), [&](const RunningCopies::Copy& other) {
+        return other.location == *own || (!installed(*own) && installed(other.location));
+    });
+    if (keeper != others.end()) {
+        m_handOverFailed = !m_ports.copies->handOver(*keeper, m_ports.request);
+        return true;
+    }
     for (const RunningCopies::Copy& other : others)
         m_ports.copies->terminate(other);
     return false;

@@ -135,22 +135,28 @@ void AppEnumerator::walk(const QString& folder, Found& found) const
 
 void AppEnumerator::addUnseen(const QString& bundlePath, Found& found) const
 {
-    std::optional<AppItem> item = makeItem(bundlePath);
-    if (!item || found.seenBundleIDs.contains(item->bundleID))
+    const std::optional<BundleReader::Info> info = m_reader.read(bundlePath);
+    if (!info || !info->bundleID || info->bundleID->isEmpty() || found.seenBundleIDs.contains(*info->bundleID))
         return;
-    found.seenBundleIDs.insert(item->bundleID);
-    found.items.push_back(std::move(*item));
+    found.seenBundleIDs.insert(*info->bundleID);
+    if (info->shown)
+        found.items.push_back(itemFrom(bundlePath, *info));
 }
 
 std::optional<AppItem> AppEnumerator::makeItem(const QString& bundlePath) const
 {
     const std::optional<BundleReader::Info> info = m_reader.read(bundlePath);
-    if (!info || !info->bundleID || info->bundleID->isEmpty())
+    if (!info || !info->shown || !info->bundleID || info->bundleID->isEmpty())
         return std::nullopt;
+    return itemFrom(bundlePath, *info);
+}
+
+AppItem AppEnumerator::itemFrom(const QString& bundlePath, const BundleReader::Info& info) const
+{
     AppItem item;
     item.id = QUuid::createUuid();
-    item.bundleID = *info->bundleID;
-    item.name = info->displayName.value_or(info->name.value_or(QFileInfo(bundlePath).completeBaseName()));
+    item.bundleID = *info.bundleID;
+    item.name = info.displayName.value_or(info.name.value_or(QFileInfo(bundlePath).completeBaseName()));
     item.icon = m_workspace.iconForFile(bundlePath);
     item.path = bundlePath;
     return item;
@@ -175,6 +181,14 @@ bool AppEnumerator::isUserLaunchable(const QString& path) const
     // Utilities folders, which lie inside other roots, could never qualify.
     return std::any_of(m_profile.scanRoots.cbegin(), m_profile.scanRoots.cend(),
                        [&](const QString& root) { return liesDirectlyInside(app, standardized(root)); });
+}
+
+bool AppEnumerator::isUserApp(const RunningApplication& app) const
+{
+    if (!app.bundlePath || !app.bundleIdentifier)
+        return false;
+    const QString& prefix = m_profile.windowClassIDPrefix;
+    return isUserLaunchable(*app.bundlePath) || (!prefix.isEmpty() && app.bundleIdentifier->startsWith(prefix));
 }
 
 AppRegistry::AppRegistry(Dispatcher& dispatcher, FolderEvents& folderEvents, Scan scan, QStringList watchedFolders)

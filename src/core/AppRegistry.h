@@ -3,6 +3,7 @@
 #include "core/SwitchItem.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/SystemServices.h"
+#include "core/platform/Workspace.h"
 
 #include <QSet>
 #include <QString>
@@ -27,6 +28,10 @@ public:
         std::optional<QString> bundleID;
         std::optional<QString> displayName; // preferred name
         std::optional<QString> name;        // fallback name
+        // False for an entry the desktop does not show (NoDisplay, Hidden, another
+        // desktop's): it lists nothing, but still claims its identifier, so that a
+        // user's hidden copy masks the system's entry of the same id.
+        bool shown = true;
     };
 
     virtual ~BundleReader() = default;
@@ -63,12 +68,16 @@ public:
     // extra applications, or an application lying directly inside any scan root
     // (the Utilities folders included, although they lie inside other roots).
     bool isUserLaunchable(const QString& path) const;
+    // Whether a running application is one the user launched: its bundle passes the test
+    // above, or no installed application describes it and it goes by the identity its
+    // windows give it (a program started from a terminal, say).
+    bool isUserApp(const RunningApplication& app) const;
 
     // Both, with the installed context's profile.
     static std::vector<AppItem> scanWithCurrentContext();
     static bool isUserLaunchableAppURL(const QString& path);
 
-    // The item for one bundle, or nothing when it has no bundle identifier.
+    // The item for one bundle, or nothing when it has no bundle identifier or is not shown.
     std::optional<AppItem> makeItem(const QString& bundlePath) const;
 
 private:
@@ -78,8 +87,10 @@ private:
         std::vector<AppItem> items;
     };
     void walk(const QString& folder, Found& found) const;
-    // Appends the bundle's item unless its identifier was seen before (the first wins).
+    // Appends the bundle's item unless its identifier was seen before (the first wins,
+    // shown or not).
     void addUnseen(const QString& bundlePath, Found& found) const;
+    AppItem itemFrom(const QString& bundlePath, const BundleReader::Info& info) const;
 
     const PlatformProfile& m_profile;
     const BundleReader& m_reader;

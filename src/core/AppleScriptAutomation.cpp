@@ -215,7 +215,7 @@ std::vector<BrowserTabRow> AppleScriptAutomation::tabRows(const ScriptDescriptor
     return rows;
 }
 
-std::optional<std::vector<BrowserTabRow>> AppleScriptAutomation::listTabs(const BrowserSpec& browser)
+std::optional<std::vector<BrowserTabRow>> AppleScriptAutomation::listTabs(const BrowserSpec& browser, double)
 {
     const std::optional<ScriptDescriptor> result = m_runner.executeAppleScript(tabListingScript(browser));
     if (!result)

@@ -20,8 +20,9 @@ public:
     explicit AppleScriptAutomation(ScriptRunner& runner) : m_runner(runner) {}
 
     // Nothing when the script fails (not running, automation refused, busy); the
-    // readable rows otherwise (a result without elements gives none).
-    std::optional<std::vector<BrowserTabRow>> listTabs(const BrowserSpec& browser) override;
+    // readable rows otherwise (a result without elements gives none). Each script is
+    // bounded by the platform's own time-out, not by `timeoutSeconds`.
+    std::optional<std::vector<BrowserTabRow>> listTabs(const BrowserSpec& browser, double timeoutSeconds) override;
     // True only for a boolean true result; false for false or any other value.
     std::optional<bool> activateTab(const BrowserSpec& browser, const BrowserTabAddress& tab) override;
     void closeTab(const BrowserSpec& browser, const BrowserTabAddress& tab) override;

@@ -3,15 +3,31 @@
 #include "core/BrowserTabEnumerator.h"
 #include "core/MRUStore.h"
 #include "core/RuntimeContext.h"
+#include "core/TimingTrace.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/Workspace.h"
 
+#include <QLoggingCategory>
 #include <QtGlobal>
 
 #include <algorithm>
 #include <utility>
 
 namespace ostrevane {
+
+namespace {
+
+// Off unless asked for (QT_LOGGING_RULES="ostrevane.tabs.debug=true"): what each refresh
+// stored, for bug reports and the end-to-end tests.
+Q_LOGGING_CATEGORY(tabsLog, "ostrevane.tabs", QtWarningMsg)
+
+void logStored(const std::optional<QString>& bundleID, size_t count)
+{
+    TimingTrace::mark("tabs-stored", static_cast<qint64>(count));
+    qCDebug(tabsLog, "stored %zu tabs of %s", count, bundleID ? qPrintable(*bundleID) : "every browser");
+}
+
+} // namespace
 
 BrowserTabCache::BrowserTabCache(Dispatcher& dispatcher, Clock& clock, Workspace& workspace, MRUStore& mru)
     : m_dispatcher(dispatcher), m_clock(clock), m_workspace(workspace), m_mru(mru)
@@ -35,6 +51,27 @@ void BrowserTabCache::refreshAsync(const std::optional<QString>& bundleID, Compl
             return;
         m_refreshing = true;
     }
+    launchRefresh(bundleID);
+}
+
+void BrowserTabCache::refreshAfterChange(const QString& bundleID)
+{
+    {
+        std::lock_guard lock(m_lock);
+        if (m_refreshing) {
+            // The running refresh may have read the tabs before they changed, and may
+            // be for another browser: this one is read again once it has stored.
+            if (!m_changedDuringRefresh.contains(bundleID))
+                m_changedDuringRefresh << bundleID;
+            return;
+        }
+        m_refreshing = true;
+    }
+    launchRefresh(bundleID);
+}
+
+void BrowserTabCache::launchRefresh(const std::optional<QString>& bundleID)
+{
     std::weak_ptr<BrowserTabCache> weak = weak_from_this();
     if (weak.expired()) {
         // Not owned by a shared_ptr, so a background task could outlive it. Refuse the
@@ -44,6 +81,7 @@ void BrowserTabCache::refreshAsync(const std::optional<QString>& bundleID, Compl
         return;
     }
     m_dispatcher.global(QueuePriority::userInitiated, [weak, bundleID] {
+        TimingTrace::mark("tabs-refresh");
         // Enumeration needs nothing of the cache, which may go away meanwhile.
         std::vector<TabItem> tabs = enumerate(bundleID);
         if (std::shared_ptr<BrowserTabCache> self = weak.lock())
@@ -64,14 +102,21 @@ void BrowserTabCache::finishRefresh(const std::optional<QString>& bundleID, std:
         if (std::optional<QString> front = frontmostBrowserID())
             touchActiveFrontTab(*tabs, *front);
     std::vector<Completion> completions;
+    QStringList changed;
     {
         std::lock_guard lock(m_lock);
         if (tabs)
             storeLocked(bundleID, std::move(*tabs));
-        m_refreshing = false;
         completions = std::exchange(m_completions, {});
+        changed = std::exchange(m_changedDuringRefresh, {});
+        // The follow-up keeps the flag, so no request can slip in and take its place.
+        m_refreshing = !changed.isEmpty();
     }
     callOnMainQueue(std::move(completions));
+    if (changed.size() == 1)
+        launchRefresh(changed.front());
+    else if (!changed.isEmpty())
+        launchRefresh(std::nullopt);
 }
 
 void BrowserTabCache::callOnMainQueue(std::vector<Completion> completions)
@@ -89,7 +134,7 @@ void BrowserTabCache::refreshForegroundBrowserNow()
     const std::optional<QString> front = frontmostBrowserID();
     if (!front)
         return;
-    std::vector<TabItem> tabs = BrowserTabEnumerator::enumerate(*front, enumerationTimeoutSeconds);
+    std::vector<TabItem> tabs = BrowserTabEnumerator::enumerate(*front, foregroundTimeoutSeconds);
     // Nothing read (a busy or blocked browser) must not wipe what the panel can show.
     if (tabs.empty())
         return;
@@ -109,6 +154,7 @@ void BrowserTabCache::touchActiveFrontTab(const std::vector<TabItem>& tabs, cons
 
 void BrowserTabCache::storeLocked(const std::optional<QString>& bundleID, std::vector<TabItem> tabs)
 {
+    logStored(bundleID, tabs.size());
     const bool stored = !tabs.empty();
     if (bundleID) {
         std::erase_if(m_tabs, [&](const TabItem& tab) { return tab.browserBundleID == *bundleID; });

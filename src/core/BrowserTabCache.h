@@ -5,6 +5,7 @@
 #include "core/platform/Clock.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -34,8 +35,11 @@ class BrowserTabCache : public std::enable_shared_from_this<BrowserTabCache> {
 public:
     using Completion = std::function<void()>;
 
-    // Passed to the enumerator; browsers are bounded by the automation port's own time-out.
+    // How long each browser may take to list its tabs in a background refresh.
     static constexpr double enumerationTimeoutSeconds = 2.0;
+    // The cap on the synchronous refresh while the panel opens (main thread): a busy
+    // browser costs the showing at most this long, and its cached tabs are shown.
+    static constexpr double foregroundTimeoutSeconds = 0.05;
 
     BrowserTabCache(Dispatcher& dispatcher, Clock& clock, Workspace& workspace, MRUStore& mru);
     BrowserTabCache(const BrowserTabCache&) = delete;
@@ -50,9 +54,15 @@ public:
     // that one was started for. The active front tab of the frontmost browser is
     // recorded as used.
     void refreshAsync(const std::optional<QString>& bundleID = std::nullopt, Completion completion = {});
+    // A browser said its tabs changed: refresh its tabs at once when no refresh runs,
+    // else once more as soon as the running one has stored (it may have read them before
+    // the change). Several changes meanwhile start one refresh (of all browsers when more
+    // than one browser changed). Any thread.
+    void refreshAfterChange(const QString& bundleID);
     // Synchronous refresh of the frontmost application's tabs when it is a supported
-    // browser; a browser that yields nothing keeps its cached tabs. Runs on the caller's
-    // thread and does not touch the background refresh's state.
+    // browser, waiting at most foregroundTimeoutSeconds for it; a browser that yields
+    // nothing keeps its cached tabs. Runs on the caller's thread and does not touch the
+    // background refresh's state.
     void refreshForegroundBrowserNow();
 
     // Copies taken under the lock.
@@ -63,13 +73,16 @@ public:
 
 private:
     static std::vector<TabItem> enumerate(const std::optional<QString>& bundleID);
+    // Runs one background refresh; `m_refreshing` is already set.
+    void launchRefresh(const std::optional<QString>& bundleID);
     // Records a use of the first active front-window tab of `bundleID`.
     void touchActiveFrontTab(const std::vector<TabItem>& tabs, const QString& bundleID);
     // Replaces everything (no identifier) or one browser's tabs; stamps the time when
     // `tabs` is not empty.
     void storeLocked(const std::optional<QString>& bundleID, std::vector<TabItem> tabs);
-    // Records the recency, stores `tabs` (none: nothing was read) and hands the
-    // waiting completions to the main queue.
+    // Records the recency, stores `tabs` (none: nothing was read), hands the waiting
+    // completions to the main queue and starts the refresh that changes reported
+    // meanwhile ask for.
     void finishRefresh(const std::optional<QString>& bundleID, std::optional<std::vector<TabItem>> tabs);
     void callOnMainQueue(std::vector<Completion> completions);
     std::optional<QString> frontmostBrowserID() const;
@@ -79,11 +92,12 @@ private:
     Workspace& m_workspace;
     MRUStore& m_mru;
 
-    mutable std::mutex m_lock; // guards the four fields below
+    mutable std::mutex m_lock; // guards the five fields below
     std::vector<TabItem> m_tabs;
     std::optional<WallTime> m_refreshedAt;
     bool m_refreshing = false;
     std::vector<Completion> m_completions;
+    QStringList m_changedDuringRefresh; // browsers to read again once the running refresh ends
 };
 
 // How far browser tabs can be read, for the preferences window and the diagnostics.

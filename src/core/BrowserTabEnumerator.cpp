@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <deque>
+#include <thread>
 
 namespace ostrevane {
 
@@ -110,11 +111,21 @@ TabItem makeTab(const BrowserSpec& spec, const RunningBrowser& browser, ImageHan
     return tab;
 }
 
+// The icon address a browser reported, when it is one the favicon cache may load
+// (http, https or data); otherwise the address made from the page's own.
+QString rowFaviconURL(const BrowserTabRow& row)
+{
+    for (const char* scheme : {"http://", "https://", "data:"})
+        if (row.faviconURL.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
+            return row.faviconURL;
+    return BrowserTabEnumerator::faviconURL(row.url);
+}
+
 TabItem scriptedTab(const BrowserSpec& spec, const RunningBrowser& browser, const ImageHandle& icon,
                     const BrowserTabRow& row)
 {
     TabItem tab = makeTab(spec, browser, icon);
-    tab.faviconURL = BrowserTabEnumerator::faviconURL(row.url);
+    tab.faviconURL = rowFaviconURL(row);
     tab.title = row.title;
     tab.url = row.url;
     tab.windowIndex = row.windowIndex;
@@ -332,7 +343,8 @@ QStringList BrowserTabEnumerator::runningBrowserNames()
     return names;
 }
 
-std::vector<TabItem> BrowserTabEnumerator::enumerateViaAutomation(const std::vector<Spec>& specs)
+std::vector<TabItem> BrowserTabEnumerator::enumerateViaAutomation(const std::vector<Spec>& specs,
+                                                                  double timeoutSeconds)
 {
     RuntimeContext& c = context();
     std::vector<TabItem> result;
@@ -341,7 +353,7 @@ std::vector<TabItem> BrowserTabEnumerator::enumerateViaAutomation(const std::vec
         const std::optional<RunningBrowser> browser = finder.find(spec);
         if (!browser)
             continue;
-        const std::optional<std::vector<BrowserTabRow>> rows = c.browserAutomation().listTabs(spec);
+        const std::optional<std::vector<BrowserTabRow>> rows = c.browserAutomation().listTabs(spec, timeoutSeconds);
         if (!rows)
             continue;
         const ImageHandle icon = browser->icon ? browser->icon : c.workspace().iconForFile(spec.iconPath);
@@ -351,9 +363,9 @@ std::vector<TabItem> BrowserTabEnumerator::enumerateViaAutomation(const std::vec
     return result;
 }
 
-std::vector<TabItem> BrowserTabEnumerator::enumerate(const std::vector<Spec>& specs, double /*timeoutSeconds*/)
+std::vector<TabItem> BrowserTabEnumerator::enumerate(const std::vector<Spec>& specs, double timeoutSeconds)
 {
-    std::vector<TabItem> result = enumerateViaAutomation(specs);
+    std::vector<TabItem> result = enumerateViaAutomation(specs, timeoutSeconds);
     if (!result.empty())
         return result;
     // Titles only, and only when no browser answered: a browser that does answer
@@ -430,14 +442,31 @@ QString BrowserTabEnumerator::faviconURL(const QString& url)
 
 void BrowserTabEnumerator::activate(const TabItem& tab)
 {
-    if (const Spec* spec = context().profile().browser(tab.browserBundleID)) {
-        const std::optional<bool> selected = context().browserAutomation().activateTab(*spec, addressOf(tab));
-        if (selected == true) {
-            revealBrowserWindow(tab);
+    const Spec* spec = context().profile().browser(tab.browserBundleID);
+    if (!spec) {
+        activateByAccessibility(tab);
+        return;
+    }
+    const std::thread::id caller = std::this_thread::get_id();
+    context().browserAutomation().activateTabAsync(*spec, addressOf(tab), [tab, caller](std::optional<bool> selected) {
+        const auto finish = [tab, selected] {
+            if (selected == true)
+                revealBrowserWindow(tab);
+            else
+                activateByAccessibility(tab);
+        };
+        // A port that answered at once is followed at once; a later answer arrives on the
+        // port's own thread and is carried out on the main queue like every window change.
+        if (std::this_thread::get_id() == caller) {
+            finish();
             return;
         }
-    }
-    activateByAccessibility(tab);
+        if (RuntimeContext::hasCurrent())
+            context().dispatcher().async([finish] {
+                if (RuntimeContext::hasCurrent())
+                    finish();
+            });
+    });
 }
 
 void BrowserTabEnumerator::revealBrowserWindow(const TabItem& tab)

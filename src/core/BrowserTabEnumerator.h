@@ -74,13 +74,19 @@ public:
     // The name of each running supported browser, in table order.
     static QStringList runningBrowserNames();
 
+    // How long a browser may take to list its tabs when the caller names no time.
+    static constexpr double automationTimeoutSeconds = 2.0;
+
     // The scripted road only: the tabs of every given browser that answers, in the
-    // order of `specs`, each browser's tabs in the order reported.
-    static std::vector<TabItem> enumerateViaAutomation(const std::vector<Spec>& specs);
+    // order of `specs`, each browser's tabs in the order reported. Each browser is given
+    // `timeoutSeconds` to answer (ports whose platform bounds calls itself ignore it).
+    // A tab's favicon address is the icon address its browser reported when that is an
+    // http, https or data address, else the one faviconURL() makes from the page.
+    static std::vector<TabItem> enumerateViaAutomation(const std::vector<Spec>& specs,
+                                                       double timeoutSeconds = automationTimeoutSeconds);
     // The scripted road; when it yields no tab at all, the accessibility fallback over
     // the same browsers. One browser answering by script keeps the others out.
-    // `timeoutSeconds` is advisory: each browser call is bounded by the automation
-    // port's own time-out.
+    // `timeoutSeconds` bounds each browser's answer as above.
     static std::vector<TabItem> enumerate(const std::vector<Spec>& specs, double timeoutSeconds);
     // The same for the one browser with that identifier; empty for an unknown one.
     static std::vector<TabItem> enumerate(const QString& bundleID, double timeoutSeconds);
@@ -105,6 +111,8 @@ public:
     // Selects the tab in its browser and brings its window forward: by automation
     // first, then by pressing the tab button through accessibility. Nothing happens
     // when the browser has gone or the recorded window or tab position no longer exists.
+    // Does not wait for a browser that answers later: its answer is acted on in a task
+    // on the main queue.
     static void activate(const TabItem& tab);
     // Raises the window the tab was recorded in (or the browser's first window), now
     // and again revealRetryDelay later.

@@ -144,16 +144,6 @@ bool intersects(const QStringList& a, const QStringList& b)
     return false;
 }
 
-// TryExec names a program that must be installed for the entry to count.
-bool tryExecFound(const QString& tryExec)
-{
-    if (tryExec.isEmpty())
-        return true;
-    if (QDir::isAbsolutePath(tryExec))
-        return QFileInfo(tryExec).isExecutable();
-    return !QStandardPaths::findExecutable(tryExec).isEmpty();
-}
-
 // Collects the words of an Exec value. Quotes make a word even when it is empty; a word
 // made only of field codes is dropped.
 struct ExecWords {
@@ -170,6 +160,12 @@ struct ExecWords {
         started = true;
         onlyFieldCodes = false;
     }
+    void add(const QString& text)
+    {
+        current += text;
+        started = true;
+        onlyFieldCodes = text.isEmpty() && onlyFieldCodes;
+    }
     void addFieldCode() { started = true; }
     void finish()
     {
@@ -180,6 +176,39 @@ struct ExecWords {
         onlyFieldCodes = true;
     }
 };
+
+// Fills in one field code; false when `code` is none this program may expand.
+bool expandFieldCode(QChar code, const DesktopEntryReader::ExecFields& fields, ExecWords& words)
+{
+    switch (code.unicode()) {
+    case '%':
+        words.add(QLatin1Char('%'));
+        return true;
+    case 'i':
+        // Two arguments, however the code is embedded.
+        if (!fields.icon.isEmpty()) {
+            words.add(QStringLiteral("--icon"));
+            words.finish();
+            words.add(fields.icon);
+        }
+        words.addFieldCode();
+        return true;
+    case 'c':
+        words.add(fields.name);
+        words.addFieldCode();
+        return true;
+    case 'k':
+        words.add(fields.location);
+        words.addFieldCode();
+        return true;
+    case 'f': case 'F': case 'u': case 'U': // nothing to open
+    case 'd': case 'D': case 'n': case 'N': case 'v': case 'm': // deprecated
+        words.addFieldCode();
+        return true;
+    default:
+        return false;
+    }
+}
 
 } // namespace
 
@@ -210,10 +239,11 @@ const DesktopEntryReader& DesktopEntryReader::forFolders(const QStringList& appl
 std::optional<BundleReader::Info> DesktopEntryReader::read(const QString& path) const
 {
     const std::optional<DesktopEntry> entry = parse(path);
-    if (!entry || !isShown(*entry) || entry->id.isEmpty())
+    if (!entry || entry->id.isEmpty())
         return std::nullopt;
     Info info;
     info.bundleID = entry->id;
+    info.shown = isShown(*entry);
     if (!entry->localizedName.isEmpty())
         info.displayName = entry->localizedName;
     if (!entry->name.isEmpty())
@@ -238,6 +268,8 @@ std::optional<DesktopEntry> DesktopEntryReader::parse(const QString& path) const
     entry.tryExec = text(QStringLiteral("TryExec"));
     entry.workingDirectory = text(QStringLiteral("Path"));
     entry.startupWMClass = text(QStringLiteral("StartupWMClass"));
+    entry.terminal = keys->value(QStringLiteral("Terminal")) == trueValue;
+    entry.dbusActivatable = keys->value(QStringLiteral("DBusActivatable")) == trueValue;
     entry.noDisplay = keys->value(QStringLiteral("NoDisplay")) == trueValue;
     entry.hidden = keys->value(QStringLiteral("Hidden")) == trueValue;
     entry.onlyShowIn = listValue(keys->value(QStringLiteral("OnlyShowIn")));
@@ -261,7 +293,7 @@ bool DesktopEntryReader::isShown(const DesktopEntry& entry) const
         return false;
     if (!entry.onlyShowIn.isEmpty() && !intersects(entry.onlyShowIn, m_currentDesktops))
         return false;
-    return !intersects(entry.notShowIn, m_currentDesktops) && tryExecFound(entry.tryExec);
+    return !intersects(entry.notShowIn, m_currentDesktops) && isInstalled(entry.tryExec);
 }
 
 QString DesktopEntryReader::desktopID(const QString& path) const
@@ -277,7 +309,7 @@ QString DesktopEntryReader::desktopID(const QString& path) const
     return relative.replace(QLatin1Char('/'), QLatin1Char('-'));
 }
 
-std::optional<QStringList> DesktopEntryReader::command(const QString& exec)
+std::optional<QStringList> DesktopEntryReader::command(const QString& exec, const ExecFields& fields)
 {
     ExecWords words;
     bool inQuotes = false;
@@ -287,15 +319,13 @@ std::optional<QStringList> DesktopEntryReader::command(const QString& exec)
             words.finish();
         } else if (c == QLatin1Char('"')) {
             inQuotes = !inQuotes;
-            words.add({});
+            words.add(QChar());
         } else if (c == QLatin1Char('\\') && inQuotes && i + 1 < exec.size()) {
             words.add(exec[++i]); // \" \` \$ \\ inside quotes stand for the character
-        } else if (c == QLatin1Char('%') && i + 1 < exec.size()) {
-            // "%%" is a percent sign; any other field code (files, URLs, icon, name) goes.
-            if (exec[++i] == QLatin1Char('%'))
-                words.add(QLatin1Char('%'));
-            else
-                words.addFieldCode();
+        } else if (c == QLatin1Char('%')) {
+            // A percent sign that starts no known field code makes the line invalid.
+            if (i + 1 == exec.size() || !expandFieldCode(exec[++i], fields, words))
+                return std::nullopt;
         } else {
             words.add(c);
         }
@@ -304,6 +334,21 @@ std::optional<QStringList> DesktopEntryReader::command(const QString& exec)
     if (inQuotes || words.list.isEmpty())
         return std::nullopt;
     return words.list;
+}
+
+std::optional<QStringList> DesktopEntryReader::command(const DesktopEntry& entry)
+{
+    return command(entry.exec, {entry.icon, entry.localizedName, entry.path});
+}
+
+// TryExec names a program that must be installed for the entry to count.
+bool DesktopEntryReader::isInstalled(const QString& tryExec)
+{
+    if (tryExec.isEmpty())
+        return true;
+    if (QDir::isAbsolutePath(tryExec))
+        return QFileInfo(tryExec).isExecutable();
+    return !QStandardPaths::findExecutable(tryExec).isEmpty();
 }
 
 } // namespace ostrevane

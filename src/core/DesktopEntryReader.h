@@ -23,6 +23,8 @@ struct DesktopEntry {
     QString tryExec;        // TryExec: a program that must be installed
     QString workingDirectory; // Path
     QString startupWMClass;
+    bool terminal = false;        // Terminal: runs in a terminal emulator
+    bool dbusActivatable = false; // DBusActivatable: started through D-Bus
     bool noDisplay = false;
     bool hidden = false;
     QStringList onlyShowIn;
@@ -64,10 +66,23 @@ public:
     // folder holding it; from its file name when none does).
     QString desktopID(const QString& path) const;
 
-    // The program and its arguments from an Exec value: quoting and escapes undone,
-    // field codes (%f, %U, %i, ...) removed, "%%" kept as "%". Nothing when the value
-    // is empty or its quoting is broken. Never passes through a shell.
-    static std::optional<QStringList> command(const QString& exec);
+    // What the field codes of an Exec value that name the entry stand for.
+    struct ExecFields {
+        QString icon;     // %i: "--icon" and this, as two arguments; nothing when empty
+        QString name;     // %c: the translated name
+        QString location; // %k: the entry's file
+    };
+
+    // The program and its arguments from an Exec value, with no files or addresses to
+    // open: quoting and escapes undone, "%%" kept as "%", %i %c %k filled in from
+    // `fields`, the file codes (%f %F %u %U) and the deprecated ones (%d %D %n %N %v %m)
+    // removed. Nothing when the value is empty, its quoting is broken or it holds any
+    // other field code (such a command line is invalid). Never passes through a shell.
+    static std::optional<QStringList> command(const QString& exec, const ExecFields& fields = {});
+    // The command of an entry, its own icon, name and file filling in the field codes.
+    static std::optional<QStringList> command(const DesktopEntry& entry);
+    // Whether a TryExec value names an installed program (an empty value always does).
+    static bool isInstalled(const QString& tryExec);
 
 private:
     QString localized(const QMap<QString, QString>& keys, const QString& key) const;

@@ -47,10 +47,9 @@ QStringList programLines(const RuntimeContext& context)
 }
 
 // Lines 7 to 12: permissions and how far browser tabs can be read.
-QStringList accessLines(const RuntimeContext& context)
+QStringList accessLines(const RuntimeContext& context, const ProbeResult& probe)
 {
     const QString status = FeedbackSupport::browserTabStatusText();
-    const ProbeResult probe = context.browserStatus().probeAutomationForRunningBrowsers();
     return {
         QStringLiteral("Accessibility: ") + grantedOrMissing(context.accessibility().isProcessTrusted()),
         QStringLiteral("Screen Recording: ") + grantedOrMissing(context.systemInfo().screenCaptureAllowed()),
@@ -102,7 +101,11 @@ QString FeedbackSupport::diagnosticsText()
 {
     RuntimeContext& context = RuntimeContext::current();
     QStringList lines{QStringLiteral("Ostrevane Diagnostics")};
-    lines << programLines(context) << accessLines(context) << settingsLines();
+    const ProbeResult probe = context.browserStatus().probeAutomationForRunningBrowsers();
+    lines << programLines(context) << accessLines(context, probe) << settingsLines();
+    // How each browser's tabs are reached, where the platform has more to say (Linux).
+    for (const QString& detail : probe.details)
+        lines << QStringLiteral("Browser Tabs Detail: ") + detail;
     return lines.join(u'\n');
 }
 
@@ -115,9 +118,9 @@ QString FeedbackSupport::browserTabStatusText()
     case BrowserTabStatus::Kind::ready:
         return QStringLiteral("ready (%1 tabs)").arg(status.count);
     case BrowserTabStatus::Kind::degraded:
-        return QStringLiteral("degraded (%1 fallback tabs): ").arg(status.count) + status.reason;
+        return QStringLiteral("degraded (%1 fallback tabs): ").arg(status.count) + status.reasonText();
     case BrowserTabStatus::Kind::blocked:
-        return QStringLiteral("blocked: ") + status.reason;
+        return QStringLiteral("blocked: ") + status.reasonText();
     case BrowserTabStatus::Kind::unavailable:
         break;
     }

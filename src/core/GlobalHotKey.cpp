@@ -1,7 +1,6 @@
 #include "core/GlobalHotKey.h"
 
 #include "core/TimingTrace.h"
-#include "core/platform/Dispatcher.h"
 
 namespace ostrevane {
 
@@ -25,21 +24,25 @@ void GlobalHotKey::Registry::remove(std::uint32_t id)
     m_handlers.erase(id);
 }
 
-void GlobalHotKey::Registry::installPressHandlerIfNeeded()
+void GlobalHotKey::Registry::installHandlersIfNeeded()
 {
     {
         std::lock_guard lock(m_lock);
-        if (m_pressHandlerInstalled)
+        if (m_handlersInstalled)
             return;
     }
-    // Installed outside the lock; two first instances racing both install an equal
-    // handler, which is harmless.
+    // Installed outside the lock; two first instances racing both install equal
+    // handlers, which is harmless.
     m_service.setPressHandler([weak = weak_from_this()](std::uint32_t id) {
         if (const auto registry = weak.lock())
             registry->pressed(id);
     });
+    m_service.setWaitingHandler([weak = weak_from_this()] {
+        if (const auto registry = weak.lock())
+            registry->scheduleRetry();
+    });
     std::lock_guard lock(m_lock);
-    m_pressHandlerInstalled = true;
+    m_handlersInstalled = true;
 }
 
 // May run on any thread (the service reports presses where it sees them).
@@ -57,13 +60,45 @@ void GlobalHotKey::Registry::pressed(std::uint32_t id)
     m_dispatcher.async(std::move(handler));
 }
 
+void GlobalHotKey::Registry::scheduleRetry()
+{
+    if (m_retry && !m_retry->isCancelled())
+        return; // one timer serves every waiting chord
+    m_retry = m_dispatcher.asyncAfter(retryInterval, [weak = weak_from_this()] {
+        if (const auto registry = weak.lock()) {
+            registry->m_retry.reset();
+            if (registry->m_service.retry())
+                registry->scheduleRetry();
+        }
+    });
+}
+
+void GlobalHotKey::Registry::retryNow()
+{
+    if (m_retry)
+        m_retry->cancel();
+    m_retry.reset();
+    if (m_service.retry())
+        scheduleRetry();
+}
+
 GlobalHotKey::GlobalHotKey(std::shared_ptr<Registry> registry, quint32 keyCode, quint32 carbonModifiers,
                            std::function<void()> handler)
     : m_registry(std::move(registry))
 {
     m_id = m_registry->add(std::move(handler));
-    m_registry->installPressHandlerIfNeeded();
-    m_hotKeyRef = m_registry->service().registerChord(keyCode, carbonModifiers, m_id);
+    m_registry->installHandlersIfNeeded();
+    switch (m_registry->service().registerChord(keyCode, carbonModifiers, m_id)) {
+    case HotkeyService::Registration::live:
+        m_hotKeyRef = m_id;
+        break;
+    case HotkeyService::Registration::heldElsewhere:
+        m_hotKeyRef = m_id;
+        m_registry->scheduleRetry();
+        break;
+    case HotkeyService::Registration::impossible:
+        break;
+    }
 }
 
 GlobalHotKey::~GlobalHotKey()
@@ -72,5 +107,9 @@ GlobalHotKey::~GlobalHotKey()
         m_registry->service().unregisterChord(*m_hotKeyRef);
     m_registry->remove(m_id);
 }
+
+bool GlobalHotKey::isRegistered() const { return m_hotKeyRef && m_registry->service().isLive(*m_hotKeyRef); }
+
+bool GlobalHotKey::isHeldElsewhere() const { return m_hotKeyRef && !m_registry->service().isLive(*m_hotKeyRef); }
 
 } // namespace ostrevane

@@ -1,6 +1,8 @@
 #include "core/HotkeySettings.h"
 
+#include "core/InputLimits.h"
 #include "core/NotificationCenter.h"
+#include "core/PlatformProfile.h"
 #include "core/RuntimeContext.h"
 #include "core/ShortcutStore.h"
 #include "core/UserDefaults.h"
@@ -32,19 +34,46 @@ std::optional<quint32> unsigned32(const QJsonValue& value)
 
 } // namespace
 
-QString HotkeyConfig::displayString() const
+namespace {
+
+// The order both styles list modifiers in.
+constexpr std::array<quint32, 4> modifierOrder{CarbonModifier::control, CarbonModifier::option, CarbonModifier::shift,
+                                               CarbonModifier::command};
+
+} // namespace
+
+QString modifierName(quint32 carbonModifier, ChordStyle style)
 {
-    static const std::array<std::pair<quint32, QString>, 4> symbols{{
-        {CarbonModifier::control, QStringLiteral("⌃")},
-        {CarbonModifier::option, QStringLiteral("⌥")},
-        {CarbonModifier::shift, QStringLiteral("⇧")},
-        {CarbonModifier::command, QStringLiteral("⌘")},
-    }};
-    QString text;
-    for (const auto& [mask, symbol] : symbols)
+    const bool glyphs = style == ChordStyle::glyphs;
+    switch (carbonModifier) {
+    case CarbonModifier::control:
+        return glyphs ? QStringLiteral("⌃") : QStringLiteral("Ctrl");
+    case CarbonModifier::option:
+        return glyphs ? QStringLiteral("⌥") : QStringLiteral("Alt");
+    case CarbonModifier::shift:
+        return glyphs ? QStringLiteral("⇧") : QStringLiteral("Shift");
+    case CarbonModifier::command:
+        return glyphs ? QStringLiteral("⌘") : QStringLiteral("Super");
+    default:
+        return QString();
+    }
+}
+
+ChordStyle currentChordStyle()
+{
+    return RuntimeContext::hasCurrent() ? RuntimeContext::current().profile().chordStyle : ChordStyle::glyphs;
+}
+
+QString HotkeyConfig::displayString() const { return displayString(currentChordStyle()); }
+
+QString HotkeyConfig::displayString(ChordStyle style) const
+{
+    QStringList parts;
+    for (const quint32 mask : modifierOrder)
         if (carbonModifiers & mask)
-            text += symbol;
-    return text + KeyCodeNames::name(keyCode);
+            parts << modifierName(mask, style);
+    parts << KeyCodeNames::name(keyCode, style);
+    return parts.join(style == ChordStyle::glyphs ? QString() : QStringLiteral("+"));
 }
 
 QJsonObject HotkeyConfig::toJson() const
@@ -72,6 +101,8 @@ QByteArray HotkeyConfig::encode() const
 
 std::optional<HotkeyConfig> HotkeyConfig::decode(const QByteArray& json)
 {
+    if (!InputLimits::jsonWithinLimits(json))
+        return std::nullopt;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())

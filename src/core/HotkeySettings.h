@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/PlatformProfile.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -40,9 +42,14 @@ struct HotkeyConfig {
 
     friend bool operator==(const HotkeyConfig&, const HotkeyConfig&) = default;
 
-    // Modifier symbols in the order ⌃ ⌥ ⇧ ⌘ (each only when set), then the key's name
-    // from KeyCodeNames, without separators: the default reads "⌥⇥".
+    // The chord as the current desktop writes it (its profile's chord style; glyphs when
+    // no runtime is installed).
     QString displayString() const;
+    // Glyphs: modifier symbols in the order ⌃ ⌥ ⇧ ⌘ (each only when set), then the key's
+    // name from KeyCodeNames, without separators: the default reads "⌥⇥". Words: the
+    // modifiers Ctrl, Alt, Shift, Super in that order, then the key, joined by "+":
+    // "Alt+Tab", "Ctrl+Alt+Shift+Super+Space".
+    QString displayString(ChordStyle style) const;
 
     // {"keyCode": 48, "carbonModifiers": 2048}.
     QJsonObject toJson() const;
@@ -58,6 +65,12 @@ struct HotkeyConfig {
 // The Carbon mask of event modifier flags: Shift, Control, Option and Command map to
 // their masks; every other flag (caps lock, function, numeric pad) is ignored.
 quint32 carbonFlags(quint64 modifierFlags);
+
+// The name of one Carbon modifier bit in `style`: "⌥" or "Alt" for Option, "⌘" or "Super"
+// for Command, "⌃" or "Ctrl", "⇧" or "Shift".
+QString modifierName(quint32 carbonModifier, ChordStyle style);
+// The chord style of the installed runtime's profile; glyphs when none is installed.
+ChordStyle currentChordStyle();
 
 // The stored activation chord, under "Ostrevane.Hotkey" in the current runtime's
 // user defaults. Never cached: every read decodes the stored blob afresh.

@@ -1,6 +1,7 @@
 #include "core/Localization.h"
 
 #include "core/NotificationCenter.h"
+#include "core/PlatformProfile.h"
 #include "core/RuntimeContext.h"
 #include "core/UserDefaults.h"
 
@@ -118,6 +119,34 @@ bool isSimplifiedChineseTag(const QString& languageTag)
     return second == u"cn" || second == u"sg" || second == u"my";
 }
 
+bool isEnglishTag(const QString& languageTag)
+{
+    return languageTag.toLower().replace(u'_', u'-').split(u'-').first() == u"en";
+}
+
+bool prefersSimplifiedChinese(const QStringList& languages)
+{
+    for (const QString& tag : languages) {
+        if (isSimplifiedChineseTag(tag))
+            return true;
+        if (isEnglishTag(tag))
+            return false;
+    }
+    return false;
+}
+
+QString systemLanguageString(const char* english)
+{
+    static const std::shared_ptr<const QTranslator> chinese =
+        loadTable(Localization::Resources{}.simplifiedChineseTable);
+    if (chinese && prefersSimplifiedChinese(hostSystemLanguages())) {
+        const QString translated = chinese->translate(kContext, english);
+        if (!translated.isEmpty())
+            return translated;
+    }
+    return QString::fromUtf8(english);
+}
+
 // ---------------------------------------------------------------------------------------
 
 Localization::Localization(UserDefaults& defaults, NotificationCenter& notifications)
@@ -179,14 +208,13 @@ Localization::Bundle Localization::bundle(AppLanguage language) const
     return mainBundle();
 }
 
-// The main table follows the system: Chinese when the most preferred language is
-// Simplified Chinese, otherwise English. Asked afresh each time, so a changed system
-// language applies at the next switch.
+// The main table follows the system: the first of the user's preferred languages that we
+// have a table for (English or Simplified Chinese), so "fr-FR, zh-CN, en-US" reads
+// Chinese; English when none is. Asked afresh each time, so a changed system language
+// applies at the next switch.
 Localization::Bundle Localization::mainBundle() const
 {
-    const QStringList languages = m_systemLanguages();
-    const bool chinese = !languages.isEmpty() && isSimplifiedChineseTag(languages.first());
-    return Bundle{kMainTable, chinese ? m_simplifiedChinese : nullptr};
+    return Bundle{kMainTable, prefersSimplifiedChinese(m_systemLanguages()) ? m_simplifiedChinese : nullptr};
 }
 
 QString Localization::bundleName() const
@@ -211,6 +239,11 @@ QString Localization::string(const char* english) const
 }
 
 QString Localization::string(const QString& english) const { return string(english.toUtf8().constData()); }
+
+QString Localization::platformString(const char* macText) const
+{
+    return string(RuntimeContext::hasCurrent() ? RuntimeContext::current().profile().text(macText) : macText);
+}
 
 QString Localization::format(const char* englishFormat, const QStringList& arguments) const
 {

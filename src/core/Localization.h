@@ -30,6 +30,15 @@ QString displayName(AppLanguage language);
 // Whether a system language tag ("zh", "zh-CN", "zh_SG", "zh-Hans-HK") asks for
 // Simplified Chinese. Traditional Chinese ("zh-TW", "zh-Hant") does not.
 bool isSimplifiedChineseTag(const QString& languageTag);
+// Whether a system language tag ("en", "en-GB", "en_US") asks for English.
+bool isEnglishTag(const QString& languageTag);
+// Whether the first of `languages` (most preferred first) that has a table is Simplified
+// Chinese: "fr-FR, zh-CN, en-US" is; "de, en-GB, zh-CN" and a list without either is not.
+bool prefersSimplifiedChinese(const QStringList& languages);
+
+// Texts written before the program has a runtime (the command line's answers), in the
+// language the system's preferred languages choose, as the `system` setting does.
+QString systemLanguageString(const char* english);
 
 // Every user-visible text is looked up here with its English text as the key; a text
 // without a translation is shown in English. Mark literals for the translation tools
@@ -72,6 +81,10 @@ public:
 
     QString string(const char* english) const;
     QString string(const QString& english) const;
+    // A text written for the Mac as the current desktop shows it: its profile's counterpart
+    // (a Linux desktop says "Alt" for Option and has no System Settings), looked up like
+    // any other text.
+    QString platformString(const char* macText) const;
     // Looks `englishFormat` up, then fills its %d, %ld and %@ placeholders in order.
     QString format(const char* englishFormat, const QStringList& arguments) const;
 

@@ -82,9 +82,9 @@ MRUStore& MRUStore::shared()
     });
 }
 
-void MRUStore::touch(const QString& mruKey)
+void MRUStore::touch(const QString& mruKey, std::optional<quint32> windowNumber)
 {
-    stamp(m_windowMap, mruKey, windowLimit);
+    stamp(m_windowMap, mruKey, windowLimit, distantPast(), windowNumber);
     schedulePersist();
 }
 
@@ -103,17 +103,43 @@ void MRUStore::touchApp(const std::optional<QString>& bundleID, ProcessID pid)
     const QString title = m_accessibility.copyText(window, AX::title).value_or(QString());
     // A clock that has not moved since the application's stamp (coarse, or virtual in
     // tests) must still leave the focused window strictly later than the application.
-    stamp(m_windowMap, windowMRUKey(bundleID, QString(), title), windowLimit, appTime + WallTime::duration(1));
+    stamp(m_windowMap, windowMRUKey(bundleID, QString(), title), windowLimit, appTime + WallTime::duration(1),
+          m_accessibility.windowNumber(window));
     schedulePersist();
 }
 
-WallTime MRUStore::stamp(TimeMap& map, const QString& key, int limit, WallTime notBefore)
+WallTime MRUStore::stamp(TimeMap& map, const QString& key, int limit, WallTime notBefore,
+                         std::optional<quint32> windowNumber)
 {
     std::lock_guard lock(m_lock);
     const WallTime now = std::max(m_clock.now(), notBefore);
     map.insert(key, now);
     prune(map, limit);
+    if (windowNumber) {
+        m_liveWindowMap.insert(QString::number(*windowNumber), now);
+        prune(m_liveWindowMap, windowLimit);
+        m_claimedKeys.insert(key);
+    }
     return now;
+}
+
+void MRUStore::keepWindows(const QSet<quint32>& windowNumbers)
+{
+    std::lock_guard lock(m_lock);
+    m_liveWindowMap.removeIf([&](const auto& entry) { return !windowNumbers.contains(entry.key().toUInt()); });
+}
+
+// Under the lock.
+WallTime MRUStore::windowTime(const QString& mruKey, std::optional<quint32> windowNumber) const
+{
+    if (windowNumber) {
+        if (const auto live = m_liveWindowMap.constFind(QString::number(*windowNumber)); live != m_liveWindowMap.constEnd())
+            return *live;
+        // That time belongs to another window of this run with the same key.
+        if (m_claimedKeys.contains(mruKey))
+            return distantPast();
+    }
+    return m_windowMap.value(mruKey, distantPast());
 }
 
 WallTime MRUStore::score(const QString& mruKey, const std::optional<QString>& bundleID) const
@@ -121,10 +147,18 @@ WallTime MRUStore::score(const QString& mruKey, const std::optional<QString>& bu
     return rank(mruKey, bundleID).score;
 }
 
-MRUStore::Rank MRUStore::rank(const QString& mruKey, const std::optional<QString>& bundleID) const
+MRUStore::Rank MRUStore::rank(const QString& mruKey, const std::optional<QString>& bundleID,
+                              std::optional<quint32> windowNumber) const
 {
     std::lock_guard lock(m_lock);
-    const WallTime window = m_windowMap.value(mruKey, distantPast());
+    // A window used in this run ranks by its own use: a later use of another window of the
+    // same program (two terminals of one desktop entry) must not lift it above the window
+    // used in between, or Alt+Tab would not go back to the previous window.
+    if (windowNumber) {
+        if (const auto live = m_liveWindowMap.constFind(QString::number(*windowNumber)); live != m_liveWindowMap.constEnd())
+            return Rank{*live, *live};
+    }
+    const WallTime window = windowTime(mruKey, windowNumber);
     const WallTime app = bundleID ? m_appMap.value(*bundleID, distantPast()) : distantPast();
     return Rank{window > app ? window : app, window};
 }

@@ -5,6 +5,7 @@
 #include "core/platform/Dispatcher.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -20,6 +21,14 @@ class UserDefaults;
 // by bundle id + "::" + title), applications by bundle id. Both are kept in the user
 // defaults as property-list dictionaries of dates and written at most once per burst
 // of touches.
+//
+// Windows with the same title (two terminals running "bash") share that key, so each
+// window that has a number also gets its own time, in memory only, while it exists:
+// every use of such a window stamps its number and its title key with the same time.
+// A window row is ranked by its number's time when it has one; when it has none (not
+// used since the program started), by its title key's time only if that time came from
+// an earlier run (no window of this run has stamped the key), else as never used. The
+// persisted title keys are thus what carries recency across restarts.
 //
 // touch, touchApp and score may be called from any thread; the lock is held only while
 // a map is read or changed. Persistence is scheduled and runs on the main queue.
@@ -43,8 +52,9 @@ public:
 
     static MRUStore& shared();
 
-    // Records that the item with this key was used now.
-    void touch(const QString& mruKey);
+    // Records that the item with this key was used now (and the window with this number,
+    // when given).
+    void touch(const QString& mruKey, std::optional<quint32> windowNumber = std::nullopt);
     // Records that an application became active now, then (when the pid is at least 1
     // and the application has a focused window) that window a moment later, under
     // bundle id + "::" + its title (empty when unreadable); the window's time is always
@@ -64,7 +74,11 @@ public:
         WallTime own;
         auto operator<=>(const Rank&) const = default;
     };
-    Rank rank(const QString& mruKey, const std::optional<QString>& bundleID = std::nullopt) const;
+    Rank rank(const QString& mruKey, const std::optional<QString>& bundleID = std::nullopt,
+              std::optional<quint32> windowNumber = std::nullopt) const;
+    // Forgets the windows whose numbers are not listed: they have gone, and a new window
+    // may get the same number.
+    void keepWindows(const QSet<quint32>& windowNumbers);
 
     // Copies of the maps, for diagnostics and tests.
     TimeMap windowMap() const;
@@ -76,7 +90,10 @@ public:
 
 private:
     // Sets map[key] to now (but not before `notBefore`), prunes, returns the time set.
-    WallTime stamp(TimeMap& map, const QString& key, int limit, WallTime notBefore = distantPast());
+    // A window number gets the same time.
+    WallTime stamp(TimeMap& map, const QString& key, int limit, WallTime notBefore = distantPast(),
+                   std::optional<quint32> windowNumber = std::nullopt);
+    WallTime windowTime(const QString& mruKey, std::optional<quint32> windowNumber) const;
     void schedulePersist();
     void persist();
 
@@ -88,6 +105,8 @@ private:
     mutable std::mutex m_lock; // guards both maps
     TimeMap m_windowMap;
     TimeMap m_appMap;
+    TimeMap m_liveWindowMap;      // window number (decimal) -> last use; never persisted
+    QSet<QString> m_claimedKeys;  // window keys stamped through a numbered window this run
 
     // Main thread only.
     CancellableRef m_pendingPersist;

@@ -1,7 +1,9 @@
 #include "core/OnboardingManager.h"
 
 #include "core/Localization.h"
+#include "core/PanelKeyRules.h"
 #include "core/RuntimeContext.h"
+#include "core/ShortcutStore.h"
 #include "core/UserDefaults.h"
 #include "core/platform/Accessibility.h"
 #include "core/platform/Dispatcher.h"
@@ -111,28 +113,32 @@ namespace {
 using KeyCap = OnboardingOverlayContent::KeyCap;
 
 QString localized(const char* english) { return Localization::shared().string(english); }
+// Texts that name the Option key read "Alt" on a Linux desktop.
+QString platformLocalized(const char* macText) { return Localization::shared().platformString(macText); }
 
-KeyCap taught(const char* label) { return {QString::fromUtf8(label), {}, true}; }
-KeyCap hint(const char* label) { return {QString::fromUtf8(label), {}, false}; }
+KeyCap taught(const QString& label) { return {label, {}, true}; }
+KeyCap hint(const QString& label) { return {label, {}, false}; }
+// A key cap as the desktop names the key (glyphs on the Mac, "Esc" on Linux).
+QString keyName(quint32 keyCode) { return KeyCodeNames::name(keyCode, currentChordStyle()); }
 
 void fillPanelBasics(OnboardingOverlayContent& content, bool hasItems)
 {
     content.title = localized(QT_TRANSLATE_NOOP("Ostrevane", "This is the switcher"));
     content.detail = hasItems
-        ? localized(QT_TRANSLATE_NOOP("Ostrevane",
+        ? platformLocalized(QT_TRANSLATE_NOOP("Ostrevane",
                                "Hold Option to keep the panel open. Use the keys shown here while holding Option; "
                                "outside the guide, releasing Option opens the highlighted row."))
         : localized(QT_TRANSLATE_NOOP("Ostrevane",
                                "No open windows were found. You can still press Enter to search installed apps, "
                                "or open an app and try again."));
-    content.keyCaps = {{QStringLiteral("⌥"), localized(QT_TRANSLATE_NOOP("Ostrevane", "summons the panel")), true}};
+    content.keyCaps = {{modifierName(CarbonModifier::option, currentChordStyle()), localized(QT_TRANSLATE_NOOP("Ostrevane", "summons the panel")), true}};
 }
 
 void fillMovement(OnboardingOverlayContent& content, bool hasItems)
 {
     if (hasItems) {
         content.title = localized(QT_TRANSLATE_NOOP("Ostrevane", "Move through the list"));
-        content.detail = localized(QT_TRANSLATE_NOOP("Ostrevane", "Keep holding Option, then use W/S or Tab to move the "
+        content.detail = platformLocalized(QT_TRANSLATE_NOOP("Ostrevane", "Keep holding Option, then use W/S or Tab to move the "
                                                            "highlight. A/D enters or leaves groups."));
     } else {
         content.title = localized(QT_TRANSLATE_NOOP("Ostrevane", "No windows yet"));
@@ -141,7 +147,7 @@ void fillMovement(OnboardingOverlayContent& content, bool hasItems)
     }
     content.keyCaps = {taught("W"), taught("A"), taught("S"), taught("D")};
     if (!hasItems)
-        content.keyCaps << hint("↩") << hint("⎋");
+        content.keyCaps << hint(keyName(PanelKeyCode::returnKey)) << hint(keyName(PanelKeyCode::escape));
 }
 
 // Inside a group's detail view A (back) replaces Q (desktop), as the text says.
@@ -149,14 +155,14 @@ void fillActions(OnboardingOverlayContent& content, bool isInDetailView)
 {
     content.title = localized(QT_TRANSLATE_NOOP("Ostrevane", "Action keys"));
     if (isInDetailView) {
-        content.detail = localized(QT_TRANSLATE_NOOP("Ostrevane", "While holding Option, use A to go back, X to close a tab "
+        content.detail = platformLocalized(QT_TRANSLATE_NOOP("Ostrevane", "While holding Option, use A to go back, X to close a tab "
                                                            "or window, and Esc to leave without opening anything."));
-        content.keyCaps = {taught("A"), taught("X"), taught("⎋")};
+        content.keyCaps = {taught("A"), taught("X"), taught(keyName(PanelKeyCode::escape))};
     } else {
-        content.detail = localized(QT_TRANSLATE_NOOP("Ostrevane", "While holding Option, use Q for Desktop and X to close "
+        content.detail = platformLocalized(QT_TRANSLATE_NOOP("Ostrevane", "While holding Option, use Q for Desktop and X to close "
                                                            "when a row supports it. Esc closes Ostrevane without "
                                                            "opening anything."));
-        content.keyCaps = {taught("Q"), taught("X"), taught("⎋")};
+        content.keyCaps = {taught("Q"), taught("X"), taught(keyName(PanelKeyCode::escape))};
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QtGlobal>
 
 namespace ostrevane {
 
@@ -68,6 +69,16 @@ BrowserSpec linuxChromiumBrowser(const QString& desktopID, const QString& name, 
     };
 }
 
+// Firefox selects a tab the way the table's non-Chromium family does: by address, then
+// title, and only then by the recorded position.
+BrowserSpec firefoxBrowser(const QString& desktopID, const QString& name, const QStringList& windowClasses,
+                           const QStringList& executables, const QStringList& localizedNames)
+{
+    BrowserSpec spec = linuxChromiumBrowser(desktopID, name, windowClasses, executables, localizedNames);
+    spec.family = BrowserSpec::Family::safari;
+    return spec;
+}
+
 std::vector<BrowserSpec> linuxBrowsers()
 {
     const auto list = [](std::initializer_list<const char*> items) {
@@ -94,10 +105,62 @@ std::vector<BrowserSpec> linuxBrowsers()
                              list({"Vivaldi"})),
         linuxChromiumBrowser(QStringLiteral("opera"), QStringLiteral("Opera"), list({"Opera", "opera"}), list({"opera"}),
                              list({"Opera"})),
+        firefoxBrowser(QStringLiteral("firefox"), QStringLiteral("Firefox"), list({"firefox", "Firefox"}),
+                       list({"firefox", "firefox-bin"}), list({"Firefox", "Firefox Web Browser"})),
+        firefoxBrowser(QStringLiteral("firefox-esr"), QStringLiteral("Firefox ESR"), list({"firefox-esr", "Firefox-esr"}),
+                       list({"firefox-esr"}), list({"Firefox ESR"})),
     };
 }
 
 // Players told to pause (over MPRIS) before they are killed, by desktop id.
+// What a Linux desktop shows for texts that send a Mac user to System Settings, name the
+// Accessibility permission or the Option key. X11 has no accessibility permission: what
+// the switcher needs is an EWMH window manager on the display.
+std::map<QString, const char*> linuxTextCounterparts()
+{
+    return {
+        {QStringLiteral("Enable Accessibility"), QT_TRANSLATE_NOOP("Ostrevane", "Waiting for a Window Manager")},
+        {QStringLiteral("Ostrevane needs Accessibility before the shortcut tutorial can work."),
+         QT_TRANSLATE_NOOP("Ostrevane", "Ostrevane lists and switches windows through the window manager, and none "
+                                        "that follows the EWMH standard runs on this display yet.")},
+        {QStringLiteral("Open System Settings."),
+         QT_TRANSLATE_NOOP("Ostrevane", "Start a window manager such as Openbox, Xfwm or KWin.")},
+        {QStringLiteral("Enable Ostrevane under Privacy & Security → Accessibility."),
+         QT_TRANSLATE_NOOP("Ostrevane", "Nothing to allow: Linux has no accessibility permission.")},
+        {QStringLiteral("Ostrevane will not open System Settings again after Accessibility is enabled."),
+         QT_TRANSLATE_NOOP("Ostrevane", "This page moves on by itself as soon as a window manager runs.")},
+        {QStringLiteral("Start with the real shortcut. Hold Option to keep Ostrevane open, then use other keys while "
+                        "holding it."),
+         QT_TRANSLATE_NOOP("Ostrevane", "Start with the real shortcut. Hold Alt to keep Ostrevane open, then use other "
+                                        "keys while holding it.")},
+        {QStringLiteral("When the panel appears, keep Option held. Ostrevane will explain the movement and action keys "
+                        "there."),
+         QT_TRANSLATE_NOOP("Ostrevane", "When the panel appears, keep Alt held. Ostrevane will explain the movement and "
+                                        "action keys there.")},
+        {QStringLiteral("Hold Option and press Tab"), QT_TRANSLATE_NOOP("Ostrevane", "Hold Alt and press Tab")},
+        {QStringLiteral("Hold Option to keep the panel open. Use the keys shown here while holding Option; outside the "
+                        "guide, releasing Option opens the highlighted row."),
+         QT_TRANSLATE_NOOP("Ostrevane", "Hold Alt to keep the panel open. Use the keys shown here while holding Alt; "
+                                        "outside the guide, releasing Alt opens the highlighted row.")},
+        {QStringLiteral("Keep holding Option, then use W/S or Tab to move the highlight. A/D enters or leaves groups."),
+         QT_TRANSLATE_NOOP("Ostrevane", "Keep holding Alt, then use W/S or Tab to move the highlight. A/D enters or "
+                                        "leaves groups.")},
+        {QStringLiteral("While holding Option, use A to go back, X to close a tab or window, and Esc to leave without "
+                        "opening anything."),
+         QT_TRANSLATE_NOOP("Ostrevane", "While holding Alt, use A to go back, X to close a tab or window, and Esc to "
+                                        "leave without opening anything.")},
+        {QStringLiteral("While holding Option, use Q for Desktop and X to close when a row supports it. Esc closes "
+                        "Ostrevane without opening anything."),
+         QT_TRANSLATE_NOOP("Ostrevane", "While holding Alt, use Q for Desktop and X to close when a row supports it. "
+                                        "Esc closes Ostrevane without opening anything.")},
+        {QStringLiteral("Enable Accessibility for Ostrevane in System Settings → Privacy & Security."),
+         QT_TRANSLATE_NOOP("Ostrevane", "Start a window manager that follows the EWMH standard: Ostrevane lists "
+                                        "windows through it.")},
+        // The close chord is filled in (the Mac text names it literally).
+        {QStringLiteral("Close (⌥X)"), QT_TRANSLATE_NOOP("Ostrevane", "Close (%@)")},
+    };
+}
+
 QMap<QString, QString> linuxMediaPlayers()
 {
     return {{QStringLiteral("org.gnome.Rhythmbox3"), QStringLiteral("Rhythmbox")},
@@ -139,6 +202,12 @@ QString entryPath(const QString& desktopID, const QStringList& folders)
 
 } // namespace
 
+const char* PlatformProfile::text(const char* macText) const
+{
+    const auto found = textCounterparts.find(QString::fromUtf8(macText));
+    return found != textCounterparts.end() ? found->second : macText;
+}
+
 const BrowserSpec* PlatformProfile::browser(const QString& bundleID) const
 {
     for (const BrowserSpec& spec : browsers)
@@ -168,6 +237,7 @@ const PlatformProfile& PlatformProfile::macOS()
                           {QStringLiteral("com.apple.TV"), QStringLiteral("TV")}},
         .privacyPaneURLPrefix = QStringLiteral("x-apple.systempreferences:com.apple.preference.security?"),
         .finderApplicationPath = QStringLiteral("/System/Library/CoreServices/Finder.app"),
+        .retriesFailedLaunchAsPlainOpen = true,
         .groupedBundleIDs = {QStringLiteral("com.apple.finder")},
         .scanRoots = {QStringLiteral("/Applications"), QStringLiteral("/System/Applications"),
                       QStringLiteral("/System/Applications/Utilities"), QStringLiteral("/Applications/Utilities"),
@@ -222,14 +292,20 @@ PlatformProfile PlatformProfile::linuxDesktop(const LinuxFacts& facts)
                                QStringLiteral("lxqt-panel"), QStringLiteral("lxpanel"),
                                QStringLiteral("pcmanfm-desktop")},
         .forceQuitIneffectiveBundleIDs = {},
+        .politeQuitSignal = 15, // SIGTERM
         .mediaAppNames = linuxMediaPlayers(),
         // No settings pane to open by address.
         .privacyPaneURLPrefix = QString(),
         .finderApplicationPath = entryPath(fileManager, folders),
+        .retriesFailedLaunchAsPlainOpen = false,
         .groupedBundleIDs = {fileManager},
         .scanRoots = folders,
         .extraApplications = {},
+        .windowClassIDPrefix = QStringLiteral("x11:"),
         .browsers = linuxBrowsers(),
+        .chordStyle = ChordStyle::words,
+        .hasAccessibilityPermission = false,
+        .textCounterparts = linuxTextCounterparts(),
     };
 }
 

@@ -14,4 +14,10 @@ AXElement AXWindowInspector::closeButton(Accessibility& accessibility, const AXE
     return button;
 }
 
+void AXWindowInspector::pressCloseButton(Accessibility& accessibility, const AXElement& window)
+{
+    if (const AXElement button = closeButton(accessibility, window))
+        accessibility.perform(button, AX::press);
+}
+
 } // namespace ostrevane

@@ -23,7 +23,7 @@ class Workspace;
 class Clock;
 class Dispatcher;
 class NotificationCenter;
-class PlatformProfile;
+struct PlatformProfile;
 class SwitchItemActions;
 class SystemInfo;
 class UserDefaults;

@@ -479,7 +479,16 @@ std::optional<SwitchItem> SearchViewModel::selectedItem() const
 
 RowCloseState SearchViewModel::closeState(const SwitchItem& item) const
 {
-    return m_closingKeys.contains(item.mruKey()) ? RowCloseState::closing : RowCloseState::none;
+    const QString key = item.rowKey();
+    switch (m_notResponding.value(key, HungWindow::no)) {
+    case HungWindow::notResponding:
+        return RowCloseState::notResponding;
+    case HungWindow::forceQuitOffered:
+        return RowCloseState::forceQuitOffered;
+    case HungWindow::no:
+        break;
+    }
+    return m_closingKeys.contains(key) ? RowCloseState::closing : RowCloseState::none;
 }
 
 // MARK: Actions
@@ -539,28 +548,47 @@ void SearchViewModel::leaveGroup()
     setQuery(QString());
 }
 
+// The highlight stays on its row's target wherever the rebuild puts it (a quick Alt+Tab
+// must open what the user saw highlighted); when that has gone, the row that takes its
+// place is highlighted.
 void SearchViewModel::updateItems(std::vector<SwitchItem> items)
 {
+    const std::optional<SwitchItem> highlighted = selectedItem();
     m_items = std::move(items);
     m_mainFields.reset();
     invalidateCaches(); // before observers read the new list
     publish(&SearchViewModel::itemsChanged);
-    adoptRebuiltGroups();
+    const bool followedActiveTab = adoptRebuiltGroups();
     invalidateCaches();
     const int count = visibleCount();
-    setSelectedIndex(std::min(m_selectedIndex, count > 0 ? count - 1 : 0));
+    std::optional<int> kept;
+    if (highlighted && !followedActiveTab)
+        kept = visibleIndexOf(highlighted->rowKey());
+    setSelectedIndex(kept.value_or(std::min(m_selectedIndex, count > 0 ? count - 1 : 0)));
 }
 
-void SearchViewModel::adoptRebuiltGroups()
+std::optional<int> SearchViewModel::visibleIndexOf(const QString& rowKey) const
 {
+    const int count = visibleCount();
+    for (int index = 0; index < count; ++index)
+        if (visibleItem(index)->rowKey() == rowKey)
+            return index;
+    return std::nullopt;
+}
+
+bool SearchViewModel::adoptRebuiltGroups()
+{
+    bool followedActiveTab = false;
     if (m_activeTabGroup) {
         const QString browser = m_activeTabGroup->browserBundleID;
         if (auto rebuilt = firstRow<TabGroupItem>(m_items, [&](const TabGroupItem& g) { return g.browserBundleID == browser; }))
             setActiveTabGroup(std::move(rebuilt));
         // Follow the browser's active tab unless the user has taken over the highlight.
         if (m_query.isEmpty() && !m_keyboardClaimed) {
-            if (const auto position = activeTabPosition(*m_activeTabGroup))
+            if (const auto position = activeTabPosition(*m_activeTabGroup)) {
                 setSelectedIndex(*position);
+                followedActiveTab = true;
+            }
         }
     }
     if (m_activeWindowGroup) {
@@ -568,11 +596,13 @@ void SearchViewModel::adoptRebuiltGroups()
         if (auto rebuilt = firstRow<WindowGroupItem>(m_items, [&](const WindowGroupItem& g) { return g.appBundleID == app; }))
             setActiveWindowGroup(std::move(rebuilt));
     }
+    return followedActiveTab;
 }
 
 void SearchViewModel::markClosing(const SwitchItem& item)
 {
-    const QString key = item.mruKey();
+    // By row, not by recency key: closing one of two terminals titled "bash" marks one.
+    const QString key = item.rowKey();
     m_closingKeys.insert(key);
     publish(&SearchViewModel::closingKeysChanged);
     const QPointer<SearchViewModel> self(this);
@@ -580,6 +610,15 @@ void SearchViewModel::markClosing(const SwitchItem& item)
         if (self)
             self->removeClosingKey(key);
     });
+}
+
+void SearchViewModel::markNotResponding(const SwitchItem& item, HungWindow state)
+{
+    if (state == HungWindow::no)
+        m_notResponding.remove(item.rowKey());
+    else
+        m_notResponding.insert(item.rowKey(), state);
+    publish(&SearchViewModel::closingKeysChanged);
 }
 
 void SearchViewModel::removeClosingKey(const QString& key)

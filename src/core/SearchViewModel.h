@@ -19,7 +19,9 @@ namespace ostrevane {
 class Dispatcher;
 
 // How a row shows that it is being closed.
-enum class RowCloseState { none, closing };
+// A row being closed; or one whose window did not close because its program does not
+// respond (and whether closing it again force-quits that program).
+enum class RowCloseState { none, closing, notResponding, forceQuitOffered };
 
 // Search compares user-perceived characters, lower-cased (full Unicode mapping) and up to
 // canonical equivalence. Each character becomes one 32-bit id: a character that composes to
@@ -178,11 +180,17 @@ public:
     void closeWindowGroup();
     // Replaces the list after a rebuild: an open group is swapped for the rebuilt group of the
     // same browser or application (kept as it is when that one is gone), the caches are
-    // invalidated and the highlight is kept within the visible list.
+    // invalidated and the highlight stays on the same row (by its rowKey), wherever the
+    // rebuild put it; when that row has gone, the row now at its place (or the last one) is
+    // highlighted. An open tab group still follows the browser's active tab until the user
+    // moves the highlight.
     void updateItems(std::vector<SwitchItem> items);
-    // Shows `item` (by its mruKey) as closing for `closingMarkSeconds`. Marking a key again
+    // Shows `item` (by its rowKey) as closing for `closingMarkSeconds`. Marking a key again
     // while it is marked does not extend it: the first mark's timer removes it.
     void markClosing(const SwitchItem& item);
+    // Shows a window row whose program does not respond as such for the rest of the
+    // showing; `state` no removes the mark.
+    void markNotResponding(const SwitchItem& item, HungWindow state);
 
     // Moves the highlight by `step` rows, wrapping at both ends, and claims it for the
     // keyboard; nothing happens on an empty visible list.
@@ -209,7 +217,9 @@ private:
     void publish(void (SearchViewModel::*fieldSignal)());
     void invalidateCaches();
     void removeClosingKey(const QString& key);
-    void adoptRebuiltGroups();
+    // Returns whether the highlight followed the rebuilt tab group's active tab.
+    bool adoptRebuiltGroups();
+    std::optional<int> visibleIndexOf(const QString& rowKey) const;
     void leaveGroup();
     std::vector<SwitchItem> defaultList() const;
     std::vector<SwitchItem> searchResults() const;
@@ -224,6 +234,7 @@ private:
     bool m_keyboardClaimed = false;
     bool m_engaged = false;
     QSet<QString> m_closingKeys;
+    QHash<QString, HungWindow> m_notResponding; // by rowKey
     const bool m_showsInactiveAppsInDefaultList;
     SwitchItemActions& m_actions;
     Dispatcher& m_dispatcher;

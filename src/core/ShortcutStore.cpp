@@ -1,6 +1,7 @@
 #include "core/ShortcutStore.h"
 
 #include "core/Localization.h"
+#include "core/InputLimits.h"
 #include "core/NotificationCenter.h"
 #include "core/RuntimeContext.h"
 #include "core/UserDefaults.h"
@@ -63,25 +64,6 @@ bool mayShareChord(ShortcutAction a, ShortcutAction b)
         return x == ShortcutAction::openSelected || x == ShortcutAction::search;
     };
     return isOpenOrSearch(a) && isOpenOrSearch(b);
-}
-
-// The stored blob as overrides; any unreadable part makes the whole blob unreadable.
-std::optional<ShortcutMap> decodeOverrides(const QByteArray& blob)
-{
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(blob, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return std::nullopt;
-    const QJsonObject object = document.object();
-    ShortcutMap overrides;
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        const auto chord = HotkeyConfig::fromJson(it.value());
-        if (!chord)
-            return std::nullopt;
-        if (const auto action = ShortcutActions::fromRawValue(it.key()))
-            overrides[*action] = *chord;
-    }
-    return overrides;
 }
 
 void postShortcutsChanged() { RuntimeContext::current().notifications().post(Notifications::shortcutsChanged); }
@@ -155,12 +137,33 @@ QList<ShortcutAction> actions(ShortcutGroup group)
 
 namespace ShortcutStore {
 
+// Any unreadable part makes the whole blob unreadable.
+std::optional<ShortcutMap> decode(const QByteArray& blob)
+{
+    if (!InputLimits::jsonWithinLimits(blob))
+        return std::nullopt;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(blob, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonObject object = document.object();
+    ShortcutMap overrides;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const auto chord = HotkeyConfig::fromJson(it.value());
+        if (!chord)
+            return std::nullopt;
+        if (const auto action = ShortcutActions::fromRawValue(it.key()))
+            overrides[*action] = *chord;
+    }
+    return overrides;
+}
+
 ShortcutMap all()
 {
     const auto blob = RuntimeContext::current().defaults().data(defaultsKey);
     if (!blob)
         return {};
-    return decodeOverrides(*blob).value_or(ShortcutMap{});
+    return decode(*blob).value_or(ShortcutMap{});
 }
 
 ShortcutMap allResolved()
@@ -235,6 +238,18 @@ QString name(quint32 keyCode)
     const auto& names = table();
     const auto it = names.find(keyCode);
     return it != names.end() ? it->second : QStringLiteral("Key#") + QString::number(keyCode);
+}
+
+QString name(quint32 keyCode, ChordStyle style)
+{
+    static const std::map<quint32, QString> words{
+        {36, "Enter"}, {48, "Tab"},   {51, "Backspace"}, {53, "Esc"},
+        {123, "Left"}, {124, "Right"}, {125, "Down"},    {126, "Up"},
+    };
+    if (style == ChordStyle::words)
+        if (const auto it = words.find(keyCode); it != words.end())
+            return it->second;
+    return name(keyCode);
 }
 
 } // namespace KeyCodeNames

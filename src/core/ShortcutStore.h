@@ -60,6 +60,9 @@ inline const QString defaultsKey = QStringLiteral("Ostrevane.Shortcuts.v1");
 ShortcutMap all();
 // Every action's chord, override or default: always nine entries.
 ShortcutMap allResolved();
+// The overrides a stored blob holds, with the rules of all(); nothing when the blob is
+// not a JSON object of valid chords (or nests deeper than InputLimits allow).
+std::optional<ShortcutMap> decode(const QByteArray& blob);
 // Stores `chord` for `action` on top of the readable overrides, then posts
 // "Ostrevane.shortcutsChanged". An unreadable blob is replaced by this one override.
 void set(const HotkeyConfig& chord, ShortcutAction action);
@@ -81,6 +84,9 @@ namespace KeyCodeNames {
 const std::map<quint32, QString>& table();
 // The key's name, or "Key#" and the decimal code for a key without one ("Key#76").
 QString name(quint32 keyCode);
+// The name in a chord style: words name the keys the table draws as symbols ("Tab",
+// "Enter", "Esc", "Backspace", "Left", "Right", "Down", "Up"); glyphs are name(keyCode).
+QString name(quint32 keyCode, ChordStyle style);
 } // namespace KeyCodeNames
 
 } // namespace ostrevane

@@ -18,6 +18,9 @@ template <class... Fs>
 struct Overloaded : Fs... {
     using Fs::operator()...;
 };
+// Clang 14 (the fuzzing build) does not deduce aggregate template arguments by itself.
+template <class... Fs>
+Overloaded(Fs...) -> Overloaded<Fs...>;
 
 // Only the first prefix that matches is removed, in this order.
 const std::array<QString, 9> urlPrefixes{
@@ -164,6 +167,19 @@ QString SwitchItem::mruKey() const
                       m_payload);
 }
 
+std::optional<quint32> SwitchItem::windowNumber() const
+{
+    const WindowItem* window = as<WindowItem>();
+    return window ? window->cgWindowID : std::nullopt;
+}
+
+QString SwitchItem::rowKey() const
+{
+    if (const std::optional<quint32> number = windowNumber())
+        return QStringLiteral("window#") + QString::number(*number);
+    return mruKey();
+}
+
 std::vector<std::pair<QString, double>> SwitchItem::matchFields() const
 {
     using Fields = std::vector<std::pair<QString, double>>;
@@ -218,10 +234,7 @@ void SwitchItem::close() const
 {
     RuntimeContext& context = RuntimeContext::current();
     std::visit(Overloaded{
-                   [&](const WindowItem& w) {
-                       if (AXElement button = AXWindowInspector::closeButton(context.accessibility(), w.axWindow))
-                           context.accessibility().perform(button, AX::press);
-                   },
+                   [&](const WindowItem& w) { context.actions().closeWindow(w); },
                    [&](const TabItem& t) { context.actions().closeTab(t); },
                    [&](const auto&) { context.actions().quit(*bundleID()); },
                },

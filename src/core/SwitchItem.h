@@ -25,6 +25,8 @@ struct WindowItem {
     QString title;                     // may be empty
     AXElement axWindow;
     std::optional<quint32> cgWindowID; // the window server's number (thumbnail key)
+    bool isMinimized = false;          // iconified when listed
+    std::optional<int> otherDesktop;   // the 1-based desktop it lies on, when not the one shown
 };
 
 // One browser tab.
@@ -81,6 +83,10 @@ inline bool operator==(const AppItem& a, const AppItem& b) { return a.id == b.id
 inline bool operator==(const WindowGroupItem& a, const WindowGroupItem& b) { return a.id == b.id; }
 inline bool operator==(const TabGroupItem& a, const TabGroupItem& b) { return a.id == b.id; }
 
+// What the row of a window closed a moment ago says of its program: nothing, that it does
+// not respond, or that it does not respond and closing again force-quits it.
+enum class HungWindow { no, notResponding, forceQuitOffered };
+
 // Where a row's activation and closing are carried out. Filled by the application
 // activator; tests provide their own.
 class SwitchItemActions {
@@ -91,6 +97,10 @@ public:
     virtual void ensureFinderWindow() = 0;
     virtual void launchOrActivateApp(const AppItem& app) = 0;
     virtual void closeTab(const TabItem& tab) = 0;
+    // Presses the window's close button, or force-quits its program when the window was
+    // closed a moment ago and its program does not respond.
+    virtual void closeWindow(const WindowItem& window) = 0;
+    virtual HungWindow hungWindowState(const WindowItem& window) = 0;
     virtual void quit(const QString& bundleID) = 0;
     virtual CloseCapability appCloseCapability(const QString& bundleID) = 0;
     // The bundle ids with a running instance the user launched, read at once: a list asks
@@ -125,6 +135,12 @@ public:
     std::optional<QString> bundleID() const;
     std::optional<int> groupCount() const;
     QString mruKey() const;
+    // The window server's number of a window row's window, when known; nothing for every
+    // other row. While the window exists it tells apart windows whose keys are equal.
+    std::optional<quint32> windowNumber() const;
+    // What identifies the row's target across rebuilds: "window#" and the number for a
+    // window row that has one, else mruKey.
+    QString rowKey() const;
     std::vector<std::pair<QString, double>> matchFields() const;
 
     // Asks the accessibility port (windows) or the activator (apps); not pure.

@@ -199,7 +199,7 @@ std::optional<AppItem> ListComposer::runningAppRow(const RunningApplication& app
     const QString& bundleID = *app.bundleIdentifier;
     if (auto installed = m_firstInstalled.constFind(bundleID); installed != m_firstInstalled.constEnd())
         return m_installed[*installed];
-    if (!m_launchable.isUserLaunchable(*app.bundlePath))
+    if (!m_launchable.isUserApp(app))
         return std::nullopt;
     return AppItem{QUuid::createUuid(), bundleID, app.localizedName.value_or(bundleID), app.icon, *app.bundlePath};
 }
@@ -258,7 +258,7 @@ void sortMostRecentFirst(std::vector<SwitchItem>& items, const MRUStore& recency
     std::vector<std::pair<MRUStore::Rank, size_t>> scored;
     scored.reserve(items.size());
     for (size_t i = 0; i < items.size(); ++i)
-        scored.emplace_back(recency.rank(items[i].mruKey(), items[i].bundleID()), i);
+        scored.emplace_back(recency.rank(items[i].mruKey(), items[i].bundleID(), items[i].windowNumber()), i);
     std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
     std::vector<size_t> order;
     order.reserve(scored.size());
@@ -546,16 +546,20 @@ struct SwitcherPanelController::Retiring {
     ~Retiring() { window.reset(); }
 };
 
-void SwitcherPanelController::forward()
+void SwitcherPanelController::forward() { summon(1); }
+
+void SwitcherPanelController::backward() { summon(-1); }
+
+void SwitcherPanelController::summon(int step)
 {
     if (m_accessibility.isProcessTrusted()) {
         if (m_panel && !m_committed) {
-            advance(1);
+            advance(step);
             return;
         }
         if (m_panel)
             hide();
-        show(1);
+        show(step);
         return;
     }
     m_ports.feedback.beep();
@@ -587,13 +591,30 @@ std::shared_ptr<SearchViewModel> SwitcherPanelController::makeViewModel(std::vec
     return std::make_shared<SearchViewModel>(std::move(items), showsInactiveApps, m_actions, m_dispatcher);
 }
 
+// A window that appeared a moment ago must be in the list the panel opens with: the
+// rebuild after showing would come too late for a quick Alt+Tab. Windows change a moment
+// before the refresh they cause has finished, so the list is read here only then.
 void SwitcherPanelController::freshenSourcesBeforeShow(const Frontmost& front)
 {
     if (supportedBrowser(front))
         BrowserTabCache::shared().refreshForegroundBrowserNow();
     WindowEnumeratorCache& windows = WindowEnumeratorCache::shared();
-    if (windows.cached().empty())
+    if (!windows.isCurrent() || windows.cached().empty())
         windows.refreshSync();
+}
+
+void SwitcherPanelController::windowListChanged()
+{
+    WindowEnumeratorCache& windows = WindowEnumeratorCache::shared();
+    windows.invalidate();
+    windows.refreshAsync(weakly([this, shown = std::weak_ptr<SearchViewModel>(m_viewModel)] {
+        QSet<quint32> numbers;
+        for (const WindowItem& window : WindowEnumeratorCache::shared().cached())
+            if (window.cgWindowID)
+                numbers.insert(*window.cgWindowID);
+        m_sources.recency.keepWindows(numbers);
+        rebuildInPlace(shown);
+    }));
 }
 
 void SwitcherPanelController::show(int initialOffset)
@@ -608,8 +629,9 @@ void SwitcherPanelController::show(int initialOffset)
     // The offset wraps over the rows the main list shows: it hides tab rows, so wrapping
     // over all items could leave the highlight past the last visible row.
     const int visible = viewModel->visibleCount();
+    const int offset = isInNoRow(front) ? initialOffset - 1 : initialOffset;
     if (visible >= 2)
-        viewModel->setSelectedIndex(((initialOffset % visible) + visible) % visible);
+        viewModel->setSelectedIndex(((offset % visible) + visible) % visible);
     viewModel->onSelect = [this, alive = std::weak_ptr<int>(m_lifetime)](const SwitchItem& item) {
         if (alive.lock())
             select(item);
@@ -630,6 +652,15 @@ void SwitcherPanelController::show(int initialOffset)
         m_onboarding.panelDidShow();
     }
     freshenSourcesAfterShow(viewModel, front);
+}
+
+// The first row is normally the window the user is in, so a showing starts on the second.
+// With no window focused (the desktop shown, the last window closed) the user is in no
+// row, and the first row, the window just left, is where a quick Alt+Tab goes back to.
+bool SwitcherPanelController::isInNoRow(const Frontmost& front) const
+{
+    const AXElement app = front ? m_accessibility.createApplication(front->processIdentifier) : nullptr;
+    return app && !m_accessibility.copyElement(app, AX::focusedWindow);
 }
 
 bool SwitcherPanelController::isCurrent(const std::weak_ptr<SearchViewModel>& viewModel) const
@@ -766,8 +797,10 @@ void SwitcherPanelController::select(const SwitchItem& item)
     // desktop-wide monitor alike.
     if (m_committed)
         return;
-    m_sources.recency.touch(item.mruKey());
+    // The activation request leaves first; recording the use (and its write, later) may
+    // take as long as the recency lists are.
     item.activate();
+    m_sources.recency.touch(item.mruKey(), item.windowNumber());
     m_committed = true;
     if (m_panel)
         m_panel->yieldKeyboard();
@@ -844,7 +877,24 @@ void SwitcherPanelController::finishClosePropagationPass(const std::weak_ptr<Sea
         recordRecentlyClosedApp(*bundleID);
         std::erase_if(items, [&](const SwitchItem& item) { return item.bundleID() == bundleID; });
     }
+    noteHungWindow(closedItem, items);
     replaceItems(std::move(items));
+}
+
+// A window still there after its close may belong to a program that does not respond:
+// its row says so, and whether closing it again force-quits the program.
+void SwitcherPanelController::noteHungWindow(const SwitchItem& closedItem, const std::vector<SwitchItem>& items)
+{
+    const WindowItem* window = closedItem.as<WindowItem>();
+    const QString key = closedItem.rowKey();
+    if (!window || std::none_of(items.begin(), items.end(), [&](const SwitchItem& i) { return i.rowKey() == key; }))
+        return;
+    const HungWindow state = m_actions.hungWindowState(*window);
+    if (state == HungWindow::no)
+        return;
+    m_viewModel->markNotResponding(closedItem, state);
+    const QString offer = state == HungWindow::forceQuitOffered ? QStringLiteral(" (closing again force-quits)") : QString();
+    qCDebug(panelLog).noquote() << "not responding:" << closedItem.title() + offer;
 }
 
 // ---- Monitors ----

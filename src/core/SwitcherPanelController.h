@@ -103,12 +103,21 @@ public:
     // with the second row highlighted, or advances the highlight while it is shown.
     // Without it: a beep, the guide's permission stage, and "Ostrevane.showGuide".
     void forward();
+    // The reverse chord's entry: as forward(), but the panel opens with the last row
+    // highlighted and a shown panel moves its highlight back by one.
+    void backward();
     // Moves the highlight by `step`, wrapping at both ends; nothing without a list.
     void advance(int step);
-    // Builds a fresh list from the caches (filling only an empty window cache and, when
-    // the panel opens into its tabs, the frontmost browser synchronously), shows the
-    // panel and refreshes stale sources behind it, rebuilding the list in place.
+    // Builds a fresh list from the caches (reading the windows first when they changed
+    // since the last read and, when the panel opens into its tabs, the frontmost browser
+    // synchronously), shows the panel and refreshes stale sources behind it, rebuilding
+    // the list in place. The highlight starts `initialOffset` rows down, one row less
+    // when the application in front has no focused window (the user is in no row).
     void show(int initialOffset);
+    // The desktop's windows came, went or restacked: the window list is enumerated again
+    // now, so that the next showing opens with it; a shown list is rebuilt in place (a
+    // window that went drops out), and windows that have gone lose their own recency.
+    void windowListChanged();
     // Removes the monitors and forgets the list at once; the window slides out (0.2 s)
     // and is destroyed afterwards.
     void hide();
@@ -174,11 +183,14 @@ private:
                                                   const std::optional<QString>& browser);
     template <class F>
     std::function<void()> weakly(F task);
+    // forward() and backward(): show with the highlight `step` rows on, or advance by it.
+    void summon(int step);
     std::shared_ptr<SearchViewModel> makeViewModel(std::vector<SwitchItem> items, bool showsInactiveApps);
     void freshenSourcesBeforeShow(const Frontmost& front);
     void freshenSourcesAfterShow(const std::shared_ptr<SearchViewModel>& viewModel, const Frontmost& front);
     void showPanel(const std::shared_ptr<SearchViewModel>& viewModel, int itemCount);
     bool isCurrent(const std::weak_ptr<SearchViewModel>& viewModel) const;
+    bool isInNoRow(const Frontmost& front) const;
     void rebuildInPlace(const std::weak_ptr<SearchViewModel>& viewModel);
     // The shown list's new rows (logged when the panel log is on).
     void replaceItems(std::vector<SwitchItem> items);
@@ -187,6 +199,7 @@ private:
     void cancel();
     void runClosePropagationPass(const std::weak_ptr<SearchViewModel>& viewModel, const SwitchItem& closedItem);
     void finishClosePropagationPass(const std::weak_ptr<SearchViewModel>& viewModel, const SwitchItem& closedItem);
+    void noteHungWindow(const SwitchItem& closedItem, const std::vector<SwitchItem>& items);
     bool isTeachingStage() const;
 
     // Monitors (handling in PanelKeyRules).

@@ -28,7 +28,13 @@ ImageHandle atOnePointPerPixel(ImageHandle capture)
 ThumbnailCache::ThumbnailCache(WindowServer& windowServer, Clock& clock, int maxEntries)
     : m_windowServer(windowServer), m_clock(clock), m_maxEntries(std::max(maxEntries, 0))
 {
+    m_leavingToken = m_windowServer.observeLeavingPictures([this](quint32 windowID, ImageHandle picture) {
+        if (picture && !picture->isNull())
+            store(windowID, atOnePointPerPixel(std::move(picture)));
+    });
 }
+
+ThumbnailCache::~ThumbnailCache() { m_windowServer.removeObserver(m_leavingToken); }
 
 ThumbnailCache& ThumbnailCache::shared()
 {
@@ -52,11 +58,15 @@ ImageHandle ThumbnailCache::thumbnail(quint32 windowID)
     if (!capture || capture->isNull())
         return nullptr; // not remembered: the next request tries again
     ImageHandle image = atOnePointPerPixel(std::move(capture));
-
-    std::lock_guard lock(m_lock);
-    m_cache.insert_or_assign(windowID, Entry{image, m_clock.now()});
-    evictIfNeededLocked();
+    store(windowID, image);
     return image;
+}
+
+void ThumbnailCache::store(quint32 windowID, ImageHandle image)
+{
+    std::lock_guard lock(m_lock);
+    m_cache.insert_or_assign(windowID, Entry{std::move(image), m_clock.now()});
+    evictIfNeededLocked();
 }
 
 int ThumbnailCache::count() const

@@ -5,6 +5,7 @@
 
 #include <QtGlobal>
 
+#include <cstdint>
 #include <map>
 #include <mutex>
 
@@ -15,7 +16,9 @@ class WindowServer;
 // Pictures of windows for the switcher's rows, keyed by window-server number.
 // A window is captured once and its picture kept (it does not age) until it is
 // among the least recently used beyond `maxEntries`. Failed captures are not kept,
-// so the next request tries again.
+// so the next request tries again. A window that leaves the screen (iconified, or on
+// another desktop) cannot be captured: the picture the window server took as it left
+// replaces the kept one, so its row shows the window as it was last seen.
 //
 // thumbnail() may be called from any thread; a capture takes tens of milliseconds,
 // so callers call it off the main thread. The capture runs outside the lock; two
@@ -26,6 +29,7 @@ public:
     static constexpr int defaultMaxEntries = 100;
 
     ThumbnailCache(WindowServer& windowServer, Clock& clock, int maxEntries = defaultMaxEntries);
+    ~ThumbnailCache();
     ThumbnailCache(const ThumbnailCache&) = delete;
     ThumbnailCache& operator=(const ThumbnailCache&) = delete;
 
@@ -46,10 +50,12 @@ private:
         WallTime lastAccessed;
     };
     void evictIfNeededLocked();
+    void store(quint32 windowID, ImageHandle image);
 
     WindowServer& m_windowServer;
     Clock& m_clock;
     const int m_maxEntries;
+    std::uint64_t m_leavingToken = 0;
 
     mutable std::mutex m_lock; // guards m_cache
     std::map<quint32, Entry> m_cache;

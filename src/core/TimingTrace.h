@@ -12,9 +12,13 @@ namespace ostrevane {
 // overload with a value appends it ("trace painted <ns> <value>"). Without the variable a
 // mark costs one branch and writes nothing. Any thread; marks never change behaviour.
 //
-// Marks written: "key" (the hotkey's press reached the program), "forward" (the hotkey
-// handler runs forward()), "exposed" (a showing's panel window was first exposed) and
-// "painted" (the first frame of a showing's view was painted; the value is its row count).
+// Marks written: "ready" (launch done: the hotkey is registered and other copies are
+// heard), "key" (the hotkey's press reached the program), "forward" (the hotkey handler
+// runs forward()), "exposed" (a showing's panel window was first exposed), "painted" (the
+// first frame of a showing's view was painted; the value is its row count), "activate"
+// (a chosen row's activation request is about to be sent), "tabs-refresh" (a background
+// refresh of browser tabs starts asking the browsers) and "tabs-stored" (the tab cache
+// stored a refresh's tabs; the value is their count).
 namespace TimingTrace {
 
 namespace detail {

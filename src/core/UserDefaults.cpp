@@ -1,5 +1,6 @@
 #include "core/UserDefaults.h"
 
+#include "core/InputLimits.h"
 #include "core/RuntimeContext.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <utility>
 
 namespace ostrevane {
 
@@ -62,13 +64,13 @@ QVariantList arrayFromNode(plist_t node)
     return list;
 }
 
+// The length-aware reader: plist_get_string_val asserts on a string holding a NUL (such
+// files are refused before parsing, see InputLimits).
 QString stringFromNode(plist_t node)
 {
-    char* text = nullptr;
-    plist_get_string_val(node, &text);
-    QString result = QString::fromUtf8(text ? text : "");
-    free(text);
-    return result;
+    uint64_t length = 0;
+    const char* text = plist_get_string_ptr(node, &length);
+    return text ? QString::fromUtf8(text, static_cast<qsizetype>(length)) : QString();
 }
 
 QVariant scalarFromNode(plist_t node, plist_type type)
@@ -201,6 +203,19 @@ QVariant normalized(const QVariant& value)
     }
 }
 
+// The keys whose values differ between two versions of the settings.
+QStringList changedKeys(const QVariantMap& before, const QVariantMap& after)
+{
+    QStringList changed;
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        if (!after.contains(it.key()) || after.value(it.key()) != it.value())
+            changed.append(it.key());
+    for (auto it = after.cbegin(); it != after.cend(); ++it)
+        if (!before.contains(it.key()))
+            changed.append(it.key());
+    return changed;
+}
+
 template <class T>
 std::optional<T> typed(const QVariant& value, QMetaType::Type type)
 {
@@ -215,7 +230,8 @@ namespace PropertyList {
 
 std::optional<QVariant> parse(const QByteArray& bytes)
 {
-    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<int32_t>::max())
+    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<int32_t>::max()
+        || !InputLimits::propertyListWithinLimits(bytes))
         return std::nullopt;
     plist_t root = nullptr;
     plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &root);
@@ -260,34 +276,114 @@ QString UserDefaults::defaultFilePath()
     return base + QStringLiteral("/ostrevane/com.local.ostrevane.plist");
 }
 
+// What reading the file found.
+struct UserDefaults::FileRead {
+    enum class Outcome { missing, unreadable, tooLarge, tooDeep, damaged, read };
+    Outcome outcome = Outcome::missing;
+    QByteArray bytes;
+    QVariantMap values;
+
+    bool refused() const
+    {
+        return outcome == Outcome::tooLarge || outcome == Outcome::tooDeep || outcome == Outcome::damaged;
+    }
+};
+
 void UserDefaults::load()
 {
+    std::lock_guard lock(m_mutex);
+    FileRead read = readFile();
+    if (read.outcome == FileRead::Outcome::read) {
+        m_values = std::move(read.values);
+        m_lastSeen = std::move(read.bytes);
+    } else if (read.refused()) {
+        setAsideLocked(read);
+    }
+}
+
+// Size and depth are checked before the parser sees the bytes: it recurses per level.
+UserDefaults::FileRead UserDefaults::readFile() const
+{
+    FileRead result;
     QFile file(m_filePath);
     if (!file.exists())
-        return;
+        return result;
     if (!file.open(QIODevice::ReadOnly)) {
-        // Unreadable (permissions): keep it untouched and run on defaults in memory.
+        // Unreadable (permissions): keep it untouched and run on the values in memory.
         qWarning("Ostrevane: cannot read settings %s: %s", qPrintable(m_filePath), qPrintable(file.errorString()));
-        return;
+        result.outcome = FileRead::Outcome::unreadable;
+        return result;
     }
-    const QByteArray bytes = file.readAll();
-    file.close();
-    const std::optional<QVariant> root = PropertyList::parse(bytes);
-    if (root && root->typeId() == QMetaType::QVariantMap) {
-        m_values = root->toMap();
-        return;
+    // Read as large as the file says it is (one byte more tells a file that grew): the
+    // bytes are kept to recognise our own writes, so no spare capacity stays behind.
+    const qint64 size = file.size();
+    result.bytes = size <= maxFileBytes ? file.read(size + 1) : QByteArray();
+    result.bytes.squeeze();
+    if (size > maxFileBytes || result.bytes.size() > maxFileBytes) {
+        result.outcome = FileRead::Outcome::tooLarge;
+        return result;
     }
-    // Keep the damaged file for the user (and for bug reports) and start from defaults.
+    if (!InputLimits::propertyListWithinLimits(result.bytes)) {
+        result.outcome = FileRead::Outcome::tooDeep;
+        return result;
+    }
+    const std::optional<QVariant> root = PropertyList::parse(result.bytes);
+    if (!root || root->typeId() != QMetaType::QVariantMap) {
+        result.outcome = FileRead::Outcome::damaged;
+        return result;
+    }
+    result.outcome = FileRead::Outcome::read;
+    result.values = root->toMap();
+    return result;
+}
+
+// Keeps the refused file for the user (and for bug reports); the caller goes on with
+// the values it has (none at start).
+void UserDefaults::setAsideLocked(const FileRead& read)
+{
+    const QString reason = read.outcome == FileRead::Outcome::tooLarge
+        ? QStringLiteral("is larger than the limit of %1 bytes").arg(maxFileBytes)
+        : read.outcome == FileRead::Outcome::tooDeep
+        ? QStringLiteral("nests deeper than the limit of %1 levels").arg(InputLimits::maxDepth)
+        : QStringLiteral("did not parse");
     const QString stem = m_filePath + QStringLiteral(".corrupt-")
         + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     m_setAsidePath = stem;
     for (int n = 2; QFile::exists(m_setAsidePath); ++n)
         m_setAsidePath = stem + QLatin1Char('-') + QString::number(n);
+    const char* next = m_lastSeen.isEmpty() && m_values.isEmpty() ? "started from defaults" : "kept the settings in use";
     if (QFile::rename(m_filePath, m_setAsidePath))
-        qWarning("Ostrevane: settings file %s did not parse; kept it as %s and started from defaults",
-                 qPrintable(m_filePath), qPrintable(m_setAsidePath));
+        qWarning("Ostrevane: settings file %s %s; kept it as %s and %s", qPrintable(m_filePath), qPrintable(reason),
+                 qPrintable(m_setAsidePath), next);
     else
-        qWarning("Ostrevane: settings file %s did not parse and could not be moved aside", qPrintable(m_filePath));
+        qWarning("Ostrevane: settings file %s %s and could not be moved aside", qPrintable(m_filePath),
+                 qPrintable(reason));
+}
+
+bool UserDefaults::absorbOutsideChangeLocked()
+{
+    FileRead read = readFile();
+    if (read.outcome == FileRead::Outcome::missing || read.outcome == FileRead::Outcome::unreadable
+        || read.bytes == m_lastSeen)
+        return false;
+    if (read.refused()) {
+        setAsideLocked(read);
+        return true;
+    }
+    for (const QString& key : changedKeys(m_values, read.values))
+        if (!m_absorbed.contains(key))
+            m_absorbed.append(key);
+    m_values = std::move(read.values);
+    m_lastSeen = std::move(read.bytes);
+    return false;
+}
+
+QStringList UserDefaults::reload()
+{
+    std::lock_guard lock(m_mutex);
+    if (absorbOutsideChangeLocked())
+        writeLocked();
+    return std::exchange(m_absorbed, {});
 }
 
 QString UserDefaults::setAsidePath() const
@@ -319,32 +415,49 @@ void UserDefaults::set(const QString& key, const QVariant& value)
         return;
     }
     std::lock_guard lock(m_mutex);
+    absorbOutsideChangeLocked();
+    const std::optional<QVariant> previous = m_values.contains(key) ? std::optional(m_values.value(key)) : std::nullopt;
     m_values.insert(key, normalized(value));
-    writeLocked();
+    if (writeLocked())
+        return;
+    qWarning("Ostrevane: refused to store %s: the settings file would grow past the limit of %lld bytes",
+             qPrintable(key), static_cast<long long>(maxFileBytes));
+    if (previous)
+        m_values.insert(key, *previous);
+    else
+        m_values.remove(key);
 }
 
 void UserDefaults::remove(const QString& key)
 {
     std::lock_guard lock(m_mutex);
+    absorbOutsideChangeLocked();
     if (m_values.remove(key) > 0)
         writeLocked();
 }
 
-void UserDefaults::writeLocked() const
+bool UserDefaults::writeLocked()
 {
     const std::optional<QByteArray> xml = PropertyList::toXml(QVariant(m_values));
     if (!xml) {
         qWarning("Ostrevane: could not encode the settings; the file was left as it was");
-        return;
+        return true;
     }
+    if (xml->size() > maxFileBytes)
+        return false; // the next start would refuse the file
+
     QDir().mkpath(QFileInfo(m_filePath).absolutePath());
     // QSaveFile writes a temporary file, flushes it and renames it over the old one.
     QSaveFile file(m_filePath);
     // The explicit sync makes the rename durable: after a power loss the file holds
     // either the old settings or the new ones.
     if (!file.open(QIODevice::WriteOnly) || file.write(*xml) != xml->size() || !file.flush()
-        || ::fsync(file.handle()) != 0 || !file.commit())
+        || ::fsync(file.handle()) != 0 || !file.commit()) {
         qWarning("Ostrevane: could not write settings %s: %s", qPrintable(m_filePath), qPrintable(file.errorString()));
+        return true;
+    }
+    m_lastSeen = *xml;
+    return true;
 }
 
 } // namespace ostrevane

@@ -17,6 +17,13 @@ bool isListed(const RunningApplication& app)
     return app.activationPolicy == ActivationPolicy::regular && app.processIdentifier >= 1;
 }
 
+std::optional<int> desktopNumber(const std::optional<QString>& text)
+{
+    bool ok = false;
+    const int number = text ? text->toInt(&ok) : 0;
+    return ok && number > 0 ? std::optional(number) : std::nullopt;
+}
+
 void appendWindows(const RunningApplication& app, Accessibility& accessibility, std::vector<WindowItem>& result)
 {
     const AXElement element = accessibility.createApplication(app.processIdentifier);
@@ -34,6 +41,8 @@ void appendWindows(const RunningApplication& app, Accessibility& accessibility, 
         item.title = accessibility.copyText(window, AX::title).value_or(QString());
         item.axWindow = window;
         item.cgWindowID = accessibility.windowNumber(window);
+        item.isMinimized = accessibility.copyBool(window, AX::minimized).value_or(false);
+        item.otherDesktop = desktopNumber(accessibility.copyText(window, AX::otherDesktop));
         result.push_back(std::move(item));
     }
 }

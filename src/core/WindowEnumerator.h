@@ -26,7 +26,8 @@ public:
 
     // Every window of every regular application with a pid of at least 1, in the
     // workspace's application order and each application's own window order. No
-    // window is left out (minimized, untitled, dialogs). An application whose window
+    // window is left out (minimized, untitled, dialogs, on other desktops); each says
+    // whether it is minimized and which other desktop it lies on. An application whose window
     // list cannot be read contributes nothing. Each call gives fresh ids. Synchronous
     // and slow (several accessibility requests per window): run it off the main thread.
     static std::vector<WindowItem> enumerate();

@@ -40,30 +40,43 @@ public:
 
     // Starts a background refresh at user-initiated priority, or joins the one in
     // flight. `completion` (optional) runs on the main queue after the list is stored.
+    // When the cache was invalidated while the refresh enumerated, it enumerates once
+    // more before the completions run, so they always find a list at least as new as
+    // their request.
     void refreshAsync(Completion completion = nullptr);
     // Enumerates on the calling thread, stores and returns the list. Leaves a
     // background refresh in flight alone; whichever stores last wins.
     std::vector<WindowItem> refreshSync();
     // True when the stored list is not empty and at most `maxAge` seconds old.
     bool isFresh(double maxAge) const;
+    // The desktop says its windows changed: the stored list stays readable but is no
+    // longer current. Any thread.
+    void invalidate();
+    // True when a list was stored and it was enumerated after the last invalidate().
+    bool isCurrent() const;
     // A copy of the stored list.
     std::vector<WindowItem> cached() const;
     // When the list was last stored, if ever.
     std::optional<WallTime> refreshedAt() const;
 
 private:
-    void store(std::vector<WindowItem> windows);
-    void finishAsyncRefresh(std::vector<WindowItem> windows);
+    void startAsyncRefresh();
+    // Keeps `windows` unless a list enumerated later is stored already. Under the lock.
+    void storeLocked(std::vector<WindowItem> windows, quint64 generation);
+    void finishAsyncRefresh(std::vector<WindowItem> windows, quint64 generation);
+    quint64 generation() const;
 
     Dispatcher& m_dispatcher;
     Clock& m_clock;
     Enumerate m_enumerate;
 
-    mutable std::mutex m_lock; // guards the four fields below
+    mutable std::mutex m_lock; // guards the fields below
     std::vector<WindowItem> m_cached;
     std::optional<WallTime> m_refreshedAt;
     bool m_refreshing = false;
     std::vector<Completion> m_completions;
+    quint64 m_generation = 0;       // invalidate() calls so far
+    quint64 m_storedGeneration = 0; // the generation the stored list was enumerated in
 };
 
 } // namespace ostrevane

@@ -1,9 +1,11 @@
 #include "ui/KeyablePanel.h"
 
 #include "core/TimingTrace.h"
+#include "ui/PanelWaveShape.h"
 
 #include <QEasingCurve>
 #include <QImage>
+#include <QPainterPath>
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
 #include <QTimer>
@@ -78,12 +80,13 @@ Qt::WindowFlags panelWindowFlags(KeyablePanel::KeyboardFocus focus)
 } // namespace
 
 KeyablePanel::KeyablePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF size, SearchView::Environment environment,
-                           KeyboardFocus focus)
+                           KeyboardFocus focus, WindowCompositing* compositing)
     : QWidget(nullptr, panelWindowFlags(focus))
     , m_edge(edge)
     , m_fontSize(environment.fontSize)
     , m_focus(focus)
     , m_view(new SearchView(viewModel, edge, std::move(environment), this))
+    , m_compositing(compositing)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating, false);
@@ -99,9 +102,35 @@ KeyablePanel::KeyablePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF si
         window->setProperty(panelWindowProperty, true);
         window->installEventFilter(this); // to act on exposure
     }
+    if (m_compositing) {
+        connect(m_view, &SearchView::outlineChanged, this, &KeyablePanel::cutToOutline);
+        m_compositingToken = m_compositing->observe([self = QPointer(this)](bool compositing) {
+            if (self)
+                self->compositingChanged(compositing);
+        });
+        compositingChanged(m_compositing->isCompositing());
+    }
 }
 
-KeyablePanel::~KeyablePanel() = default;
+KeyablePanel::~KeyablePanel()
+{
+    if (m_compositing)
+        m_compositing->removeObserver(m_compositingToken);
+}
+
+// A compositing manager that comes or goes changes the look at once, even mid-showing.
+void KeyablePanel::compositingChanged(bool compositing)
+{
+    m_view->setTranslucent(compositing);
+    if (compositing)
+        m_compositing->setOutline(winId(), QRegion());
+}
+
+void KeyablePanel::cutToOutline(const QPainterPath& outline)
+{
+    const double dpr = devicePixelRatioF();
+    m_compositing->setOutline(winId(), PanelWaveShape::pixelRegion(outline, (QSizeF(size()) * dpr).toSize(), dpr));
+}
 
 bool KeyablePanel::isPanelWindow(const QWindow* window)
 {
@@ -290,9 +319,11 @@ void KeyablePanel::dismiss()
     finishSlideOut();
 }
 
-KeyablePanelFactory::KeyablePanelFactory(KeyablePanel::KeyboardFocus focus, EnvironmentProvider environment)
+KeyablePanelFactory::KeyablePanelFactory(KeyablePanel::KeyboardFocus focus, EnvironmentProvider environment,
+                                         WindowCompositing* compositing)
     : m_focus(focus)
     , m_environment(std::move(environment))
+    , m_compositing(compositing)
 {
 }
 
@@ -315,7 +346,7 @@ std::unique_ptr<PanelWindow> KeyablePanelFactory::makePanel(SearchViewModel& vie
     if (m_panel) {
         showing = m_panel->present(viewModel, edge, size);
     } else {
-        m_panel = new KeyablePanel(viewModel, edge, size, std::move(env), m_focus);
+        m_panel = new KeyablePanel(viewModel, edge, size, std::move(env), m_focus, m_compositing);
         showing = m_panel->showing();
     }
     return std::make_unique<KeyablePanelHandle>(m_panel, showing);
@@ -329,7 +360,7 @@ void KeyablePanelFactory::warmUp()
     window.title = QStringLiteral("Ostrevane");
     window.appName = QStringLiteral("Ostrevane");
     SearchViewModel model({SwitchItem(window)}, false);
-    m_panel = new KeyablePanel(model, PanelEdge::right, QSizeF(warmUpSize), environment(), m_focus);
+    m_panel = new KeyablePanel(model, PanelEdge::right, QSizeF(warmUpSize), environment(), m_focus, m_compositing);
     QImage image(warmUpSize, QImage::Format_ARGB32_Premultiplied);
     m_panel->view()->render(&image);
     m_panel->putAway();

@@ -15,7 +15,10 @@ class QWindow;
 namespace ostrevane {
 
 // The switcher's floating window: frameless, above normal windows, out of task bars,
-// translucent, and able to take the keyboard (Tab included). It hosts one SearchView and
+// translucent, and able to take the keyboard (Tab included). Where the desktop does not
+// composite windows (told by a WindowCompositing, followed while it changes), nothing of
+// it can be see-through: it is cut to the panel's outline instead and drawn without the
+// shadow, so it keeps its shape rather than showing a black rectangle. It hosts one SearchView and
 // animates its geometry and opacity when sliding in and out. One window serves every
 // showing: making and mapping a new one cost more than the rest of a showing together,
 // so after sliding out it is only put away, and the next showing presents its list in it.
@@ -49,8 +52,9 @@ public:
         keyboardGrab,
     };
 
+    // `compositing` may be null (always translucent); it must outlive the panel.
     KeyablePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF size, SearchView::Environment environment,
-                 KeyboardFocus focus = KeyboardFocus::windowManager);
+                 KeyboardFocus focus = KeyboardFocus::windowManager, WindowCompositing* compositing = nullptr);
     ~KeyablePanel() override;
 
     SearchView* view() const { return m_view; }
@@ -88,11 +92,15 @@ private:
     void finishSlideOut();
     void takeKeyboard(int attempt);
     void releaseKeyboard();
+    void compositingChanged(bool compositing);
+    void cutToOutline(const QPainterPath& outline);
 
     PanelEdge m_edge;
     PanelFontSize m_fontSize;
     KeyboardFocus m_focus;
     SearchView* m_view;
+    WindowCompositing* m_compositing;
+    WindowCompositing::Token m_compositingToken = 0;
     QPointer<QParallelAnimationGroup> m_animation;
     std::function<void()> m_slideOutCompletion;
     quint64 m_showing = 1;
@@ -112,8 +120,9 @@ public:
     using EnvironmentProvider = std::function<SearchView::Environment()>;
 
     // Without a provider, the panel reads the runtime current when it is made.
+    // `compositing` (may be null) must outlive the factory.
     explicit KeyablePanelFactory(KeyablePanel::KeyboardFocus focus = KeyablePanel::KeyboardFocus::windowManager,
-                                 EnvironmentProvider environment = {});
+                                 EnvironmentProvider environment = {}, WindowCompositing* compositing = nullptr);
     ~KeyablePanelFactory() override;
 
     std::unique_ptr<PanelWindow> makePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF size) override;
@@ -131,6 +140,7 @@ private:
 
     KeyablePanel::KeyboardFocus m_focus;
     EnvironmentProvider m_environment;
+    WindowCompositing* m_compositing;
     QPointer<KeyablePanel> m_panel;
 };
 

@@ -2,6 +2,7 @@
 
 #include "core/Localization.h"
 #include "core/OnboardingManager.h"
+#include "core/ShortcutStore.h"
 #include "ui/PanelStyle.h"
 #include "ui/PulseAnimation.h"
 #include "ui/SymbolIcons.h"
@@ -26,6 +27,9 @@ constexpr double capHeight = 44;
 constexpr double stepRowHeight = 26;
 
 QString localized(const char* english) { return Localization::shared().string(english); }
+// Texts that send a Mac user to System Settings or name the Option key have counterparts
+// on other desktops.
+QString platformLocalized(const char* macText) { return Localization::shared().platformString(macText); }
 
 // The three steps of the permission page.
 const std::array<const char*, 3> permissionSteps{
@@ -49,13 +53,21 @@ QPushButton* makeButton(QWidget* parent, bool primary)
     auto* button = new QPushButton(parent);
     button->setMinimumHeight(28);
     button->setCursor(Qt::PointingHandCursor);
+    // The focus ring shows a keyboard user which button Return or Space presses.
     button->setStyleSheet(primary
-        ? QStringLiteral("QPushButton{background:rgb(10,132,255);color:white;border:none;border-radius:7px;"
-                         "padding:4px 16px;font-weight:600;}QPushButton:hover{background:rgb(64,156,255);}")
-        : QStringLiteral("QPushButton{background:rgba(255,255,255,26);color:rgba(255,255,255,220);border:none;"
-                         "border-radius:7px;padding:4px 14px;}QPushButton:hover{background:rgba(255,255,255,46);}"));
+        ? QStringLiteral("QPushButton{background:rgb(10,132,255);color:white;border:2px solid transparent;"
+                         "border-radius:7px;padding:2px 14px;font-weight:600;}QPushButton:hover{background:rgb(64,156,255);}"
+                         "QPushButton:focus{border-color:rgba(255,255,255,170);}")
+        : QStringLiteral("QPushButton{background:rgba(255,255,255,26);color:rgba(255,255,255,220);"
+                         "border:2px solid transparent;border-radius:7px;padding:2px 12px;}"
+                         "QPushButton:hover{background:rgba(255,255,255,46);}"
+                         "QPushButton:focus{border-color:rgba(255,255,255,140);}"));
     return button;
 }
+
+// The summon page's footnote colours: the usual quiet grey, or the warning's orange.
+const QString footnoteStyle = QStringLiteral("color: rgba(255,255,255,107);");
+const QString warningStyle = QStringLiteral("color: rgb(255,173,66);");
 
 } // namespace
 
@@ -66,6 +78,7 @@ OnboardingSummonView::OnboardingSummonView(Environment environment, QWidget* par
 {
     setAutoFillBackground(false);
     m_hasAccessibility = m_env.accessibilityTrusted && m_env.accessibilityTrusted();
+    m_chordHeldElsewhere = m_env.chordHeldElsewhere ? m_env.chordHeldElsewhere() : std::nullopt;
     buildWidgets();
     connect(m_pulse, &PulseAnimation::valueChanged, this, qOverload<>(&QWidget::update));
     if (m_env.onboarding)
@@ -93,6 +106,7 @@ void OnboardingSummonView::buildWidgets()
     connect(m_skip, &QPushButton::clicked, this, &OnboardingSummonView::skipGuide);
     connect(m_settings, &QPushButton::clicked, this, &OnboardingSummonView::openSettings);
     connect(m_default, &QPushButton::clicked, this, &OnboardingSummonView::confirm);
+    m_settings->setVisible(static_cast<bool>(m_env.openSettings));
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_skip);
@@ -114,15 +128,9 @@ void OnboardingSummonView::retranslate()
 {
     const bool trusted = m_hasAccessibility;
     m_title->setText(titleText());
-    m_subtitle->setText(localized(trusted
-        ? QT_TRANSLATE_NOOP("Ostrevane", "Start with the real shortcut. Hold Option to keep Ostrevane open, then use "
-                                         "other keys while holding it.")
-        : QT_TRANSLATE_NOOP("Ostrevane", "Ostrevane needs Accessibility before the shortcut tutorial can work.")));
-    m_footnote->setText(localized(trusted
-        ? QT_TRANSLATE_NOOP("Ostrevane", "When the panel appears, keep Option held. Ostrevane will explain the "
-                                         "movement and action keys there.")
-        : QT_TRANSLATE_NOOP("Ostrevane", "Ostrevane will not open System Settings again after Accessibility is "
-                                         "enabled.")));
+    m_subtitle->setText(subtitleText());
+    m_footnote->setText(footnoteText());
+    m_footnote->setStyleSheet(showsChordWarning() ? warningStyle : footnoteStyle);
     m_skip->setText(localized(QT_TRANSLATE_NOOP("Ostrevane", "Skip Guide")));
     m_settings->setText(localized(trusted ? QT_TRANSLATE_NOOP("Ostrevane", "Open Settings")
                                           : QT_TRANSLATE_NOOP("Ostrevane", "Open Accessibility Settings")));
@@ -133,8 +141,31 @@ void OnboardingSummonView::retranslate()
 
 QString OnboardingSummonView::titleText() const
 {
-    return localized(m_hasAccessibility ? QT_TRANSLATE_NOOP("Ostrevane", "Summon Ostrevane")
-                                        : QT_TRANSLATE_NOOP("Ostrevane", "Enable Accessibility"));
+    return platformLocalized(m_hasAccessibility ? QT_TRANSLATE_NOOP("Ostrevane", "Summon Ostrevane")
+                                                : QT_TRANSLATE_NOOP("Ostrevane", "Enable Accessibility"));
+}
+
+QString OnboardingSummonView::subtitleText() const
+{
+    return platformLocalized(m_hasAccessibility
+        ? QT_TRANSLATE_NOOP("Ostrevane", "Start with the real shortcut. Hold Option to keep Ostrevane open, then use "
+                                         "other keys while holding it.")
+        : QT_TRANSLATE_NOOP("Ostrevane", "Ostrevane needs Accessibility before the shortcut tutorial can work."));
+}
+
+QString OnboardingSummonView::footnoteText() const
+{
+    if (m_hasAccessibility && m_chordHeldElsewhere)
+        return Localization::shared().format(
+            QT_TRANSLATE_NOOP("Ostrevane", "Another program holds %@, so it cannot summon Ostrevane yet. Remove that "
+                                           "shortcut there (usually the window manager's own window cycling); "
+                                           "Ostrevane takes it as soon as it is free."),
+            {*m_chordHeldElsewhere});
+    return platformLocalized(m_hasAccessibility
+        ? QT_TRANSLATE_NOOP("Ostrevane", "When the panel appears, keep Option held. Ostrevane will explain the "
+                                         "movement and action keys there.")
+        : QT_TRANSLATE_NOOP("Ostrevane", "Ostrevane will not open System Settings again after Accessibility is "
+                                         "enabled."));
 }
 
 std::array<bool, 3> OnboardingSummonView::stepsDone() const
@@ -155,6 +186,15 @@ void OnboardingSummonView::rereadTrust()
         m_env.onboarding->permissionDidBecomeTrusted();
 }
 
+void OnboardingSummonView::rereadChord()
+{
+    std::optional<QString> held = m_env.chordHeldElsewhere ? m_env.chordHeldElsewhere() : std::nullopt;
+    if (held != m_chordHeldElsewhere) {
+        m_chordHeldElsewhere = std::move(held);
+        retranslate();
+    }
+}
+
 void OnboardingSummonView::scheduleTick()
 {
     if (!m_env.dispatcher)
@@ -164,6 +204,7 @@ void OnboardingSummonView::scheduleTick()
         if (!self)
             return;
         self->rereadTrust();
+        self->rereadChord();
         self->scheduleTick();
     });
 }
@@ -182,6 +223,7 @@ void OnboardingSummonView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     rereadTrust();
+    rereadChord();
     m_pulse->start();
 }
 
@@ -252,16 +294,19 @@ void OnboardingSummonView::paintKeyGuide(QPainter& painter, const QRectF& area) 
     const double total = 2 * capWidth + arrow + 28;
     const double top = area.top() + std::max(0.0, (area.height() - capHeight - 28) / 2);
     double x = area.center().x() - total / 2;
-    PanelStyle::paintKeyCap(painter, QRectF(x, top, capWidth, capHeight), QStringLiteral("⌥"), capFont, emphasis);
+    const ChordStyle style = currentChordStyle();
+    PanelStyle::paintKeyCap(painter, QRectF(x, top, capWidth, capHeight), modifierName(CarbonModifier::option, style),
+                            capFont, emphasis);
     x += capWidth + 14;
     SymbolIcons::paint(painter, QRectF(x, top + capHeight / 2 - arrow / 2, arrow, arrow), QStringLiteral("arrow.right"),
                        white(0.5));
     x += arrow + 14;
-    PanelStyle::paintKeyCap(painter, QRectF(x, top, capWidth, capHeight), QStringLiteral("⇥"), capFont, emphasis);
+    PanelStyle::paintKeyCap(painter, QRectF(x, top, capWidth, capHeight),
+                            KeyCodeNames::name(HotkeyConfig::tabKeyCode, style), capFont, emphasis);
     painter.setFont(PanelStyle::font(13, QFont::Medium, logicalDpiY()));
     painter.setPen(white(0.8));
     painter.drawText(QRectF(area.left(), top + capHeight + 10, area.width(), 20), Qt::AlignHCenter | Qt::AlignVCenter,
-                     localized(QT_TRANSLATE_NOOP("Ostrevane", "Hold Option and press Tab")));
+                     platformLocalized(QT_TRANSLATE_NOOP("Ostrevane", "Hold Option and press Tab")));
 }
 
 void OnboardingSummonView::paintSteps(QPainter& painter, const QRectF& area) const
@@ -289,7 +334,8 @@ void OnboardingSummonView::paintSteps(QPainter& painter, const QRectF& area) con
         painter.setPen(white(done[i] ? 0.5 : 0.85));
         const QRectF text = row.adjusted(28, 0, 0, 0);
         painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
-                         QFontMetricsF(font).elidedText(localized(permissionSteps.at(i)), Qt::ElideRight, text.width()));
+                         QFontMetricsF(font).elidedText(platformLocalized(permissionSteps.at(i)), Qt::ElideRight,
+                                                        text.width()));
     }
 }
 

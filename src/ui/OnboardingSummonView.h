@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -19,7 +20,10 @@ class PulseAnimation;
 // page (three steps, "Open Accessibility Settings", "Continue"); with it, the summon page
 // (pulsing Option and Tab key caps, "Open Settings", "Got it"). It checks the permission
 // when shown and every second, so the page flips by itself soon after the user grants it,
-// and asks to be dismissed once the user has summoned the panel. Main thread only.
+// and asks to be dismissed once the user has summoned the panel. While another program
+// holds the activation chord, the summon page says so (checked every second too). The
+// settings buttons exist only where a settings page can be opened. Texts and key caps
+// follow the desktop ("Alt" on Linux). Main thread only.
 class OnboardingSummonView : public QWidget {
     Q_OBJECT
 
@@ -30,8 +34,11 @@ public:
         OnboardingManager* onboarding = nullptr;
         Dispatcher* dispatcher = nullptr;
         std::function<bool()> accessibilityTrusted;
-        // Opens the desktop's settings where the permission is granted.
+        // Opens the desktop's settings where the permission is granted. Empty: the desktop
+        // has no such page, and no button offers it.
         std::function<void()> openSettings;
+        // The activation chord as shown, while another program holds it; nothing otherwise.
+        std::function<std::optional<QString>()> chordHeldElsewhere;
     };
 
     explicit OnboardingSummonView(Environment environment, QWidget* parent = nullptr);
@@ -45,6 +52,10 @@ public:
     QPushButton* settingsButton() const { return m_settings; }
     QPushButton* defaultButton() const { return m_default; }
     QString titleText() const;
+    QString subtitleText() const;
+    // The footnote, or the warning that another program holds the chord.
+    QString footnoteText() const;
+    bool showsChordWarning() const { return m_chordHeldElsewhere.has_value(); }
     // The permission page's steps that show as done.
     std::array<bool, 3> stepsDone() const;
 
@@ -58,6 +69,7 @@ protected:
 private:
     void buildWidgets();
     void rereadTrust();
+    void rereadChord();
     void scheduleTick();
     void stageChanged();
     void skipGuide();
@@ -71,6 +83,7 @@ private:
     Environment m_env;
     bool m_hasAccessibility = false;
     bool m_openedSettings = false;
+    std::optional<QString> m_chordHeldElsewhere;
     CancellableRef m_tick;
     PulseAnimation* m_pulse;
     QLabel* m_title = nullptr;

@@ -5,7 +5,9 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -35,6 +37,8 @@ OnboardingWindow::OnboardingWindow(OnboardingSummonView::Environment environment
     }
     retranslate();
     centerOnScreen();
+    // Focus for when the window becomes active: a keyboard user starts on the default button.
+    m_content->defaultButton()->setFocus();
 }
 
 OnboardingWindow::~OnboardingWindow()
@@ -54,6 +58,24 @@ void OnboardingWindow::centerOnScreen()
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
         move(available.center() - QPoint(contentWidth / 2, contentHeight / 2));
+    }
+}
+
+// Outside a dialog Qt's buttons leave Return to their window, so the window presses one.
+void OnboardingWindow::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        (focused && focused->isVisible() ? focused : m_content->defaultButton())->click();
+        return;
+    }
+    case Qt::Key_Escape:
+        close();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
     }
 }
 

@@ -14,7 +14,9 @@ class NotificationCenter;
 // centred on the screen, holding an OnboardingSummonView. However it closes (its close
 // button, Skip Guide, Got it, the user summoning the panel), `onDismiss` runs once; the
 // creator drops its reference there (with deleteLater: the window is inside its close).
-// Closing it does not mark the guide as done. Main thread only.
+// Closing it does not mark the guide as done. Keys: Return presses the focused button, or
+// the default one ("Continue", "Got it") where the focus starts; Escape closes like the
+// close button. Main thread only.
 class OnboardingWindow : public QWidget {
     Q_OBJECT
 
@@ -30,6 +32,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void retranslate();

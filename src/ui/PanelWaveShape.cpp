@@ -1,10 +1,34 @@
 #include "ui/PanelWaveShape.h"
 
+#include <QImage>
+#include <QPainter>
+
 #include <algorithm>
+#include <vector>
 
 namespace ostrevane {
 
 namespace {
+
+// A pixel belongs to the region when the outline covers at least half of it.
+constexpr uchar halfCovered = 128;
+
+// The covered runs of one row of an 8-bit coverage image.
+std::vector<std::pair<int, int>> coveredRuns(const uchar* row, int width)
+{
+    std::vector<std::pair<int, int>> runs;
+    for (int x = 0; x < width;) {
+        if (row[x] < halfCovered) {
+            ++x;
+            continue;
+        }
+        const int start = x;
+        while (x < width && row[x] >= halfCovered)
+            ++x;
+        runs.emplace_back(start, x - start);
+    }
+    return runs;
+}
 
 // Control-point offsets of the two cubic halves of the bump (a smooth bell 116 long).
 constexpr double nearControl = 37.12;
@@ -44,6 +68,39 @@ QPainterPath PanelWaveShape::path(const QRectF& rect) const
     p.lineTo(outer, bottom);
     p.closeSubpath();
     return p;
+}
+
+// Drawn as a coverage image and read back row by row: a polygon approximation of the
+// curves would cut visible facets into the corners and the bump. Rows with the same runs
+// are joined, which keeps the region to a few dozen rectangles.
+QRegion PanelWaveShape::pixelRegion(const QPainterPath& outline, QSize pixels, double dpr)
+{
+    QImage coverage(pixels, QImage::Format_Alpha8);
+    coverage.fill(0);
+    {
+        QPainter painter(&coverage);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(dpr, dpr);
+        painter.fillPath(outline, Qt::black);
+    }
+    std::vector<QRect> rects;
+    std::vector<std::pair<int, int>> previous;
+    size_t previousStart = 0;
+    for (int y = 0; y < pixels.height(); ++y) {
+        std::vector<std::pair<int, int>> runs = coveredRuns(coverage.constScanLine(y), pixels.width());
+        if (y > 0 && runs == previous) {
+            for (size_t i = previousStart; i < rects.size(); ++i)
+                rects[i].setHeight(rects[i].height() + 1);
+            continue;
+        }
+        previousStart = rects.size();
+        for (const auto& [x, width] : runs)
+            rects.emplace_back(x, y, width, 1);
+        previous = std::move(runs);
+    }
+    QRegion region;
+    region.setRects(rects.data(), static_cast<int>(rects.size()));
+    return region;
 }
 
 } // namespace ostrevane

@@ -4,6 +4,8 @@
 
 #include <QPainterPath>
 #include <QRectF>
+#include <QRegion>
+#include <QSize>
 
 namespace ostrevane {
 
@@ -29,6 +31,11 @@ struct PanelWaveShape {
 
     // The centre the bump is actually drawn at.
     static double clampedCenter(const QRectF& rect, double centerY);
+
+    // The device pixels of a window `pixels` large that `outline` (in points, drawn at
+    // `dpr` pixels per point) covers at least half of: the region a window is cut to
+    // where it cannot be see-through, so that its edge follows the curves as drawn.
+    static QRegion pixelRegion(const QPainterPath& outline, QSize pixels, double dpr);
 };
 
 } // namespace ostrevane

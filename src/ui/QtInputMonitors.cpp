@@ -133,6 +133,11 @@ void QtInputMonitors::remove(Token token)
     updateFilter();
 }
 
+std::optional<bool> QtInputMonitors::isOptionKeyDown() const
+{
+    return m_global ? m_global->isOptionKeyDown() : std::nullopt;
+}
+
 std::optional<PanelKeyEvent> QtInputMonitors::translate(const QKeyEvent& event, bool composing)
 {
     const auto code = QtKeyCodes::keyCode(event.key(), event.modifiers(), event.nativeScanCode());
@@ -150,6 +155,15 @@ std::optional<bool> QtInputMonitors::optionHeldAfter(const QKeyEvent& event)
     if (event.key() == Qt::Key_Alt)
         return event.type() == QEvent::KeyPress;
     return event.modifiers().testFlag(Qt::AltModifier);
+}
+
+// Releasing one Alt key while the other is held leaves Alt held. The event knows only its
+// own key; the desktop-wide half has already seen the release among the others (raw key
+// events come before the key event they belong to).
+bool QtInputMonitors::anotherOptionKeyDown(const QKeyEvent& event) const
+{
+    return event.key() == Qt::Key_Alt && event.type() == QEvent::KeyRelease && m_global
+        && m_global->isOptionKeyDown().value_or(false);
 }
 
 bool QtInputMonitors::focusedFieldIsComposing()
@@ -170,7 +184,7 @@ bool QtInputMonitors::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyRelease: {
         const auto& key = static_cast<const QKeyEvent&>(*event);
         if (const auto held = optionHeldAfter(key)) {
-            deliverFlags(*held);
+            deliverFlags(*held || anotherOptionKeyDown(key));
             return false;
         }
         return event->type() == QEvent::KeyPress && deliverKey(key);

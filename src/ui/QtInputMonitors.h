@@ -32,6 +32,7 @@ public:
     Token addGlobalClickMonitor(std::function<void(QPointF point)> handler) override;
     Token addMouseMovedMonitor(std::function<void()> handler) override;
     void remove(Token token) override;
+    std::optional<bool> isOptionKeyDown() const override;
 
     // The key press as the panel's key handling sees it; nothing for a key without a code
     // (it then reaches the views untouched). `composing` tells whether an input method is
@@ -52,6 +53,7 @@ private:
     void deliverClick(const QMouseEvent& event, const QWindow& window);
     void deliverMouseMoved();
     static bool focusedFieldIsComposing();
+    bool anotherOptionKeyDown(const QKeyEvent& event) const;
 
     InputMonitors* m_global;
     Token m_lastToken = 0;

@@ -279,6 +279,7 @@ SearchViewRow SearchView::makeRow(SwitchItem item, int index) const
     row.closeState = m_viewModel->closeState(row.item);
     if (row.item.kind() == SwitchItem::Kind::tabGroup || row.item.kind() == SwitchItem::Kind::windowGroup)
         row.badgeCount = row.item.groupCount();
+    row.placementNote = SearchViewContent::windowPlacementNote(row.item);
     return row;
 }
 
@@ -319,7 +320,10 @@ void SearchView::refreshChrome()
     const auto back = m_shortcuts.find(ShortcutAction::back);
     m_backChord = back != m_shortcuts.end() ? back->second.displayString() : QString();
     m_rowStyle.closingText = localized(QT_TRANSLATE_NOOP("Ostrevane", "Closing..."));
-    m_rowStyle.closeTooltip = localized(QT_TRANSLATE_NOOP("Ostrevane", "Close (⌥X)"));
+    m_rowStyle.notRespondingText = localized(QT_TRANSLATE_NOOP("Ostrevane", "Not responding"));
+    m_rowStyle.forceQuitOfferedText =
+        localized(QT_TRANSLATE_NOOP("Ostrevane", "Not responding · close again to force quit"));
+    m_rowStyle.closeTooltip = SearchViewContent::closeTooltip(m_shortcuts);
     m_searchField->setPlaceholderText(m_placeholder);
     if (m_searchField->text() != m_query)
         m_searchField->setText(m_query);
@@ -774,10 +778,25 @@ void SearchView::paintEvent(QPaintEvent*)
     }
 }
 
-void SearchView::paintBackground(QPainter& painter) const
+void SearchView::setTranslucent(bool translucent)
+{
+    if (translucent == m_translucent)
+        return;
+    m_translucent = translucent;
+    m_reportedOutline = QPainterPath();
+    update();
+}
+
+void SearchView::paintBackground(QPainter& painter)
 {
     const QPainterPath shape = waveShape();
-    paintShadow(painter, shape);
+    if (m_translucent) {
+        paintShadow(painter, shape);
+    } else if (shape != m_reportedOutline) {
+        // The window is cut to the outline before this frame reaches the screen.
+        m_reportedOutline = shape;
+        emit outlineChanged(shape);
+    }
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0));
     painter.drawPath(shape);

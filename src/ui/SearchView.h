@@ -83,6 +83,8 @@ public:
     const std::vector<SearchViewRow>& rows() const { return m_rows; }
     SearchViewContent::ListKind listKind() const { return m_listKind; }
     const std::vector<SearchViewContent::FooterHint>& footerHints() const { return m_footerHints; }
+    // The close button's tooltip ("Close (Alt+X)" on Linux).
+    const QString& closeTooltip() const { return m_rowStyle.closeTooltip; }
     SearchViewContent::EmptyState emptyState() const { return m_emptyState; }
     bool showsTabPermissionWarning() const { return m_showsBanner; }
     SearchField* searchField() const { return m_searchField; }
@@ -101,6 +103,17 @@ public:
     double scrollOffset() const { return m_scrollOffset; }
     // Ends every running animation at its target.
     void finishAnimations();
+
+    // Whether what lies outside the panel's outline can be see-through (a compositing
+    // manager runs). Without one the shadow is left out, and outlineChanged() reports the
+    // outline each time it moves, so that the window can be cut to it.
+    void setTranslucent(bool translucent);
+    bool isTranslucent() const { return m_translucent; }
+
+signals:
+    // The panel's outline in view coordinates, while not translucent: on the first frame
+    // after that and whenever the wave moves or the view is resized.
+    void outlineChanged(const QPainterPath& outline);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -183,7 +196,7 @@ private:
     void activateRowPart(int row, SearchViewRow::Part part);
 
     // Painting.
-    void paintBackground(QPainter& painter) const;
+    void paintBackground(QPainter& painter);
     void paintShadow(QPainter& painter, const QPainterPath& shape) const;
     void paintHeader(QPainter& painter) const;
     void paintSearchRow(QPainter& painter) const;
@@ -261,6 +274,8 @@ private:
     SearchViewRow::Part m_hoverPart = SearchViewRow::Part::none;
     Press m_press;
     bool m_firstFrameTraced = false;
+    bool m_translucent = true;
+    QPainterPath m_reportedOutline; // the last outline reported while not translucent
 };
 
 } // namespace ostrevane

@@ -1,6 +1,7 @@
 #include "ui/SearchViewContent.h"
 
 #include "core/Localization.h"
+#include "core/PanelKeyRules.h"
 
 namespace ostrevane::SearchViewContent {
 
@@ -54,10 +55,19 @@ std::vector<FooterHint> footerHints(bool floatingActive, ListKind list, bool hig
         return browsingHints(list, highlightedIsGroup, resolved);
     return {
         {QStringLiteral("A-Z"), localized(QT_TRANSLATE_NOOP("Ostrevane", "Type"))},
-        {QStringLiteral("⇥/↓"), localized(QT_TRANSLATE_NOOP("Ostrevane", "Move"))},
+        {KeyCodeNames::name(PanelKeyCode::tab, currentChordStyle()) + QLatin1Char('/')
+             + KeyCodeNames::name(PanelKeyCode::down, currentChordStyle()),
+         localized(QT_TRANSLATE_NOOP("Ostrevane", "Move"))},
         hint(resolved, ShortcutAction::openSelected, QT_TRANSLATE_NOOP("Ostrevane", "Open")),
         hint(resolved, ShortcutAction::cancel, QT_TRANSLATE_NOOP("Ostrevane", "Close")),
     };
+}
+
+// Linux names the user's close chord; the Mac text names ⌥X as it stands.
+QString closeTooltip(const ShortcutMap& resolved)
+{
+    return Localization::fill(Localization::shared().platformString(QT_TRANSLATE_NOOP("Ostrevane", "Close (⌥X)")),
+                              {chord(resolved, ShortcutAction::closeSelected)});
 }
 
 EmptyState emptyState(bool hasItems, bool visibleListEmpty, const QString& query, bool accessibilityTrusted)
@@ -77,8 +87,8 @@ EmptyStateTexts emptyStateTexts(EmptyState state, const QString& query)
     switch (state) {
     case EmptyState::noItemsWithoutAccessibility:
         return {QStringLiteral("lock.shield"), noItemsTitle,
-                localized(QT_TRANSLATE_NOOP("Ostrevane", "Enable Accessibility for Ostrevane in System Settings → "
-                                                         "Privacy & Security."))};
+                Localization::shared().platformString(QT_TRANSLATE_NOOP(
+                    "Ostrevane", "Enable Accessibility for Ostrevane in System Settings → Privacy & Security."))};
     case EmptyState::noItems:
         return {QStringLiteral("lock.shield"), noItemsTitle,
                 localized(QT_TRANSLATE_NOOP("Ostrevane", "Grant Automation access when prompted, then re-open "
@@ -117,6 +127,20 @@ QString searchPlaceholder(ListKind list, const QString& appName)
         break;
     }
     return localized(QT_TRANSLATE_NOOP("Ostrevane", "Search all tabs"));
+}
+
+QString windowPlacementNote(const SwitchItem& item)
+{
+    const auto* window = item.as<WindowItem>();
+    if (!window)
+        return {};
+    QStringList notes;
+    if (window->isMinimized)
+        notes << localized(QT_TRANSLATE_NOOP("Ostrevane", "Minimised"));
+    if (window->otherDesktop)
+        notes << Localization::shared().format(QT_TRANSLATE_NOOP("Ostrevane", "Desktop %d"),
+                                               {QString::number(*window->otherDesktop)});
+    return notes.join(noteSeparator);
 }
 
 } // namespace ostrevane::SearchViewContent

@@ -33,6 +33,9 @@ std::vector<FooterHint> footerHints(bool floatingActive, ListKind list, bool hig
 
 enum class EmptyState { none, noItemsWithoutAccessibility, noItems, noMatches };
 
+// The close button's tooltip: "Close (⌥X)" on the Mac, "Close (<close chord>)" on Linux.
+QString closeTooltip(const ShortcutMap& resolved);
+
 // The empty state for the visible list: none while it has rows; with no items at all (or
 // an empty default list) the accessibility text when the permission is missing, else the
 // automation text; with items but no row for the query, "no matches".
@@ -54,6 +57,14 @@ QString tabPermissionWarningText();
 
 // "Search all tabs", or "Search tabs in <app>" / "Search windows in <app>" in a detail list.
 QString searchPlaceholder(ListKind list, const QString& appName);
+
+// Between a row's subtitle and the notes that follow it.
+inline const QString noteSeparator = QStringLiteral(" · ");
+
+// What a window row says after its application's name when the window is not on the
+// screen: "Minimised", the desktop it lies on ("Desktop 2"), or both; empty for a
+// window in view and for rows of other kinds.
+QString windowPlacementNote(const SwitchItem& item);
 
 } // namespace SearchViewContent
 

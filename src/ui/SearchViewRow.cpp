@@ -2,6 +2,7 @@
 
 #include "ui/PanelStyle.h"
 #include "ui/RowImages.h"
+#include "ui/SearchViewContent.h"
 #include "ui/SymbolIcons.h"
 
 #include <QFontMetricsF>
@@ -174,7 +175,10 @@ void SearchViewRow::paintTexts(QPainter& painter, const QRectF& rect, const Styl
 {
     const auto* tab = item.as<TabItem>();
     const QFont& titleFont = tab ? (tab->isActiveInFrontWindow ? style.activeTabTitle : style.tabTitle) : style.title;
-    const QString subtitle = closeState == RowCloseState::closing ? style.closingText : item.subtitle();
+    const QString subtitle = closeState == RowCloseState::closing ? style.closingText
+        : closeState == RowCloseState::notResponding                ? style.notRespondingText
+        : closeState == RowCloseState::forceQuitOffered             ? style.forceQuitOfferedText
+                                                                    : subtitleWithNote();
     const QFontMetricsF titleMetrics(titleFont);
     const QFontMetricsF subtitleMetrics(style.subtitle);
     const double lineGap = 1;
@@ -190,10 +194,18 @@ void SearchViewRow::paintTexts(QPainter& painter, const QRectF& rect, const Styl
     if (subtitle.isEmpty())
         return;
     painter.setFont(style.subtitle);
-    painter.setPen(closeState == RowCloseState::closing ? white(0.75) : white(0.5));
+    painter.setPen(closeState != RowCloseState::none ? white(0.75) : white(0.5));
     const QRectF subtitleRect(rect.left(), titleRect.bottom() + lineGap, rect.width(), subtitleMetrics.height());
     painter.drawText(subtitleRect, Qt::AlignLeft | Qt::AlignVCenter,
                      subtitleMetrics.elidedText(subtitle, Qt::ElideRight, rect.width()));
+}
+
+QString SearchViewRow::subtitleWithNote() const
+{
+    const QString subtitle = item.subtitle();
+    if (placementNote.isEmpty())
+        return subtitle;
+    return subtitle.isEmpty() ? placementNote : subtitle + SearchViewContent::noteSeparator + placementNote;
 }
 
 void SearchViewRow::paintBadge(QPainter& painter, const QRectF& rect, const Style& style, bool hovered) const

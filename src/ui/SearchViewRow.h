@@ -26,6 +26,8 @@ struct SearchViewRow {
     RowCloseState closeState = RowCloseState::none;
     // The number of tabs or windows of a group row.
     std::optional<int> badgeCount;
+    // Said after the subtitle: where a window is when it is not on the screen.
+    QString placementNote;
 
     // The parts of a row that react to the pointer.
     enum class Part { none, body, badge, close };
@@ -41,6 +43,8 @@ struct SearchViewRow {
         double closeHitArea = 20;
         double closeSymbol = 13;
         QString closingText; // "Closing..."
+        QString notRespondingText; // "Not responding"
+        QString forceQuitOfferedText; // "Not responding · close again to force quit"
         QString closeTooltip; // "Close (⌥X)"
     };
 
@@ -62,6 +66,8 @@ struct SearchViewRow {
     };
     void paint(QPainter& painter, const QRectF& rect, const Style& style, const RowImages& images, bool selected,
                Hover hover) const;
+    // The subtitle as drawn (the closing text aside): the item's, then the placement note.
+    QString subtitleWithNote() const;
 
 private:
     void paintIcon(QPainter& painter, const QRectF& block, const RowImages& images) const;

@@ -8,12 +8,16 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
 namespace ostrevane {
 
 namespace {
+
+// Which pane each opening asked for; on in the end-to-end tests.
+Q_LOGGING_CATEGORY(preferencesLog, "ostrevane.preferences", QtWarningMsg)
 
 NotificationCenter& notifications() { return RuntimeContext::current().notifications(); }
 
@@ -118,9 +122,13 @@ void StatusBarController::openPreferences(PreferencesPane initialPane)
         });
     }
     m_prefs->select(initialPane);
+    qCDebug(preferencesLog).noquote() << "opened on" << PreferencesPanes::rawValue(initialPane);
     m_prefs->show();
     m_prefs->raise();
     m_prefs->activateWindow();
+    // The pane is already selected; the post tells the rest of the program the settings
+    // are being looked at (a chord another program held may be free again).
+    notifications().post(Notifications::openPreferencesPane);
 }
 
 PreferencesWindowController* StatusBarController::preferences() const { return m_prefs; }

@@ -7,14 +7,21 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
+#include <X11/keysym.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
-#include <unistd.h>
 #include <vector>
+
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ostrevane::e2e {
 
@@ -23,6 +30,16 @@ namespace {
 constexpr Timeout clientTimeout = 20s;
 constexpr Timeout switcherStartTimeout = 20s;
 constexpr unsigned long pollIntervalMs = 20;
+
+// The file's inode and change time, empty when there is none: a socket made anew at a
+// path where a killed program left one is another file.
+QString identityOf(const QString& path)
+{
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return QString();
+    return QStringLiteral("%1 %2.%3").arg(status.st_ino).arg(status.st_ctim.tv_sec).arg(status.st_ctim.tv_nsec);
+}
 
 bool writeFile(const QString& path, const QString& text)
 {
@@ -72,20 +89,64 @@ public:
         return std::vector<quint32>(values, values + reply->value_len);
     }
 
-    // Whether another client holds the keyboard: a grab of our own fails then. A grab we
-    // get is released at once.
+    // Whether another client holds the keyboard, or the pointer: a grab of our own fails
+    // then. A grab we get is released at once.
     bool keyboardHeldByAnother() const
     {
-        const auto reply = owned(xcb_grab_keyboard_reply(
+        return grabRefused(xcb_grab_keyboard_reply(m_connection,
+                                                   xcb_grab_keyboard(m_connection, 0, root(), XCB_CURRENT_TIME,
+                                                                     XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                                   nullptr),
+                           &xcb_ungrab_keyboard);
+    }
+    bool pointerHeldByAnother() const
+    {
+        return grabRefused(xcb_grab_pointer_reply(m_connection,
+                                                  xcb_grab_pointer(m_connection, 0, root(), 0, XCB_GRAB_MODE_ASYNC,
+                                                                   XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
+                                                                   XCB_CURRENT_TIME),
+                                                  nullptr),
+                           &xcb_ungrab_pointer);
+    }
+    // The window's bounding shape in its own coordinates; nothing when it is not shaped.
+    std::optional<std::vector<QRect>> boundingShape(xcb_window_t window) const
+    {
+        const auto extents =
+            owned(xcb_shape_query_extents_reply(m_connection, xcb_shape_query_extents(m_connection, window), nullptr));
+        if (!extents || !extents->bounding_shaped)
+            return std::nullopt;
+        const auto reply = owned(xcb_shape_get_rectangles_reply(
+            m_connection, xcb_shape_get_rectangles(m_connection, window, XCB_SHAPE_SK_BOUNDING), nullptr));
+        std::vector<QRect> rectangles;
+        if (reply)
+            for (auto it = xcb_shape_get_rectangles_rectangles_iterator(reply.get()); it.rem > 0; xcb_rectangle_next(&it))
+                rectangles.emplace_back(it.data->x, it.data->y, it.data->width, it.data->height);
+        return rectangles;
+    }
+    // Whether another client has grabbed the key of `keysym` with `modifiers`: a grab of
+    // our own of it fails. A grab we get is released at once.
+    bool keyHeldByAnother(xcb_keysym_t keysym, quint16 modifiers) const
+    {
+        const xcb_setup_t* setup = xcb_get_setup(m_connection);
+        const auto mapping = owned(xcb_get_keyboard_mapping_reply(
             m_connection,
-            xcb_grab_keyboard(m_connection, 0, root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+            xcb_get_keyboard_mapping(m_connection, setup->min_keycode, quint8(setup->max_keycode - setup->min_keycode + 1)),
             nullptr));
-        if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) {
-            xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
-            xcb_flush(m_connection);
+        if (!mapping)
             return false;
-        }
-        return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(mapping.get());
+        const int perCode = mapping->keysyms_per_keycode;
+        for (int code = setup->min_keycode; code <= setup->max_keycode; ++code)
+            if (syms[(code - setup->min_keycode) * perCode] == keysym) {
+                const auto error = owned(xcb_request_check(
+                    m_connection, xcb_grab_key_checked(m_connection, 0, root(), modifiers, xcb_keycode_t(code),
+                                                       XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+                if (error)
+                    return true;
+                xcb_ungrab_key(m_connection, xcb_keycode_t(code), root(), modifiers);
+                xcb_flush(m_connection);
+            }
+        return false;
     }
     bool overridesRedirect(xcb_window_t window) const
     {
@@ -95,6 +156,18 @@ public:
     }
 
 private:
+    template <class Reply>
+    bool grabRefused(Reply* raw, xcb_void_cookie_t (*ungrab)(xcb_connection_t*, xcb_timestamp_t)) const
+    {
+        const auto reply = owned(raw);
+        if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS) {
+            ungrab(m_connection, XCB_CURRENT_TIME);
+            xcb_flush(m_connection);
+            return false;
+        }
+        return reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+    }
+
     xcb_connection_t* m_connection;
 };
 
@@ -104,6 +177,9 @@ Child::Child(const QString& program, const QStringList& arguments, const QProces
              Errors errors)
 {
     m_process.setProcessEnvironment(environment);
+    // Should the test program die, its children go with it instead of holding on to the
+    // test's X server and descriptors.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     if (errors == Errors::merged)
         m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(program, arguments);
@@ -179,7 +255,7 @@ QProcessEnvironment E2eDesktop::environment() const
     return environment;
 }
 
-std::unique_ptr<Child> E2eDesktop::startTestPanel(const std::optional<QString>& selection)
+std::unique_ptr<Child> E2eDesktop::startTestPanel(const std::optional<QString>& selection, const QString& binary)
 {
     QProcessEnvironment environment = this->environment();
     environment.insert(QStringLiteral("OSTREVANE_TEST_PANEL"), QStringLiteral("1"));
@@ -187,7 +263,7 @@ std::unique_ptr<Child> E2eDesktop::startTestPanel(const std::optional<QString>& 
         environment.insert(QStringLiteral("OSTREVANE_TEST_SELECTION"), *selection);
     else
         environment.remove(QStringLiteral("OSTREVANE_TEST_SELECTION"));
-    return std::make_unique<Child>(QStringLiteral(OSTREVANE_BINARY), QStringList{}, environment);
+    return std::make_unique<Child>(binary, QStringList{}, environment);
 }
 
 // A folder of its own for each program a test starts: settings never leak between tests.
@@ -198,34 +274,93 @@ QString E2eDesktop::freshFolder(const QString& name)
     return path;
 }
 
-std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
+QProcessEnvironment E2eDesktop::switcherEnvironment(const SwitcherSetup& setup)
 {
-    const QString config = freshFolder(QStringLiteral("config"));
-    const QString data = freshFolder(QStringLiteral("data"));
-    const QString runtime = freshFolder(QStringLiteral("runtime"));
+    if (!setup.restart || m_lastSwitcherFolders.isEmpty())
+        m_lastSwitcherFolders = {freshFolder(QStringLiteral("config")), freshFolder(QStringLiteral("data")),
+                                 freshFolder(QStringLiteral("runtime"))};
+    const QString config = m_lastSwitcherFolders[0];
+    const QString data = m_lastSwitcherFolders[1];
+    const QString runtime = m_lastSwitcherFolders[2];
     const QString settings = QStringLiteral(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-        "<key>Ostrevane.DidCompleteInteractiveOnboarding</key><true/>%1</dict></plist>\n");
-    bool written = writeFile(config + QStringLiteral("/ostrevane/com.local.ostrevane.plist"), settings.arg(setup.settings));
+        "<key>Ostrevane.DidCompleteInteractiveOnboarding</key><%1/>%2</dict></plist>\n");
+    bool written = setup.restart
+        || writeFile(settingsFile(),
+                     settings.arg(setup.guideDone ? QStringLiteral("true") : QStringLiteral("false"), setup.settings));
     for (const auto& [name, text] : setup.desktopEntries)
         written = written && writeFile(data + QStringLiteral("/applications/") + name, text);
     if (!written)
-        return nullptr;
+        return {};
     QProcessEnvironment environment = this->environment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
     environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
-    environment.insert(QStringLiteral("TMPDIR"), runtime); // its single-instance socket
-    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ostrevane.panel.debug=true"));
+    // Its single-instance socket and the browsers' socket.
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    // Browsers' host manifests go here, not into the home of whoever runs the tests.
+    environment.insert(QStringLiteral("HOME"), freshFolder(QStringLiteral("home")));
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"),
+                       QStringLiteral("ostrevane.panel.debug=true;ostrevane.tabs.debug=true;ostrevane.preferences.debug=true"));
     environment.remove(QStringLiteral("OSTREVANE_TEST_PANEL"));
     for (const auto& [name, value] : setup.environment)
         environment.insert(name, value);
+    return environment;
+}
+
+std::unique_ptr<Child> E2eDesktop::startSwitcher(const SwitcherSetup& setup)
+{
+    const QProcessEnvironment environment = switcherEnvironment(setup);
+    return environment.isEmpty() ? nullptr : startSwitcherIn(environment);
+}
+
+std::unique_ptr<Child> E2eDesktop::startSwitcherIn(const QProcessEnvironment& environment)
+{
+    m_switcherEnvironment = environment;
+    const QString socket =
+        environment.value(QStringLiteral("XDG_RUNTIME_DIR")) + QStringLiteral("/ostrevane/instance.socket");
+    const QString leftBehind = identityOf(socket);
     auto switcher = std::make_unique<Child>(QStringLiteral(OSTREVANE_BINARY), QStringList{}, environment,
                                             Child::Errors::merged);
-    const QString socket = runtime + QStringLiteral("/ostrevane-%1").arg(::getuid());
-    if (!waitUntil([&] { return QFileInfo(socket).exists() || !switcher->isRunning(); }, switcherStartTimeout)
-        || !switcher->isRunning())
+    const auto isListening = [&] {
+        const QString identity = identityOf(socket);
+        return !identity.isEmpty() && identity != leftBehind;
+    };
+    if (!waitUntil([&] { return isListening() || !switcher->isRunning(); }, switcherStartTimeout)
+        || !switcher->isRunning()) {
+        switcher->waitForLine(QStringLiteral("<all it wrote>"), 500ms);
+        std::cerr << "the switcher did not start (" << switcher->status().toStdString() << "):\n"
+                  << switcher->transcript().toStdString() << '\n';
         return nullptr;
+    }
     return switcher;
+}
+
+QString E2eDesktop::settingsFile() const
+{
+    return m_lastSwitcherFolders.value(0) + QStringLiteral("/ostrevane/com.local.ostrevane.plist");
+}
+
+E2eDesktop::Finished E2eDesktop::runSwitcher(const QProcessEnvironment& environment, const QStringList& arguments) const
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(OSTREVANE_BINARY), arguments);
+    Finished finished;
+    finished.ended = process.waitForFinished(int(std::chrono::milliseconds(switcherStartTimeout).count()));
+    if (!finished.ended) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+    finished.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    finished.out = QString::fromUtf8(process.readAllStandardOutput());
+    finished.err = QString::fromUtf8(process.readAllStandardError());
+    return finished;
+}
+
+bool E2eDesktop::altTabHeldByAnother() const
+{
+    XConnection x(display());
+    return x.isOpen() && x.keyHeldByAnother(XK_Tab, XCB_MOD_MASK_1);
 }
 
 std::unique_ptr<Child> E2eDesktop::startClient(const QString& program, const QStringList& arguments,
@@ -247,13 +382,42 @@ std::unique_ptr<Child> E2eDesktop::startXterm(const QString& title)
 
 std::optional<QString> E2eDesktop::windowTitled(const QString& title) const
 {
+    const QStringList windows = windowsTitled(title);
+    return windows.isEmpty() ? std::nullopt : std::optional(windows.front());
+}
+
+QStringList E2eDesktop::windowsTitled(const QString& title) const
+{
     QString windows;
     if (!xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                   QStringLiteral("^%1$").arg(QRegularExpression::escape(title))},
-                 &windows)
-        || windows.isEmpty())
-        return std::nullopt;
-    return windows.section(QLatin1Char('\n'), 0, 0);
+                 &windows))
+        return {};
+    return windows.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QString E2eDesktop::activeWindow() const
+{
+    QString window;
+    xdotool({QStringLiteral("getactivewindow")}, &window);
+    return window;
+}
+
+bool E2eDesktop::activateWindow(const QString& window) const
+{
+    return xdotool({QStringLiteral("windowactivate"), window})
+        && waitUntil([&] { return activeWindow() == window; }, clientTimeout);
+}
+
+int E2eDesktop::currentDesktop() const
+{
+    QString desktop;
+    return xdotool({QStringLiteral("get_desktop")}, &desktop) ? desktop.toInt() : -1;
+}
+
+bool E2eDesktop::moveToDesktop(const QString& window, int desktop) const
+{
+    return xdotool({QStringLiteral("set_desktop_for_window"), window, QString::number(desktop)});
 }
 
 bool E2eDesktop::activate(const QString& title) const
@@ -357,6 +521,18 @@ bool E2eDesktop::waitForKeyboardHeldBy(qint64 pid, Timeout timeout) const
     return waitUntil([&] { return visibleWindowOf(pid) && XConnection(display()).keyboardHeldByAnother(); }, timeout);
 }
 
+bool E2eDesktop::keyboardIsFree() const
+{
+    const XConnection x(display());
+    return x.isOpen() && !x.keyboardHeldByAnother();
+}
+
+bool E2eDesktop::pointerIsFree() const
+{
+    const XConnection x(display());
+    return x.isOpen() && !x.pointerHeldByAnother();
+}
+
 QStringList E2eDesktop::managedWindows() const
 {
     XConnection x(display());
@@ -372,14 +548,24 @@ bool E2eDesktop::isOverrideRedirect(const QString& window) const
     return XConnection(display()).overridesRedirect(window.toUInt());
 }
 
-bool E2eDesktop::waitForWindowAtRightEdge(qint64 pid, Timeout timeout) const
+std::optional<std::vector<QRect>> E2eDesktop::boundingShape(const QString& window) const
 {
+    return XConnection(display()).boundingShape(window.toUInt());
+}
+
+// The slide eases out: the panel reaches its last pixel well before the slide ends, but
+// only its last frame makes it fully opaque, and only then does it hear clicks.
+bool E2eDesktop::waitForPanelAtRest(qint64 pid, Timeout timeout, Qt::Edge edge) const
+{
+    constexpr quint32 opaque = 0xffffffff;
     const int screenWidth = screenSize().width();
     return waitUntil(
         [&] {
             const std::optional<QString> window = visibleWindowOf(pid);
             const std::optional<QRect> frame = window ? windowGeometry(*window) : std::nullopt;
-            return frame && frame->x() + frame->width() == screenWidth;
+            const bool atEdge = frame
+                && (edge == Qt::LeftEdge ? frame->x() == 0 : frame->x() + frame->width() == screenWidth);
+            return atEdge && cardinal(*window, "_NET_WM_WINDOW_OPACITY").value_or(opaque) == opaque;
         },
         timeout);
 }

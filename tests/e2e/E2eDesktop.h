@@ -54,31 +54,65 @@ private:
     QStringList m_transcript;
 };
 
+// How a switcher starts: `settings` are key/value elements of its property list;
+// `desktopEntries` are file name and text of entries in its own applications folder;
+// `environment` adds or replaces variables of its own.
+// (At namespace scope: a default argument cannot be a nested struct with initializers.)
+struct SwitcherSetup {
+    QString settings;
+    std::vector<std::pair<QString, QString>> desktopEntries;
+    bool guideDone = true; // otherwise the first-run guide opens
+    // Start again in the folders (settings, data, runtime) of the switcher started
+    // last, as after a restart; its settings file is left as that one left it.
+    bool restart = false;
+    // Variables set in its environment beyond the usual ones.
+    std::vector<std::pair<QString, QString>> environment;
+};
+
 // A private X session for one test suite (Xvfb and openbox without its Alt+Tab bindings,
 // so the switcher can take the chord) and the programs the tests run on it.
 class E2eDesktop {
 public:
+    using WindowManager = x11test::XvfbSession::WindowManager;
+    explicit E2eDesktop(WindowManager manager = WindowManager::openbox) : m_session(manager) {}
+
     bool isUp() const { return m_session.isReady(); }
     // Why the session did not come up.
     QString failure() const { return m_session.failure(); }
     QString display() const { return QString::fromLatin1(m_session.display()); }
     QProcessEnvironment environment() const;
 
-    // Runs the switcher in test panel mode with an initial selection (none: unset).
-    std::unique_ptr<Child> startTestPanel(const std::optional<QString>& selection);
-    // How a switcher starts: `settings` are key/value elements of its property list (the
-    // first-run guide is always done); `desktopEntries` are file name and text of entries in
-    // its own applications folder.
-    struct SwitcherSetup {
-        QString settings;
-        std::vector<std::pair<QString, QString>> desktopEntries;
-        std::vector<std::pair<QString, QString>> environment; // set for the switcher only
-    };
+    // Runs the switcher (the build's, or `binary`) in test panel mode with an initial
+    // selection (none: unset).
+    std::unique_ptr<Child> startTestPanel(const std::optional<QString>& selection,
+                                          const QString& binary = QStringLiteral(OSTREVANE_BINARY));
+    using SwitcherSetup = e2e::SwitcherSetup;
     // Runs the switcher as a person does, in fresh settings and data folders. Its panel log
     // (the rows of each showing and rebuild) comes with its output lines. Returns once it
-    // accepts second copies, which it does only after its hotkey is registered; nothing
-    // when it does not in time.
+    // listens for second copies, which it does only after its hotkey is registered;
+    // nothing when it does not in time.
     std::unique_ptr<Child> startSwitcher(const SwitcherSetup& setup = {});
+    // The environment such a switcher runs in (fresh folders, written settings); a second
+    // start in it meets the first. Empty when the folders could not be written.
+    QProcessEnvironment switcherEnvironment(const SwitcherSetup& setup = {});
+    // Starts a switcher in `environment` and returns once it accepts second copies.
+    std::unique_ptr<Child> startSwitcherIn(const QProcessEnvironment& environment);
+    // The program run with `arguments` until it ends, as a shell would.
+    struct Finished {
+        bool ended = false;
+        int exitCode = -1;
+        QString out, err;
+    };
+    Finished runSwitcher(const QProcessEnvironment& environment, const QStringList& arguments) const;
+    // Whether another client holds Alt+Tab (a grab of our own of it fails).
+    bool altTabHeldByAnother() const;
+    // The environment of the switcher started last (its home, configuration and runtime
+    // folders), for programs that must share them, such as browsers and their connectors.
+    QProcessEnvironment lastSwitcherEnvironment() const { return m_switcherEnvironment; }
+    // The settings file of the switcher started last.
+    QString settingsFile() const;
+    // A folder that stays empty, for search paths that must find nothing.
+    QString emptyFolder() { return freshFolder(QStringLiteral("empty")); }
     // Runs a client program and waits until a window titled exactly `title` exists.
     std::unique_ptr<Child> startClient(const QString& program, const QStringList& arguments, const QString& title);
     // An xterm titled `title` that runs only a sleep, so no shell renames it.
@@ -86,6 +120,14 @@ public:
 
     // The window titled exactly `title`, or nothing.
     std::optional<QString> windowTitled(const QString& title) const;
+    // Every visible window titled exactly `title`.
+    QStringList windowsTitled(const QString& title) const;
+    // The active window's id, and activating one by id (waiting until it is active).
+    QString activeWindow() const;
+    bool activateWindow(const QString& window) const;
+    // The current desktop (0 first), and moving a window to another one.
+    int currentDesktop() const;
+    bool moveToDesktop(const QString& window, int desktop) const;
     // Activates the window titled `title` and waits until it is the active window.
     bool activate(const QString& title) const;
     QString activeWindowTitle() const;
@@ -104,12 +146,19 @@ public:
     // Waits until `pid` has a visible window and a client holds the keyboard (the panel
     // takes every key with a grab while it is up).
     bool waitForKeyboardHeldBy(qint64 pid, Timeout timeout) const;
+    // Whether another client could grab the keyboard, or the pointer, now (no client
+    // holds it).
+    bool keyboardIsFree() const;
+    bool pointerIsFree() const;
     // The windows the window manager manages (_NET_CLIENT_LIST), as decimal ids.
     QStringList managedWindows() const;
     // Whether the window bypasses the window manager.
     bool isOverrideRedirect(const QString& window) const;
-    // Waits until a visible window of `pid` has slid in to rest against the screen's right edge.
-    bool waitForWindowAtRightEdge(qint64 pid, Timeout timeout) const;
+    // The rectangles a window is cut to (its own coordinates); nothing when it is whole.
+    std::optional<std::vector<QRect>> boundingShape(const QString& window) const;
+    // Waits until a visible window of `pid` has slid in to rest against the screen's right
+    // (or left) edge: there and fully opaque.
+    bool waitForPanelAtRest(qint64 pid, Timeout timeout, Qt::Edge edge = Qt::RightEdge) const;
     // Waits until `pid` has no visible window.
     bool waitForNoVisibleWindow(qint64 pid, Timeout timeout) const;
     // Saves the whole screen to `path` (/usr/bin/import).
@@ -122,6 +171,8 @@ private:
 
     x11test::XvfbSession m_session;
     int m_folders = 0;
+    QProcessEnvironment m_switcherEnvironment;
+    QStringList m_lastSwitcherFolders; // config, data, runtime
 };
 
 // A suite of tests sharing one private desktop; a failing test leaves a screenshot and

@@ -2,57 +2,19 @@
 // Alt+Tab is pressed with xdotool while a client has the focus, and the outcome is read
 // from the X server (the active window, which processes still run) and from the panel's
 // log of the rows it showed.
-#include "E2eDesktop.h"
+#include "SwitcherSuite.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using namespace ostrevane::e2e;
 
 namespace {
 
-constexpr Timeout panelTimeout = 10s;
-constexpr Timeout outcomeTimeout = 10s;
-const QString shownPrefix = QStringLiteral("ostrevane.panel: shown: ");
-
-class RealSwitching : public E2eSuite {
-protected:
-    void startSwitcher(const E2eDesktop::SwitcherSetup& setup = {})
-    {
-        app = desktop->startSwitcher(setup);
-        ASSERT_TRUE(app) << "the switcher did not start";
-    }
-    // Xterms titled `titles`, activated in that order: the last is the most recent.
-    void useXterms(const QStringList& titles)
-    {
-        for (const QString& title : titles) {
-            clients.push_back(desktop->startXterm(title));
-            ASSERT_TRUE(clients.back()) << "no xterm " << title.toStdString();
-        }
-        for (const QString& title : titles)
-            ASSERT_TRUE(desktop->activate(title)) << title.toStdString() << " did not become active";
-    }
-    // The rows of the next showing, titles in order.
-    QStringList nextRows()
-    {
-        const std::optional<QString> line = app->waitForLine(shownPrefix, panelTimeout);
-        return line ? line->mid(shownPrefix.size()).split(QStringLiteral(" | ")) : QStringList{QStringLiteral("<no rows>")};
-    }
-    // Alt+Tab, then, like a person, the other keys once the panel has the keyboard (keys sent
-    // within the few milliseconds before that go to the window that had it).
-    void summonAndPress(const QStringList& names)
-    {
-        holdAlt({QStringLiteral("Tab")});
-        ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout)) << "the panel did not take the keyboard";
-        keys(names);
-    }
-    std::optional<QString> waitForPanel()
-    {
-        std::optional<QString> panel;
-        desktop->waitUntil([&] { return (panel = desktop->visibleWindowOf(app->pid())).has_value(); }, panelTimeout);
-        return panel;
-    }
-    bool waitForEnd(Child& client) { return desktop->waitUntil([&] { return !client.isRunning(); }, outcomeTimeout); }
-};
+class RealSwitching : public SwitcherSuite {};
 
 } // namespace
 
@@ -150,20 +112,22 @@ TEST_F(RealSwitching, QuittingAClientThatIgnoresCloseRequestsTwiceKillsIt)
     EXPECT_TRUE(app->isRunning()) << app->status().toStdString();
 }
 
-TEST_F(RealSwitching, AWindowThatClosesWhileThePanelIsUpLeavesNoRowAndNoCrash)
+// The row of a window that goes drops out at once, and the highlight moves to the row
+// that takes its place, which releasing Alt opens.
+TEST_F(RealSwitching, AWindowThatGoesWhileThePanelIsUpDropsOutAndTheHighlightMovesToALiveRow)
 {
     startSwitcher();
     useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")});
 
     holdAlt({QStringLiteral("Tab")}); // the highlight rests on Beta
-    ASSERT_TRUE(waitForPanel());
+    EXPECT_EQ(nextRows().mid(0, 3), (QStringList{QStringLiteral("Gamma"), QStringLiteral("Beta"), QStringLiteral("Alpha")}));
     clients[1].reset();
-    ASSERT_TRUE(desktop->waitUntil([&] { return !desktop->windowTitled(QStringLiteral("Beta")); }, outcomeTimeout));
-    releaseAlt(); // opens the row of a window that is gone
-
-    withAlt({QStringLiteral("Tab")});
-    const QStringList rows = nextRows(); // the first showing, with Beta
-    EXPECT_FALSE(nextRows().contains(QStringLiteral("Beta"))) << "after " << rows.join(", ").toStdString();
+    const QString rebuilt = QStringLiteral("ostrevane.panel: rebuilt: ");
+    QStringList rows;
+    while (!(rows = nextRows(rebuilt)).contains(QStringLiteral("<no rows>")) && rows.contains(QStringLiteral("Beta"))) {
+    }
+    EXPECT_EQ(rows.mid(0, 2), (QStringList{QStringLiteral("Gamma"), QStringLiteral("Alpha")}));
+    releaseAlt();
     EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
     EXPECT_TRUE(app->isRunning()) << app->status().toStdString();
 }
@@ -180,4 +144,55 @@ TEST_F(RealSwitching, ReleasingAltOpensTheRowEvenWhenThePanelLostTheFocus)
     ASSERT_TRUE(desktop->xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), *beta}));
     releaseAlt();
     EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
+}
+
+// X drops a dead client's grabs: a switcher killed while its panel holds the keyboard
+// leaves a usable keyboard, and the next start (its socket file and settings left behind)
+// is a normal one.
+TEST_F(RealSwitching, KillingTheSwitcherWhileItsPanelHoldsTheKeyboardLeavesAUsableKeyboard)
+{
+    ASSERT_NO_FATAL_FAILURE(startSwitcher());
+    useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta")});
+    holdAlt({QStringLiteral("Tab")});
+    ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout)) << "the panel did not take the keyboard";
+
+    ASSERT_EQ(::kill(pid_t(app->pid()), SIGKILL), 0);
+    ASSERT_TRUE(desktop->waitUntil([&] { return !app->isRunning(); }, outcomeTimeout));
+    releaseAlt();
+    EXPECT_TRUE(desktop->waitUntil([&] { return desktop->keyboardIsFree() && desktop->pointerIsFree(); }, outcomeTimeout));
+
+    ASSERT_NO_FATAL_FAILURE(startSwitcher({.restart = true}));
+    withAlt({QStringLiteral("Tab")});
+    EXPECT_EQ(nextRows().mid(0, 2), (QStringList{QStringLiteral("Beta"), QStringLiteral("Alpha")}));
+    EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
+    EXPECT_TRUE(desktop->waitUntil([&] { return desktop->keyboardIsFree(); }, outcomeTimeout));
+}
+
+// An editor saves the settings by writing a new file and renaming it over the old one.
+TEST_F(RealSwitching, AHandEditOfTheSettingsAppliesWhileRunningAndIsNeverWrittenOver)
+{
+    ASSERT_NO_FATAL_FAILURE(startSwitcher());
+    useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta")});
+    const QString settings = desktop->settingsFile();
+    QFile edited(settings + QStringLiteral(".edit"));
+    ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
+    edited.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                 "<key>Ostrevane.DidCompleteInteractiveOnboarding</key><true/>"
+                 "<key>Ostrevane.PanelEdge</key><string>left</string></dict></plist>\n");
+    edited.close();
+    ASSERT_TRUE(QFile::remove(settings) && QFile::rename(edited.fileName(), settings));
+    ASSERT_TRUE(app->waitForLine(QStringLiteral("Ostrevane: the settings file changed"), outcomeTimeout));
+
+    holdAlt({QStringLiteral("Tab")});
+    EXPECT_TRUE(desktop->waitForPanelAtRest(app->pid(), panelTimeout, Qt::LeftEdge)) << "the panel did not open on the left";
+    releaseAlt(); // opens Alpha, which records the use in the settings file
+    ASSERT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout));
+    EXPECT_TRUE(desktop->waitUntil(
+        [&] {
+            QFile file(settings);
+            const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            return text.contains("Ostrevane.MRU.window") && text.contains("<string>left</string>");
+        },
+        outcomeTimeout))
+        << "the recorded use replaced the hand edit";
 }

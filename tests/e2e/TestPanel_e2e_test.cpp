@@ -82,7 +82,7 @@ TEST_F(TestPanel, AClickOutsideHidesThePanel)
 {
     start();
     // Clicks count only once the panel has slid in.
-    ASSERT_TRUE(desktop->waitForWindowAtRightEdge(app->pid(), panelTimeout));
+    ASSERT_TRUE(desktop->waitForPanelAtRest(app->pid(), panelTimeout));
     ASSERT_TRUE(desktop->xdotool(
         {QStringLiteral("mousemove"), QStringLiteral("40"), QStringLiteral("40"), QStringLiteral("click"), QStringLiteral("1")}));
     EXPECT_TRUE(desktop->waitForNoVisibleWindow(app->pid(), panelTimeout));

@@ -11,7 +11,8 @@
 
 namespace ostrevane {
 
-// A hotkey service that remembers the chords it holds; tests press them by id.
+// A hotkey service that remembers the chords registered with it; tests press them by id
+// and decide which chords another program holds.
 class FakeHotkeyService : public HotkeyService {
 public:
     struct Chord {
@@ -20,35 +21,67 @@ public:
         friend bool operator==(const Chord&, const Chord&) = default;
     };
 
-    std::map<std::uint32_t, Chord> registered; // by id
+    std::map<std::uint32_t, Chord> registered; // by id, live or waiting
     std::set<std::pair<quint32, quint32>> heldElsewhere; // chords another program holds
+    int retries = 0;
 
-    std::optional<std::uint32_t> registerChord(quint32 keyCode, quint32 carbonModifiers, std::uint32_t id) override
+    Registration registerChord(quint32 keyCode, quint32 carbonModifiers, std::uint32_t id) override
     {
-        if (heldElsewhere.count({keyCode, carbonModifiers}))
-            return std::nullopt;
         registered[id] = {keyCode, carbonModifiers};
-        return id;
+        return heldElsewhere.count({keyCode, carbonModifiers}) ? Registration::heldElsewhere : Registration::live;
     }
     void unregisterChord(std::uint32_t id) override { registered.erase(id); }
+    bool isLive(std::uint32_t id) const override
+    {
+        const auto found = registered.find(id);
+        return found != registered.end() && !isHeld(found->second);
+    }
+    bool retry() override
+    {
+        ++retries;
+        for (const auto& [id, chord] : registered)
+            if (isHeld(chord))
+                return true;
+        return false;
+    }
     void setPressHandler(std::function<void(std::uint32_t)> handler) override { m_handler = std::move(handler); }
+    void setWaitingHandler(std::function<void()> handler) override { m_waiting = std::move(handler); }
 
+    // Another program takes a chord this service held (a keyboard change made them collide).
+    void takeAway(Chord chord)
+    {
+        heldElsewhere.insert({chord.keyCode, chord.carbonModifiers});
+        if (m_waiting)
+            m_waiting();
+    }
     // The desktop reports a press of whatever chord carries `id`.
     void press(std::uint32_t id)
     {
         if (m_handler)
             m_handler(id);
     }
-    // Presses every registered chord equal to `chord` (as a user pressing the keys would).
+    // Presses every live chord equal to `chord` (as a user pressing the keys would).
     void press(Chord chord)
     {
         for (const auto& [id, held] : std::map<std::uint32_t, Chord>(registered))
-            if (held == chord)
+            if (held == chord && isLive(id))
                 press(id);
+    }
+    // The live chords, as a user would find them.
+    std::vector<Chord> liveChords() const
+    {
+        std::vector<Chord> chords;
+        for (const auto& [id, chord] : registered)
+            if (isLive(id))
+                chords.push_back(chord);
+        return chords;
     }
 
 private:
+    bool isHeld(const Chord& chord) const { return heldElsewhere.count({chord.keyCode, chord.carbonModifiers}) > 0; }
+
     std::function<void(std::uint32_t)> m_handler;
+    std::function<void()> m_waiting;
 };
 
 // Screens and a pointer the test places.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/PrivateAX.h"
+#include "core/RuntimeContext.h"
 #include "core/SwitchItem.h"
 
 #include <QMap>
@@ -22,6 +24,13 @@ public:
     void launchOrActivateApp(const AppItem& a) override { log << QStringLiteral("launchOrActivateApp ") + a.bundleID; }
     void closeTab(const TabItem& t) override { log << QStringLiteral("closeTab ") + t.title; }
     void quit(const QString& bundleID) override { log << QStringLiteral("quit ") + bundleID; }
+    // As the program does for a window that responds: its close button is pressed.
+    void closeWindow(const WindowItem& w) override
+    {
+        AXWindowInspector::pressCloseButton(RuntimeContext::current().accessibility(), w.axWindow);
+    }
+    QMap<QString, HungWindow> hungWindows; // by title; absent means no
+    HungWindow hungWindowState(const WindowItem& w) override { return hungWindows.value(w.title, HungWindow::no); }
     CloseCapability appCloseCapability(const QString& bundleID) override
     {
         return capabilities.value(bundleID, CloseCapability::none());

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWindow>
 
+#include <map>
+
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -36,12 +38,41 @@ private:
     qint64 m_elapsed = 0;
 };
 
+// A desktop whose compositing the test switches on and off, recording the outlines set.
+class FakeCompositing : public WindowCompositing {
+public:
+    bool isCompositing() override { return m_compositing; }
+    Token observe(std::function<void(bool)> observer) override
+    {
+        m_observers.emplace(++m_last, std::move(observer));
+        return m_last;
+    }
+    void removeObserver(Token token) override { m_observers.erase(token); }
+    void setOutline(quintptr window, const QRegion& outline) override { outlines.emplace_back(window, outline); }
+
+    void change(bool compositing)
+    {
+        m_compositing = compositing;
+        for (const auto& [token, observer] : std::map(m_observers))
+            observer(compositing);
+    }
+    size_t observerCount() const { return m_observers.size(); }
+
+    std::vector<std::pair<quintptr, QRegion>> outlines;
+
+private:
+    bool m_compositing = false;
+    Token m_last = 0;
+    std::map<Token, std::function<void(bool)>> m_observers;
+};
+
 struct PanelWindowFixture : PanelFixture {
     ManualAnimationDriver driver;
     KeyablePanelFactory factory;
 
-    explicit PanelWindowFixture(KeyablePanel::KeyboardFocus focus = KeyablePanel::KeyboardFocus::windowManager)
-        : factory(focus, [this] { return environment(); })
+    explicit PanelWindowFixture(KeyablePanel::KeyboardFocus focus = KeyablePanel::KeyboardFocus::windowManager,
+                                WindowCompositing* compositing = nullptr)
+        : factory(focus, [this] { return environment(); }, compositing)
     {
         driver.install();
         viewModel = model(3);
@@ -227,4 +258,39 @@ TEST(KeyablePanel, BypassingTheWindowManagerItWaitsOffScreenBetweenShowings)
     f.driver.advanceBy(0.25);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->pos(), KeyablePanel::offScreen);
+}
+
+// Without a compositing manager nothing of the window can be see-through: it is cut to the
+// panel's outline, whole again while a manager runs, and cut again when it quits.
+TEST(KeyablePanel, WithoutCompositingItIsCutToThePanelsOutlineAndFollowsAManagerThatComesAndGoes)
+{
+    FakeCompositing compositing;
+    {
+        PanelWindowFixture f(KeyablePanel::KeyboardFocus::windowManager, &compositing);
+        auto panel = f.make(PanelEdge::right);
+        panel->slideIn(startFrame, finalFrame, {});
+        f.driver.advanceBy(0.2);
+        SearchView* view = f.widget()->view();
+        view->grab(); // a frame
+
+        ASSERT_FALSE(compositing.outlines.empty());
+        EXPECT_EQ(compositing.outlines.back().first, f.widget()->winId());
+        const QRegion outline = compositing.outlines.back().second;
+        EXPECT_TRUE(outline.contains(QPoint(177, 166)));
+        EXPECT_TRUE(outline.contains(QPoint(353, 331))) << "square against the screen edge";
+        EXPECT_FALSE(outline.contains(QPoint(2, 2))) << "the rounded inner corner";
+        EXPECT_FALSE(view->isTranslucent());
+
+        compositing.change(true);
+        EXPECT_TRUE(compositing.outlines.back().second.isEmpty()) << "whole again";
+        EXPECT_TRUE(view->isTranslucent());
+        const size_t whole = compositing.outlines.size();
+        view->grab();
+        EXPECT_EQ(compositing.outlines.size(), whole) << "no outline while translucent";
+
+        compositing.change(false);
+        view->grab();
+        EXPECT_EQ(compositing.outlines.back().second, outline);
+    }
+    EXPECT_EQ(compositing.observerCount(), 0u) << "a panel that goes stops listening";
 }

@@ -1,4 +1,6 @@
+#include "core/Localization.h"
 #include "core/OnboardingManager.h"
+#include "core/PlatformProfile.h"
 #include "core/UserDefaults.h"
 #include "support/TestRuntime.h"
 #include "ui/OnboardingWindow.h"
@@ -24,6 +26,12 @@ struct GuideFixture {
     OnboardingManager& onboarding() { return OnboardingManager::shared(); }
     OnboardingSummonView& content() { return *window->content(); }
 
+    std::optional<QString> heldChord; // what the guide is told another program holds
+    PlatformProfile linux = PlatformProfile::linuxDesktop({QStringLiteral("org.example.Files"), {}});
+
+    // On the Linux desktop: its words, and no settings page to open.
+    void useLinuxDesktop() { runtime.context().ports().profile = &linux; }
+
     void open(bool trusted)
     {
         runtime.accessibility.setTrusted(trusted);
@@ -32,9 +40,16 @@ struct GuideFixture {
         env.onboarding = &onboarding();
         env.dispatcher = &runtime.dispatcher();
         env.accessibilityTrusted = [this] { return runtime.accessibility.isProcessTrusted(); };
-        env.openSettings = [] {};
+        if (runtime.context().profile().hasAccessibilityPermission)
+            env.openSettings = [] {};
+        env.chordHeldElsewhere = [this] { return heldChord; };
         window = std::make_unique<OnboardingWindow>(env, &runtime.context().notifications(), [this] { ++dismissals; });
         window->show();
+    }
+    void key(Qt::Key key)
+    {
+        QWidget* target = window->focusWidget() ? window->focusWidget() : window.get();
+        QTest::keyClick(target, key);
     }
     bool completed() { return runtime.defaults().boolean(OnboardingManager::didCompleteKey).value_or(false); }
 };
@@ -97,4 +112,77 @@ TEST(OnboardingWindow, PollingStopsWithTheWindow)
     f.runtime.accessibility.setTrusted(true);
     f.runtime.advance(3.0);
     EXPECT_EQ(f.onboarding().stage(), OnboardingStage::permissions);
+}
+
+TEST(OnboardingWindow, OnLinuxThePagesSpeakOfAltAndTheWindowManagerAndOfferNoSettingsPage)
+{
+    GuideFixture f;
+    f.useLinuxDesktop();
+    f.open(false);
+    EXPECT_EQ(f.content().titleText(), QStringLiteral("Waiting for a Window Manager"));
+    EXPECT_FALSE(f.content().settingsButton()->isVisible());
+
+    f.runtime.accessibility.setTrusted(true); // a window manager came up
+    f.runtime.advance(1.0);
+    EXPECT_EQ(f.content().titleText(), QStringLiteral("Summon Ostrevane"));
+    EXPECT_TRUE(f.content().subtitleText().contains(QStringLiteral("Hold Alt")));
+    EXPECT_TRUE(f.content().footnoteText().contains(QStringLiteral("keep Alt held")));
+    EXPECT_FALSE(f.content().settingsButton()->isVisible());
+
+    Localization::shared().setLanguage(AppLanguage::simplifiedChinese); // re-labelled at once
+    EXPECT_EQ(f.content().titleText(), QStringLiteral("呼出 Ostrevane"));
+    EXPECT_TRUE(f.content().subtitleText().contains(QStringLiteral("按住 Alt 键")));
+    EXPECT_EQ(f.window->windowTitle(), Localization::shared().string("Ostrevane Guide"));
+}
+
+TEST(OnboardingWindow, TheMacGuideKeepsItsOwnWordsAndSettingsButton)
+{
+    GuideFixture f;
+    f.open(true);
+    EXPECT_TRUE(f.content().subtitleText().contains(QStringLiteral("Hold Option")));
+    EXPECT_TRUE(f.content().settingsButton()->isVisible());
+}
+
+TEST(OnboardingWindow, ReturnPressesTheFocusedOrDefaultButtonAndEscapeClosesLikeTheCloseButton)
+{
+    const struct {
+        const char* name;
+        std::function<void(GuideFixture&)> keys;
+        bool completed;
+    } rows[] = {
+        {"return on the default button where the focus starts", [](GuideFixture& f) { f.key(Qt::Key_Return); }, false},
+        {"enter on the keypad", [](GuideFixture& f) { f.key(Qt::Key_Enter); }, false},
+        {"return on a focused Skip Guide",
+         [](GuideFixture& f) {
+             f.content().skipButton()->setFocus();
+             f.key(Qt::Key_Return);
+         },
+         true},
+        {"escape", [](GuideFixture& f) { f.key(Qt::Key_Escape); }, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        GuideFixture f;
+        f.open(true);
+        EXPECT_EQ(f.window->focusWidget(), f.content().defaultButton());
+        row.keys(f);
+        EXPECT_EQ(f.dismissals, 1);
+        EXPECT_FALSE(f.window->isVisible());
+        EXPECT_EQ(f.completed(), row.completed);
+    }
+}
+
+TEST(OnboardingWindow, TheSummonPageSaysWhileAnotherProgramHoldsTheChord)
+{
+    GuideFixture f;
+    f.useLinuxDesktop();
+    f.heldChord = QStringLiteral("Alt+Tab");
+    f.open(true);
+    EXPECT_TRUE(f.content().showsChordWarning());
+    EXPECT_TRUE(f.content().footnoteText().startsWith(QStringLiteral("Another program holds Alt+Tab")));
+
+    f.heldChord.reset(); // the window manager let go, and the hotkey took the chord
+    f.runtime.advance(OnboardingSummonView::permissionPollSeconds);
+    EXPECT_FALSE(f.content().showsChordWarning());
+    EXPECT_TRUE(f.content().footnoteText().startsWith(QStringLiteral("When the panel appears")));
 }

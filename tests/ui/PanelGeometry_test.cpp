@@ -73,6 +73,24 @@ TEST(PanelWaveShape, ShortPanelKeepsTheBumpBelowTheTopCorner)
     }
 }
 
+// The inner top corner of a right panel curves from (42, 0) through (21, 7) to (14, 28): a
+// cut along a coarse polygon would take (24, 10), inside the curve, away.
+TEST(PanelWaveShape, CutsAWindowAlongTheCurvesAsDrawnAtAnyPixelDensity)
+{
+    const QRectF panel(0, 0, 354, 620);
+    const QPainterPath outline = PanelWaveShape{PanelEdge::right, 300}.path(panel);
+    for (const double dpr : {1.0, 2.0}) {
+        const QRegion region = PanelWaveShape::pixelRegion(outline, (panel.size() * dpr).toSize(), dpr);
+        const auto covers = [&](double x, double y) { return region.contains(QPoint(int(x * dpr), int(y * dpr))); };
+        EXPECT_TRUE(covers(24, 10)) << dpr;
+        EXPECT_FALSE(covers(18, 4)) << dpr;
+        EXPECT_TRUE(covers(353, 0) && covers(353, 619)) << "square against the screen edge; " << dpr;
+        EXPECT_FALSE(covers(5, 500)) << "the strip beside the wave; " << dpr;
+        EXPECT_TRUE(covers(5, 300)) << "the crest of the bump; " << dpr;
+        EXPECT_LT(region.rectCount(), 400) << "rows alike are joined; " << dpr;
+    }
+}
+
 TEST(SelectionWaveRail, CurvesTowardItsLeftEdgeAroundTheCentreClampedTwentyFourFromTheEnds)
 {
     EXPECT_EQ(points(SelectionWaveRail{200}.path(QRectF(3, 0, 16, 620))),

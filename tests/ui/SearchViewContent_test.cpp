@@ -1,3 +1,4 @@
+#include "core/Localization.h"
 #include "support/Fixtures.h"
 #include "support/TestRuntime.h"
 #include "ui/PanelStyle.h"
@@ -71,4 +72,23 @@ TEST(PanelStyle, TextSizesScaleWithThePanelFontSize)
     EXPECT_NEAR(PanelStyle::scaledSize(TextRole::groupTitle, 0.9), 19.8, 1e-9);
     // A font asked for 15.544 logical pixels on a 96 dpi screen is 11.658 points.
     EXPECT_NEAR(PanelStyle::font(TextRole::rowTitle, 1.16, QFont::Medium, 96).pointSizeF(), 11.658, 1e-3);
+}
+
+TEST(SearchViewContent, AWindowOutOfViewSaysWhereItIsInEitherLanguage)
+{
+    TestRuntime runtime;
+    WindowItem window = fixtures::window("Terminal", std::nullopt, "bash");
+    const auto note = [&](bool minimized, std::optional<int> desktop) {
+        window.isMinimized = minimized;
+        window.otherDesktop = desktop;
+        return windowPlacementNote(SwitchItem(window));
+    };
+    EXPECT_EQ(note(false, std::nullopt), QString());
+    EXPECT_EQ(note(true, std::nullopt), QStringLiteral("Minimised"));
+    EXPECT_EQ(note(false, 2), QStringLiteral("Desktop 2"));
+    EXPECT_EQ(note(true, 3), QStringLiteral("Minimised · Desktop 3"));
+    EXPECT_EQ(windowPlacementNote(SwitchItem(fixtures::app("com.example.a", "A", "/Applications/A.app"))), QString());
+
+    Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
+    EXPECT_EQ(note(true, 2), QStringLiteral("已最小化 · 桌面 2"));
 }

@@ -1,5 +1,7 @@
 #include "PanelTestKit.h"
 
+#include "core/Localization.h"
+#include "core/PlatformProfile.h"
 #include "ui/SearchField.h"
 
 #include <gtest/gtest.h>
@@ -135,6 +137,24 @@ TEST(SearchView, PresentingTheNextShowingStartsAfreshAndLetsGoOfTheLastModel)
     EXPECT_EQ(view.waveCenterTarget(), view.rowRect(1).center().y());
 }
 
+TEST(SearchView, OnLinuxKeysReadAsLinuxWritesThemAndTheNextShowingFollowsALanguageChange)
+{
+    PanelFixture f;
+    const PlatformProfile linux = PlatformProfile::linuxDesktop({QStringLiteral("org.example.Files"), {}});
+    f.runtime.context().ports().profile = &linux;
+    SearchView& view = f.show(windows(3));
+    using Hints = std::vector<SearchViewContent::FooterHint>;
+    EXPECT_EQ(view.footerHints(), (Hints{{"Enter", "Search"}, {"Alt+W/Alt+S", "Move"}, {"Alt+Q", "Desk"}, {"Esc", "Close"}}));
+    EXPECT_EQ(view.closeTooltip(), QStringLiteral("Close (Alt+X)"));
+    ShortcutStore::set({13, CarbonModifier::control}, ShortcutAction::closeSelected);
+
+    Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
+    SearchViewModel next(windows(3), false, f.runtime.actions, f.runtime.dispatcher());
+    view.present(next, PanelEdge::right);
+    EXPECT_EQ(view.footerHints().front(), (SearchViewContent::FooterHint{"Enter", "搜索"}));
+    EXPECT_EQ(view.closeTooltip(), QStringLiteral("关闭 (Ctrl+W)"));
+}
+
 // Whether a row can be closed is asked of the desktop only once the row comes into view:
 // a list of hundreds of windows asks for the dozen it shows.
 TEST(SearchView, OnlyRowsInViewAskWhetherTheyCanBeClosed)
@@ -153,4 +173,19 @@ TEST(SearchView, OnlyRowsInViewAskWhetherTheyCanBeClosed)
     f.click(view.closeButtonRect(29).center());
     ASSERT_EQ(f.closed.size(), 1u);
     EXPECT_EQ(f.closed.front().title(), QStringLiteral("App 29"));
+}
+
+TEST(SearchView, AWindowRowOutOfViewSaysWhereItIsAfterItsApplication)
+{
+    PanelFixture f;
+    WindowItem minimised = fixtures::window(QStringLiteral("Terminal"), std::nullopt, QStringLiteral("bash"));
+    minimised.isMinimized = true;
+    WindowItem away = fixtures::window(QStringLiteral("Editor"), std::nullopt, QStringLiteral("notes"));
+    away.otherDesktop = 2;
+    SearchView& view = f.show({SwitchItem(minimised), SwitchItem(away),
+                               SwitchItem(fixtures::window(QStringLiteral("Clock"), std::nullopt, QStringLiteral("now")))});
+
+    EXPECT_EQ(view.rows()[0].subtitleWithNote(), QStringLiteral("Terminal · Minimised"));
+    EXPECT_EQ(view.rows()[1].subtitleWithNote(), QStringLiteral("Editor · Desktop 2"));
+    EXPECT_EQ(view.rows()[2].subtitleWithNote(), QStringLiteral("Clock"));
 }

@@ -39,10 +39,10 @@ protected:
         return pid;
     }
     // An activator of its own on `dispatcher`, outside the shared one.
-    std::shared_ptr<AppActivator> makeActivator(Dispatcher& dispatcher)
+    std::shared_ptr<AppActivator> makeActivator(Dispatcher& dispatcher, const PlatformProfile& profile = PlatformProfile::macOS())
     {
         return std::make_shared<AppActivator>(AppActivator::Ports{
-            dispatcher, runtime.clock, runtime.defaults(), PlatformProfile::macOS(), runtime.accessibility, workspace(),
+            dispatcher, runtime.clock, runtime.defaults(), profile, runtime.accessibility, workspace(),
             runtime.desktop().processSignals, runtime.desktop().media});
     }
     // Two closes of the same application `gap` seconds apart.
@@ -69,6 +69,59 @@ TEST_F(AppActivatorTest, SecondCloseForceQuitsOnlyWithinSixSeconds)
     }
     EXPECT_EQ(workspace().log(), (QStringList{"terminate 1001", "terminate 1002", "terminate 1003", "terminate 1003"}));
     EXPECT_EQ(kills(), (QStringList{"kill 1001 9", "kill 1002 9"}));
+}
+
+// On Linux closing the windows is not all of a polite quit: what still runs after the
+// follow-up delay is sent SIGTERM, unless it asks the user something.
+TEST_F(AppActivatorTest, WhereTheProfileSaysSoWhatStillRunsAfterThePoliteQuitIsSentItsSignal)
+{
+    const PlatformProfile linux = PlatformProfile::linuxDesktop({QStringLiteral("files"), {}});
+    const auto activator = makeActivator(runtime.dispatcher(), linux);
+    const ProcessID tray = launchStubborn(QStringLiteral("org.example.Tray"));
+    const ProcessID editor = launchStubborn(editorID, false, true);
+    activator->quit(QStringLiteral("org.example.Tray"));
+    activator->quit(editorID);
+    runtime.advance(1.1);
+    EXPECT_TRUE(kills().isEmpty());
+    runtime.advance(0.1);
+    EXPECT_EQ(kills(), QStringList{QStringLiteral("kill %1 15").arg(tray)});
+    EXPECT_TRUE(workspace().log().contains(QStringLiteral("activate %1").arg(editor))) << "its dialog is shown instead";
+}
+
+// ---- Windows whose program does not respond
+
+TEST_F(AppActivatorTest, ASecondCloseOfAHungWindowForceQuitsItsProcessOnlyWhenItOwnsNoOtherWindow)
+{
+    const auto windowOf = [&](ProcessID pid, const QString& title) {
+        WindowItem item = fixtures::window("Stubborn", QStringLiteral("x11:Stubborn"), title, pid);
+        item.axWindow = runtime.desktop().openWindow(pid, title);
+        item.cgWindowID = runtime.desktop().windowNumber(item.axWindow);
+        return item;
+    };
+    const ProcessID alone = launchStubborn(QStringLiteral("org.example.Alone"));
+    const ProcessID busy = launchStubborn(QStringLiteral("org.example.Busy"));
+    const WindowItem only = windowOf(alone, "Only");
+    const WindowItem first = windowOf(busy, "First");
+    windowOf(busy, "Second");
+    workspace().setResponsiveness(alone, Responsiveness::notResponding);
+    workspace().setResponsiveness(busy, Responsiveness::notResponding);
+
+    EXPECT_EQ(activator().hungWindowState(only), HungWindow::no) << "not closed yet";
+    activator().closeWindow(only);
+    activator().closeWindow(first);
+    EXPECT_EQ(activator().hungWindowState(only), HungWindow::forceQuitOffered);
+    EXPECT_EQ(activator().hungWindowState(first), HungWindow::notResponding);
+    runtime.advance(5.0);
+    activator().closeWindow(only);
+    activator().closeWindow(first);
+    runtime.runUntilIdle();
+    EXPECT_EQ(kills(), QStringList{QStringLiteral("kill %1 9").arg(alone)});
+
+    runtime.advance(7.0); // the repeat window has passed: a close is a close again
+    EXPECT_EQ(activator().hungWindowState(first), HungWindow::no);
+    workspace().setResponsiveness(busy, Responsiveness::responding);
+    activator().closeWindow(first);
+    EXPECT_EQ(activator().hungWindowState(first), HungWindow::no);
 }
 
 TEST_F(AppActivatorTest, QuitThatSucceededLetsTheNextCloseQuitPolitelyAgain)
@@ -279,6 +332,35 @@ TEST_F(AppActivatorTest, OpeningAnApplicationActivatesWhatLaunchedAndRetriesAFai
     EXPECT_EQ(workspace().log(), (QStringList{"open /Applications/Editor.app", "activate 2001",
                                               "open /Applications/My Editor.app",
                                               "openURL file:///Applications/My Editor.app"}));
+}
+
+// On Linux the plain open would show the desktop entry in a text editor: the failure is
+// reported instead, to the log and to the observers that tell the user.
+TEST_F(AppActivatorTest, AFailedLaunchIsReportedAndNeverOpenedAsADocumentWhereThatShowsItAsText)
+{
+    PlatformProfile profile = PlatformProfile::macOS();
+    profile.retriesFailedLaunchAsPlainOpen = false;
+    const auto activator = std::make_shared<AppActivator>(AppActivator::Ports{
+        runtime.dispatcher(), runtime.clock, runtime.defaults(), profile, runtime.accessibility, workspace(),
+        runtime.desktop().processSignals, runtime.desktop().media});
+    std::vector<QStringList> reported;
+    const AppActivator::Token token = activator->observeLaunchFailures([&](const AppActivator::LaunchFailure& failure) {
+        reported.push_back({failure.appName, failure.appPath, failure.reason});
+    });
+    activator->observeLaunchFailures([&](const AppActivator::LaunchFailure&) { reported.push_back({"second"}); });
+    workspace().setOpenFails("/apps/vim.desktop", "no terminal emulator is installed");
+
+    activator->activate(fixtures::app("vim", "Vim", "/apps/vim.desktop"));
+    EXPECT_TRUE(reported.empty()) << "observers hear of it on the main queue";
+    runtime.runUntilIdle();
+    activator->removeLaunchFailureObserver(token);
+    activator->activate(fixtures::app("vim", "Vim", "/apps/vim.desktop"));
+    runtime.runUntilIdle();
+
+    EXPECT_EQ(workspace().log(), (QStringList{"open /apps/vim.desktop", "open /apps/vim.desktop"}));
+    EXPECT_EQ(reported, (std::vector<QStringList>{{"Vim", "/apps/vim.desktop", "no terminal emulator is installed"},
+                                                  {"second"},
+                                                  {"second"}}));
 }
 
 TEST_F(AppActivatorTest, FinderRowsActivateFinderThenOpenHomeOnTheMainQueue)

@@ -4,6 +4,7 @@
 #include "core/HotkeySettings.h"
 #include "core/NotificationCenter.h"
 #include "core/OnboardingManager.h"
+#include "core/SearchViewModel.h"
 #include "core/TestFixtures.h"
 #include "platform/sim/SimBrowsers.h"
 #include "support/FakePanelPorts.h"
@@ -25,11 +26,14 @@ public:
     };
     int opened = 0, raises = 0;
     std::function<void()> dismissLast;
+    std::function<std::optional<QString>()> chordHeldElsewhere;
 
-    std::unique_ptr<GuideWindow> open(std::function<void()> onDismiss) override
+    std::unique_ptr<GuideWindow> open(std::function<void()> onDismiss,
+                                      std::function<std::optional<QString>()> heldElsewhere) override
     {
         ++opened;
         dismissLast = std::move(onDismiss);
+        chordHeldElsewhere = std::move(heldElsewhere);
         return std::make_unique<Window>(raises);
     }
 };
@@ -39,10 +43,19 @@ public:
     std::optional<QString> own;
     std::vector<Copy> running;
     std::vector<ProcessID> terminated; // (QList<int> equality trips UBSan on empty lists)
+    std::vector<std::pair<ProcessID, LaunchRequest>> handedOver;
+    bool takesRequests = true;
+    std::function<void(const LaunchRequest&)> laterCopies; // set once this copy settled
 
     std::optional<QString> ownLocation() override { return own; }
     std::vector<Copy> others() override { return running; }
     void terminate(const Copy& copy) override { terminated.push_back(copy.pid); }
+    bool handOver(const Copy& copy, const LaunchRequest& request) override
+    {
+        handedOver.emplace_back(copy.pid, request);
+        return takesRequests;
+    }
+    void settle(std::function<void(const LaunchRequest&)> handler) override { laterCopies = std::move(handler); }
 };
 
 class AppDelegateTest : public ::testing::Test {
@@ -58,6 +71,7 @@ protected:
     SimBrowsers browsers{runtime.desktop()};
     AppleScriptAutomation automation{browsers};
     std::unique_ptr<AppDelegate> delegate;
+    std::vector<QString> preferencesOpened;
 
     AppDelegateTest()
     {
@@ -67,10 +81,16 @@ protected:
         qunsetenv(OstrevaneTestFixtures::selectionVariable);
         screens.list = {ScreenInfo{QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875)}};
         copies.own = QStringLiteral("/Applications/Ostrevane.app");
-        delegate = std::make_unique<AppDelegate>(
-            AppDelegate::Ports{{screens, windows, monitors, feedback},
-                               std::make_shared<GlobalHotKey::Registry>(hotkeys, runtime.dispatcher()), &guide, &copies,
-                               QStringLiteral("/Applications/"), {}, {}});
+        makeDelegate({});
+    }
+    void makeDelegate(const LaunchRequest& request)
+    {
+        AppDelegate::Ports ports{{screens, windows, monitors, feedback},
+                                 std::make_shared<GlobalHotKey::Registry>(hotkeys, runtime.dispatcher()), &guide, &copies,
+                                 QStringLiteral("/Applications/"), {}, {}};
+        ports.request = request;
+        ports.openPreferences = [this](const QString& pane) { preferencesOpened.push_back(pane); };
+        delegate = std::make_unique<AppDelegate>(std::move(ports));
     }
     ~AppDelegateTest() override { qunsetenv(OstrevaneTestFixtures::panelVariable); }
 
@@ -108,6 +128,7 @@ TEST_F(AppDelegateTest, TestModeSkipsTheCopyRuleAndNeverOpensTheGuide)
     EXPECT_EQ(windows.made.size(), 1u);
     EXPECT_EQ(guide.opened, 0);
     EXPECT_TRUE(copies.terminated.empty());
+    EXPECT_FALSE(copies.laterCopies); // nobody finds a test panel
 }
 
 TEST_F(AppDelegateTest, AskingForTheGuideAgainRaisesTheOpenOneAndWithoutTrustItStartsAtThePermissions)
@@ -141,30 +162,130 @@ TEST_F(AppDelegateTest, BrowserWarmupEveryEighteenSecondsOnlyWhileABrowserRuns)
     EXPECT_EQ(backgroundRefreshes(), before + 1);
 }
 
-TEST_F(AppDelegateTest, SingleInstanceRuleYieldsOnlyToAnInstalledCopy)
+TEST_F(AppDelegateTest, ASecondStartHandsOverToTheSameProgramOrToAnInstalledOneAndReplacesOnlyOthers)
 {
+    const QString installed = QStringLiteral("/Applications/Ostrevane.app");
     const struct {
         const char* name;
         std::optional<QString> own;
         std::vector<RunningCopies::Copy> others;
         bool quits;
+        std::vector<ProcessID> handedOver;
         std::vector<ProcessID> terminated;
     } rows[] = {
+        {"installed copy started again", installed, {{11, installed}}, true, {11}, {}},
+        {"uninstalled copy started again", QStringLiteral("/home/u/ostrevane"), {{11, QStringLiteral("/home/u/ostrevane")}},
+         true, {11}, {}},
         {"uninstalled copy yields to an installed one", QStringLiteral("/home/u/ostrevane"),
-         {{11, QStringLiteral("/tmp/other")}, {12, QStringLiteral("/Applications/Ostrevane.app")}}, true, {}},
-        {"uninstalled copy replaces other uninstalled ones", QStringLiteral("/home/u/ostrevane"),
-         {{11, QStringLiteral("/tmp/other")}, {12, QString()}}, false, {11, 12}},
-        {"installed copy replaces every other", QStringLiteral("/Applications/Ostrevane.app"),
-         {{11, QStringLiteral("/Applications/Ostrevane.app")}, {12, QStringLiteral("/tmp/other")}}, false, {11, 12}},
-        {"no identity skips the rule", std::nullopt, {{11, QStringLiteral("/tmp/other")}}, false, {}},
+         {{11, QStringLiteral("/tmp/other")}, {12, installed}}, true, {12}, {}},
+        {"uninstalled copy replaces one elsewhere", QStringLiteral("/home/u/ostrevane"),
+         {{11, QStringLiteral("/tmp/other")}, {12, QString()}}, false, {}, {11, 12}},
+        {"installed copy replaces one elsewhere", installed, {{12, QStringLiteral("/tmp/other")}}, false, {}, {12}},
+        {"no identity skips the rule", std::nullopt, {{11, QStringLiteral("/tmp/other")}}, false, {}, {}},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         copies.own = row.own;
         copies.running = row.others;
         copies.terminated.clear();
-        EXPECT_EQ(delegate->enforceSingleInstance(), row.quits) << row.name;
-        EXPECT_EQ(copies.terminated, row.terminated) << row.name;
+        copies.handedOver.clear();
+        EXPECT_EQ(delegate->enforceSingleInstance(), row.quits);
+        std::vector<ProcessID> handedOver;
+        for (const auto& [pid, request] : copies.handedOver)
+            handedOver.push_back(pid);
+        EXPECT_EQ(handedOver, row.handedOver);
+        EXPECT_EQ(copies.terminated, row.terminated);
     }
+}
+
+TEST_F(AppDelegateTest, TheHandedOverRequestIsThisStartsAndARefusedOneEndsWithAFailureStatus)
+{
+    makeDelegate({LaunchRequest::Kind::preferences, QStringLiteral("shortcuts")});
+    copies.running = {{11, *copies.own}};
+    EXPECT_FALSE(delegate->applicationDidFinishLaunching());
+    ASSERT_EQ(copies.handedOver.size(), 1u);
+    EXPECT_EQ(copies.handedOver.front().second, (LaunchRequest{LaunchRequest::Kind::preferences, "shortcuts"}));
+    EXPECT_EQ(delegate->exitCode(), 0);
+    EXPECT_TRUE(preferencesOpened.empty()); // the running copy opens them, not this one
+
+    copies.takesRequests = false;
+    makeDelegate({LaunchRequest::Kind::show, {}});
+    EXPECT_FALSE(delegate->applicationDidFinishLaunching());
+    EXPECT_EQ(delegate->exitCode(), 1);
+}
+
+TEST_F(AppDelegateTest, LaterCopiesOpenThePreferencesOrTheSwitcherOfTheRunningOne)
+{
+    runtime.desktop().openWindow(runtime.desktop().launch(QStringLiteral("com.apple.TextEdit"), QStringLiteral("TextEdit")),
+                                 QStringLiteral("Notes"));
+    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
+    ASSERT_TRUE(copies.laterCopies);
+    EXPECT_TRUE(preferencesOpened.empty());
+
+    copies.laterCopies({LaunchRequest::Kind::start, {}});
+    copies.laterCopies({LaunchRequest::Kind::preferences, QStringLiteral("feedback")});
+    EXPECT_EQ(preferencesOpened, (std::vector<QString>{"general", "feedback"}));
+
+    copies.laterCopies({LaunchRequest::Kind::show, {}});
+    EXPECT_TRUE(delegate->panelController()->isShown());
+}
+
+TEST_F(AppDelegateTest, AFirstStartCarriesOutItsOwnRequest)
+{
+    makeDelegate({LaunchRequest::Kind::preferences, QStringLiteral("appearance")});
+    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
+    EXPECT_EQ(preferencesOpened, (std::vector<QString>{"appearance"}));
+
+    makeDelegate({LaunchRequest::Kind::show, {}});
+    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
+    EXPECT_TRUE(delegate->panelController()->isShown());
+}
+
+TEST_F(AppDelegateTest, TheReverseChordFollowsTheActivationChordAndOpensOnTheLastRow)
+{
+    const ProcessID app = runtime.desktop().launch(QStringLiteral("com.apple.TextEdit"), QStringLiteral("TextEdit"));
+    for (const char* title : {"One", "Two", "Three"})
+        runtime.desktop().openWindow(app, QString::fromUtf8(title));
+    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
+    using Chord = FakeHotkeyService::Chord;
+    EXPECT_EQ(hotkeys.liveChords(), (std::vector<Chord>{{48, 0x800}, {48, 0x800 | 0x200}}));
+
+    hotkeys.press(Chord{48, 0x800 | 0x200});
+    runtime.runUntilIdle();
+    ASSERT_TRUE(delegate->panelController()->isShown());
+    const int last = delegate->panelController()->viewModel()->visibleCount() - 1;
+    EXPECT_EQ(delegate->panelController()->viewModel()->selectedIndex(), last);
+    hotkeys.press(Chord{48, 0x800 | 0x200}); // while shown: one row back
+    runtime.runUntilIdle();
+    EXPECT_EQ(delegate->panelController()->viewModel()->selectedIndex(), last - 1);
+
+    HotkeyStore::setCurrent({49, 0x1000}); // Control+Space
+    EXPECT_EQ(hotkeys.liveChords(), (std::vector<Chord>{{49, 0x1000}, {49, 0x1000 | 0x200}}));
+    HotkeyStore::setCurrent({7, 0x800 | 0x200}); // a chord with Shift has no reverse
+    EXPECT_EQ(hotkeys.liveChords(), (std::vector<Chord>{{7, 0x800 | 0x200}}));
+}
+
+TEST_F(AppDelegateTest, ATakenChordIsRetriedWhenTheGuideOrTheSettingsOpenAndTheGuideIsToldWhileItIsTaken)
+{
+    runtime.defaults().set(OnboardingManager::didCompleteKey, true);
+    hotkeys.heldElsewhere.insert({48, 0x800});
+    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
+    EXPECT_TRUE(delegate->hotKeyForward()->isHeldElsewhere());
+    EXPECT_TRUE(delegate->hotKeyBackward()->isRegistered());
+
+    const int before = hotkeys.retries;
+    delegate->showGuide();
+    EXPECT_EQ(hotkeys.retries, before + 1);
+    ASSERT_TRUE(guide.chordHeldElsewhere);
+    EXPECT_EQ(guide.chordHeldElsewhere(), std::optional<QString>(QStringLiteral("⌥⇥")));
+
+    NotificationCenter::shared().post(Notifications::openPreferencesPane);
+    EXPECT_EQ(hotkeys.retries, before + 2);
+
+    hotkeys.heldElsewhere.clear(); // the window manager let go
+    runtime.advance(GlobalHotKey::retryInterval);
+    EXPECT_TRUE(delegate->hotKeyForward()->isRegistered());
+    EXPECT_EQ(guide.chordHeldElsewhere(), std::nullopt);
 }
 
 TEST_F(AppDelegateTest, AYieldingCopyStartsNothing)
@@ -190,13 +311,14 @@ TEST_F(AppDelegateTest, SuspendedHotKeysAreReleasedUntilTheLastHoldEndsAndThenFo
 {
     ASSERT_TRUE(delegate->applicationDidFinishLaunching());
     const FakeHotkeyService::Chord altTab{48, 0x800};
+    const FakeHotkeyService::Chord altShiftTab{48, 0xA00};
     const auto held = [this] {
         std::vector<FakeHotkeyService::Chord> chords;
         for (const auto& [id, chord] : hotkeys.registered)
             chords.push_back(chord);
         return chords;
     };
-    ASSERT_EQ(held(), std::vector{altTab});
+    ASSERT_EQ(held(), (std::vector{altTab, altShiftTab}));
 
     std::shared_ptr<void> first = delegate->suspendHotKeys();
     std::shared_ptr<void> second = delegate->suspendHotKeys();
@@ -207,7 +329,7 @@ TEST_F(AppDelegateTest, SuspendedHotKeysAreReleasedUntilTheLastHoldEndsAndThenFo
     first.reset();
     EXPECT_TRUE(held().empty());
     second.reset();
-    EXPECT_EQ(held(), (std::vector{FakeHotkeyService::Chord{49, 0x100}}));
+    EXPECT_EQ(held(), (std::vector{FakeHotkeyService::Chord{49, 0x100}, FakeHotkeyService::Chord{49, 0x300}}));
     EXPECT_FALSE(delegate->areHotKeysSuspended());
 }
 

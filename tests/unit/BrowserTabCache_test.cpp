@@ -132,6 +132,38 @@ TEST_F(BrowserTabCacheTest, ForegroundRefreshReplacesTheFrontBrowsersTabsWithout
     EXPECT_EQ(titles(cache->tabs()), (QStringList{"Apple", "Swift", "Mail", "News"}));
 }
 
+TEST_F(BrowserTabCacheTest, AChangeReportedDuringARefreshIsReadRightAfterItEvenWhenThatRefreshWasForAnotherBrowser)
+{
+    launchBoth();
+    refreshNow();
+    bool completed = false;
+    cache->refreshAsync(safariID, [&] { completed = true; }); // submitted, not yet run
+    browsers.openWindow(chromeName, {{"Maps", "https://maps.example/"}});
+    cache->refreshAfterChange(chromeID);
+    cache->refreshAfterChange(chromeID);
+    runtime.runUntilIdle();
+    EXPECT_TRUE(completed);
+    EXPECT_EQ(titles(cache->tabs()), (QStringList{"Apple", "Mail", "News", "Maps"}));
+    EXPECT_EQ(runtime.dispatcher().backgroundSubmissions(QueuePriority::userInitiated), 3u);
+
+    // Changes of two browsers during one refresh: one more refresh, of every browser.
+    cache->refreshAsync(chromeID);
+    browsers.openWindow(safariName, {{"Swift", "https://swift.org/"}});
+    cache->refreshAfterChange(chromeID);
+    cache->refreshAfterChange(safariID);
+    runtime.runUntilIdle();
+    EXPECT_EQ(titles(cache->tabs()), (QStringList{"Mail", "News", "Maps", "Apple", "Swift"}));
+    EXPECT_EQ(runtime.dispatcher().backgroundSubmissions(QueuePriority::userInitiated), 5u);
+
+    // With nothing running, a change starts a refresh of that browser at once.
+    cache->refreshAfterChange(safariID);
+    EXPECT_TRUE(cache->isRefreshing());
+    runtime.runUntilIdle();
+    EXPECT_FALSE(cache->isRefreshing());
+    EXPECT_EQ(titles(cache->tabs()), (QStringList{"Mail", "News", "Maps", "Apple", "Swift"}));
+    EXPECT_EQ(runtime.dispatcher().backgroundSubmissions(QueuePriority::userInitiated), 6u);
+}
+
 // A cache not held by a shared pointer is a misuse: it logs and still answers its callers
 // instead of staying marked as refreshing for ever.
 TEST_F(BrowserTabCacheTest, ACacheGoneBeforeItsRefreshRunsDropsTheResultAndAnUnownedOneStillAnswers)

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace ostrevane;
 using namespace Qt::StringLiterals;
 
@@ -117,6 +119,43 @@ TEST_F(BrowserTabEnumeratorTest, FaviconAddressKeepsWholePageAndNeedsAHost)
 
     const QString page = u"https://shop.example/s?q=a+b&c=%20d#x"_s;
     EXPECT_EQ(QUrlQuery(QUrl(BrowserTabEnumerator::faviconURL(page))).queryItemValue(u"page"_s, QUrl::FullyDecoded), page);
+}
+
+namespace {
+
+// A port that passes on the icon address each browser row reports.
+class RowsAutomation : public BrowserAutomation {
+public:
+    std::vector<BrowserTabRow> rows;
+    std::optional<std::vector<BrowserTabRow>> listTabs(const BrowserSpec&, double) override { return rows; }
+    std::optional<bool> activateTab(const BrowserSpec&, const BrowserTabAddress&) override { return std::nullopt; }
+    void closeTab(const BrowserSpec&, const BrowserTabAddress&) override {}
+};
+
+} // namespace
+
+TEST_F(BrowserTabEnumeratorTest, ABrowsersOwnIconAddressIsUsedWhenTheFaviconCacheMayLoadIt)
+{
+    RowsAutomation rowsAutomation;
+    runtime.context().ports().browserAutomation = &rowsAutomation;
+    browsers.launch(spec(chromeID));
+    const QString page = u"https://site.example/a"_s;
+    const QString made = BrowserTabEnumerator::faviconURL(page);
+    const std::pair<QString, QString> cases[] = {
+        {u"https://site.example/icon.png"_s, u"https://site.example/icon.png"_s},
+        {u"HTTP://site.example/i.ico"_s, u"HTTP://site.example/i.ico"_s},
+        {u"data:image/png;base64,iVBORw0KGgo="_s, u"data:image/png;base64,iVBORw0KGgo="_s},
+        {u"chrome://favicon2/?page_url=x"_s, made},       // only the browser can read it
+        {u"file:///home/me/.icons/a.png"_s, made},        // never from disk on a page's say
+        {u"javascript:alert(1)"_s, made},
+        {QString(), made},
+    };
+    for (const auto& [icon, expected] : cases) {
+        rowsAutomation.rows = {{1, 1, true, u"Page"_s, page, icon}};
+        const std::vector<TabItem> tabs = BrowserTabEnumerator::enumerateViaAutomation({spec(chromeID)});
+        ASSERT_EQ(tabs.size(), 1u);
+        EXPECT_EQ(tabs[0].faviconURL, expected) << icon.toStdString();
+    }
 }
 
 TEST_F(BrowserTabEnumeratorTest, AccessibilityFallbackReadsTabStripsOnlyWhenNoBrowserScriptsAnyTab)
@@ -238,6 +277,61 @@ TEST_F(BrowserTabActivationTest, ScriptSelectsTabThenRecordedWindowIsRaisedTwice
     EXPECT_EQ(runtime.desktop().workspace.log(), activations(1));
     runtime.advance(0.001);
     EXPECT_EQ(runtime.desktop().workspace.log(), activations(2));
+}
+
+namespace {
+
+// Answers activations on a thread of its own, after the call has returned, as the
+// browser extension does.
+class LaterAutomation : public BrowserAutomation {
+public:
+    explicit LaterAutomation(BrowserAutomation& inner) : m_inner(inner) {}
+    ~LaterAutomation() override { join(); }
+    std::optional<std::vector<BrowserTabRow>> listTabs(const BrowserSpec& b, double t) override
+    {
+        return m_inner.listTabs(b, t);
+    }
+    std::optional<bool> activateTab(const BrowserSpec& b, const BrowserTabAddress& t) override
+    {
+        return m_inner.activateTab(b, t);
+    }
+    void activateTabAsync(const BrowserSpec& b, const BrowserTabAddress& t, ActivationCompletion done) override
+    {
+        m_thread = std::thread([this, &b, t, done] { done(m_inner.activateTab(b, t)); });
+    }
+    void closeTab(const BrowserSpec& b, const BrowserTabAddress& t) override { m_inner.closeTab(b, t); }
+    void join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    BrowserAutomation& m_inner;
+    std::thread m_thread;
+};
+
+} // namespace
+
+TEST_F(BrowserTabActivationTest, ALaterAnswerIsCarriedOutOnTheMainQueue)
+{
+    LaterAutomation later(automation);
+    runtime.context().ports().browserAutomation = &later;
+    BrowserTabEnumerator::activate(recorded(2, 2));
+    later.join();
+    EXPECT_TRUE(runtime.desktop().workspace.log().isEmpty()); // nothing raised off the main thread
+    runtime.runUntilIdle();
+    EXPECT_EQ(runtime.desktop().workspace.log(), activations(1));
+    runtime.advance(0.06);
+    EXPECT_EQ(runtime.desktop().workspace.log(), activations(2));
+
+    // A browser that does not know the tab any more: the fallback, also on the main queue.
+    browsers.setMode(chromeName, SimBrowsers::Mode::refusesAutomation);
+    BrowserTabEnumerator::activate(recorded(2, 2));
+    later.join();
+    EXPECT_EQ(runtime.desktop().workspace.log(), activations(2));
+    runtime.runUntilIdle();
+    EXPECT_EQ(runtime.desktop().workspace.log(), activations(4)); // the fallback activates twice
 }
 
 TEST_F(BrowserTabActivationTest, RevealUnminimisesAndFallsBackToTheFirstWindow)

@@ -1,6 +1,10 @@
 #include "core/DesktopEntryReader.h"
 
+#include "core/AppRegistry.h"
 #include "core/PlatformProfile.h"
+#include "platform/sim/ManualClock.h"
+#include "platform/sim/ManualDispatcher.h"
+#include "platform/sim/SimWorkspace.h"
 
 #include <gtest/gtest.h>
 
@@ -46,12 +50,37 @@ TEST(DesktopEntryReader, PicksTheMostSpecificTranslatedName)
     EXPECT_EQ((std::vector{info->displayName, info->name}), (std::vector<std::optional<QString>>{u"文件"_s, u"Files"_s}));
 }
 
-TEST(DesktopEntryReader, LeavesOutEntriesThisDesktopDoesNotShow)
+TEST(DesktopEntryReader, ReadsEntriesThisDesktopDoesNotShowAsNotShown)
 {
     EntryFolder apps;
     const DesktopEntryReader reader({apps.folder()}, {u"XFCE"_s}, QString());
-    for (const QString& keys : {u"Name=A\nNoDisplay=true\n"_s, u"Name=A\nHidden=true\n"_s, u"Name=A\nOnlyShowIn=GNOME;\n"_s})
-        EXPECT_FALSE(reader.read(apps.write(u"entry.desktop"_s, keys))) << keys.toStdString();
+    for (const QString& keys : {u"Name=A\nNoDisplay=true\n"_s, u"Name=A\nHidden=true\n"_s, u"Name=A\nOnlyShowIn=GNOME;\n"_s}) {
+        const std::optional<BundleReader::Info> info = reader.read(apps.write(u"entry.desktop"_s, keys));
+        ASSERT_TRUE(info) << keys.toStdString();
+        EXPECT_FALSE(info->shown) << keys.toStdString();
+    }
+    EXPECT_TRUE(reader.read(apps.write(u"entry.desktop"_s, u"Name=A\n"_s))->shown);
+}
+
+// The user's copy of an entry decides, even one that only hides the application.
+TEST(DesktopEntryReader, AUsersHiddenOrNoDisplayEntryMasksTheSystemEntryOfTheSameId)
+{
+    EntryFolder user, system;
+    system.write(u"editor.desktop"_s, u"Name=Editor\nExec=editor\n"_s);
+    system.write(u"viewer.desktop"_s, u"Name=Viewer\nExec=viewer\n"_s);
+    system.write(u"player.desktop"_s, u"Name=Player\nExec=player\n"_s);
+    user.write(u"editor.desktop"_s, u"Name=Editor\nExec=editor\nHidden=true\n"_s);
+    user.write(u"viewer.desktop"_s, u"Name=Viewer\nExec=viewer\nNoDisplay=true\n"_s);
+    PlatformProfile profile = PlatformProfile::linuxDesktop({u"files"_s, {user.folder(), system.folder()}});
+    ManualClock clock;
+    ManualDispatcher dispatcher(clock);
+    SimWorkspace workspace(dispatcher);
+    const DesktopEntryReader reader(profile.scanRoots, {}, QString());
+
+    QStringList ids;
+    for (const AppItem& app : AppEnumerator(profile, reader, workspace).scan())
+        ids << app.bundleID;
+    EXPECT_EQ(ids, QStringList{u"player"_s});
 }
 
 TEST(DesktopEntryReader, CountsTheDesktopIdFromTheDeepestApplicationsFolder)
@@ -66,19 +95,56 @@ TEST(DesktopEntryReader, CountsTheDesktopIdFromTheDeepestApplicationsFolder)
               (QStringList{"kde-okular", "viewer", "org.example.Tool"}));
 }
 
-TEST(DesktopEntryReader, TurnsExecIntoAProgramAndArgumentsWithoutFieldCodes)
+TEST(DesktopEntryReader, TurnsExecIntoAProgramAndArguments)
 {
-    const std::pair<QString, std::optional<QStringList>> rows[] = {
-        {u"app --open=%F --icon %i"_s, QStringList{"app", "--open=", "--icon"}},
-        {u"\"/opt/My App/run\" -x"_s, QStringList{"/opt/My App/run", "-x"}},
-        {u"sh -c \"echo \\\"hi\\\" \\$HOME\""_s, QStringList{"sh", "-c", "echo \"hi\" $HOME"}},
-        {u"printf 100%%"_s, QStringList{"printf", "100%"}},
-        {u"rm -rf; reboot"_s, QStringList{"rm", "-rf;", "reboot"}},
-        {u"\"unterminated"_s, std::nullopt},
-        {u"%U"_s, std::nullopt},
+    const DesktopEntryReader::ExecFields entry{u"accessories-text-editor"_s, u"Text Editor"_s,
+                                               u"/usr/share/applications/editor.desktop"_s};
+    const struct {
+        QString exec;
+        DesktopEntryReader::ExecFields fields;
+        std::optional<QStringList> command;
+    } rows[] = {
+        // Nothing to open: the file and address codes go, with a word they make up alone.
+        {u"app --open=%F %U"_s, {}, QStringList{"app", "--open="}},
+        {u"app %f %u"_s, entry, QStringList{"app"}},
+        // The entry's own fields: the icon as two arguments, a name with spaces as one.
+        {u"editor %i --title=%c --from %k"_s, entry,
+         QStringList{"editor", "--icon", "accessories-text-editor", "--title=Text Editor", "--from",
+                     "/usr/share/applications/editor.desktop"}},
+        {u"editor %i --title=%c"_s, {}, QStringList{"editor", "--title="}},
+        // Deprecated codes are removed.
+        {u"app %d %D %n %N %v %m file"_s, entry, QStringList{"app", "file"}},
+        // Quoting, escapes and literal percent signs.
+        {u"\"/opt/My App/run\" -x"_s, {}, QStringList{"/opt/My App/run", "-x"}},
+        {u"sh -c \"echo \\\"hi\\\" \\$HOME\""_s, {}, QStringList{"sh", "-c", "echo \"hi\" $HOME"}},
+        {u"printf 100%%"_s, {}, QStringList{"printf", "100%"}},
+        {u"rm -rf; reboot"_s, {}, QStringList{"rm", "-rf;", "reboot"}},
+        // Invalid lines start nothing: an unknown field code, a lone percent sign, open quotes.
+        {u"app %x"_s, entry, std::nullopt},
+        {u"app 100%"_s, {}, std::nullopt},
+        {u"\"unterminated"_s, {}, std::nullopt},
+        {u"%U"_s, {}, std::nullopt},
     };
-    for (const auto& [exec, command] : rows)
-        EXPECT_EQ(DesktopEntryReader::command(exec), command) << exec.toStdString();
+    for (const auto& row : rows)
+        EXPECT_EQ(DesktopEntryReader::command(row.exec, row.fields), row.command) << row.exec.toStdString();
+}
+
+TEST(DesktopEntryReader, ReadsHowAnEntryWantsToBeStarted)
+{
+    EntryFolder apps;
+    const QString path = apps.write(
+        u"org.example.Viewer.desktop"_s,
+        u"Name=Viewer\nIcon=viewer\nExec=viewer --class=%c %i %k\nTerminal=true\nDBusActivatable=true\nPath=/srv\n"_s
+        u"TryExec=/opt/viewer/bin/viewer\n"_s);
+    const std::optional<DesktopEntry> entry = DesktopEntryReader({apps.folder()}, {}, QString()).parse(path);
+    ASSERT_TRUE(entry);
+    EXPECT_TRUE(entry->terminal);
+    EXPECT_TRUE(entry->dbusActivatable);
+    EXPECT_EQ((QStringList{entry->workingDirectory, entry->tryExec}), (QStringList{"/srv", "/opt/viewer/bin/viewer"}));
+    EXPECT_EQ(DesktopEntryReader::command(*entry),
+              (QStringList{"viewer", "--class=Viewer", "--icon", "viewer", path}));
+    EXPECT_FALSE(DesktopEntryReader::isInstalled(entry->tryExec));
+    EXPECT_TRUE(DesktopEntryReader::isInstalled(u"sh"_s));
 }
 
 TEST(DesktopEntryReader, UndoesStringEscapesBeforeTheExecQuoting)

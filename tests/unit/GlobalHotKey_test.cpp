@@ -42,15 +42,75 @@ TEST(GlobalHotKey, ReleasingUnregistersAndLaterPressesOfItsIdDoNothingWhileLiveP
     EXPECT_EQ(livePresses, 1);
 }
 
-TEST(GlobalHotKey, AChordHeldByAnotherProgramFailsSilentlyAndIdsAreNotReused)
+TEST(GlobalHotKey, AChordHeldByAnotherProgramWaitsAndComesAliveAtTheFirstRetryAfterItIsFreed)
 {
     HotKeys keys;
     keys.service.heldElsewhere.insert({tab, option});
     int presses = 0;
-    auto refused = keys.make(tab, option, presses);
-    EXPECT_FALSE(refused->isRegistered());
-    refused.reset(); // nothing to unregister
+    auto waiting = keys.make(tab, option, presses);
+    EXPECT_FALSE(waiting->isRegistered());
+    EXPECT_TRUE(waiting->isHeldElsewhere());
 
+    keys.dispatcher.advance(GlobalHotKey::retryInterval);
+    EXPECT_EQ(keys.service.retries, 1);
+    EXPECT_TRUE(waiting->isHeldElsewhere());
+
+    keys.service.heldElsewhere.clear(); // the other program lets go
+    keys.dispatcher.advance(GlobalHotKey::retryInterval);
+    EXPECT_EQ(keys.service.retries, 2);
+    EXPECT_TRUE(waiting->isRegistered());
+    keys.service.press(FakeHotkeyService::Chord{tab, option});
+    keys.dispatcher.runUntilIdle();
+    EXPECT_EQ(presses, 1);
+
+    keys.dispatcher.advance(10 * GlobalHotKey::retryInterval);
+    EXPECT_EQ(keys.service.retries, 2); // nothing waits: no more attempts
+}
+
+TEST(GlobalHotKey, OneTimerRetriesEveryWaitingChordAndAskingRetriesAtOnce)
+{
+    HotKeys keys;
+    keys.service.heldElsewhere = {{tab, option}, {space, option}};
+    int presses = 0;
+    auto first = keys.make(tab, option, presses);
+    auto second = keys.make(space, option, presses);
+    keys.dispatcher.advance(GlobalHotKey::retryInterval);
+    EXPECT_EQ(keys.service.retries, 1);
+
+    keys.registry->retryNow(); // the guide opened
+    EXPECT_EQ(keys.service.retries, 2);
+    keys.dispatcher.advance(GlobalHotKey::retryInterval - 0.1);
+    EXPECT_EQ(keys.service.retries, 2); // the timer started again from the asked retry
+    keys.dispatcher.advance(0.1);
+    EXPECT_EQ(keys.service.retries, 3);
+
+    first.reset();
+    second.reset();
+    keys.dispatcher.advance(10 * GlobalHotKey::retryInterval);
+    EXPECT_EQ(keys.service.retries, 4); // the released chords no longer wait
+}
+
+TEST(GlobalHotKey, AChordTheServiceLosesIsRetriedUntilItIsBack)
+{
+    HotKeys keys;
+    int presses = 0;
+    auto live = keys.make(tab, option, presses);
+    ASSERT_TRUE(live->isRegistered());
+
+    keys.service.takeAway({tab, option}); // a keyboard change collided with another program's grab
+    EXPECT_TRUE(live->isHeldElsewhere());
+    keys.service.heldElsewhere.clear();
+    keys.dispatcher.advance(GlobalHotKey::retryInterval);
+    EXPECT_EQ(keys.service.retries, 1);
+    EXPECT_TRUE(live->isRegistered());
+}
+
+TEST(GlobalHotKey, IdsAreNotReused)
+{
+    HotKeys keys;
+    int presses = 0;
+    auto first = keys.make(tab, option, presses);
+    first.reset();
     auto next = keys.make(space, option, presses);
     EXPECT_EQ(next->id(), 2u);
     EXPECT_TRUE(next->isRegistered());

@@ -23,7 +23,7 @@ std::unique_ptr<Localization> makeLocalization(TestRuntime& runtime, const QStri
 
 } // namespace
 
-TEST(Localization, StartsWithTheStoredLanguageElseTheSystemsFirstPreferredOne)
+TEST(Localization, StartsWithTheStoredLanguageElseTheFirstPreferredSystemLanguageWithATable)
 {
     const struct {
         const char* name;
@@ -36,6 +36,11 @@ TEST(Localization, StartsWithTheStoredLanguageElseTheSystemsFirstPreferredOne)
         {"english stored", QStringLiteral("english"), {"zh-CN"}, AppLanguage::english, "Left"},
         {"unknown text", QStringLiteral("klingon"), {"zh-CN"}, AppLanguage::system, "左侧"},
         {"not a text", true, {"en-US"}, AppLanguage::system, "Left"},
+        {"French first, then Chinese", QVariant(), {"fr-FR", "fr", "zh-CN", "en-US"}, AppLanguage::system, "左侧"},
+        {"English before Chinese", QVariant(), {"de", "en_GB", "zh-CN"}, AppLanguage::system, "Left"},
+        {"Traditional Chinese has no table", QVariant(), {"zh-TW", "zh-CN"}, AppLanguage::system, "左侧"},
+        {"no language with a table", QVariant(), {"fr-FR", "ja"}, AppLanguage::system, "Left"},
+        {"no languages at all", QVariant(), {}, AppLanguage::system, "Left"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

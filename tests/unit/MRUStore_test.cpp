@@ -187,3 +187,67 @@ TEST_F(MRUStoreTest, TouchesAndScoresFromTwoThreadsKeepEveryKey)
     second.join();
     EXPECT_EQ(store->windowMap().size(), 400);
 }
+
+// Two terminals titled "bash" share a persisted key; while they exist each has its own
+// recency, and the persisted key carries the latest use into the next run.
+TEST_F(MRUStoreTest, WindowsWithOneKeyKeepTheirOwnRecencyWhileTheyExist)
+{
+    const QString bash = QStringLiteral("org.example.Term::bash");
+    auto store = makeStore();
+    store->touch(bash, 1);
+    runtime.clock.advance(1);
+    store->touch(bash, 2);
+    EXPECT_EQ(store->rank(bash, std::nullopt, 1).score, startPlus(0));
+    EXPECT_EQ(store->rank(bash, std::nullopt, 2).score, startPlus(1));
+    // A third "bash" never used in this run does not inherit the others' time.
+    EXPECT_EQ(store->rank(bash, std::nullopt, 3).score, distantPast());
+    EXPECT_EQ(store->windowMap().value(bash), startPlus(1));
+
+    runtime.advance(MRUStore::persistDelay);
+    auto restarted = makeStore();
+    EXPECT_EQ(restarted->rank(bash, std::nullopt, 1).score, startPlus(1)) << "an earlier run's time counts";
+    restarted->touch(bash, 5);
+    EXPECT_EQ(restarted->rank(bash, std::nullopt, 1).score, distantPast()) << "the key is window 5's now";
+
+    // A number that comes back for another window starts without its predecessor's time.
+    restarted->keepWindows({});
+    EXPECT_EQ(restarted->rank(bash, std::nullopt, 5).score, distantPast());
+}
+
+TEST_F(MRUStoreTest, AFocusedWindowIsStampedUnderItsNumberToo)
+{
+    runApp(7, QStringLiteral("bash"));
+    const AXElement window = runtime.accessibility.copyElement(runtime.accessibility.createApplication(7), AX::focusedWindow);
+    runtime.accessibility.setWindowNumber(window, 42);
+    auto store = makeStore();
+    store->touch(QStringLiteral("org.example.Term::bash"), 41);
+    runtime.clock.advance(1);
+    store->touchApp(QStringLiteral("org.example.Term"), 7);
+    EXPECT_GT(store->rank(QStringLiteral("org.example.Term::bash"), std::nullopt, 42).own,
+              store->rank(QStringLiteral("org.example.Term::bash"), std::nullopt, 41).own);
+}
+
+// Terminal A, then an editor, then terminal B (one desktop entry for both terminals): the
+// window used before B is the editor, so it must rank above A although A's program is the
+// most recent one.
+TEST_F(MRUStoreTest, AWindowUsedInThisRunIsNotLiftedByItsProgramsLaterUse)
+{
+    const QString term = QStringLiteral("org.example.Term");
+    const QString editor = QStringLiteral("org.example.Editor");
+    auto store = makeStore();
+    const auto use = [&](const QString& app, const QString& title, quint32 number) {
+        store->touchApp(app, 0);
+        store->touch(app + QStringLiteral("::") + title, number);
+        runtime.clock.advance(1);
+    };
+    use(term, QStringLiteral("A"), 1);
+    use(editor, QStringLiteral("notes"), 2);
+    use(term, QStringLiteral("B"), 3);
+    const auto rank = [&](const QString& app, const char* title, quint32 number) {
+        return store->rank(app + QStringLiteral("::") + QString::fromLatin1(title), app, number);
+    };
+    EXPECT_GT(rank(term, "B", 3), rank(editor, "notes", 2));
+    EXPECT_GT(rank(editor, "notes", 2), rank(term, "A", 1));
+    // A window of the program not used in this run still ranks with its program.
+    EXPECT_EQ(rank(term, "C", 4).score, startPlus(2));
+}

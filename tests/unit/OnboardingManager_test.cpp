@@ -1,4 +1,5 @@
 #include "core/OnboardingManager.h"
+#include "core/PlatformProfile.h"
 
 #include "core/Localization.h"
 #include "support/TestRuntime.h"
@@ -108,4 +109,23 @@ TEST(OnboardingOverlay, ShownOnlyInThePanelStagesWithContentForStageItemsAndDeta
 
     Localization::shared().setLanguage(AppLanguage::simplifiedChinese); // looked up when asked for
     EXPECT_EQ(OnboardingOverlayContent::forStage(Stage::actions, true, false)->primaryButton, QStringLiteral("完成"));
+}
+
+TEST(OnboardingOverlay, OnLinuxTheStripSpeaksOfAltAndNamesKeysInWords)
+{
+    TestRuntime runtime;
+    const PlatformProfile linux = PlatformProfile::linuxDesktop({QStringLiteral("org.example.Files"), {}});
+    runtime.context().ports().profile = &linux;
+    const auto basics = OnboardingOverlayContent::forStage(Stage::panelBasics, true, false);
+    ASSERT_TRUE(basics.has_value());
+    EXPECT_TRUE(basics->detail.startsWith(QStringLiteral("Hold Alt to keep the panel open.")));
+    EXPECT_EQ(basics->keyCaps.front().label, QStringLiteral("Alt"));
+
+    const auto empty = OnboardingOverlayContent::forStage(Stage::movement, false, false);
+    QStringList caps;
+    for (const auto& cap : empty->keyCaps)
+        caps << cap.label;
+    EXPECT_EQ(caps, (QStringList{"W", "A", "S", "D", "Enter", "Esc"}));
+    EXPECT_TRUE(OnboardingOverlayContent::forStage(Stage::actions, true, true)->detail.startsWith(
+        QStringLiteral("While holding Alt, use A to go back,")));
 }

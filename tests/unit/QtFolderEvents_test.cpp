@@ -70,3 +70,21 @@ TEST(QtFolderEvents, ReportsEntriesAddedRenamedAndRemovedButNothingToAnUnwatched
     // Later changes heard by the kept watch mean the earlier ones were fully delivered.
     EXPECT_EQ(dropped.count(), 0);
 }
+
+// Editors that do not save by renaming write the file in place.
+TEST(QtFolderEvents, ReportsAFileWrittenInPlace)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("settings.plist")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    QtFolderEvents events;
+    Counter written;
+    ASSERT_NE(events.watch(dir.path(), written.callback()), 0u);
+
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    ASSERT_EQ(file.write("x"), 1);
+    file.close();
+
+    EXPECT_TRUE(written.waitForMoreThan(0));
+}

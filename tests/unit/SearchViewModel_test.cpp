@@ -225,6 +225,30 @@ TEST(SearchViewModel, RebuildSwapsOpenGroupsAndKeepsTheHighlightInRange)
     EXPECT_EQ(model.visibleCount(), 2);
 }
 
+// Windows are told apart by their number: two "bash" terminals are two rows.
+SwitchItem numbered(const QString& title, quint32 number)
+{
+    WindowItem item = window("Term", title);
+    item.cgWindowID = number;
+    return item;
+}
+
+TEST(SearchViewModel, ARebuildKeepsTheHighlightOnItsRowWhereverItMoved)
+{
+    TestRuntime runtime;
+    SearchViewModel model({numbered("bash", 1), numbered("bash", 2), numbered("vim", 3)}, false);
+    model.setSelectedIndex(1);
+    model.updateItems({numbered("new", 4), numbered("bash", 1), numbered("bash", 2), numbered("vim", 3)});
+    EXPECT_EQ(model.selectedIndex(), 2) << "the same window, not the same row number";
+
+    model.updateItems({numbered("new", 4), numbered("bash", 1), numbered("vim", 3)});
+    EXPECT_EQ(model.selectedItem()->windowNumber(), 3u) << "the window went: the row now in its place";
+
+    model.markClosing(numbered("bash", 1));
+    EXPECT_EQ(model.closeState(numbered("bash", 1)), RowCloseState::closing);
+    EXPECT_EQ(model.closeState(numbered("bash", 2)), RowCloseState::none);
+}
+
 TEST(SearchViewModel, ClosingMarkLastsFromTheFirstMark)
 {
     TestRuntime runtime;

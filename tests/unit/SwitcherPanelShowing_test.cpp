@@ -259,6 +259,24 @@ TEST_F(PanelShowingTest, ClosingAnAppRowQuitsItAndEachPassUntilThePanelHidesKeep
     EXPECT_FALSE(controller->isRecentlyClosedApp(player));
 }
 
+TEST_F(PanelShowingTest, AWindowStillThereAfterItsCloseSaysItsProgramDoesNotRespond)
+{
+    const ProcessID pid = runtime.desktop().launch(QStringLiteral("com.example.editor"), "Editor");
+    WindowItem draft = fixtures::window("Editor", QStringLiteral("com.example.editor"), "Draft", pid);
+    draft.axWindow = runtime.desktop().openWindow(pid, "Draft");
+    draft.cgWindowID = runtime.desktop().windowNumber(draft.axWindow);
+    openWindowsTitled({"one"});
+    openWindows.push_back(draft);
+    runtime.actions.hungWindows[QStringLiteral("Draft")] = HungWindow::forceQuitOffered;
+    showAndSettle(); // the highlight rests on Draft
+
+    EXPECT_TRUE(monitors.pressKey(keyX, option));
+    EXPECT_EQ(model().closeState(draft), RowCloseState::closing);
+    runtime.advance(0.35);
+    EXPECT_EQ(model().closeState(draft), RowCloseState::forceQuitOffered);
+    EXPECT_EQ(model().closeState(model().items().front()), RowCloseState::none);
+}
+
 TEST_F(PanelShowingTest, SummoningDuringTheGuideEngagesAndSuppressesTheCommit)
 {
     openWindowsTitled({"one", "two"});

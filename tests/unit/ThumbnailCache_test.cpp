@@ -63,6 +63,27 @@ TEST(ThumbnailCache, HitsKeepTheStoredPictureAndTheHundredAndFirstEvictsTheLeast
     EXPECT_EQ(rt.desktop().windowServer.captureCount(), 101);
 }
 
+// An iconified window cannot be captured: its row shows it as it was when it left.
+TEST(ThumbnailCache, AWindowLeavingTheScreenIsShownAsItLeft)
+{
+    TestRuntime rt;
+    SimWindowServer& server = rt.desktop().windowServer;
+    const ImageHandle seen = picture(), leaving = picture(640, 400);
+    {
+        ThumbnailCache cache(server, rt.clock);
+        server.setCapture(7, seen);
+        ASSERT_EQ(cache.thumbnail(7), seen);
+        server.leaveScreen(7, leaving);
+        server.leaveScreen(8, leaving);
+        server.setCapture(7, nullptr); // iconified
+
+        EXPECT_EQ(cache.thumbnail(7), leaving) << "the later picture replaces the kept one";
+        EXPECT_EQ(cache.thumbnail(8), leaving) << "a window never captured while in view";
+        EXPECT_EQ(server.captureCount(), 1);
+    }
+    server.leaveScreen(7, seen); // a cache that is gone no longer listens
+}
+
 TEST(ThumbnailCache, HighResolutionCapturesAreShownAtOnePointPerPixel)
 {
     TestRuntime rt;

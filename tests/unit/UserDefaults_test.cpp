@@ -78,6 +78,8 @@ TEST_F(UserDefaultsTest, UnstorableValuesAreRefusedWithoutLosingOtherKeys)
 
 TEST_F(UserDefaultsTest, DamagedFilesAreKeptAsideAndTheStoreStartsEmpty)
 {
+    // The deep ones overflowed the parser's stack; the large one cost three times its size.
+    const QByteArray prolog("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key>");
     const struct {
         const char* name;
         QByteArray bytes;
@@ -85,6 +87,12 @@ TEST_F(UserDefaultsTest, DamagedFilesAreKeptAsideAndTheStoreStartsEmpty)
         {"truncated", QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key><str")},
         {"array root", QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>")},
         {"binary junk", QByteArray("bplist00\xff\xff\xff\xff\x00\x01", 14)},
+        {"50,000 arrays", prolog + QByteArray("<array>").repeated(50000) + QByteArray("</array>").repeated(50000)
+                              + "</dict></plist>"},
+        {"50,000 dictionaries", prolog + QByteArray("<dict><key>k</key>").repeated(50000)
+                                    + QByteArray("</dict>").repeated(50000) + "</dict></plist>"},
+        {"a string past the size limit",
+         prolog + "<string>" + QByteArray(UserDefaults::maxFileBytes, 'x') + "</string></dict></plist>"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -102,6 +110,77 @@ TEST_F(UserDefaultsTest, DamagedFilesAreKeptAsideAndTheStoreStartsEmpty)
         QFile::remove(defaults.setAsidePath());
         QFile::remove(path);
     }
+}
+
+TEST_F(UserDefaultsTest, AValueThatWouldMakeTheFileTooLargeIsRefused)
+{
+    UserDefaults defaults(path);
+    defaults.set(QStringLiteral("a"), QStringLiteral("small"));
+    defaults.set(QStringLiteral("a"), QString(UserDefaults::maxFileBytes, QLatin1Char('x')));
+    defaults.set(QStringLiteral("b"), QByteArray(UserDefaults::maxFileBytes, 'x'));
+    EXPECT_EQ(defaults.string(QStringLiteral("a")), QStringLiteral("small"));
+    EXPECT_FALSE(defaults.object(QStringLiteral("b")).isValid());
+    UserDefaults reread(path);
+    EXPECT_EQ(reread.string(QStringLiteral("a")), QStringLiteral("small"));
+    EXPECT_TRUE(reread.setAsidePath().isEmpty());
+}
+
+// Another program (an editor, a second copy) writes the file as a whole.
+class OutsideEdits : public UserDefaultsTest {
+protected:
+    void writeElsewhere(const QVariantMap& values)
+    {
+        writeFile(*PropertyList::toXml(QVariant(values)));
+    }
+};
+
+TEST_F(OutsideEdits, AReloadTakesInAnOutsideEditAndReportsWhatChanged)
+{
+    UserDefaults defaults(path);
+    defaults.set(QStringLiteral("kept"), qint64(1));
+    defaults.set(QStringLiteral("edited"), QStringLiteral("before"));
+    defaults.set(QStringLiteral("dropped"), true);
+    EXPECT_TRUE(defaults.reload().isEmpty()) << "our own writes are no outside change";
+
+    writeElsewhere({{QStringLiteral("kept"), qint64(1)}, {QStringLiteral("edited"), QStringLiteral("after")},
+                    {QStringLiteral("added"), 0.5}});
+    QStringList changed = defaults.reload();
+    changed.sort();
+
+    EXPECT_EQ(changed, (QStringList{QStringLiteral("added"), QStringLiteral("dropped"), QStringLiteral("edited")}));
+    EXPECT_EQ(defaults.string(QStringLiteral("edited")), QStringLiteral("after"));
+    EXPECT_FALSE(defaults.object(QStringLiteral("dropped")).isValid());
+    EXPECT_TRUE(defaults.reload().isEmpty());
+}
+
+TEST_F(OutsideEdits, AWriteOfOursNeverDropsAnOutsideEditItHasNotSeen)
+{
+    UserDefaults defaults(path);
+    defaults.set(QStringLiteral("edge"), QStringLiteral("right"));
+    writeElsewhere({{QStringLiteral("edge"), QStringLiteral("left")}});
+
+    defaults.set(QStringLiteral("recency"), qint64(7)); // before the folder's change is handled
+
+    UserDefaults reread(path);
+    EXPECT_EQ(reread.string(QStringLiteral("edge")), QStringLiteral("left"));
+    EXPECT_EQ(reread.integer(QStringLiteral("recency")), 7);
+    EXPECT_EQ(defaults.reload(), QStringList{QStringLiteral("edge")}) << "still reported to the listeners";
+}
+
+TEST_F(OutsideEdits, AnOutsideWriteThatDoesNotParseIsKeptAsideAndTheGoodValuesStay)
+{
+    UserDefaults defaults(path);
+    defaults.set(QStringLiteral("edge"), QStringLiteral("left"));
+    const QByteArray broken("<?xml version=\"1.0\"?><plist><dict><key>edge</key><string>ri");
+    writeFile(broken);
+
+    EXPECT_TRUE(defaults.reload().isEmpty());
+
+    EXPECT_EQ(defaults.string(QStringLiteral("edge")), QStringLiteral("left"));
+    QFile aside(defaults.setAsidePath());
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), broken);
+    EXPECT_EQ(UserDefaults(path).string(QStringLiteral("edge")), QStringLiteral("left")) << "written back";
 }
 
 TEST_F(UserDefaultsTest, WritesReplaceTheFileWholeAndLeaveNoTemporaryFiles)

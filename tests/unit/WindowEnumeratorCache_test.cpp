@@ -31,13 +31,40 @@ struct WindowEnumeratorCacheTest : ::testing::Test {
     TestRuntime rt;
     std::atomic<int> runs{0};
     std::vector<WindowItem> next;
+    std::function<void()> duringRun; // what happens on the desktop while the list is read
     std::shared_ptr<WindowEnumeratorCache> cache = std::make_shared<WindowEnumeratorCache>(rt.dispatcher(), rt.clock, [this] {
         ++runs;
-        return next;
+        std::vector<WindowItem> listed = next;
+        if (duringRun)
+            std::exchange(duringRun, nullptr)();
+        return listed;
     });
 };
 
 } // namespace
+
+// A window that appears while the list is read is in the list the waiting completion
+// sees; a change makes the stored list no longer current until it is read again.
+TEST_F(WindowEnumeratorCacheTest, AChangeDuringARefreshIsReadBeforeTheWaitingCompletionsRun)
+{
+    EXPECT_FALSE(cache->isCurrent()) << "nothing stored yet";
+    QStringList log;
+    next = {notesWindow("Groceries")};
+    duringRun = [&] {
+        next.push_back(notesWindow("Recipes"));
+        cache->invalidate();
+    };
+    cache->refreshAsync([&] { log << titles(cache->cached()).join(','); });
+    rt.runUntilIdle();
+    EXPECT_EQ(log, QStringList{"Groceries,Recipes"});
+    EXPECT_EQ(runs, 2);
+    EXPECT_TRUE(cache->isCurrent());
+
+    cache->invalidate();
+    EXPECT_FALSE(cache->isCurrent());
+    cache->refreshSync();
+    EXPECT_TRUE(cache->isCurrent());
+}
 
 // Joining a running refresh is checked on real threads below.
 TEST_F(WindowEnumeratorCacheTest, ARequestAfterARefreshEndedEnumeratesAgainAndOneEndingAfterTheCacheIsGoneIsDropped)

@@ -81,6 +81,29 @@ TEST(WindowEnumerator, KeepsWindowsWithoutNumberOrTitleAndNamesNamelessAppsUnkno
               std::tuple(ProcessID(77), std::optional<QString>(), std::optional<quint32>()));
 }
 
+TEST(WindowEnumerator, SaysWhichWindowsAreMinimisedOrOnAnotherDesktop)
+{
+    TestRuntime rt;
+    SimDesktop& desktop = rt.desktop();
+    const ProcessID terminal = desktop.launch(u"com.apple.Terminal"_s, u"Terminal"_s);
+    for (const QString& title : {u"shown"_s, u"elsewhere"_s, u"unreadable"_s})
+        desktop.openWindow(terminal, title);
+    desktop.openWindow(terminal, u"minimised"_s, {.minimized = true});
+    rt.accessibility.setAttribute(itemFor(terminal, u"elsewhere"_s).axWindow, AX::otherDesktop, u"2"_s);
+    rt.accessibility.setAttribute(itemFor(terminal, u"unreadable"_s).axWindow, AX::otherDesktop, u"first"_s);
+
+    std::vector<std::tuple<QString, bool, std::optional<int>>> placed;
+    for (const WindowItem& w : WindowEnumerator::enumerate())
+        placed.emplace_back(w.title, w.isMinimized, w.otherDesktop);
+
+    EXPECT_EQ(placed, (std::vector<std::tuple<QString, bool, std::optional<int>>>{
+                          {u"shown"_s, false, std::nullopt},
+                          {u"elsewhere"_s, false, 2},
+                          {u"unreadable"_s, false, std::nullopt},
+                          {u"minimised"_s, true, std::nullopt},
+                      }));
+}
+
 TEST(WindowEnumerator, ActivationUnminimisesTheWindowFirstAndRaisesItOnce)
 {
     TestRuntime rt;

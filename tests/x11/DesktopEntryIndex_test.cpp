@@ -64,6 +64,37 @@ TEST_F(DesktopEntryIndexTest, MatchesRunningProgramsByClassIdOrExecutable)
     }
 }
 
+TEST_F(DesktopEntryIndexTest, AProgramWithoutAnEntryIsNamedByItsWindowClass)
+{
+    const struct {
+        ProgramIdentity program;
+        std::optional<QString> id;
+    } rows[] = {
+        {{QStringLiteral("xclock"), QStringLiteral("XClock"), QStringLiteral("/usr/bin/xclock")}, QStringLiteral("XClock")},
+        {{QStringLiteral("tool (/tmp/p)"), QString(), QStringLiteral("/opt/tool")}, QStringLiteral("tool")},
+        {{QString(), QString(), QStringLiteral("/opt/bin/viewer")}, QStringLiteral("viewer")},
+        {{QString(), QString(), QString()}, std::nullopt},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(DesktopEntryIndex::windowClassName(row.program), row.id) << row.program.instance.toStdString();
+}
+
+// The user's own folder comes first; a copy there that hides the program takes the
+// system's entry away from matching as well as from the list.
+TEST_F(DesktopEntryIndexTest, AUserEntryThatHidesAProgramMasksTheSystemEntry)
+{
+    QTemporaryDir user;
+    QFile hidden(user.filePath(QStringLiteral("code.desktop")));
+    ASSERT_TRUE(hidden.open(QIODevice::WriteOnly));
+    hidden.write("[Desktop Entry]\nType=Application\nName=Code\nExec=/usr/share/code/code\nNoDisplay=true\n");
+    hidden.close();
+    DesktopEntryIndex index({user.path(), m_dir.path()});
+
+    EXPECT_FALSE(index.entry(QStringLiteral("code")));
+    EXPECT_FALSE(index.match({QStringLiteral("code"), QStringLiteral("Code"), QStringLiteral("/usr/share/code/code")}));
+    EXPECT_TRUE(index.entry(QStringLiteral("chromium")));
+}
+
 TEST_F(DesktopEntryIndexTest, SeesEntriesAddedAfterTheFirstRead)
 {
     DesktopEntryIndex index({m_dir.path()});

@@ -49,7 +49,7 @@ protected:
         dispatcher = std::make_unique<ThreadedDispatcher>(clock);
         workspace = std::make_unique<X11Workspace>(clients, *dispatcher, profile);
         accessibility = std::make_unique<X11Accessibility>(clients);
-        windowServer = std::make_unique<X11WindowServer>(clients);
+        windowServer = std::make_unique<X11WindowServer>(clients, *dispatcher);
     }
 
     void TearDown() override

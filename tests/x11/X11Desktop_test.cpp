@@ -3,7 +3,11 @@
 #include "core/WindowEnumerator.h"
 #include "support/RecordingActions.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <csignal>
 
 #include <unistd.h>
 
@@ -280,7 +284,7 @@ xcb_window_t openOwnWindow(X11Connection& c, xcb_atom_t type)
     return window;
 }
 
-TEST_F(X11Desktop, OwnPanelIsNoApplicationButOwnSettingsWindowIs)
+TEST_F(X11Desktop, NoneOfOurOwnWindowsIsAnApplication)
 {
     pid_t terminal = 0;
     ASSERT_NE(startXterm(QStringLiteral("Before"), &terminal), XCB_NONE);
@@ -289,21 +293,79 @@ TEST_F(X11Desktop, OwnPanelIsNoApplicationButOwnSettingsWindowIs)
     const ProcessID self = static_cast<ProcessID>(::getpid());
 
     const xcb_window_t panel = openOwnWindow(*own, own->ewmh()._NET_WM_WINDOW_TYPE_UTILITY);
-    ASSERT_TRUE(waitUntil([&] { return clients->isManaged(panel) && isViewable(panel); }));
-    clients->activate(panel);
-    ASSERT_TRUE(waitUntil([&] { return isActive(panel); }));
-
-    EXPECT_FALSE(workspace->runningApplication(self));
-    ASSERT_TRUE(workspace->frontmostApplication());
-    EXPECT_EQ(workspace->frontmostApplication()->processIdentifier, terminal);
-
     const xcb_window_t settings = openOwnWindow(*own, own->ewmh()._NET_WM_WINDOW_TYPE_NORMAL);
-    ASSERT_TRUE(waitUntil([&] { return clients->isManaged(settings); }));
-    const std::optional<RunningApplication> app = workspace->runningApplication(self);
-    ASSERT_TRUE(app);
-    EXPECT_EQ(app->bundleIdentifier, QStringLiteral("com.local.ostrevane"));
-    EXPECT_EQ(accessibility->copyElements(accessibility->createApplication(self), AX::windows).size(), 1u)
-        << "only the settings window is one of its windows";
+    ASSERT_TRUE(waitUntil([&] { return clients->isManaged(panel) && clients->isManaged(settings) && isViewable(settings); }));
+    clients->activate(settings);
+    ASSERT_TRUE(waitUntil([&] { return isActive(settings); }));
+
+    EXPECT_FALSE(workspace->runningApplication(self)) << "neither the panel nor a window like the settings";
+    ASSERT_TRUE(workspace->frontmostApplication());
+    EXPECT_EQ(workspace->frontmostApplication()->processIdentifier, terminal) << "the user came from there";
+}
+
+// openbox names a window without a name "Unnamed Window"; that is no title of its own.
+TEST_F(X11Desktop, AWindowWithoutANameHasNoTitleWhateverTheWindowManagerShows)
+{
+    const std::shared_ptr<X11Connection> other = openClient(s_session->display());
+    ASSERT_TRUE(other);
+    const xcb_window_t window = openOwnWindow(*other, other->ewmh()._NET_WM_WINDOW_TYPE_NORMAL);
+    const auto visibleName = [&] {
+        return other->property(other->requestProperty(window, other->ewmh()._NET_WM_VISIBLE_NAME, XCB_ATOM_ANY, 64));
+    };
+    ASSERT_TRUE(waitUntil([&] { return visibleName().has_value(); })) << "openbox gave it no visible name";
+    EXPECT_FALSE(clients->title(window));
+
+    const char name[] = "Named";
+    xcb_change_property(other->xcb(), XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 5, name);
+    other->flush();
+    EXPECT_TRUE(waitUntil([&] { return clients->title(window) == QStringLiteral("Named"); }));
+}
+
+// A program that handles its events answers the ping a close sends; a stopped one, or one
+// that reads no events, does not respond.
+TEST_F(X11Desktop, ARunningProgramAnswersPingsAndAStoppedOrDeafOneDoesNotRespond)
+{
+    const QString client = QStringLiteral(OSTREVANE_STUBBORN_CLIENT);
+    pid_t pid = 0, deafPid = 0;
+    const xcb_window_t window = startClient({client, QStringLiteral("Pinged")}, &pid);
+    const xcb_window_t deaf = startClient({client, QStringLiteral("--deaf"), QStringLiteral("Deaf")}, &deafPid);
+    ASSERT_NE(window, XCB_NONE);
+    ASSERT_NE(deaf, XCB_NONE);
+    const auto responsiveness = [&] { return workspace->responsiveness(pid, window); };
+    ASSERT_TRUE(waitUntil([&] { return responsiveness() != Responsiveness::unknown; }));
+    EXPECT_EQ(responsiveness(), Responsiveness::responding);
+    EXPECT_TRUE(waitUntil([&] { return workspace->responsiveness(deafPid, deaf) == Responsiveness::notResponding; }));
+
+    ::kill(pid, SIGSTOP); // it stops once the kernel next runs it
+    EXPECT_TRUE(waitUntil([&] { return responsiveness() == Responsiveness::notResponding; }));
+    ::kill(pid, SIGCONT);
+    EXPECT_TRUE(waitUntil([&] { return responsiveness() == Responsiveness::responding; }));
+    for (const pid_t client : {pid, deafPid})
+        s_session->killNow(client); // it ignores SIGTERM
+}
+
+// A program of an installed application that runs in this session without a window is
+// a running application; the same program elsewhere, or a terminal program, is not.
+TEST_F(X11Desktop, AProgramWithoutWindowsIsARunningApplicationOnlyInThisSession)
+{
+    QTemporaryDir bin;
+    const QString tray = bin.filePath(QStringLiteral("ostrevane-test-tray"));
+    const QString terminalProgram = bin.filePath(QStringLiteral("ostrevane-test-shell"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), tray) && QFile::copy(QStringLiteral("/bin/sleep"), terminalProgram));
+    writeEntry(QStringLiteral("tray.desktop"), QStringLiteral("Name=Tray\nExec=%1 600\n").arg(tray));
+    writeEntry(QStringLiteral("shell.desktop"), QStringLiteral("Name=Shell\nExec=%1 600\nTerminal=true\n").arg(terminalProgram));
+    const pid_t here = s_session->start({tray, QStringLiteral("600")});
+    const pid_t elsewhere = s_session->start({tray, QStringLiteral("601")}, {"DISPLAY=:9999"});
+    const pid_t inTerminal = s_session->start({terminalProgram, QStringLiteral("600")});
+    const auto listed = [&](pid_t pid) {
+        const std::optional<RunningApplication> app = workspace->runningApplication(pid);
+        return app && app->bundleIdentifier == QStringLiteral("tray") && app->activationPolicy == ActivationPolicy::regular;
+    };
+    EXPECT_TRUE(waitUntil([&] { return listed(here); }));
+    EXPECT_FALSE(workspace->runningApplication(elsewhere));
+    EXPECT_FALSE(workspace->runningApplication(inTerminal));
+    for (const pid_t pid : {here, elsewhere, inTerminal})
+        s_session->stop(pid);
 }
 
 TEST_F(X11Desktop, OpeningAnEntryLaunchesItAndCompletesWithItsApplication)
@@ -318,7 +380,8 @@ TEST_F(X11Desktop, OpeningAnEntryLaunchesItAndCompletesWithItsApplication)
                                    error = std::move(e);
                                    done = true;
                                });
-    ASSERT_TRUE(waitUntil([&] { return done.load(); }));
+    // The window's arrival is noticed on the main queue.
+    ASSERT_TRUE(dispatcher->runMainUntil([&] { return done.load(); }, windowTimeout));
     if (launched)
         ::kill(launched->processIdentifier, SIGKILL); // detached: not the session's child
 

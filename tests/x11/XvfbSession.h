@@ -10,6 +10,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -20,7 +21,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,24 +31,34 @@ namespace ostrevane::x11test {
 
 // A private X session for one test program: Xvfb on a free display (it picks one and
 // reports it through -displayfd) and, unless asked otherwise, openbox with its Alt+Tab
-// bindings removed. Clients started through it are killed, with the window manager
-// and the server, when the session ends, whatever the test did.
+// bindings removed (or fluxbox, likewise, where a second EWMH window manager matters).
+// Clients started through it are killed, with the window manager and the server, when
+// the session ends, whatever the test did; should the test program itself die (a crash,
+// a time-out), the kernel ends them too, so that no X server of a dead test lingers
+// (with the descriptors it inherited).
 class XvfbSession {
 public:
+    enum class WindowManager { none, openbox, fluxbox };
+
     // Generous: a loaded two-core machine may start these slowly. Never a speed check.
     static constexpr double startTimeoutSeconds = 15.0;
     static constexpr double exitTimeoutSeconds = 5.0;
 
     explicit XvfbSession(bool withWindowManager = true)
+        : XvfbSession(withWindowManager ? WindowManager::openbox : WindowManager::none)
+    {
+    }
+
+    explicit XvfbSession(WindowManager manager)
     {
         if (!startServer()) {
             m_failure = QStringLiteral("Xvfb did not report a display");
             return;
         }
-        m_ready = !withWindowManager || startWindowManager();
+        m_ready = manager == WindowManager::none || startWindowManager(manager);
         if (!m_ready)
-            m_failure = QStringLiteral("openbox did not start on ") + QString::fromLatin1(m_display) + QStringLiteral(": ")
-                + QString::fromUtf8(readLog());
+            m_failure = QStringLiteral("the window manager did not start on ") + QString::fromLatin1(m_display)
+                + QStringLiteral(": ") + QString::fromUtf8(readLog());
     }
 
     ~XvfbSession()
@@ -64,8 +75,12 @@ public:
     const QString& failure() const { return m_failure; }
     const QByteArray& display() const { return m_display; }
 
-    // Starts a program on this display; -1 when it cannot be started.
-    pid_t start(const QStringList& arguments) { return spawn(arguments, -1); }
+    // Starts a program on this display; -1 when it cannot be started. `environment` adds
+    // NAME=VALUE entries to (or replaces them in) the test's own.
+    pid_t start(const QStringList& arguments, const std::vector<std::string>& environment = {})
+    {
+        return spawn(arguments, -1, environment);
+    }
 
     // Ends a program started here (SIGTERM, then SIGKILL) and reaps it.
     void stop(pid_t pid)
@@ -156,21 +171,57 @@ private:
         return line.endsWith('\n') ? line.trimmed() : QByteArray();
     }
 
-    bool startWindowManager()
+    bool startWindowManager(WindowManager manager)
     {
-        QFile source(QStringLiteral("/etc/xdg/openbox/rc.xml"));
-        QFile config(m_dir.filePath(QStringLiteral("rc.xml")));
-        if (!source.open(QIODevice::ReadOnly) || !config.open(QIODevice::WriteOnly))
+        const QStringList command = manager == WindowManager::fluxbox ? fluxboxCommand() : openboxCommand();
+        if (command.isEmpty() || start(command, windowManagerEnvironment()) < 0)
             return false;
-        // Without this, openbox holds Alt+Tab and every grab of the chord fails.
+        return waitUntil([&] { return hasWindowManager(); }, startTimeoutSeconds) && managesWindows();
+    }
+
+    // fluxbox keeps its state in $HOME/.fluxbox: the session's folder, not the user's. Its
+    // wallpaper program fails under Xvfb and says so in a window that takes the focus; a
+    // stand-in that does nothing takes its place.
+    std::vector<std::string> windowManagerEnvironment() const
+    {
+        const QString bin = m_dir.filePath(QStringLiteral("bin"));
+        QDir().mkpath(bin);
+        QFile::link(QStringLiteral("/bin/true"), bin + QStringLiteral("/fbsetbg"));
+        return {"HOME=" + m_dir.path().toStdString(), "PATH=" + (bin + QLatin1Char(':')).toStdString() + qgetenv("PATH").toStdString()};
+    }
+
+    // A copy of a configuration file without the lines `unwanted` matches; the copy's path,
+    // or nothing when the original cannot be read.
+    QString configCopy(const QString& original, const QString& name, const QRegularExpression& unwanted,
+                       const QString& appended = QString()) const
+    {
+        QFile source(original);
+        QFile copy(m_dir.filePath(name));
+        if (!source.open(QIODevice::ReadOnly) || !copy.open(QIODevice::WriteOnly))
+            return QString();
+        copy.write((QString::fromUtf8(source.readAll()).remove(unwanted) + appended).toUtf8());
+        return copy.fileName();
+    }
+
+    // Without these copies, the manager holds Alt+Tab and every grab of the chord fails.
+    QStringList openboxCommand() const
+    {
         static const QRegularExpression tabBindings(
             QStringLiteral(R"re(<keybind key="(A-Tab|A-S-Tab|C-A-Tab)">.*?</keybind>)re"),
             QRegularExpression::DotMatchesEverythingOption);
-        config.write(QString::fromUtf8(source.readAll()).remove(tabBindings).toUtf8());
-        config.close();
-        if (start({QStringLiteral("openbox"), QStringLiteral("--config-file"), config.fileName()}) < 0)
-            return false;
-        return waitUntil([&] { return hasWindowManager(); }, startTimeoutSeconds) && managesWindows();
+        const QString config = configCopy(QStringLiteral("/etc/xdg/openbox/rc.xml"), QStringLiteral("rc.xml"), tabBindings);
+        return config.isEmpty() ? QStringList{} : QStringList{QStringLiteral("openbox"), QStringLiteral("--config-file"), config};
+    }
+
+    // fluxbox reads $HOME/.fluxbox/keys (HOME being the session's folder) and makes what
+    // else it needs there.
+    QStringList fluxboxCommand() const
+    {
+        static const QRegularExpression tabBindings(QStringLiteral("(?m)^Mod1 (Shift )?Tab .*$"));
+        QDir(m_dir.path()).mkpath(QStringLiteral(".fluxbox"));
+        if (configCopy(QStringLiteral("/etc/X11/fluxbox/keys"), QStringLiteral(".fluxbox/keys"), tabBindings).isEmpty())
+            return {};
+        return {QStringLiteral("fluxbox")};
     }
 
     // openbox announces itself before it handles events: a client mapped in between stays
@@ -227,20 +278,28 @@ private:
         return found;
     }
 
-    // posix_spawn passes on every descriptor without close-on-exec: `keepFd` only
-    // documents which one the child needs.
-    pid_t spawn(const QStringList& arguments, int keepFd)
+    // Every descriptor without close-on-exec is passed on: `keepFd` only documents which
+    // one the child needs. The child is killed when the thread that started it ends: tests
+    // start programs from their main thread.
+    pid_t spawn(const QStringList& arguments, int keepFd, const std::vector<std::string>& extra = {})
     {
         Q_UNUSED(keepFd);
         std::vector<std::string> args;
         for (const QString& argument : arguments)
             args.push_back(argument.toStdString());
-        std::vector<std::string> env = {"DISPLAY=" + m_display.toStdString(), "LANG=C.UTF-8", "LC_ALL=C.UTF-8"};
-        for (char** e = environ; *e; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("LANG=", 0) != 0 && entry.rfind("LC_ALL=", 0) != 0)
+        std::vector<std::string> env = extra;
+        const auto add = [&](const std::string& entry) {
+            const bool set = std::any_of(env.begin(), env.end(), [&](const std::string& own) {
+                return entry.compare(0, own.find('=') + 1, own, 0, own.find('=') + 1) == 0;
+            });
+            if (!set)
                 env.push_back(entry);
-        }
+        };
+        for (const std::string& entry : {"DISPLAY=" + m_display.toStdString(), std::string("LANG=C.UTF-8"),
+                                         std::string("LC_ALL=C.UTF-8")})
+            add(entry);
+        for (char** e = environ; *e; ++e)
+            add(*e);
         std::vector<char*> argv, envp;
         for (std::string& a : args)
             argv.push_back(a.data());
@@ -249,15 +308,23 @@ private:
             envp.push_back(e.data());
         envp.push_back(nullptr);
         // The programs' chatter would bury the test output; it is kept for failure messages.
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
         const std::string log = logPath().toStdString();
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        pid_t pid = -1;
-        const int failed = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (failed != 0)
+        const pid_t parent = ::getpid();
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            // Only async-signal-safe calls between fork and exec.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != parent)
+                ::_exit(127); // the test died before the line above
+            const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            if (out >= 0) {
+                ::dup2(out, STDOUT_FILENO);
+                ::dup2(out, STDERR_FILENO);
+            }
+            ::execvpe(argv[0], argv.data(), envp.data());
+            ::_exit(127);
+        }
+        if (pid < 0)
             return -1;
         m_children.push_back(pid);
         return pid;

@@ -34,6 +34,9 @@ inline const QString selected = QStringLiteral("AXSelected");
 inline const QString value = QStringLiteral("AXValue");
 inline const QString focused = QStringLiteral("AXFocused");
 inline const QString minimized = QStringLiteral("AXMinimized");
+// Text: the 1-based number of the desktop a window lies on ("2") when that desktop is not
+// the one shown; absent for a window on the shown desktop or on all of them.
+inline const QString otherDesktop = QStringLiteral("AXOtherDesktop");
 inline const QString enabled = QStringLiteral("AXEnabled");
 inline const QString main = QStringLiteral("AXMain");
 inline const QString windows = QStringLiteral("AXWindows");

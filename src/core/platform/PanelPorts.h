@@ -4,6 +4,7 @@
 
 #include <QPointF>
 #include <QRectF>
+#include <QRegion>
 #include <QSizeF>
 
 #include <cstdint>
@@ -89,17 +90,54 @@ public:
     virtual Token addMouseMovedMonitor(std::function<void()> handler) = 0;
     // Removing an absent token does nothing.
     virtual void remove(Token token) = 0;
+    // Whether some Option (Alt) key is down now, as far as this side knows: nothing when
+    // it cannot tell. A key event tells only about its own key; with both Alt keys held,
+    // releasing one leaves Option held.
+    virtual std::optional<bool> isOptionKeyDown() const { return std::nullopt; }
 };
 
-// Registers global key chords with the desktop. A chord another program holds fails
-// silently (no id). Presses are reported with the id on any thread.
+// Registers global key chords with the desktop. Presses are reported with the id on any
+// thread. Registering a chord that is already registered under another id shares it: it
+// stays live until its last id is unregistered.
 class HotkeyService {
 public:
+    enum class Registration {
+        live,          // the chord fires from now on
+        heldElsewhere, // another program holds it; kept under the id and tried again by retry()
+        impossible,    // the keyboard has no such key (or there is no desktop): nothing is kept
+    };
+
     virtual ~HotkeyService() = default;
-    virtual std::optional<std::uint32_t> registerChord(quint32 keyCode, quint32 carbonModifiers, std::uint32_t id) = 0;
+    virtual Registration registerChord(quint32 keyCode, quint32 carbonModifiers, std::uint32_t id) = 0;
+    // Forgets the id (a waiting chord stops waiting); unknown ids do nothing.
     virtual void unregisterChord(std::uint32_t id) = 0;
+    // Whether the chord registered under `id` is live now.
+    virtual bool isLive(std::uint32_t id) const = 0;
+    // Tries every waiting chord again; true while some chord still waits.
+    virtual bool retry() = 0;
     // Installs the one handler of chord presses (called once per process).
     virtual void setPressHandler(std::function<void(std::uint32_t id)> handler) = 0;
+    // Installs the one handler told when a chord starts waiting by itself (a keyboard
+    // change made it collide with another program's), so its owner retries it.
+    virtual void setWaitingHandler(std::function<void()> handler) = 0;
+};
+
+// Whether the desktop composites windows, and how a window is cut to an outline where it
+// does not. Without a compositing manager nothing of a window is see-through: what it
+// leaves transparent shows as black, so a window that is not rectangular is cut to its
+// outline instead.
+class WindowCompositing {
+public:
+    using Token = std::uint64_t;
+    virtual ~WindowCompositing() = default;
+    // Whether a compositing manager runs on the screen the panel is shown on.
+    virtual bool isCompositing() = 0;
+    // Told, on the main thread, each time a compositing manager comes or goes.
+    virtual Token observe(std::function<void(bool compositing)> observer) = 0;
+    virtual void removeObserver(Token token) = 0;
+    // Cuts the native window `window` to `outline` (device pixels, window coordinates)
+    // for drawing and input; an empty outline makes it whole again.
+    virtual void setOutline(quintptr window, const QRegion& outline) = 0;
 };
 
 // Small desktop services of the user interface.

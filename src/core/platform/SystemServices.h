@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <QUrl>
 
 #include <cstdint>
 #include <functional>
@@ -37,6 +39,27 @@ public:
     // The body, or nothing on a transport error, a time-out or an oversized body.
     using Completion = std::function<void(std::optional<QByteArray> body)>;
     virtual ~URLLoader() = default;
+
+    // https, or plain http to this machine (127.0.0.0/8, ::1, localhost), where nobody
+    // on the way can read or change what is fetched.
+    static bool isSecureAddress(const QUrl& url)
+    {
+        if (!url.isValid() || url.host().isEmpty())
+            return false;
+        if (url.scheme() == QLatin1String("https"))
+            return true;
+        if (url.scheme() != QLatin1String("http"))
+            return false;
+        const QString host = url.host();
+        const QStringList octets = host.split(u'.');
+        bool loopback = octets.size() == 4 && octets.front() == QLatin1String("127");
+        for (const QString& octet : octets) {
+            bool numeric = false;
+            loopback = loopback && octet.toUInt(&numeric) <= 255 && numeric;
+        }
+        return loopback || host == QLatin1String("localhost") || host == QLatin1String("::1");
+    }
+
     // The completion runs exactly once, on any thread.
     virtual void fetch(const QString& url, Completion completion) = 0;
 };

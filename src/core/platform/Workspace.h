@@ -31,6 +31,9 @@ struct RunningApplication {
 
 enum class ActivationOption : unsigned { none = 0, activateAllWindows = 1 };
 
+// Whether a program still handles its events; unknown until it had the time to show it.
+enum class Responsiveness { responding, notResponding, unknown };
+
 // The workspace port: running applications, the frontmost one, and what can be asked
 // of them. Requests about an application that has gone do nothing.
 class Workspace {
@@ -51,6 +54,10 @@ public:
     virtual void hide(ProcessID pid) = 0;
     // The polite terminate request (the application may refuse or ask the user).
     virtual void terminate(ProcessID pid) = 0;
+    // Whether the program behind a window (of process `pid`) still answers: not when the
+    // process is stopped or let the desktop's check of the window go unanswered for a
+    // while. Asking may start such a check; until it can tell, unknown.
+    virtual Responsiveness responsiveness(ProcessID pid, std::optional<quint32> windowNumber) = 0;
 
     // Launches the application at `path`, or brings it forward when it runs. The
     // completion may run on any thread.
@@ -62,6 +69,9 @@ public:
     // Activation and termination events, delivered on the main queue.
     virtual Token observeActivation(AppObserver observer) = 0;
     virtual Token observeTermination(AppObserver observer) = 0;
+    // Windows came, went or changed their order: delivered on the main queue, once for
+    // the changes that arrive before the main queue takes the first of them.
+    virtual Token observeWindowListChange(std::function<void()> observer) = 0;
     virtual void removeObserver(Token token) = 0;
 };
 

@@ -16,10 +16,11 @@ namespace ostrevane {
 
 namespace {
 
-// Changes of the folder's own entries (added, removed, renamed, re-linked) and of the
-// folder itself; writes inside files are not entry changes and are left out.
-constexpr uint32_t watchedEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF
-                                   | IN_MOVE_SELF | IN_ONLYDIR;
+// Changes of the folder's own entries (added, removed, renamed, re-linked, written and
+// closed) and of the folder itself. A file written in place (an editor that does not
+// save by renaming) is reported once, when the writer closes it.
+constexpr uint32_t watchedEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_CLOSE_WRITE
+                                   | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
 // Room for many events per read; each is a header plus a short name.
 constexpr size_t readBufferSize = 64 * 1024;

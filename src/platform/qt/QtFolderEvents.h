@@ -12,9 +12,9 @@ namespace ostrevane {
 
 // Folder change events from the kernel (inotify). One watcher thread reads the events
 // and calls the callbacks there, outside the lock, so a callback may watch or unwatch.
-// A change is any addition, removal, rename or attribute change of the folder's own
-// entries, or the folder itself being removed or moved; changes deeper down are not
-// reported. Linux only.
+// A change is any addition, removal, rename, attribute change or finished write (a
+// writer closing the file) of the folder's own entries, or the folder itself being
+// removed or moved; changes deeper down are not reported. Linux only.
 class QtFolderEvents : public FolderEvents {
 public:
     QtFolderEvents();

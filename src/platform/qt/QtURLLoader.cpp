@@ -32,15 +32,6 @@ bool bodyIsUsable(const QNetworkReply& reply)
     return error == QNetworkReply::NoError || contentError || serverError;
 }
 
-// Follows only http and https, and never from https down to plain http, so a fetch
-// cannot be steered to a local file or another protocol, nor off encryption.
-bool redirectIsAllowed(const QUrl& from, const QUrl& to)
-{
-    if (!QtURLLoader::isFetchable(to))
-        return false;
-    return !(from.scheme() == QLatin1String("https") && to.scheme() == QLatin1String("http"));
-}
-
 QNetworkRequest makeRequest(const QUrl& url)
 {
     QNetworkRequest request(url);
@@ -61,44 +52,63 @@ class QtURLLoader::Transfer {
 public:
     static void attach(QtURLLoader& loader, TransferID id, QNetworkReply* reply)
     {
-        auto body = std::make_shared<QByteArray>();
+        struct State {
+            QByteArray body;
+            Reply::Failure abortedFor = Reply::Failure::none;
+            int redirects = 0;
+        };
+        auto state = std::make_shared<State>();
         const qint64 limit = loader.m_options.maxBodyBytes;
-        armDeadline(reply, loader.m_options.timeoutSeconds);
+        const auto abort = [reply, state](Reply::Failure reason) {
+            state->abortedFor = reason;
+            reply->abort();
+        };
+        armDeadline(reply, loader.m_options.timeoutSeconds, [abort] { abort(Reply::Failure::timedOut); });
 
-        QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, limit] {
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, limit, abort] {
             const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
             if (length.isValid() && length.toLongLong() > limit)
-                reply->abort();
+                abort(Reply::Failure::tooLarge);
         });
-        QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, body, limit] {
+        QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, state, limit, abort] {
             // Over the limit ends the fetch at once, so an oversized body is never held whole.
-            if (!collect(*reply, *body, limit))
-                reply->abort();
+            if (!collect(*reply, state->body, limit))
+                abort(Reply::Failure::tooLarge);
         });
-        auto redirects = std::make_shared<int>(0);
-        QObject::connect(reply, &QNetworkReply::redirected, reply, [reply, redirects](const QUrl& next) {
+        if (const auto& progress = loader.m_options.progress)
+            QObject::connect(reply, &QNetworkReply::downloadProgress, reply, progress);
+        QObject::connect(reply, &QNetworkReply::redirected, reply, [&loader, reply, state, abort](const QUrl& next) {
             // Counted here as well: the manager's own cap is not reliable with user-verified redirects.
-            if (++*redirects <= maxRedirects && redirectIsAllowed(reply->url(), next))
+            if (++state->redirects <= maxRedirects && loader.redirectIsAllowed(reply->url(), next))
                 emit reply->redirectAllowed();
             else
-                reply->abort();
+                abort(Reply::Failure::refused);
         });
-        QObject::connect(reply, &QNetworkReply::finished, reply, [&loader, id, reply, body, limit] {
+        QObject::connect(reply, &QNetworkReply::finished, reply, [&loader, id, reply, state, limit] {
             reply->deleteLater();
-            const bool withinLimit = !reply->isOpen() || collect(*reply, *body, limit);
-            const bool usable = withinLimit && bodyIsUsable(*reply) && body->size() <= limit;
-            loader.complete(id, usable ? std::optional<QByteArray>(*body) : std::nullopt);
+            const bool withinLimit = (!reply->isOpen() || collect(*reply, state->body, limit)) && state->body.size() <= limit;
+            Reply answer;
+            answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            if (state->abortedFor != Reply::Failure::none)
+                answer.failure = state->abortedFor;
+            else if (!withinLimit)
+                answer.failure = Reply::Failure::tooLarge;
+            else if (!bodyIsUsable(*reply))
+                answer.failure = Reply::Failure::unreachable;
+            else
+                answer.body = std::move(state->body);
+            loader.complete(id, std::move(answer));
         });
     }
 
 private:
     // The deadline covers the whole fetch (connecting, redirects, a slow body), not
     // only silence on the line.
-    static void armDeadline(QNetworkReply* reply, double timeoutSeconds)
+    static void armDeadline(QNetworkReply* reply, double timeoutSeconds, std::function<void()> expire)
     {
         auto* deadline = new QTimer(reply);
         deadline->setSingleShot(true);
-        QObject::connect(deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+        QObject::connect(deadline, &QTimer::timeout, reply, std::move(expire));
         deadline->start(static_cast<int>(std::lround(std::max(0.0, timeoutSeconds) * 1000.0)));
     }
 
@@ -120,14 +130,19 @@ QtURLLoader::QtURLLoader(Options options)
 {
     m_thread->setObjectName(QStringLiteral("ostrevane-url-loader"));
     m_context->moveToThread(m_thread.get());
-    m_thread->start();
 }
 
 QtURLLoader::~QtURLLoader()
 {
+    bool started = false;
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
+        started = m_started;
+    }
+    if (!started) {
+        delete m_context; // its thread never ran: nothing can be under way there
+        return;
     }
     // On the loader's thread: abort the transfers (each completes with nothing), then
     // drop the manager. Requests still queued for the context go with it and are
@@ -139,13 +154,13 @@ QtURLLoader::~QtURLLoader()
     }, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
-    std::map<TransferID, Completion> rest;
+    std::map<TransferID, ReplyCompletion> rest;
     {
         std::lock_guard lock(m_mutex);
         rest.swap(m_pending);
     }
     for (auto& [id, completion] : rest)
-        completion(std::nullopt);
+        completion(Reply{Reply::Failure::unreachable, 0, {}});
 }
 
 bool QtURLLoader::isFetchable(const QUrl& url)
@@ -153,12 +168,39 @@ bool QtURLLoader::isFetchable(const QUrl& url)
     return url.isValid() && isHttpScheme(url.scheme()) && !url.host().isEmpty();
 }
 
+bool QtURLLoader::isAllowed(const QUrl& url) const
+{
+    return isFetchable(url) && (!m_options.secureOnly || isSecureAddress(url));
+}
+
+// Follows only http and https, and never from https down to plain http, so a fetch
+// cannot be steered to a local file or another protocol, nor off encryption.
+bool QtURLLoader::redirectIsAllowed(const QUrl& from, const QUrl& to) const
+{
+    if (!isAllowed(to))
+        return false;
+    return !(from.scheme() == QLatin1String("https") && to.scheme() == QLatin1String("http"));
+}
+
 void QtURLLoader::fetch(const QString& urlText, Completion completion)
+{
+    fetch(urlText, ReplyCompletion([completion = std::move(completion)](Reply reply) {
+              // The body of any final response, as this port promises.
+              const bool answered = reply.failure == Reply::Failure::none;
+              completion(answered ? std::optional<QByteArray>(std::move(reply.body)) : std::nullopt);
+          }));
+}
+
+void QtURLLoader::fetch(const QString& urlText, ReplyCompletion completion)
 {
     const QUrl url(urlText, QUrl::StrictMode);
     {
         std::lock_guard lock(m_mutex);
-        if (isFetchable(url) && !m_stopping) {
+        if (isAllowed(url) && !m_stopping) {
+            if (!m_started) {
+                m_thread->start(); // most runs fetch nothing: no thread until the first fetch
+                m_started = true;
+            }
             const TransferID id = m_nextID++;
             m_pending.emplace(id, std::move(completion));
             // Posted under the lock, so it is queued before a destructor's teardown.
@@ -166,7 +208,7 @@ void QtURLLoader::fetch(const QString& urlText, Completion completion)
             return;
         }
     }
-    completion(std::nullopt);
+    completion(Reply{Reply::Failure::refused, 0, {}});
 }
 
 void QtURLLoader::start(TransferID id, const QUrl& url)
@@ -181,21 +223,21 @@ void QtURLLoader::start(TransferID id, const QUrl& url)
     Transfer::attach(*this, id, manager->get(makeRequest(url)));
 }
 
-QtURLLoader::Completion QtURLLoader::take(TransferID id)
+QtURLLoader::ReplyCompletion QtURLLoader::take(TransferID id)
 {
     std::lock_guard lock(m_mutex);
     auto it = m_pending.find(id);
     if (it == m_pending.end())
         return {};
-    Completion completion = std::move(it->second);
+    ReplyCompletion completion = std::move(it->second);
     m_pending.erase(it);
     return completion;
 }
 
-void QtURLLoader::complete(TransferID id, std::optional<QByteArray> body)
+void QtURLLoader::complete(TransferID id, Reply reply)
 {
-    if (Completion completion = take(id))
-        completion(std::move(body));
+    if (ReplyCompletion completion = take(id))
+        completion(std::move(reply));
 }
 
 } // namespace ostrevane

@@ -14,6 +14,8 @@ public:
     void launchOrActivateApp(const AppItem&) override {}
     void closeTab(const TabItem&) override {}
     void quit(const QString&) override {}
+    void closeWindow(const WindowItem&) override {}
+    HungWindow hungWindowState(const WindowItem&) override { return HungWindow::no; }
     CloseCapability appCloseCapability(const QString&) override { return CloseCapability::quit(); }
     QSet<QString> runningUserAppIDs() override { return running; }
 

@@ -48,6 +48,30 @@ ImageHandle SimWindowServer::captureWindow(quint32 windowNumber)
     return it == m_captures.end() ? nullptr : it->second;
 }
 
+void SimWindowServer::leaveScreen(quint32 windowNumber, ImageHandle picture)
+{
+    std::map<Token, PictureObserver> observers;
+    {
+        std::lock_guard lock(m_mutex);
+        observers = m_observers;
+    }
+    for (const auto& [token, observer] : observers)
+        observer(windowNumber, picture);
+}
+
+WindowServer::Token SimWindowServer::observeLeavingPictures(PictureObserver observer)
+{
+    std::lock_guard lock(m_mutex);
+    m_observers.emplace(++m_lastToken, std::move(observer));
+    return m_lastToken;
+}
+
+void SimWindowServer::removeObserver(Token token)
+{
+    std::lock_guard lock(m_mutex);
+    m_observers.erase(token);
+}
+
 QStringList SimProcessSignals::log() const
 {
     std::lock_guard lock(m_mutex);

@@ -19,10 +19,14 @@ public:
     void setCaptureAllowed(bool allowed);
     void setCapture(quint32 windowNumber, ImageHandle image); // null: the capture fails
     int captureCount() const;
+    // The window leaves the screen with `picture`: observers are told on the calling thread.
+    void leaveScreen(quint32 windowNumber, ImageHandle picture);
 
     std::vector<WindowListEntry> windowList() override;
     bool preflightScreenCaptureAccess() override;
     ImageHandle captureWindow(quint32 windowNumber) override;
+    Token observeLeavingPictures(PictureObserver observer) override;
+    void removeObserver(Token token) override;
 
 private:
     mutable std::mutex m_mutex;
@@ -30,6 +34,8 @@ private:
     bool m_captureAllowed = true;
     std::map<quint32, ImageHandle> m_captures;
     int m_captureCount = 0;
+    std::map<Token, PictureObserver> m_observers;
+    Token m_lastToken = 0;
 };
 
 // Signals delivered to the simulated workspace's applications: SIGKILL ends an

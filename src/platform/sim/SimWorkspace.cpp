@@ -10,6 +10,14 @@ void SimWorkspace::addApplication(const RunningApplication& app, Behaviour behav
     m_apps.push_back({app, behaviour});
 }
 
+void SimWorkspace::updateApplication(const RunningApplication& app)
+{
+    std::lock_guard lock(m_mutex);
+    for (auto& entry : m_apps)
+        if (entry.app.processIdentifier == app.processIdentifier)
+            entry.app = app;
+}
+
 void SimWorkspace::setFrontmost(std::optional<ProcessID> pid)
 {
     std::lock_guard lock(m_mutex);
@@ -43,6 +51,33 @@ void SimWorkspace::setFileIcon(const QString& path, ImageHandle icon)
 
 void SimWorkspace::postActivation(ProcessID pid) { post(pid, true); }
 void SimWorkspace::postTermination(ProcessID pid) { post(pid, false); }
+
+void SimWorkspace::setResponsiveness(ProcessID pid, Responsiveness responsiveness)
+{
+    std::lock_guard lock(m_mutex);
+    m_responsiveness[pid] = responsiveness;
+}
+
+Responsiveness SimWorkspace::responsiveness(ProcessID pid, std::optional<quint32>)
+{
+    std::lock_guard lock(m_mutex);
+    const auto found = m_responsiveness.find(pid);
+    return found == m_responsiveness.end() ? Responsiveness::unknown : found->second;
+}
+
+void SimWorkspace::postWindowListChange()
+{
+    m_dispatcher.async([this] {
+        std::vector<std::function<void()>> observers;
+        {
+            std::lock_guard lock(m_mutex);
+            for (const auto& [token, observer] : m_windowListObservers)
+                observers.push_back(observer);
+        }
+        for (const auto& observer : observers)
+            observer();
+    });
+}
 
 void SimWorkspace::post(ProcessID pid, bool activation)
 {
@@ -80,6 +115,7 @@ void SimWorkspace::clearObserversForRestart()
 {
     std::lock_guard lock(m_mutex);
     m_observers.clear();
+    m_windowListObservers.clear();
 }
 
 bool SimWorkspace::isRunning(ProcessID pid) const
@@ -210,10 +246,18 @@ Workspace::Token SimWorkspace::observeTermination(AppObserver observer)
     return m_nextToken++;
 }
 
+Workspace::Token SimWorkspace::observeWindowListChange(std::function<void()> observer)
+{
+    std::lock_guard lock(m_mutex);
+    m_windowListObservers[m_nextToken] = std::move(observer);
+    return m_nextToken++;
+}
+
 void SimWorkspace::removeObserver(Token token)
 {
     std::lock_guard lock(m_mutex);
     m_observers.erase(token);
+    m_windowListObservers.erase(token);
 }
 
 } // namespace ostrevane

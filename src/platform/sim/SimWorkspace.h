@@ -27,6 +27,8 @@ public:
 
     // Test verbs.
     void addApplication(const RunningApplication& app, Behaviour behaviour = {});
+    // Replaces what is known of the running application with the same pid.
+    void updateApplication(const RunningApplication& app);
     void setFrontmost(std::optional<ProcessID> pid);
     void setTerminated(ProcessID pid);
     // Registers an installed application that openApplication can launch.
@@ -36,6 +38,10 @@ public:
     // Sends the activation / termination event to the observers (on the main queue).
     void postActivation(ProcessID pid);
     void postTermination(ProcessID pid);
+    // Tells the window-list observers (on the main queue) that windows came or went.
+    void postWindowListChange();
+    // What responsiveness() answers for the process (unknown unless set).
+    void setResponsiveness(ProcessID pid, Responsiveness responsiveness);
     // What the workspace was asked, in order: "activate 12", "activate 12 all", "hide 12",
     // "terminate 12", "open /path", "openURL url".
     QStringList log() const;
@@ -51,11 +57,13 @@ public:
     void activate(ProcessID pid, ActivationOption options) override;
     void hide(ProcessID pid) override;
     void terminate(ProcessID pid) override;
+    Responsiveness responsiveness(ProcessID pid, std::optional<quint32> windowNumber) override;
     void openApplication(const QString& path, bool activates, OpenCompletion completion) override;
     bool openURL(const QString& url) override;
     ImageHandle iconForFile(const QString& path) override;
     Token observeActivation(AppObserver observer) override;
     Token observeTermination(AppObserver observer) override;
+    Token observeWindowListChange(std::function<void()> observer) override;
     void removeObserver(Token token) override;
 
 private:
@@ -75,6 +83,8 @@ private:
     std::map<QString, QString> m_openErrors;
     std::map<QString, ImageHandle> m_fileIcons;
     std::map<Token, std::pair<bool, AppObserver>> m_observers; // bool: activation observer
+    std::map<Token, std::function<void()>> m_windowListObservers;
+    std::map<ProcessID, Responsiveness> m_responsiveness;
     Token m_nextToken = 1;
     QStringList m_log;
 };

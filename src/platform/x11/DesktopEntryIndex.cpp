@@ -2,6 +2,7 @@
 
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QSet>
 
 namespace ostrevane {
 
@@ -50,6 +51,17 @@ std::optional<DesktopEntry> DesktopEntryIndex::match(const ProgramIdentity& prog
     return m_entries[**found];
 }
 
+std::optional<QString> DesktopEntryIndex::windowClassName(const ProgramIdentity& program)
+{
+    const QString executable = QFileInfo(program.executablePath).fileName();
+    const QString name = !program.windowClass.isEmpty() ? program.windowClass
+        : !program.instance.isEmpty()                   ? withoutSuffix(program.instance)
+                                                        : executable;
+    if (name.isEmpty())
+        return std::nullopt;
+    return name;
+}
+
 std::optional<DesktopEntry> DesktopEntryIndex::entry(const QString& desktopIDOrPath)
 {
     std::lock_guard lock(m_lock);
@@ -90,7 +102,9 @@ std::optional<int> DesktopEntryIndex::matchLoaded(const ProgramIdentity& program
     const QString executable = QFileInfo(program.executablePath).fileName();
     if (executable.isEmpty() || launchers.contains(executable))
         return std::nullopt;
-    return first([&](const DesktopEntry& e) { return execProgram(e) == executable; });
+    return first([&](const DesktopEntry& e) {
+        return execProgram(e) == executable || (!e.tryExec.isEmpty() && QFileInfo(e.tryExec).fileName() == executable);
+    });
 }
 
 // Folder modification times change when an entry directly inside is added, removed or
@@ -113,13 +127,18 @@ void DesktopEntryIndex::load()
     m_byID.clear();
     m_byPath.clear();
     m_matches.clear();
+    QSet<QString> claimed;
     for (const QString& folder : m_folders) {
         QDirIterator files(folder, {QStringLiteral("*") + DesktopEntryReader::extension}, QDir::Files,
                            QDirIterator::Subdirectories);
         while (files.hasNext()) {
             const std::optional<DesktopEntry> entry = m_reader.parse(files.next());
-            // The first entry of a desktop id wins: the user's own folder comes first.
-            if (!entry || !m_reader.isShown(*entry) || m_byID.contains(entry->id))
+            // The first file of a desktop id wins, shown or not: the user's own folder
+            // comes first, and a hidden copy there takes the system's entry away.
+            if (!entry || claimed.contains(entry->id))
+                continue;
+            claimed.insert(entry->id);
+            if (!m_reader.isShown(*entry))
                 continue;
             m_byID.insert(entry->id, static_cast<int>(m_entries.size()));
             m_byPath.insert(entry->path, static_cast<int>(m_entries.size()));

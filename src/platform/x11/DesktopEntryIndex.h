@@ -21,9 +21,11 @@ struct ProgramIdentity {
     QString executablePath; // "/usr/lib/chromium/chromium"; empty when unknown
 };
 
-// The shown application entries of the applications folders (the first entry per
-// desktop id wins, folders in order), and the rule that matches a running program to
-// one of them. Re-read when a folder's modification time changes. Safe on any thread.
+// The shown application entries of the applications folders, and the rule that matches
+// a running program to one of them. The first file of a desktop id wins (folders in
+// order, the user's own first), shown or not: a user's entry with Hidden=true or
+// NoDisplay=true masks the system entry of the same id. Re-read when a folder's
+// modification time changes. Safe on any thread.
 class DesktopEntryIndex {
 public:
     explicit DesktopEntryIndex(QStringList applicationFolders);
@@ -33,9 +35,14 @@ public:
     // 2. the desktop id (or its last dotted part, for ids like "org.gnome.Nautilus")
     //    equals the class or the instance, letter case ignored, an instance's
     //    " (...)" suffix dropped;
-    // 3. the Exec program's file name equals the executable's, unless that program is
-    //    a launcher or interpreter (env, sh, python3, ...) that many entries share.
+    // 3. the Exec (or TryExec) program's file name equals the executable's, unless that
+    //    program is a launcher or interpreter (env, sh, python3, ...) that many entries
+    //    share.
     std::optional<DesktopEntry> match(const ProgramIdentity& program);
+    // What names a program no entry describes: its WM_CLASS class, else its instance,
+    // else its executable's file name (the profile's prefix makes it an identity, such as
+    // "x11:XClock"). Nothing when the program names none of them.
+    static std::optional<QString> windowClassName(const ProgramIdentity& program);
     // The entry with this desktop id, or at this path.
     std::optional<DesktopEntry> entry(const QString& desktopIDOrPath);
     // Every shown entry, in folder order.

@@ -115,6 +115,12 @@ AXValue X11Accessibility::windowAttribute(xcb_window_t window, ProcessID pid, co
         return state.kind == X11WindowKind::dialog ? AX::subroleDialog : subroleStandardWindow;
     if (attribute == AX::minimized)
         return state.hidden;
+    if (attribute == AX::otherDesktop) {
+        const std::optional<quint32> shown = m_clients->currentDesktop();
+        if (!state.desktop || !shown || *state.desktop == X11ClientState::allDesktops || *state.desktop == *shown)
+            return {};
+        return QString::number(qint64(*state.desktop) + 1);
+    }
     if (attribute == AX::focused || attribute == AX::main)
         return m_clients->activeWindow() == window;
     if (attribute == AX::closeButton && state.closable)

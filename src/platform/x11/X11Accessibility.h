@@ -13,8 +13,9 @@ namespace ostrevane {
 //   "AXFocusedWindow" the active window when the pid owns it;
 // - a window's "AXTitle" (_NET_WM_VISIBLE_NAME, _NET_WM_NAME, WM_NAME), "AXRole"
 //   "AXWindow", "AXSubrole" "AXDialog" or "AXStandardWindow", "AXMinimized"
-//   (_NET_WM_STATE_HIDDEN), "AXFocused"/"AXMain" (it is the active window), "AXSheet" (a
-//   modal window transient for it), "AXCloseButton" (when the manager allows closing);
+//   (_NET_WM_STATE_HIDDEN), "AXOtherDesktop" (_NET_WM_DESKTOP + 1 when not the desktop
+//   shown), "AXFocused"/"AXMain" (it is the active window), "AXSheet" (a modal window
+//   transient for it), "AXCloseButton" (when the manager allows closing);
 // - setting "AXMinimized" true iconifies (WM_CHANGE_STATE), false activates; setting
 //   "AXMain" or "AXFocused" true and "AXRaise" activate through _NET_ACTIVE_WINDOW;
 //   "AXPress" on a close button sends _NET_CLOSE_WINDOW;

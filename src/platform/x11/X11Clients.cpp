@@ -1,5 +1,7 @@
 #include "platform/x11/X11Clients.h"
 
+#include "core/TimingTrace.h"
+
 #include <xcb/res.h>
 
 #include <algorithm>
@@ -94,6 +96,7 @@ X11Clients::X11Clients(std::shared_ptr<X11Connection> connection)
 {
     internSyncAtom();
     m_eventToken = m_connection->addEventHandler([this](const xcb_generic_event_t& event) { onEvent(event); });
+    readCurrentDesktop();
 }
 
 X11Clients::~X11Clients() { m_connection->removeEventHandler(m_eventToken); }
@@ -160,11 +163,13 @@ struct X11Clients::FactRequests {
 };
 
 // Property changes of a window are selected when it is first seen, before its
-// properties are read, so that no change after the read goes unnoticed.
+// properties are read, so that no change after the read goes unnoticed. Its structure
+// changes (map, unmap, resize) are selected with them for X11WindowServer: one
+// connection has one event mask per window.
 std::vector<X11Clients::FactRequests> X11Clients::requestFacts(const std::vector<xcb_window_t>& unknown) const
 {
     X11Connection& c = *m_connection;
-    const quint32 propertyChanges = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    const quint32 propertyChanges = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     std::vector<FactRequests> result;
     for (const xcb_window_t window : unknown) {
         xcb_change_window_attributes(c.xcb(), window, XCB_CW_EVENT_MASK, &propertyChanges);
@@ -223,7 +228,7 @@ std::optional<ProcessID> X11Clients::resourcePid(xcb_res_query_client_ids_cookie
 
 // The requests for one window's changing state, sent before any reply is awaited.
 struct X11Clients::StateRequests {
-    xcb_get_property_cookie_t type, state, transient, allowed;
+    xcb_get_property_cookie_t type, state, transient, allowed, desktop;
 };
 
 // The title candidates in the order they are preferred.
@@ -238,7 +243,8 @@ X11Clients::StateRequests X11Clients::requestState(xcb_window_t window) const
     return {c.requestProperty(window, e._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, atomListLongs),
             c.requestProperty(window, e._NET_WM_STATE, XCB_ATOM_ATOM, atomListLongs),
             c.requestProperty(window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1),
-            c.requestProperty(window, e._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_ATOM, atomListLongs)};
+            c.requestProperty(window, e._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_ATOM, atomListLongs),
+            c.requestProperty(window, e._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1)};
 }
 
 X11ClientState X11Clients::readState(const StateRequests& requests) const
@@ -255,6 +261,7 @@ X11ClientState X11Clients::readState(const StateRequests& requests) const
     const std::vector<quint32> types = items(requests.type).value_or(std::vector<quint32>{});
     const std::vector<quint32> transient = items(requests.transient).value_or(std::vector<quint32>{});
     const std::optional<std::vector<quint32>> allowed = items(requests.allowed);
+    const std::vector<quint32> desktop = items(requests.desktop).value_or(std::vector<quint32>{});
     X11ClientState s;
     s.exists = !failed;
     s.transientFor = transient.empty() ? XCB_NONE : transient.front();
@@ -263,6 +270,8 @@ X11ClientState X11Clients::readState(const StateRequests& requests) const
     s.skipTaskbar = contains(state, e._NET_WM_STATE_SKIP_TASKBAR);
     s.modal = contains(state, e._NET_WM_STATE_MODAL);
     s.closable = !allowed || contains(*allowed, e._NET_WM_ACTION_CLOSE);
+    if (!desktop.empty())
+        s.desktop = desktop.front();
     return s;
 }
 
@@ -301,15 +310,19 @@ X11Clients::TitleRequests X11Clients::requestTitle(xcb_window_t window) const
              c.requestProperty(window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, titleLongs)}};
 }
 
+// The visible name is the window manager's rendering of the window's own name ("bash
+// (2)"); for a window without a name of its own it is made up ("Unnamed Window", in
+// English whatever the user's language), and the application's name serves better.
 std::optional<QString> X11Clients::readTitle(const TitleRequests& requests) const
 {
-    std::optional<QString> title;
-    for (const xcb_get_property_cookie_t cookie : requests.names) {
-        const std::optional<X11Property> p = m_connection->property(cookie); // every reply is collected
-        if (p && !title)
-            title = m_connection->decodeText(*p);
-    }
-    return title;
+    std::array<std::optional<QString>, 3> names;
+    for (size_t i = 0; i < names.size(); ++i) // every reply is collected
+        if (const std::optional<X11Property> p = m_connection->property(requests.names[i]))
+            names[i] = m_connection->decodeText(*p);
+    const auto named = [](const std::optional<QString>& name) { return name && !name->isEmpty(); };
+    if (names[0] && (named(names[1]) || named(names[2])))
+        return names[0];
+    return names[1] ? names[1] : names[2];
 }
 
 std::optional<QString> X11Clients::title(xcb_window_t window) const { return readTitle(requestTitle(window)); }
@@ -322,6 +335,20 @@ std::optional<xcb_window_t> X11Clients::activeWindow() const
     if (items.empty() || items.front() == XCB_NONE)
         return std::nullopt;
     return items.front();
+}
+
+std::optional<quint32> X11Clients::currentDesktop() const
+{
+    const qint64 desktop = m_currentDesktop.load();
+    return desktop < 0 ? std::nullopt : std::optional(static_cast<quint32>(desktop));
+}
+
+void X11Clients::readCurrentDesktop()
+{
+    const std::optional<X11Property> p = m_connection->property(m_connection->requestProperty(
+        m_connection->root(), m_connection->ewmh()._NET_CURRENT_DESKTOP, XCB_ATOM_CARDINAL, 1));
+    const std::vector<quint32> items = p ? p->items() : std::vector<quint32>{};
+    m_currentDesktop = items.empty() ? -1 : qint64(items.front());
 }
 
 bool X11Clients::isManaged(xcb_window_t window)
@@ -571,13 +598,19 @@ bool X11Clients::isUnchanged(xcb_window_t window, const Snapshot& snapshot) cons
 void X11Clients::onEvent(const xcb_generic_event_t& event)
 {
     m_eventThread.store(std::this_thread::get_id());
+    if ((event.response_type & 0x7f) == XCB_CLIENT_MESSAGE && onPong(event))
+        return;
     if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY || onSyncEvent(event))
         return;
     const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
     const xcb_ewmh_connection_t& e = m_connection->ewmh();
     const bool onRoot = change.window == m_connection->root();
-    const bool listChanged =
-        onRoot && (change.atom == e._NET_CLIENT_LIST || change.atom == e._NET_CLIENT_LIST_STACKING);
+    const bool desktopShown = onRoot && change.atom == e._NET_CURRENT_DESKTOP;
+    if (desktopShown)
+        readCurrentDesktop();
+    // Another desktop shown changes which windows are on it as much as a new list does.
+    const bool listChanged = onRoot
+        && (change.atom == e._NET_CLIENT_LIST || change.atom == e._NET_CLIENT_LIST_STACKING || desktopShown);
     if (!listChanged && (onRoot || !isRecordedProperty(change.atom)))
         return;
     std::lock_guard lock(m_lock);
@@ -593,7 +626,7 @@ bool X11Clients::isRecordedProperty(xcb_atom_t atom) const
     const xcb_ewmh_connection_t& e = m_connection->ewmh();
     const xcb_atom_t recorded[] = {e._NET_WM_VISIBLE_NAME, e._NET_WM_NAME,    XCB_ATOM_WM_NAME,
                                    e._NET_WM_STATE,        e._NET_WM_WINDOW_TYPE, XCB_ATOM_WM_TRANSIENT_FOR,
-                                   e._NET_WM_ALLOWED_ACTIONS};
+                                   e._NET_WM_ALLOWED_ACTIONS, e._NET_WM_DESKTOP};
     return std::find(std::begin(recorded), std::end(recorded), atom) != std::end(recorded);
 }
 
@@ -602,9 +635,31 @@ bool X11Clients::isRecordedProperty(xcb_atom_t atom) const
 void X11Clients::activate(xcb_window_t window)
 {
     const xcb_timestamp_t time = m_connection->serverTime();
+    showDesktopOf(window, time);
     const xcb_window_t current = activeWindow().value_or(XCB_NONE);
+    TimingTrace::mark("activate");
     m_connection->sendRootMessage(window, m_connection->ewmh()._NET_ACTIVE_WINDOW, {pagerSource, time, current});
     discardSnapshot();
+}
+
+// EWMH managers ignore (openbox) or only mark urgent (i3) a request to activate a window
+// on another desktop: like a pager, switch to that desktop first.
+void X11Clients::showDesktopOf(xcb_window_t window, xcb_timestamp_t time)
+{
+    X11Connection& c = *m_connection;
+    const xcb_ewmh_connection_t& e = c.ewmh();
+    const auto windowDesktop = c.requestProperty(window, e._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1);
+    const auto currentDesktop = c.requestProperty(c.root(), e._NET_CURRENT_DESKTOP, XCB_ATOM_CARDINAL, 1);
+    const auto first = [&](xcb_get_property_cookie_t cookie) -> std::optional<quint32> {
+        const std::optional<X11Property> p = c.property(cookie);
+        const std::vector<quint32> items = p ? p->items() : std::vector<quint32>{};
+        return items.empty() ? std::nullopt : std::optional(items.front());
+    };
+    const std::optional<quint32> desktop = first(windowDesktop);
+    const std::optional<quint32> current = first(currentDesktop);
+    if (!desktop || !current || *desktop == X11ClientState::allDesktops || *desktop == *current)
+        return;
+    c.sendRootMessage(c.root(), e._NET_CURRENT_DESKTOP, {*desktop, time});
 }
 
 void X11Clients::iconify(xcb_window_t window)
@@ -618,6 +673,64 @@ void X11Clients::close(xcb_window_t window)
     const xcb_timestamp_t time = m_connection->serverTime();
     m_connection->sendRootMessage(window, m_connection->ewmh()._NET_CLOSE_WINDOW, {time, pagerSource});
     discardSnapshot();
+    ping(window);
+}
+
+// ---- Pings
+
+// EWMH: the client sends the message back to the root window, where the window manager
+// (and whoever selects structure changes there) hears it.
+bool X11Clients::ping(xcb_window_t window)
+{
+    X11Connection& c = *m_connection;
+    const xcb_ewmh_connection_t& e = c.ewmh();
+    const std::optional<X11Property> protocols =
+        c.property(c.requestProperty(window, e.WM_PROTOCOLS, XCB_ATOM_ATOM, atomListLongs));
+    if (!protocols || !contains(protocols->items(), e._NET_WM_PING))
+        return false;
+    {
+        std::lock_guard lock(m_lock);
+        if (!std::exchange(m_hearsPings, true)) {
+            const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+            xcb_change_window_attributes(c.xcb(), c.root(), XCB_CW_EVENT_MASK, &mask);
+        }
+        m_pings[window] = {std::chrono::steady_clock::now(), false};
+    }
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = e.WM_PROTOCOLS;
+    message.data.data32[0] = e._NET_WM_PING;
+    message.data.data32[1] = c.serverTime();
+    message.data.data32[2] = window;
+    xcb_send_event(c.xcb(), 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+    c.flush();
+    return true;
+}
+
+X11Clients::Ping X11Clients::pingState(xcb_window_t window) const
+{
+    std::lock_guard lock(m_lock);
+    const auto found = m_pings.find(window);
+    if (found == m_pings.end())
+        return {};
+    if (found->second.second)
+        return {PingState::answered, {}};
+    return {PingState::waiting, std::chrono::steady_clock::now() - found->second.first};
+}
+
+bool X11Clients::onPong(const xcb_generic_event_t& event)
+{
+    const auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
+    const xcb_ewmh_connection_t& e = m_connection->ewmh();
+    if (message.window != m_connection->root() || message.type != e.WM_PROTOCOLS || message.format != 32
+        || message.data.data32[0] != e._NET_WM_PING)
+        return false;
+    std::lock_guard lock(m_lock);
+    if (const auto found = m_pings.find(message.data.data32[2]); found != m_pings.end())
+        found->second.second = true;
+    return true;
 }
 
 } // namespace ostrevane

@@ -40,6 +40,9 @@ struct X11ClientState {
     bool modal = false;       // _NET_WM_STATE_MODAL
     xcb_window_t transientFor = XCB_NONE;
     bool closable = true;     // _NET_WM_ALLOWED_ACTIONS lists closing (or the manager publishes none)
+    std::optional<quint32> desktop; // _NET_WM_DESKTOP, 0-based; allDesktops for a sticky window
+
+    static constexpr quint32 allDesktops = 0xFFFFFFFF;
 
     // A window a task bar would show: the ones the switcher lists and activates.
     bool isTaskbarWindow() const
@@ -95,11 +98,15 @@ public:
     // The windows of `pid` a task bar would show, topmost first.
     std::vector<xcb_window_t> taskbarWindows(ProcessID pid);
 
-    // _NET_WM_VISIBLE_NAME, then _NET_WM_NAME, then WM_NAME: the first present. Nothing
-    // when the window has gone or has none.
+    // _NET_WM_VISIBLE_NAME, then _NET_WM_NAME, then WM_NAME: the first present, except
+    // that a visible name is ignored while the window has no non-empty name of its own.
+    // Nothing when the window has gone or has none.
     std::optional<QString> title(xcb_window_t window) const;
     // The window _NET_ACTIVE_WINDOW names, if any.
     std::optional<xcb_window_t> activeWindow() const;
+    // The desktop shown (_NET_CURRENT_DESKTOP, 0-based) as the event thread last saw it;
+    // nothing when the window manager has no desktops.
+    std::optional<quint32> currentDesktop() const;
     // Whether the window still exists and is managed.
     bool isManaged(xcb_window_t window);
     // The window's _NET_WM_ICON closest to `size` pixels, as ARGB; null when it has none.
@@ -132,11 +139,23 @@ public:
     std::optional<quint64> settledChangeCount();
 
     // Requests to the window manager, as a pager sends them (source indication 2).
-    // Activating restores an iconified window; closing asks the window's owner politely
+    // Activating switches to the window's desktop first when it lies on another one, and
+    // restores an iconified window; closing asks the window's owner politely
     // (WM_DELETE_WINDOW) or lets the manager decide. A window that has gone is ignored.
     void activate(xcb_window_t window);
     void iconify(xcb_window_t window);
+    // Also pings the window: a program that does not answer is hung.
     void close(xcb_window_t window);
+
+    // _NET_WM_PING: asks the window's owner to answer, when its WM_PROTOCOLS say it can
+    // (false otherwise, or when the window has gone). A new ping replaces the last one.
+    bool ping(xcb_window_t window);
+    enum class PingState { none, waiting, answered };
+    struct Ping {
+        PingState state = PingState::none;
+        std::chrono::steady_clock::duration waited{}; // while waiting
+    };
+    Ping pingState(xcb_window_t window) const;
 
 private:
     struct FactRequests;
@@ -167,11 +186,15 @@ private:
     bool isUnchanged(xcb_window_t window, const Snapshot& snapshot) const;
     void onEvent(const xcb_generic_event_t& event);
     bool isRecordedProperty(xcb_atom_t atom) const;
+    void readCurrentDesktop();
+    bool onPong(const xcb_generic_event_t& event);
+    void showDesktopOf(xcb_window_t window, xcb_timestamp_t time);
 
     std::shared_ptr<X11Connection> m_connection;
     X11Connection::Token m_eventToken = 0;
     xcb_atom_t m_syncAtom = XCB_NONE; // changed on our own window to learn that events are handled
     std::atomic<std::thread::id> m_eventThread{};
+    std::atomic<qint64> m_currentDesktop = -1; // -1: none
     mutable std::mutex m_lock; // guards everything below
     std::condition_variable m_syncHandled;
     std::optional<quint32> m_handledSync; // request number of the last synchronisation event handled
@@ -182,6 +205,10 @@ private:
     quint64 m_changes = 0;     // changes seen so far; a snapshot notes the count it started at
     quint64 m_allChangedAt = 0; // the last change of the list, its order, or a discard
     std::unordered_map<xcb_window_t, quint64> m_changedAt; // since the current snapshot
+    // Pings sent: when, and whether answered. The answers come to the root window, whose
+    // structure changes we select from the first ping on.
+    std::unordered_map<xcb_window_t, std::pair<std::chrono::steady_clock::time_point, bool>> m_pings;
+    bool m_hearsPings = false;
 };
 
 } // namespace ostrevane

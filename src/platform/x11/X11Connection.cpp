@@ -75,6 +75,14 @@ std::shared_ptr<X11Connection> X11Connection::open(const QByteArray& displayName
     return result;
 }
 
+bool X11Connection::canConnect(const QByteArray& displayName)
+{
+    xcb_connection_t* connection = xcb_connect(displayName.constData(), nullptr);
+    const bool connected = !xcb_connection_has_error(connection);
+    xcb_disconnect(connection);
+    return connected;
+}
+
 X11Connection::X11Connection(xcb_connection_t* connection, int screenNumber, QByteArray displayName)
     : m_connection(connection), m_screenNumber(screenNumber), m_displayName(std::move(displayName))
     , m_connectionLost(defaultConnectionLost)

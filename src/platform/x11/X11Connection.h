@@ -70,6 +70,8 @@ public:
 
     // Connects to `displayName` ($DISPLAY when empty). Null when there is no X display.
     static std::shared_ptr<X11Connection> open(const QByteArray& displayName = {});
+    // Whether a connection to `displayName` can be made now (connects and lets go).
+    static bool canConnect(const QByteArray& displayName);
     ~X11Connection();
     X11Connection(const X11Connection&) = delete;
     X11Connection& operator=(const X11Connection&) = delete;

@@ -147,6 +147,13 @@ void X11GlobalMonitors::remove(Token token)
     m_clickMonitors.erase(token);
 }
 
+std::optional<bool> X11GlobalMonitors::isOptionKeyDown() const
+{
+    if (!isAvailable())
+        return std::nullopt;
+    return !m_optionKeysDown.empty();
+}
+
 bool X11GlobalMonitors::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
     if (eventType != "xcb_generic_event_t")

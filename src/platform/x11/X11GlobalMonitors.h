@@ -64,6 +64,8 @@ public:
     Token addGlobalClickMonitor(std::function<void(QPointF point)> handler) override;
     Token addMouseMovedMonitor(std::function<void()> handler) override;
     void remove(Token token) override;
+    // From the raw key events of every keyboard: no round trip.
+    std::optional<bool> isOptionKeyDown() const override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 

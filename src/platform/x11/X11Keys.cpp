@@ -135,6 +135,13 @@ void X11Keyboard::refresh(xcb_mapping_notify_event_t* event)
     readModifierMapping();
 }
 
+void X11Keyboard::reload()
+{
+    xcb_key_symbols_free(m_symbols);
+    m_symbols = xcb_key_symbols_alloc(m_connection);
+    readModifierMapping();
+}
+
 // Which keycodes set each of the eight modifier bits; Mod1 is Option, and the bit that
 // Num Lock's keycode sets is the one passive grabs must also cover.
 void X11Keyboard::readModifierMapping()

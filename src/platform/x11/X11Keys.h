@@ -67,6 +67,8 @@ public:
     bool isOptionDown() const;
     // After a MappingNotify.
     void refresh(xcb_mapping_notify_event_t* event);
+    // Reads the whole keyboard again (after XKB changed the layout or several maps).
+    void reload();
 
 private:
     void readModifierMapping();

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include <unistd.h>
 
@@ -62,31 +63,43 @@ struct X11Workspace::Listing {
 };
 
 struct X11Workspace::PendingLaunch {
-    ProcessID pid = 0;
+    ProcessID pid = 0; // 0 when started over the bus
     QString desktopID;
+    QString startupID;
     bool activates = true;
     OpenCompletion completion;
     CancellableRef timeout;
+};
+
+struct X11Workspace::Lifetime {
+    std::mutex lock; // held while a main-queue task of the workspace runs
+    bool alive = true;
 };
 
 struct X11Workspace::Observers {
     std::mutex lock;
     Token last = 0;
     std::map<Token, std::pair<bool, AppObserver>> all; // activation?, observer
+    std::map<Token, std::function<void()>> windowList;
+    std::atomic<bool> windowListChangeQueued = false;
 };
 
-X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile)
+X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile,
+                           TerminalSources terminals)
     : m_clients(std::move(clients))
     , m_connection(m_clients->connection())
     , m_dispatcher(dispatcher)
     , m_profile(profile)
     , m_entries(profile.scanRoots)
+    , m_launcher(m_connection.shared_from_this(), dispatcher, std::move(terminals))
+    , m_windowless(m_entries, m_connection.displayName(), static_cast<ProcessID>(::getpid()))
     , m_icons(std::make_shared<ThemeIcons>(dispatcher))
     , m_ownPid(static_cast<ProcessID>(::getpid()))
     , m_observers(std::make_shared<Observers>())
+    , m_lifetime(std::make_shared<Lifetime>())
 {
     // The starting state, so that the first list change reports only real changes.
-    for (const RunningApplication& app : runningApplications())
+    for (const RunningApplication& app : listApplications())
         m_known.emplace(app.processIdentifier, app);
     recordActiveWindow();
     m_eventToken = m_connection.addEventHandler([this](const xcb_generic_event_t& event) { onEvent(event); });
@@ -96,7 +109,14 @@ X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& disp
     m_icons->warmUp(iconNames);
 }
 
-X11Workspace::~X11Workspace() { m_connection.removeEventHandler(m_eventToken); }
+X11Workspace::~X11Workspace()
+{
+    {
+        std::lock_guard lock(m_lifetime->lock); // waits for a main-queue task under way
+        m_lifetime->alive = false;
+    }
+    m_connection.removeEventHandler(m_eventToken);
+}
 
 // ---- Running applications
 
@@ -122,8 +142,9 @@ X11Workspace::Snapshot X11Workspace::snapshot()
     if (const std::optional<ProcessID> front = frontmostPid())
         std::stable_partition(order.begin(), order.end(), [&](ProcessID pid) { return pid == *front; });
     for (const ProcessID pid : order) {
-        // This program's panel is no application to switch to; its settings window is.
-        if (pid == m_ownPid && !regular.contains(pid))
+        // None of this program's windows (the panel, the guide, the settings) is
+        // anything to switch to, hide or quit.
+        if (pid == m_ownPid)
             continue;
         result.apps.push_back(describe(pid, result.windows[pid].front(), regular.contains(pid)));
     }
@@ -178,11 +199,15 @@ X11Workspace::Description X11Workspace::describeAfresh(ProcessID pid, const X11C
     app.executablePath = executableOf(pid);
     description.entry = entryFor(window, app.executablePath.value_or(QString()));
     const std::optional<DesktopEntry>& entry = description.entry;
-    if (pid == m_ownPid) {
-        app.bundleIdentifier = m_profile.ownBundleID;
-    } else if (entry) {
+    if (entry) {
         app.bundleIdentifier = entry->id;
         app.bundlePath = entry->path;
+    } else if (const std::optional<QString> name = DesktopEntryIndex::windowClassName(
+                   ProgramIdentity{window.instance, window.windowClass, app.executablePath.value_or(QString())})) {
+        // Known only by its windows: recency, ignore lists, quitting and Show Desktop
+        // need an identity all the same. Its program stands in for a bundle.
+        app.bundleIdentifier = m_profile.windowClassIDPrefix + *name;
+        app.bundlePath = app.executablePath;
     }
     const QString executableName = app.executablePath ? QFileInfo(*app.executablePath).fileName() : QString();
     app.localizedName = entry ? nonEmpty(entry->localizedName) : std::nullopt;
@@ -223,11 +248,40 @@ ImageHandle X11Workspace::windowIcon(xcb_window_t window)
 
 // Each listing starts an enumeration: the window reads that follow see the desktop as it
 // is then, not as an earlier enumeration saw it.
-std::vector<RunningApplication> X11Workspace::runningApplications()
+std::vector<RunningApplication> X11Workspace::runningApplications() { return listApplications(); }
+
+// Our own calls, some on the event thread, never dispatch virtually: a subclass may be
+// half destroyed while the event thread still runs a handler of ours.
+std::vector<RunningApplication> X11Workspace::listApplications()
 {
     std::vector<RunningApplication> apps = currentApplications();
+    appendWindowless(apps);
     m_clients->beginEnumeration();
     return apps;
+}
+
+// After those with windows: a tray program whose window is closed, say. They are user
+// applications (regular), so they can be quit; activating one starts its entry again,
+// which is how such programs show their window.
+void X11Workspace::appendWindowless(std::vector<RunningApplication>& apps)
+{
+    WindowlessApplications::Windowed windowed;
+    for (const RunningApplication& app : apps) {
+        windowed.pids.insert(app.processIdentifier);
+        if (app.bundleIdentifier)
+            windowed.applicationIDs.insert(*app.bundleIdentifier);
+    }
+    for (const WindowlessApplications::Found& found : m_windowless.find(windowed)) {
+        RunningApplication app;
+        app.processIdentifier = found.pid;
+        app.bundleIdentifier = found.entry.id;
+        app.localizedName = nonEmpty(found.entry.localizedName);
+        app.icon = m_icons->icon(found.entry.icon);
+        app.bundlePath = found.entry.path;
+        app.executablePath = found.executable;
+        app.activationPolicy = ActivationPolicy::regular;
+        apps.push_back(std::move(app));
+    }
 }
 
 // The panel lists the applications several times per showing; while no window came,
@@ -251,9 +305,20 @@ std::vector<RunningApplication> X11Workspace::currentApplications()
     return apps;
 }
 
+// Activating a row asks this first, between the key release and the activation request:
+// the last listing (the one the panel was built from) is recent enough to tell that a
+// process runs, where a fresh one would read every window first. A pid it does not hold
+// is looked up in a fresh listing.
 std::optional<RunningApplication> X11Workspace::runningApplication(ProcessID pid)
 {
-    std::vector<RunningApplication> apps = runningApplications();
+    {
+        std::lock_guard lock(m_lock);
+        if (m_listing)
+            for (const RunningApplication& app : m_listing->apps)
+                if (app.processIdentifier == pid)
+                    return app;
+    }
+    std::vector<RunningApplication> apps = listApplications();
     return take(apps, pid);
 }
 
@@ -261,7 +326,7 @@ std::optional<RunningApplication> X11Workspace::runningApplication(ProcessID pid
 // until every change the server reported before is handled, so no round trip of its own.
 std::optional<RunningApplication> X11Workspace::frontmostApplication()
 {
-    std::vector<RunningApplication> apps = runningApplications();
+    std::vector<RunningApplication> apps = listApplications();
     std::optional<ProcessID> active, previous;
     {
         std::lock_guard lock(m_lock);
@@ -270,12 +335,9 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
     }
     if (active && *active != m_ownPid)
         return take(apps, *active);
-    if (active)
-        if (std::optional<RunningApplication> own = take(apps, m_ownPid))
-            return own; // our settings window
-    // The panel takes the keys with a grab and leaves the focus alone; should it have
-    // asked for the focus (when another program held the keyboard), the application in
-    // front is still the one the user came from.
+    // The panel takes the keys with a grab and leaves the focus alone; should it or one
+    // of our other windows have the focus, the application in front is still the one the
+    // user came from.
     return previous ? take(apps, *previous) : std::nullopt;
 }
 
@@ -328,16 +390,34 @@ void X11Workspace::terminate(ProcessID pid)
             m_clients->close(client.window);
 }
 
+Responsiveness X11Workspace::responsiveness(ProcessID pid, std::optional<quint32> windowNumber)
+{
+    const QList<QByteArray> stat = WindowlessApplications::statFields(QStringLiteral("/proc"), pid);
+    if (!stat.isEmpty() && (stat.front() == "T" || stat.front() == "t"))
+        return Responsiveness::notResponding;
+    if (!windowNumber)
+        return Responsiveness::unknown;
+    const X11Clients::Ping ping = m_clients->pingState(*windowNumber);
+    switch (ping.state) {
+    case X11Clients::PingState::answered:
+        return Responsiveness::responding;
+    case X11Clients::PingState::waiting:
+        return ping.waited >= pingTimeout ? Responsiveness::notResponding : Responsiveness::unknown;
+    case X11Clients::PingState::none:
+        m_clients->ping(*windowNumber);
+        break;
+    }
+    return Responsiveness::unknown;
+}
+
 void X11Workspace::openApplication(const QString& path, bool activates, OpenCompletion completion)
 {
     const std::optional<DesktopEntry> entry = m_entries.entry(path);
-    if (!entry) {
-        if (completion)
-            completion(std::nullopt, QStringLiteral("not an application entry: ") + path);
-        return;
-    }
-    for (const RunningApplication& app : runningApplications()) {
-        if (app.bundleIdentifier == entry->id && app.activationPolicy == ActivationPolicy::regular) {
+    for (const RunningApplication& app : listApplications()) {
+        // A program without an entry stands for itself by its executable's path. One
+        // without a window is started again: that is how such programs show one.
+        const bool same = app.bundlePath == path || (entry && app.bundleIdentifier == entry->id);
+        if (same && app.activationPolicy == ActivationPolicy::regular && mostRecentWindow(app.processIdentifier)) {
             if (activates)
                 activate(app.processIdentifier, ActivationOption::none);
             if (completion)
@@ -345,29 +425,36 @@ void X11Workspace::openApplication(const QString& path, bool activates, OpenComp
             return;
         }
     }
+    if (!entry) {
+        if (completion)
+            completion(std::nullopt, QStringLiteral("not an application entry: ") + path);
+        return;
+    }
     launch(*entry, activates, std::move(completion));
 }
 
-// The entry's program is started directly (no shell, so nothing in the entry is
-// interpreted beyond its own quoting rules), detached so that it outlives us.
-bool X11Workspace::launch(const DesktopEntry& entry, bool activates, OpenCompletion completion)
+// A launch that failed completes with its reason.
+void X11Workspace::launch(const DesktopEntry& entry, bool activates, OpenCompletion completion)
 {
-    const std::optional<QStringList> command = DesktopEntryReader::command(entry.exec);
-    qint64 pid = 0;
-    const bool started = command && startDetached(*command, entry.workingDirectory, &pid);
-    if (!started) {
-        if (completion)
-            completion(std::nullopt, command ? QStringLiteral("cannot start ") + command->front()
-                                             : QStringLiteral("no command to start in ") + entry.path);
-        return false;
-    }
-    watchLaunch(static_cast<ProcessID>(pid), entry.id, activates, std::move(completion));
-    return true;
+    m_launcher.launch(entry, [this, alive = std::weak_ptr(m_observers), desktopID = entry.id, activates,
+                              completion = std::move(completion)](const QString& startupID, std::optional<ProcessID> pid,
+                                                                   std::optional<QString> error) mutable {
+        if (!alive.lock())
+            return;
+        if (error) {
+            if (completion)
+                completion(std::nullopt, error);
+            return;
+        }
+        watchLaunch(pid.value_or(0), desktopID, startupID, activates, std::move(completion));
+    });
 }
 
-void X11Workspace::watchLaunch(ProcessID pid, const QString& desktopID, bool activates, OpenCompletion completion)
+void X11Workspace::watchLaunch(ProcessID pid, const QString& desktopID, const QString& startupID, bool activates,
+                               OpenCompletion completion)
 {
-    auto pending = std::make_shared<PendingLaunch>(PendingLaunch{pid, desktopID, activates, std::move(completion), {}});
+    auto pending =
+        std::make_shared<PendingLaunch>(PendingLaunch{pid, desktopID, startupID, activates, std::move(completion), {}});
     quint64 id = 0;
     {
         std::lock_guard lock(m_lock);
@@ -383,7 +470,7 @@ void X11Workspace::watchLaunch(ProcessID pid, const QString& desktopID, bool act
         m_launches.emplace(id, pending);
     }
     // The window may have come before the launch was registered.
-    settleLaunches(runningApplications());
+    settleLaunches(listApplications());
 }
 
 // A launch is settled by the first window of its process, or of any process the same
@@ -409,6 +496,7 @@ void X11Workspace::settleLaunches(const std::vector<RunningApplication>& apps)
     }
     for (auto& [launch, app] : settled) {
         launch->timeout->cancel();
+        m_launcher.finish(launch->startupID);
         if (launch->activates)
             activate(app.processIdentifier, ActivationOption::none);
         if (launch->completion)
@@ -429,23 +517,21 @@ void X11Workspace::expireLaunch(quint64 launchID)
         launch = found->second;
         m_launches.erase(found);
     }
+    m_launcher.finish(launch->startupID);
     if (launch->completion)
         launch->completion(std::nullopt, std::nullopt);
 }
 
-bool X11Workspace::openURL(const QString& url) { return startDetached({urlOpener, url}, QString(), nullptr); }
-
-// Programs we start appear on the display we manage, whatever $DISPLAY says.
-bool X11Workspace::startDetached(const QStringList& command, const QString& workingDirectory, qint64* pid) const
+bool X11Workspace::openURL(const QString& url)
 {
     QProcess process;
-    process.setProgram(command.front());
-    process.setArguments(command.mid(1));
-    process.setWorkingDirectory(workingDirectory);
+    process.setProgram(urlOpener);
+    process.setArguments({url});
+    // Programs we start appear on the display we manage, whatever $DISPLAY says.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), QString::fromLocal8Bit(m_connection.displayName()));
     process.setProcessEnvironment(environment);
-    return process.startDetached(pid);
+    return process.startDetached();
 }
 
 ImageHandle X11Workspace::iconForFile(const QString& path)
@@ -473,35 +559,90 @@ void X11Workspace::onEvent(const xcb_generic_event_t& event)
     if (change.atom == e._NET_ACTIVE_WINDOW)
         onActiveWindowChanged();
     else if (change.atom == e._NET_CLIENT_LIST)
-        onClientListChanged();
-    if (change.atom == e._NET_CLIENT_LIST || change.atom == e._NET_CLIENT_LIST_STACKING)
-        scheduleRelisting();
+        onMainQueue(m_clientListQueued, [this] { onClientListChanged(); });
+    // Showing another desktop changes which windows are out of view.
+    if (change.atom == e._NET_CLIENT_LIST || change.atom == e._NET_CLIENT_LIST_STACKING
+        || change.atom == e._NET_CURRENT_DESKTOP)
+        postWindowListChange();
 }
 
-// One listing for a burst of changes (an activation restacks, focuses and retitles
-// within milliseconds). Nothing runs while the desktop is still.
-void X11Workspace::scheduleRelisting()
+// The event thread only notes what changed: work that reads every window runs on the main
+// queue, once for all the changes that came while it was queued. `queued` joins them. The
+// task runs only while the workspace lives, and the workspace waits for a task under way.
+void X11Workspace::onMainQueue(std::atomic<bool>& queued, std::function<void()> task)
 {
-    if (m_relistingScheduled.exchange(true))
+    if (queued.exchange(true))
         return;
-    m_dispatcher.asyncAfter(relistDelay, [alive = std::weak_ptr(m_observers), this] {
-        if (!alive.lock())
+    m_dispatcher.async([weak = std::weak_ptr(m_lifetime), &queued, task = std::move(task)] {
+        const std::shared_ptr<Lifetime> lifetime = weak.lock();
+        if (!lifetime)
             return;
-        m_relistingScheduled = false;
-        currentApplications();
+        std::lock_guard lock(lifetime->lock);
+        if (!lifetime->alive)
+            return;
+        queued = false;
+        task();
+    });
+}
+
+// One notification for a burst of changes (an activation restacks and focuses within
+// milliseconds): a change that arrives while one is queued joins it.
+// The task touches only the observers, which it keeps alive: the workspace may be going.
+void X11Workspace::postWindowListChange()
+{
+    if (m_observers->windowListChangeQueued.exchange(true))
+        return;
+    m_dispatcher.async([weak = std::weak_ptr(m_observers)] {
+        const std::shared_ptr<Observers> observers = weak.lock();
+        if (!observers)
+            return;
+        observers->windowListChangeQueued = false;
+        std::vector<std::function<void()>> called;
+        {
+            std::lock_guard lock(observers->lock);
+            for (const auto& [token, observer] : observers->windowList)
+                called.push_back(observer);
+        }
+        for (const auto& observer : called)
+            observer();
     });
 }
 
 // EWMH managers publish no recency; the history of the active window is ours to keep.
+// Who owns the window is noted here; the listing that describes the applications waits
+// for the event thread to catch up, so it is made on the main queue, one for all the
+// activations that came meanwhile.
 void X11Workspace::onActiveWindowChanged()
 {
-    if (const std::optional<ProcessID> pid = recordActiveWindow())
-        if (std::optional<RunningApplication> app = runningApplication(*pid))
-            post(true, std::move(*app));
+    const std::optional<ProcessID> pid = recordActiveWindow();
+    if (!pid)
+        return;
+    {
+        std::lock_guard lock(m_lock);
+        m_activated.push_back(*pid);
+    }
+    onMainQueue(m_activationsQueued, [this] { postActivations(); });
+}
+
+void X11Workspace::postActivations()
+{
+    std::vector<ProcessID> activated;
+    {
+        std::lock_guard lock(m_lock);
+        activated = std::exchange(m_activated, {});
+    }
+    const std::vector<RunningApplication> apps = listApplications();
+    for (const ProcessID pid : activated) {
+        const auto app = std::find_if(apps.begin(), apps.end(),
+                                      [pid](const RunningApplication& a) { return a.processIdentifier == pid; });
+        if (app != apps.end())
+            post(true, *app);
+    }
 }
 
 // Notes who owns the active window. Returns the application that came to the front, if
-// another one did: the panel or our settings window taking the focus is no switch.
+// another one did or another of its windows did (each window has its own recency): our
+// own windows taking the focus is no switch.
 std::optional<ProcessID> X11Workspace::recordActiveWindow()
 {
     const std::optional<xcb_window_t> active = m_clients->activeWindow();
@@ -509,10 +650,13 @@ std::optional<ProcessID> X11Workspace::recordActiveWindow()
     const bool owned = owner && owner->pid > 0;
     std::lock_guard lock(m_lock);
     m_activePid = owned ? std::optional(owner->pid) : std::nullopt;
-    if (!owned)
+    if (!owned || owner->pid == m_ownPid)
         return std::nullopt;
+    const auto recent = m_recentWindow.find(owner->pid);
+    const bool unchanged =
+        m_frontmostPid == owner->pid && recent != m_recentWindow.end() && recent->second == *active;
     m_recentWindow[owner->pid] = *active;
-    if (owner->pid == m_ownPid || m_frontmostPid == owner->pid)
+    if (unchanged)
         return std::nullopt;
     m_frontmostPid = owner->pid;
     return owner->pid;
@@ -557,10 +701,18 @@ Workspace::Token X11Workspace::addObserver(bool activation, AppObserver observer
     return m_observers->last;
 }
 
+Workspace::Token X11Workspace::observeWindowListChange(std::function<void()> observer)
+{
+    std::lock_guard lock(m_observers->lock);
+    m_observers->windowList.emplace(++m_observers->last, std::move(observer));
+    return m_observers->last;
+}
+
 void X11Workspace::removeObserver(Token token)
 {
     std::lock_guard lock(m_observers->lock);
     m_observers->all.erase(token);
+    m_observers->windowList.erase(token);
 }
 
 void X11Workspace::post(bool activation, RunningApplication app)

@@ -1,0 +1,259 @@
+#include "app/SingleInstance.h"
+
+#include "support/OtherUser.h"
+#include "support/QtPrinting.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include <poll.h>
+
+using namespace ostrevane;
+using ostrevane::test::OtherUser;
+
+namespace {
+
+// Runs the event loop (the listening copy answers there) until `done`; false on time-out.
+bool pumpUntil(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 1000 && !done(); ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return done();
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat status {};
+    ::lstat(QFile::encodeName(path).constData(), &status);
+    return status.st_mode & 07777;
+}
+
+// Environment variables set for one test and restored after it.
+class ScopedEnvironment {
+public:
+    void set(const char* name, const QByteArray& value)
+    {
+        m_saved.emplace_back(name, qgetenv(name), qEnvironmentVariableIsSet(name));
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~ScopedEnvironment()
+    {
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
+            const auto& [name, value, wasSet] = *it;
+            if (wasSet)
+                qputenv(name, value);
+            else
+                qunsetenv(name);
+        }
+    }
+
+private:
+    std::vector<std::tuple<const char*, QByteArray, bool>> m_saved;
+};
+
+struct Folders {
+    QTemporaryDir root;
+    ScopedEnvironment environment;
+    QString runtime = root.filePath(QStringLiteral("runtime"));
+    QString shared = root.filePath(QStringLiteral("tmp")); // like /tmp: everyone may write
+    QString home = root.filePath(QStringLiteral("home"));
+
+    Folders()
+    {
+        QDir().mkpath(runtime);
+        QDir().mkpath(shared);
+        QDir().mkpath(home);
+        ::chmod(QFile::encodeName(runtime).constData(), 0700);
+        ::chmod(QFile::encodeName(shared).constData(), 01777);
+        ::chmod(QFile::encodeName(root.path()).constData(), 0755); // others may reach the shared folder
+        environment.set("TMPDIR", QFile::encodeName(shared));
+        environment.set("HOME", QFile::encodeName(home));
+        environment.set("XDG_CACHE_HOME", QByteArray());
+    }
+    QString fallback() const { return shared + QStringLiteral("/ostrevane-%1").arg(::geteuid()); }
+};
+
+} // namespace
+
+TEST(InstanceFolder, IsTheRuntimeFolderElseOneOfOurOwnInTheTemporaryFolderMadeForUsAlone)
+{
+    Folders f;
+    f.environment.set("XDG_RUNTIME_DIR", QFile::encodeName(f.runtime));
+    EXPECT_EQ(InstanceFolder::find(), std::optional<QString>(f.runtime + QStringLiteral("/ostrevane")));
+    EXPECT_EQ(modeOf(f.runtime + QStringLiteral("/ostrevane")), 0700u);
+
+    f.environment.set("XDG_RUNTIME_DIR", QByteArray());
+    { // an older version's socket had the fallback folder's name
+        LocalSocketCopies old(f.shared);
+        old.settle({});
+        ASSERT_TRUE(QFile::rename(*old.socketPath(), f.fallback()));
+    }
+    EXPECT_EQ(InstanceFolder::find(), std::optional<QString>(f.fallback()));
+    EXPECT_EQ(modeOf(f.fallback()), 0700u);
+
+    ::chmod(QFile::encodeName(f.fallback()).constData(), 0755); // ours, but open to others: tightened
+    EXPECT_EQ(InstanceFolder::find(), std::optional<QString>(f.fallback()));
+    EXPECT_EQ(modeOf(f.fallback()), 0700u);
+}
+
+TEST(InstanceFolder, ALinkInPlaceOfTheFolderIsNotFollowed)
+{
+    Folders f;
+    f.environment.set("XDG_RUNTIME_DIR", QByteArray());
+    const QString elsewhere = f.root.filePath(QStringLiteral("elsewhere"));
+    QDir().mkpath(elsewhere);
+    ::chmod(QFile::encodeName(elsewhere).constData(), 0700);
+    ASSERT_TRUE(QFile::link(elsewhere, f.fallback()));
+    EXPECT_EQ(InstanceFolder::find(), std::optional<QString>(f.home + QStringLiteral("/.cache/ostrevane")));
+}
+
+TEST(InstanceFolder, AFolderAnotherUserMadeFirstIsNeverUsed)
+{
+    OtherUser other;
+    if (!other.isAvailable())
+        GTEST_SKIP() << other.unavailableBecause().toStdString();
+    Folders f;
+    f.environment.set("XDG_RUNTIME_DIR", QByteArray());
+    const QByteArray squatted = QFile::encodeName(f.fallback());
+    ASSERT_EQ(other.run([&] { return ::mkdir(squatted.constData(), 0777) == 0 ? 0 : 1; }), 0);
+
+    EXPECT_EQ(InstanceFolder::find(), std::optional<QString>(f.home + QStringLiteral("/.cache/ostrevane")));
+    struct stat status {};
+    ::lstat(squatted.constData(), &status);
+    EXPECT_EQ(status.st_uid, other.uid()); // left as it was
+}
+
+TEST(LocalSocketCopies, AnotherUsersListenerCannotAnswerForOurCopy)
+{
+    OtherUser other;
+    if (!other.isAvailable())
+        GTEST_SKIP() << other.unavailableBecause().toStdString();
+    Folders f;
+    const QByteArray socket = QFile::encodeName(f.shared + QStringLiteral("/instance.socket"));
+    const QByteArray heard = QFile::encodeName(f.shared + QStringLiteral("/heard"));
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t squatter = other.start([&] {
+        return test::serveSocket(socket.constData(), "1\t/usr/bin/ostrevane\nok\n", ready[1], heard.constData());
+    });
+    pollfd watched{ready[0], POLLIN, 0};
+    ASSERT_EQ(::poll(&watched, 1, 10000), 1);
+
+    EXPECT_EQ(askRunningCopy(QString::fromLocal8Bit(socket), "who", 2000), std::nullopt);
+    LocalSocketCopies copies(f.shared);
+    EXPECT_TRUE(copies.others().empty()); // an "installed copy" of another user is nobody
+    OtherUser::stop(squatter);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(heard))); // it never heard a request of ours
+}
+
+TEST(LocalSocketCopies, RequestsOfAnotherUserAreRefusedUnanswered)
+{
+    OtherUser other;
+    if (!other.isAvailable())
+        GTEST_SKIP() << other.unavailableBecause().toStdString();
+    Folders f;
+    LocalSocketCopies copies(f.shared);
+    std::vector<LaunchRequest> requests;
+    copies.settle([&](const LaunchRequest& request) { requests.push_back(request); });
+    const QByteArray socket = QFile::encodeName(*copies.socketPath());
+    ::chmod(socket.constData(), 0777); // as if the folder let others in
+
+    std::atomic<int> answered{-2};
+    std::thread intruder([&] {
+        // Plain system calls: the intruder sends without asking who listens.
+        answered = other.run([&] {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::strncpy(address.sun_path, socket.constData(), sizeof(address.sun_path) - 1);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0)
+                return 2;
+            if (::write(fd, "show\nquit\n", 10) != 10)
+                return 3;
+            char answer[16];
+            return ::read(fd, answer, sizeof(answer)) > 0 ? 1 : 0; // closed without a word: 0
+        });
+    });
+    EXPECT_TRUE(pumpUntil([&] { return answered != -2; }));
+    intruder.join();
+    EXPECT_EQ(answered, 0);
+    EXPECT_TRUE(requests.empty());
+
+    std::thread ours([&] { answered = askRunningCopy(QString::fromLocal8Bit(socket), "show", 3000) == "ok" ? 1 : 0; });
+    EXPECT_TRUE(pumpUntil([&] { return !requests.empty(); }));
+    ours.join();
+    EXPECT_EQ(answered, 1);
+    EXPECT_EQ(requests, (std::vector<LaunchRequest>{{LaunchRequest::Kind::show, {}}}));
+}
+
+TEST(LocalSocketCopies, ACopyStartingMeanwhileWaitsForTheDecisionAndThenFindsTheFirst)
+{
+    Folders f;
+    LocalSocketCopies first(f.runtime);
+    ASSERT_TRUE(first.others().empty()); // takes the start lock
+    std::vector<RunningCopies::Copy> found;
+    std::atomic<bool> done{false};
+    std::thread second([&] {
+        LocalSocketCopies copies(f.runtime);
+        found = copies.others();
+        done = true;
+    });
+    // Give the second copy time to reach the lock: with the lock it finds the first copy
+    // however long it takes; without it, it would ask before the first listens.
+    QThread::msleep(50);
+    std::vector<LaunchRequest> requests;
+    first.settle([&](const LaunchRequest& request) { requests.push_back(request); });
+    EXPECT_TRUE(pumpUntil([&] { return done.load(); }));
+    second.join();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found.front().pid, QCoreApplication::applicationPid());
+    EXPECT_EQ(found.front().location, *first.ownLocation());
+}
+
+TEST(LocalSocketCopies, AHandedOverRequestReachesTheRunningCopy)
+{
+    Folders f;
+    LocalSocketCopies running(f.runtime);
+    std::vector<LaunchRequest> requests;
+    running.settle([&](const LaunchRequest& request) { requests.push_back(request); });
+    std::atomic<int> taken{-1};
+    std::thread second([&] {
+        LocalSocketCopies copies(f.runtime);
+        taken = copies.handOver({}, {LaunchRequest::Kind::preferences, QStringLiteral("feedback")}) ? 1 : 0;
+    });
+    EXPECT_TRUE(pumpUntil([&] { return taken != -1; }));
+    second.join();
+    EXPECT_EQ(taken, 1);
+    EXPECT_EQ(requests, (std::vector<LaunchRequest>{{LaunchRequest::Kind::preferences, "feedback"}}));
+}
+
+TEST(LocalSocketCopies, ACopyEndingLeavesTheSocketOfTheOneThatTookOver)
+{
+    Folders f;
+    auto old = std::make_unique<LocalSocketCopies>(f.runtime);
+    old->settle({});
+    LocalSocketCopies newer(f.runtime); // took over: a stale-looking socket is replaced
+    newer.settle({});
+    old.reset();
+    EXPECT_TRUE(QFile::exists(*newer.socketPath()));
+    std::atomic<int> answered{-1};
+    std::thread asker([&] { answered = askRunningCopy(*newer.socketPath(), "who", 3000).has_value() ? 1 : 0; });
+    EXPECT_TRUE(pumpUntil([&] { return answered != -1; })); // answered while the asker waits
+    asker.join();
+    EXPECT_EQ(answered, 1);
+}

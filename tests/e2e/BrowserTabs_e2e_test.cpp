@@ -1,0 +1,284 @@
+// Browser tabs with real browsers: Debian's Chromium and Firefox ESR, on a private X server,
+// with temporary profiles, the unpacked extension loaded and pages served from 127.0.0.1.
+// The switcher installs the browsers' host manifests itself (in its own home and
+// configuration folders, which the browsers share); the browsers start its connector.
+// Outcomes are read from the X server (the active window's title) and from the switcher's
+// log of the rows it showed and the tabs it stored.
+#include "E2eDesktop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <functional>
+
+using namespace ostrevane::e2e;
+
+namespace {
+
+constexpr Timeout browserTimeout = 30s;
+constexpr Timeout panelTimeout = 10s;
+constexpr Timeout outcomeTimeout = 10s;
+// Longer than the switcher waits before it explains a browser without the extension.
+constexpr Timeout explanationTimeout = 20s;
+const QString shownPrefix = QStringLiteral("ostrevane.panel: shown: ");
+const QString connectedPrefix = QStringLiteral("ostrevane.browser: Ostrevane: browser connected: ");
+
+// Pages named so that a search for an address word finds only that page: "zebra" is in
+// the address of "Delta page" alone.
+const std::pair<const char*, const char*> pages[] = {
+    {"alpha.html", "Alpha page"}, {"beta.html", "Beta page"},   {"gamma.html", "Gamma page"},
+    {"zebra.html", "Delta page"}, {"epsilon.html", "Epsilon page"},
+};
+
+QString browserExtension() { return QStringLiteral(OSTREVANE_BROWSER_EXTENSION); }
+
+class BrowserTabs : public E2eSuite {
+protected:
+    static void SetUpTestSuite()
+    {
+        E2eSuite::SetUpTestSuite();
+        site = new QTemporaryDir;
+        for (const auto& [file, title] : pages) {
+            QFile page(site->filePath(QString::fromLatin1(file)));
+            if (page.open(QIODevice::WriteOnly))
+                page.write(QStringLiteral("<html><head><title>%1</title></head><body><h1>%1</h1></body></html>")
+                               .arg(QString::fromLatin1(title))
+                               .toUtf8());
+        }
+        server = new Child(QStringLiteral("python3"),
+                           {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"), QStringLiteral("0"),
+                            QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"),
+                            site->path()},
+                           desktop->environment());
+        // "Serving HTTP on 127.0.0.1 port 41234 (http://127.0.0.1:41234/) ..."
+        const std::optional<QString> line = server->waitForLine(QStringLiteral("Serving HTTP"), 10s);
+        port = line ? line->section(QLatin1Char(' '), 5, 5) : QString();
+    }
+    static void TearDownTestSuite()
+    {
+        delete server;
+        delete site;
+        E2eSuite::TearDownTestSuite();
+    }
+    void SetUp() override
+    {
+        E2eSuite::SetUp();
+        ASSERT_FALSE(port.isEmpty()) << "the page server did not start";
+        app = desktop->startSwitcher();
+        ASSERT_TRUE(app) << "the switcher did not start";
+    }
+    void TearDown() override
+    {
+        E2eSuite::TearDown(); // the screenshot shows the browsers
+        browsers.clear();
+    }
+
+    static QString url(const char* file) { return QStringLiteral("http://127.0.0.1:%1/%2").arg(port, QLatin1String(file)); }
+
+    // Chromium in the switcher's own configuration folder (its default profile, where the
+    // switcher put the host manifest), with the extension loaded unless `withExtension` is false.
+    Child& startChromium(const QStringList& arguments, bool withExtension = true, const QString& profile = {})
+    {
+        QStringList flags{QStringLiteral("--no-sandbox"), QStringLiteral("--password-store=basic"),
+                          QStringLiteral("--no-first-run"), QStringLiteral("--no-default-browser-check"),
+                          QStringLiteral("--disable-background-networking"), QStringLiteral("--disable-component-update"),
+                          QStringLiteral("--disable-sync")};
+        if (withExtension)
+            flags << QStringLiteral("--load-extension=") + browserExtension();
+        if (!profile.isEmpty())
+            flags << QStringLiteral("--user-data-dir=") + profile;
+        browsers.push_back(std::make_unique<Child>(QStringLiteral("/usr/lib/chromium/chromium"), flags + arguments,
+                                                   desktop->lastSwitcherEnvironment()));
+        return *browsers.back();
+    }
+
+    // Firefox ESR in a temporary profile whose extensions folder holds the extension
+    // (signature checks off, which ESR allows), in the switcher's home.
+    Child& startFirefox(const QStringList& urls)
+    {
+        firefoxProfile = std::make_unique<QTemporaryDir>();
+        const QString profile = firefoxProfile->path();
+        copyFolder(browserExtension(), profile + QStringLiteral("/extensions/browser-tabs@ostrevane.local"));
+        QFile prefs(profile + QStringLiteral("/user.js"));
+        if (prefs.open(QIODevice::WriteOnly))
+            prefs.write("user_pref(\"xpinstall.signatures.required\", false);\n"
+                        "user_pref(\"extensions.autoDisableScopes\", 0);\n"
+                        "user_pref(\"extensions.enabledScopes\", 15);\n"
+                        "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
+                        "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
+                        "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
+                        "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
+                        "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n");
+        prefs.close();
+        browsers.push_back(std::make_unique<Child>(
+            QStringLiteral("firefox-esr"),
+            QStringList{QStringLiteral("--no-remote"), QStringLiteral("--profile"), profile} + urls,
+            desktop->lastSwitcherEnvironment()));
+        return *browsers.back();
+    }
+
+    static void copyFolder(const QString& from, const QString& to)
+    {
+        QDir().mkpath(to);
+        for (const QString& name : QDir(from).entryList(QDir::Files))
+            QFile::copy(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name);
+    }
+
+    // A window whose title starts with `prefix` (browsers add their own name after it).
+    bool waitForWindow(const QString& prefix)
+    {
+        return desktop->waitUntil(
+            [&] {
+                QString found;
+                return desktop->xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                         QStringLiteral("--name"), QStringLiteral("^") + prefix},
+                                        &found)
+                    && !found.isEmpty();
+            },
+            browserTimeout);
+    }
+    bool waitForActiveTitleStarting(const QString& prefix)
+    {
+        return desktop->waitUntil([&] { return desktop->activeWindowTitle().startsWith(prefix); }, outcomeTimeout);
+    }
+    bool waitForLine(const QString& prefix, Timeout timeout = outcomeTimeout)
+    {
+        return app->waitForLine(prefix, timeout).has_value();
+    }
+
+    // The rows of one showing, summoned and cancelled without opening anything.
+    QStringList glance()
+    {
+        holdAlt({QStringLiteral("Tab")});
+        const std::optional<QString> line = app->waitForLine(shownPrefix, panelTimeout);
+        keys({QStringLiteral("Escape")});
+        releaseAlt();
+        desktop->waitForNoVisibleWindow(app->pid(), panelTimeout);
+        return line ? line->mid(shownPrefix.size()).split(QStringLiteral(" | ")) : QStringList{QStringLiteral("<none>")};
+    }
+    // Summons the panel and searches for `text`; the first result is highlighted.
+    void search(const QString& text)
+    {
+        holdAlt({QStringLiteral("Tab")});
+        ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout)) << "the panel did not take the keyboard";
+        keys({QStringLiteral("Return")});
+        releaseAlt();
+        type(text);
+    }
+    void searchAndOpen(const QString& text)
+    {
+        search(text);
+        keys({QStringLiteral("Return")});
+    }
+    // Closes the first result with Alt+X, then leaves the panel.
+    void searchAndClose(const QString& text)
+    {
+        search(text);
+        withAlt({QStringLiteral("x")});
+        keys({QStringLiteral("Escape")});
+        desktop->waitForNoVisibleWindow(app->pid(), panelTimeout);
+    }
+    // Glances until the rows satisfy `condition` (each showing also refreshes the tabs).
+    bool rowsEventually(const std::function<bool(const QStringList&)>& condition)
+    {
+        for (int i = 0; i < 10; ++i)
+            if (condition(glance()))
+                return true;
+        return false;
+    }
+
+    static QTemporaryDir* site;
+    static Child* server;
+    static QString port;
+    std::vector<std::unique_ptr<Child>> browsers;
+    std::unique_ptr<QTemporaryDir> firefoxProfile;
+};
+
+QTemporaryDir* BrowserTabs::site = nullptr;
+Child* BrowserTabs::server = nullptr;
+QString BrowserTabs::port;
+
+bool hasAll(const QStringList& rows, const QStringList& wanted)
+{
+    return std::all_of(wanted.begin(), wanted.end(), [&](const QString& row) { return rows.contains(row); });
+}
+
+} // namespace
+
+TEST_F(BrowserTabs, ChromiumTabsAreListedSearchedOpenedClosedAndGoneWithTheBrowser)
+{
+    Child& chromium = startChromium({url("alpha.html"), url("beta.html")});
+    ASSERT_TRUE(waitForLine(connectedPrefix + QStringLiteral("chromium"), browserTimeout)) << "the extension never connected";
+    ASSERT_TRUE(waitForWindow(QStringLiteral("Alpha page")));
+    startChromium({QStringLiteral("--new-window"), url("gamma.html"), url("zebra.html")});
+    ASSERT_TRUE(waitForWindow(QStringLiteral("Gamma page")));
+    // The new window reached the list through the extension's change notice.
+    ASSERT_TRUE(waitForLine(QStringLiteral("ostrevane.tabs: stored 4 tabs of chromium")));
+
+    // One tab group (the application's own row is left out while it has windows or tabs).
+    const QStringList rows = glance();
+    EXPECT_EQ(rows.count(QStringLiteral("Chromium Web Browser")), 1) << rows.join(", ").toStdString();
+    EXPECT_TRUE(hasAll(rows, {"Alpha page", "Beta page", "Gamma page", "Delta page"})) << rows.join(", ").toStdString();
+
+    // By title: a tab in the window behind; its tab is selected and its window comes forward.
+    searchAndOpen(QStringLiteral("beta"));
+    EXPECT_TRUE(waitForActiveTitleStarting(QStringLiteral("Beta page"))) << desktop->activeWindowTitle().toStdString();
+    // By address: "zebra" is only in the address of the Delta page, in the other window.
+    searchAndOpen(QStringLiteral("zebra"));
+    EXPECT_TRUE(waitForActiveTitleStarting(QStringLiteral("Delta page"))) << desktop->activeWindowTitle().toStdString();
+
+    // A tab opened now is listed before any timer or showing asks the browser again.
+    startChromium({url("epsilon.html")});
+    ASSERT_TRUE(waitForActiveTitleStarting(QStringLiteral("Epsilon page")));
+    ASSERT_TRUE(waitForLine(QStringLiteral("ostrevane.tabs: stored 5 tabs of chromium")));
+    EXPECT_TRUE(glance().contains(QStringLiteral("Epsilon page")));
+
+    searchAndClose(QStringLiteral("gamma"));
+    EXPECT_TRUE(rowsEventually([](const QStringList& r) { return !r.contains("Gamma page") && r.contains("Alpha page"); }));
+
+    ::kill(static_cast<pid_t>(chromium.pid()), SIGTERM);
+    ASSERT_TRUE(desktop->waitUntil([&] { return !chromium.isRunning(); }, browserTimeout));
+    // The browser may stay listed as an application; its tabs do not.
+    EXPECT_TRUE(rowsEventually([](const QStringList& r) {
+        return !r.contains("Alpha page") && !r.contains("Beta page") && !r.contains("Delta page")
+            && !r.contains("Epsilon page");
+    }));
+}
+
+TEST_F(BrowserTabs, ChromiumWithoutTheExtensionGivesWindowRowsAndTheLogSaysWhatToDo)
+{
+    QTemporaryDir profile;
+    startChromium({url("alpha.html"), url("beta.html")}, false, profile.path());
+    ASSERT_TRUE(waitForWindow(QStringLiteral("Alpha page")));
+    EXPECT_TRUE(waitForLine(QStringLiteral("Ostrevane: no tabs of Chromium: Install the Ostrevane extension in Chromium."),
+                            explanationTimeout));
+    const QStringList rows = glance();
+    EXPECT_TRUE(rows.contains(QStringLiteral("Alpha page - Chromium"))) << rows.join(", ").toStdString();
+    EXPECT_FALSE(rows.contains(QStringLiteral("Alpha page"))) << rows.join(", ").toStdString();
+}
+
+TEST_F(BrowserTabs, FirefoxTabsAreListedFoundByAddressOpenedClosedAndGoneWithTheBrowser)
+{
+    Child& firefox = startFirefox({url("alpha.html"), url("zebra.html"), url("beta.html")});
+    ASSERT_TRUE(waitForLine(connectedPrefix + QStringLiteral("firefox-esr"), browserTimeout))
+        << "the extension never connected";
+    ASSERT_TRUE(waitForWindow(QStringLiteral("Alpha page")));
+    ASSERT_TRUE(rowsEventually([](const QStringList& r) { return hasAll(r, {"Alpha page", "Delta page", "Beta page"}); }));
+    const QStringList rows = glance();
+    EXPECT_EQ(rows.count(QStringLiteral("Firefox ESR")), 1) << rows.join(", ").toStdString();
+
+    searchAndOpen(QStringLiteral("zebra"));
+    EXPECT_TRUE(waitForActiveTitleStarting(QStringLiteral("Delta page"))) << desktop->activeWindowTitle().toStdString();
+
+    searchAndClose(QStringLiteral("beta"));
+    EXPECT_TRUE(rowsEventually([](const QStringList& r) { return !r.contains("Beta page") && r.contains("Alpha page"); }));
+
+    ::kill(static_cast<pid_t>(firefox.pid()), SIGTERM);
+    ASSERT_TRUE(desktop->waitUntil([&] { return !firefox.isRunning(); }, browserTimeout));
+    EXPECT_TRUE(rowsEventually([](const QStringList& r) { return !r.contains("Alpha page") && !r.contains("Delta page"); }));
+}

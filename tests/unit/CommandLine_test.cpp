@@ -1,0 +1,77 @@
+#include "core/CommandLine.h"
+
+#include "support/QtPrinting.h"
+
+#include <gtest/gtest.h>
+
+using namespace ostrevane;
+
+namespace {
+
+using Kind = LaunchRequest::Kind;
+using Action = CommandLine::Action;
+
+} // namespace
+
+TEST(CommandLine, EachOptionAsksForOneThing)
+{
+    const struct {
+        QStringList arguments;
+        Action action;
+        LaunchRequest request;
+    } rows[] = {
+        {{}, Action::run, {Kind::start, {}}},
+        {{"--show"}, Action::run, {Kind::show, {}}},
+        {{"--quit"}, Action::run, {Kind::quit, {}}},
+        {{"--preferences"}, Action::run, {Kind::preferences, "general"}},
+        {{"--preferences", "feedback"}, Action::run, {Kind::preferences, "feedback"}},
+        {{"--preferences=exceptions"}, Action::run, {Kind::preferences, "exceptions"}},
+        {{"--help"}, Action::help, {}},
+        {{"-h", "--bogus"}, Action::help, {}},
+        {{"--version"}, Action::version, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments.join(' ').toStdString());
+        const CommandLine line = CommandLine::parse(row.arguments);
+        EXPECT_EQ(line.action, row.action);
+        if (row.action == Action::run) {
+            EXPECT_EQ(line.request, row.request);
+        }
+    }
+}
+
+TEST(CommandLine, UnknownOptionsUnknownPanesAndTwoRequestsAreUsageErrorsThatNameTheProblem)
+{
+    const struct {
+        QStringList arguments;
+        const char* named;
+    } rows[] = {
+        {{"--frobnicate"}, "--frobnicate"},
+        {{"-platform", "offscreen"}, "-platform"},
+        {{"--preferences", "colours"}, "colours"},
+        {{"--preferences="}, "\"\""},
+        {{"--show", "--quit"}, "--show, --preferences"},
+        {{"--preferences", "general", "--show"}, "--show, --preferences"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments.join(' ').toStdString());
+        const CommandLine line = CommandLine::parse(row.arguments);
+        EXPECT_EQ(line.action, Action::usageError);
+        EXPECT_TRUE(line.error.startsWith(QStringLiteral("ostrevane: "))) << line.error.toStdString();
+        EXPECT_TRUE(line.error.contains(QString::fromUtf8(row.named))) << line.error.toStdString();
+        EXPECT_FALSE(line.error.contains(u'\n'));
+    }
+}
+
+TEST(CommandLine, RequestsTravelAsOneLineAndStrayLinesAreNoRequest)
+{
+    for (const LaunchRequest& request : {LaunchRequest{Kind::start, {}}, LaunchRequest{Kind::show, {}},
+                                         LaunchRequest{Kind::quit, {}}, LaunchRequest{Kind::preferences, "shortcuts"}}) {
+        EXPECT_FALSE(request.encode().contains('\n'));
+        EXPECT_EQ(LaunchRequest::decode(request.encode()), request) << request.encode().constData();
+    }
+    EXPECT_EQ(LaunchRequest::decode("preferences shortcuts\n"), (LaunchRequest{Kind::preferences, "shortcuts"}));
+    for (const QByteArray& line : {QByteArray("who"), QByteArray("preferences"), QByteArray("preferences ../../etc"),
+                                  QByteArray("show now"), QByteArray(""), QByteArray("QUIT")})
+        EXPECT_EQ(LaunchRequest::decode(line), std::nullopt) << line.constData();
+}

@@ -1,0 +1,126 @@
+#include "core/ProgramFolder.h"
+
+#include "support/ProgramFolderFixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace ostrevane;
+
+namespace {
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+} // namespace
+
+TEST(ProgramFolder, TellsRelocatableFoldersFromPackagesAndBuildFolders)
+{
+    QTemporaryDir dir;
+    const QString folder = makeProgramFolder(dir.path(), "Ostrevane", "1.0");
+    EXPECT_EQ(ProgramFolder::containing(folder + "/bin/ostrevane"), folder);
+    EXPECT_EQ(ProgramFolder::containing(dir.path() + "/build/src/ostrevane"), QString());
+    EXPECT_EQ(ProgramFolder::kind(folder), ProgramFolder::Kind::relocatable);
+    EXPECT_EQ(ProgramFolder::kind(dir.path()), ProgramFolder::Kind::other);
+    EXPECT_EQ(ProgramFolder::kind("/usr"), ProgramFolder::Kind::packageManaged);
+    EXPECT_EQ(ProgramFolder::kind("/usr/lib/ostrevane"), ProgramFolder::Kind::packageManaged);
+    EXPECT_EQ(ProgramFolder::kind("/usr/local"), ProgramFolder::Kind::other);
+    EXPECT_EQ(ProgramFolder::kind(QString()), ProgramFolder::Kind::other);
+}
+
+TEST(ProgramFolder, AnArchiveReplacesTheFolderInPlaceAndLeavesNothingBeside)
+{
+    QTemporaryDir dir;
+    const QString installed = makeProgramFolder(dir.path(), "Ostrevane", "1.0");
+    QTemporaryDir source;
+    const QByteArray archive = archiveOf(makeProgramFolder(source.path(), "Ostrevane-2.0-x86_64", "2.0"));
+
+    QString error;
+    ASSERT_TRUE(ProgramFolder::installArchive(archive, installed, &error)) << qPrintable(error);
+    EXPECT_EQ(runProgramFolder(installed), "2.0");
+    EXPECT_EQ(entries(dir.path()), QStringList{"Ostrevane"}); // no stage or old copy left
+}
+
+TEST(ProgramFolder, AFailedUnpackOrAnArchiveWithoutProgramLeavesTheOldCopyRunnable)
+{
+    QTemporaryDir dir;
+    const QString installed = makeProgramFolder(dir.path(), "Ostrevane", "1.0");
+    QTemporaryDir source;
+    const QString bare = source.path() + "/bare";
+    QDir().mkpath(bare + "/bin");
+    QTemporaryDir two;
+    const QByteArray good = archiveOf(makeProgramFolder(two.path(), "Ostrevane", "2.0"));
+
+    const QByteArray archives[] = {
+        QByteArray("not a gzip stream at all"),
+        good.left(good.size() / 2),      // cut short
+        archiveOf(bare),                 // a folder without the program
+        archiveOf(source.path()),        // two folders: not one program folder
+    };
+    for (const QByteArray& archive : archives) {
+        QString error;
+        EXPECT_FALSE(ProgramFolder::installArchive(archive, installed, &error));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(runProgramFolder(installed), "1.0");
+        EXPECT_EQ(entries(dir.path()), QStringList{"Ostrevane"});
+    }
+}
+
+TEST(ProgramFolder, InstallCopiesIntoANewOrExistingDestinationKeepingTheProgramExecutable)
+{
+    QTemporaryDir dir;
+    const QString source = makeProgramFolder(dir.path() + "/media/usb", "Ostrevane", "2.0");
+    QFile::link("bin/ostrevane", source + "/ostrevane-link");
+    const QString destination = dir.path() + "/home/.local/opt/Ostrevane";
+    QString error;
+    ASSERT_TRUE(ProgramFolder::install(source, destination, &error)) << qPrintable(error);
+    EXPECT_EQ(runProgramFolder(destination), "2.0");
+    EXPECT_EQ(QFileInfo(destination + "/ostrevane-link").symLinkTarget(), destination + "/bin/ostrevane");
+
+    makeProgramFolder(dir.path() + "/media/usb2", "Ostrevane", "3.0");
+    int staged = 0;
+    ASSERT_TRUE(ProgramFolder::install(dir.path() + "/media/usb2/Ostrevane", destination, &error, [&] {
+        ++staged;
+        EXPECT_EQ(runProgramFolder(destination), "2.0"); // still the old one while it quits
+    }));
+    EXPECT_EQ(staged, 1);
+    EXPECT_EQ(runProgramFolder(destination), "3.0");
+    EXPECT_EQ(entries(dir.path() + "/home/.local/opt"), QStringList{"Ostrevane"});
+}
+
+TEST(ProgramFolder, AnUnremovableDestinationFailsWithTheSystemsWordsAndStaysAsItWas)
+{
+    QTemporaryDir dir;
+    const QString destination = makeProgramFolder(dir.path() + "/opt", "Ostrevane", "1.0");
+    const QString source = makeProgramFolder(dir.path() + "/media", "Ostrevane", "2.0");
+    Unremovable lock(destination);
+    if (!lock.held())
+        GTEST_SKIP() << "this file system cannot make a folder unremovable";
+    QString error;
+    EXPECT_FALSE(ProgramFolder::install(source, destination, &error));
+    EXPECT_TRUE(error == "Operation not permitted" || error == "Permission denied") << qPrintable(error);
+    EXPECT_EQ(runProgramFolder(destination), "1.0");
+}
+
+TEST(ProgramFolder, DesktopEntryNamesTheCopyByAbsolutePathQuotedAsLaunchersRead)
+{
+    QTemporaryDir dir;
+    const QString folder = makeProgramFolder(dir.path() + "/my apps", "Ostrevane", "1.0");
+    QString error;
+    const QString entry = QString::fromUtf8(ProgramFolder::desktopEntryFor(folder, &error));
+    const QString binary = folder + "/bin/ostrevane";
+    EXPECT_TRUE(entry.contains("\nExec=\"" + binary + "\"\n")) << qPrintable(entry);
+    EXPECT_TRUE(entry.contains("\nExec=\"" + binary + "\" --preferences\n")) << qPrintable(entry);
+    EXPECT_TRUE(entry.contains("\nTryExec=" + binary + "\n"));
+    EXPECT_TRUE(entry.contains("\nIcon=" + folder + "/share/icons/hicolor/scalable/apps/com.local.ostrevane.svg\n"));
+
+    const QString odd = makeProgramFolder(dir.path() + "/100% \"odd\" $HOME\\x", "Ostrevane", "1.0");
+    const QString oddEntry = QString::fromUtf8(ProgramFolder::desktopEntryFor(odd, &error));
+    EXPECT_TRUE(oddEntry.contains(R"(Exec=")" + dir.path() + R"(/100%% \\"odd\\" \\$HOME\\\\x/Ostrevane/bin/ostrevane")"))
+        << qPrintable(oddEntry);
+}

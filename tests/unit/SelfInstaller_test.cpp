@@ -1,0 +1,177 @@
+#include "core/SelfInstaller.h"
+
+#include "core/AppDelegate.h"
+#include "support/ProgramFolderFixtures.h"
+#include "support/TestRuntime.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace ostrevane;
+
+namespace {
+
+struct FakeAlerts : Alerts {
+    std::vector<Alert> shown;
+    std::vector<int> answers; // in order; -1 once they run out
+    int runModal(const Alert& alert) override
+    {
+        shown.push_back(alert);
+        if (answers.empty())
+            return -1;
+        const int answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
+};
+
+struct FakeCopies : RunningCopies {
+    std::vector<Copy> running;
+    std::vector<ProcessID> askedToQuit;
+    std::optional<QString> ownLocation() override { return QStringLiteral("/media/usb/Ostrevane/bin/ostrevane"); }
+    std::vector<Copy> others() override { return running; }
+    void terminate(const Copy& copy) override { askedToQuit.push_back(copy.pid); }
+    bool handOver(const Copy&, const LaunchRequest&) override { return false; }
+    void settle(std::function<void(const LaunchRequest&)>) override {}
+};
+
+class SelfInstallerTest : public ::testing::Test {
+protected:
+    TestRuntime runtime;
+    QTemporaryDir root;
+    FakeAlerts alerts;
+    FakeCopies copies;
+    QStringList runs;
+    std::vector<double> pauses;
+    int quits = 0;
+    SelfInstaller::Layout layout = linuxLayout();
+    const QString installed = root.path() + "/home/.local/opt/Ostrevane";
+
+    SelfInstaller::Layout linuxLayout()
+    {
+        SelfInstaller::Layout linux = SelfInstaller::Layout::linuxDesktop(root.path() + "/home");
+        linux.mountPrefixes = {root.path() + "/media/", root.path() + "/run/media/"};
+        linux.desktopEntryFile = root.path() + "/home/.local/share/applications/com.local.ostrevane.desktop";
+        return linux;
+    }
+    SelfInstaller::Ports ports()
+    {
+        SelfInstaller::Ports ports;
+        ports.alerts = &alerts;
+        ports.copies = &copies;
+        ports.dispatcher = &runtime.dispatcher();
+        ports.run = [this](const QString& program, const QStringList& arguments, bool wait) {
+            runs << (QStringList{program} + arguments).join(u' ') + (wait ? " (waited)" : "");
+            return true;
+        };
+        ports.pause = [this](double seconds) { pauses.push_back(seconds); };
+        ports.quit = [this] { ++quits; };
+        return ports;
+    }
+    bool offer(const QString& bundle) { return SelfInstaller::offerInstallIfNeeded(bundle, layout, ports()); }
+    QString usbCopy(const QString& version = "2.0")
+    {
+        return makeProgramFolder(root.path() + "/run/media/ana/USB STICK", "Ostrevane", version);
+    }
+};
+
+} // namespace
+
+TEST_F(SelfInstallerTest, OnlyAMarkedProgramFolderOnRemovableMediaIsOfferedInstallation)
+{
+    const QString elsewhere = makeProgramFolder(root.path() + "/home/Downloads", "Ostrevane", "2.0");
+    const QString buildFolder = root.path() + "/media/usb/build";
+    QDir().mkpath(buildFolder + "/bin");
+    QDir().mkpath(installed);
+    for (const QString& bundle : {elsewhere, buildFolder, QString()})
+        EXPECT_FALSE(offer(bundle)) << qPrintable(bundle);
+    EXPECT_TRUE(alerts.shown.empty());
+
+    alerts.answers = {1}; // "Not Now"
+    EXPECT_FALSE(offer(usbCopy()));
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].message, "Install Ostrevane on this computer?");
+    EXPECT_TRUE(alerts.shown[0].informativeText.contains("removable drive"));
+    EXPECT_EQ(alerts.shown[0].buttons, (QStringList{"Install", "Not Now"}));
+    EXPECT_FALSE(QFileInfo::exists(installed + "/bin/ostrevane")); // declining touches nothing
+    EXPECT_TRUE(runs.isEmpty());
+}
+
+TEST_F(SelfInstallerTest, InstallingCopiesAddsALauncherEntryStartsTheCopyAndQuitsSoonAfter)
+{
+    alerts.answers = {0};
+    const QString bundle = usbCopy();
+    ASSERT_TRUE(offer(bundle));
+    EXPECT_EQ(runProgramFolder(installed), "2.0");
+    EXPECT_EQ(runs, QStringList{installed + "/bin/ostrevane"});
+    QFile entry(root.path() + "/home/.local/share/applications/com.local.ostrevane.desktop");
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().contains(("\nExec=" + installed + "/bin/ostrevane\n").toUtf8()));
+    EXPECT_EQ(runProgramFolder(bundle), "2.0"); // the drive's copy is left as it was
+
+    runtime.advance(SelfInstaller::quitDelay - 0.01);
+    EXPECT_EQ(quits, 0);
+    runtime.advance(0.01);
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(alerts.shown.size(), 1u); // the offer only
+}
+
+TEST_F(SelfInstallerTest, ARunningInstalledCopyIsAskedToQuitAndReplacedOthersAreLeftAlone)
+{
+    makeProgramFolder(root.path() + "/home/.local/opt", "Ostrevane", "1.0");
+    copies.running = {{42, installed + "/bin/ostrevane"}, {77, root.path() + "/home/build/src/ostrevane"}};
+    alerts.answers = {0};
+    ASSERT_TRUE(offer(usbCopy()));
+    EXPECT_EQ(copies.askedToQuit, std::vector<ProcessID>{42});
+    EXPECT_EQ(pauses, std::vector<double>{SelfInstaller::quitWait});
+    EXPECT_EQ(runProgramFolder(installed), "2.0");
+}
+
+TEST_F(SelfInstallerTest, AnUnremovableDestinationShowsInstallFailedAndThisCopyGoesOn)
+{
+    makeProgramFolder(root.path() + "/home/.local/opt", "Ostrevane", "1.0");
+    Unremovable lock(installed);
+    if (!lock.held())
+        GTEST_SKIP() << "this file system cannot make a folder unremovable";
+    alerts.answers = {0, 0};
+    EXPECT_FALSE(offer(usbCopy()));
+    ASSERT_EQ(alerts.shown.size(), 2u);
+    EXPECT_EQ(alerts.shown[1].style, Alerts::Style::warning);
+    EXPECT_EQ(alerts.shown[1].message, "Install failed");
+    EXPECT_TRUE(alerts.shown[1].informativeText == "Operation not permitted" ||
+                alerts.shown[1].informativeText == "Permission denied")
+        << qPrintable(alerts.shown[1].informativeText);
+    EXPECT_EQ(alerts.shown[1].buttons, QStringList{"OK"});
+    EXPECT_EQ(runProgramFolder(installed), "1.0");
+    EXPECT_TRUE(runs.isEmpty());
+    runtime.advance(5);
+    EXPECT_EQ(quits, 0);
+}
+
+TEST_F(SelfInstallerTest, OnTheMacDesktopADiskImageCopyMovesToApplicationsWithoutQuarantine)
+{
+    layout = SelfInstaller::Layout::macOS();
+    layout.mountPrefixes = {root.path() + "/Volumes/"};
+    layout.applicationsFolder = root.path() + "/Applications/";
+    const QString bundle = makeProgramFolder(root.path() + "/Volumes/Ostrevane", "Ostrevane.app", "2.0");
+    EXPECT_FALSE(offer(makeProgramFolder(root.path() + "/Users/ana/Downloads", "Ostrevane.app", "2.0")));
+    EXPECT_TRUE(alerts.shown.empty());
+
+    alerts.answers = {0};
+    ASSERT_TRUE(offer(bundle));
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].message, "Move Ostrevane to Applications?");
+    EXPECT_EQ(alerts.shown[0].informativeText,
+              "Ostrevane is running from a disk image. Installing it to your Applications folder keeps it available "
+              "after you eject the DMG and avoids future Gatekeeper warnings.");
+    const QString destination = root.path() + "/Applications/Ostrevane.app";
+    EXPECT_EQ(runProgramFolder(destination), "2.0");
+    EXPECT_EQ(runs, (QStringList{"/usr/bin/xattr -dr com.apple.quarantine " + destination + " (waited)",
+                                 "/usr/bin/open -n " + destination}));
+    runtime.advance(SelfInstaller::quitDelay);
+    EXPECT_EQ(quits, 1);
+    EXPECT_FALSE(offer(destination)); // the installed copy never offers again
+}
