@@ -1,5 +1,6 @@
 #include "ui/PreferencesPaneView.h"
 
+#include "core/HotkeySettings.h"
 #include "core/NotificationCenter.h"
 #include "core/RuntimeContext.h"
 #include "core/platform/PanelPorts.h"
@@ -101,6 +102,17 @@ HotkeyRecorderView* PreferencesPaneView::makeRecorder(bool allowPlainSpecialKeys
     recorder->setHotKeySuspender(m_environment.suspendHotKeys);
     recorder->setBeep([this] { m_environment.beep(); });
     return recorder;
+}
+
+void PreferencesPaneView::bindActivationHotkey(HotkeyRecorderView* recorder, QAbstractButton* reset)
+{
+    const auto store = [recorder](const HotkeyConfig& chord) {
+        HotkeyStore::setCurrent(chord);
+        recorder->setConfig(HotkeyStore::current());
+    };
+    connect(recorder, &HotkeyRecorderView::captured, this, store);
+    connect(reset, &QAbstractButton::clicked, this, [store] { store(HotkeyConfig::defaultConfig()); });
+    observe(Notifications::hotkeyChanged, [recorder] { recorder->setConfig(HotkeyStore::current()); });
 }
 
 void PreferencesPaneView::observe(const QString& name, std::function<void()> reaction)

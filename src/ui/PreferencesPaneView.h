@@ -44,6 +44,9 @@ protected:
     // A recorder for a chord, wired to release the global chord while it records and
     // to beep at a refused key.
     HotkeyRecorderView* makeRecorder(bool allowPlainSpecialKeys, QSize size);
+    // Makes `recorder` and `reset` edit the activation hotkey: a capture or the default is
+    // stored, the recorder shows what the store holds, and a change made elsewhere too.
+    void bindActivationHotkey(HotkeyRecorderView* recorder, QAbstractButton* reset);
     // Runs `reaction` on the main thread after each post of `name` while the pane lives.
     void observe(const QString& name, std::function<void()> reaction);
 

@@ -101,7 +101,6 @@ PreferencesView::PreferencesView(const PreferencesEnvironment& environment, QWid
     buildBehavior();
     buildUpdates();
     detail()->finish();
-    observe(Notifications::hotkeyChanged, [this] { m_recorder->setConfig(HotkeyStore::current()); });
     observe(Notifications::panelSettingsChanged, [this] { reloadBehavior(); });
     reload();
 }
@@ -115,14 +114,7 @@ void PreferencesView::buildKeyboard()
     m_resetHotkey = new QPushButton(this);
     row->addControl(m_recorder);
     row->addControl(m_resetHotkey);
-    connect(m_recorder, &HotkeyRecorderView::captured, this, [this](const HotkeyConfig& chord) {
-        HotkeyStore::setCurrent(chord);
-        m_recorder->setConfig(HotkeyStore::current());
-    });
-    connect(m_resetHotkey, &QPushButton::clicked, this, [this] {
-        HotkeyStore::setCurrent(HotkeyConfig::defaultConfig());
-        m_recorder->setConfig(HotkeyStore::current());
-    });
+    bindActivationHotkey(m_recorder, m_resetHotkey);
     texts().bind(
         m_resetHotkey,
         [] {

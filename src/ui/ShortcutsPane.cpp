@@ -42,7 +42,6 @@ ShortcutsPane::ShortcutsPane(const PreferencesEnvironment& environment, QWidget*
     connect(m_resetAll, &QPushButton::clicked, this, &ShortcutsPane::resetAll);
 
     observe(Notifications::shortcutsChanged, [this] { reload(); });
-    observe(Notifications::hotkeyChanged, [this] { m_activation->setConfig(HotkeyStore::current()); });
     reload();
 }
 
@@ -56,14 +55,7 @@ void ShortcutsPane::buildActivation()
     texts().setText(m_activationReset, QT_TRANSLATE_NOOP("Ostrevane", "Reset"));
     row->addControl(m_activation);
     row->addControl(m_activationReset);
-    connect(m_activation, &HotkeyRecorderView::captured, this, [this](const HotkeyConfig& chord) {
-        HotkeyStore::setCurrent(chord);
-        m_activation->setConfig(HotkeyStore::current());
-    });
-    connect(m_activationReset, &QPushButton::clicked, this, [this] {
-        HotkeyStore::setCurrent(HotkeyConfig::defaultConfig());
-        m_activation->setConfig(HotkeyStore::current());
-    });
+    bindActivationHotkey(m_activation, m_activationReset);
 }
 
 void ShortcutsPane::buildGroup(ShortcutGroup group)

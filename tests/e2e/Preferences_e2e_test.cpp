@@ -57,7 +57,9 @@ protected:
     }
     void startSwitcherBesideTray(std::vector<std::pair<QString, QString>> environment = {noSessionBus})
     {
-        app = desktop->startSwitcher({{}, {}, std::move(environment)});
+        SwitcherSetup setup;
+        setup.environment = std::move(environment);
+        app = desktop->startSwitcher(setup);
         ASSERT_TRUE(app) << "the switcher did not start";
     }
     // A popup of the switcher: an override-redirect window of its own on the screen, larger
