@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 minutes=${1:-1}
 shift || true
 fuzzers=("$@")
-[ ${#fuzzers[@]} -gt 0 ] || fuzzers=(settings_plist chord_json desktop_entry favicon browser_rows)
+[ ${#fuzzers[@]} -gt 0 ] || fuzzers=(settings_plist chord_json desktop_entry favicon browser_rows native_messaging)
 
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
   -DOSTREVANE_FUZZ=ON >/dev/null

@@ -282,6 +282,9 @@ QProcessEnvironment E2eDesktop::switcherEnvironment(const SwitcherSetup& setup)
     const QString config = m_lastSwitcherFolders[0];
     const QString data = m_lastSwitcherFolders[1];
     const QString runtime = m_lastSwitcherFolders[2];
+    // A runtime folder is private to its user, as the login session makes it; the browser
+    // socket is refused in any other.
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString settings = QStringLiteral(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
         "<key>Ostrevane.DidCompleteInteractiveOnboarding</key><%1/>%2</dict></plist>\n");

@@ -124,7 +124,8 @@ TEST_F(PackagesTest, TheDebianPackageInstallsTheProgramItsLauncherEntryIconsAndM
     for (const char* file : {"usr/bin/ostrevane", "usr/share/applications/com.local.ostrevane.desktop",
                              "usr/share/metainfo/com.local.ostrevane.metainfo.xml",
                              "usr/share/icons/hicolor/scalable/apps/com.local.ostrevane.svg",
-                             "usr/share/doc/ostrevane/copyright"})
+                             "usr/share/doc/ostrevane/copyright", "usr/lib/ostrevane/ostrevane-connector",
+                             "usr/share/ostrevane/browser-extension/manifest.json"})
         EXPECT_TRUE(files.contains(QLatin1String(file))) << file;
     EXPECT_FALSE(files.contains(QStringLiteral("usr/share/ostrevane/relocatable"))); // the package is no program folder
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
@@ -165,7 +166,8 @@ TEST_F(PackagesTest, TheArchiveIsOneProgramFolderThatRunsWhereverItIsMoved)
     const QStringList files = filesUnder(moved);
     for (const char* file : {"bin/ostrevane", "share/ostrevane/relocatable",
                              "share/applications/com.local.ostrevane.desktop",
-                             "share/icons/hicolor/256x256/apps/com.local.ostrevane.png"})
+                             "share/icons/hicolor/256x256/apps/com.local.ostrevane.png",
+                             "lib/ostrevane/ostrevane-connector", "share/ostrevane/browser-extension/manifest.json"})
         EXPECT_TRUE(files.contains(QLatin1String(file))) << file;
     const ToolRun dynamic = run(QStringLiteral("readelf"), {QStringLiteral("-d"), moved + QStringLiteral("/bin/ostrevane")});
     EXPECT_FALSE(dynamic.output.contains(QLatin1String("RUNPATH")) || dynamic.output.contains(QLatin1String("RPATH")))
