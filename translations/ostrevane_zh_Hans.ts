@@ -997,6 +997,14 @@ Without an option Ostrevane starts; when it already runs, its preferences open.
         <translation>检查更新…</translation>
     </message>
     <message>
+        <source>Could not open %@</source>
+        <translation>无法打开 %@</translation>
+    </message>
+    <message>
+        <source>Browser tabs need the Ostrevane browser extension for full titles and addresses.</source>
+        <translation>浏览器标签页需要 Ostrevane 浏览器扩展才能显示完整的标题和网址。</translation>
+    </message>
+    <message>
         <source>Quit Ostrevane</source>
         <translation>退出 Ostrevane</translation>
     </message>

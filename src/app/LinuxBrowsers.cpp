@@ -69,11 +69,6 @@ void LinuxBrowsers::start(Workspace& workspace)
     else if (!m_automation->start(&error))
         qWarning("Ostrevane: browser tabs cannot be read: %s", qPrintable(error));
     m_status->setSocketError(error);
-    // Browsers publish their tab strips to the accessibility bus only while an assistive
-    // technology has switched their accessibility on; without the extension they are
-    // listed by their windows.
-    qInfo("Ostrevane: tab titles are not read through AT-SPI: a browser without the extension is listed by "
-          "its windows");
 
     m_workspace = &workspace;
     m_activationToken = workspace.observeActivation([this](const RunningApplication& app) {

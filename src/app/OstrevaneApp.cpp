@@ -24,6 +24,9 @@
 #include "platform/qt/QtURLLoader.h"
 #include "platform/qt/QtUpdateDownloader.h"
 #include "platform/qt/XdgAutostartLoginItem.h"
+#include "platform/x11/AtspiAccessibility.h"
+#include "platform/x11/DBusAtspiTree.h"
+#include "platform/x11/DesktopNotifications.h"
 #include "platform/x11/MprisMediaControl.h"
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Clients.h"
@@ -141,16 +144,29 @@ public:
 
 // The desktop the switcher lists and acts on: the X11 backend on its own connection, or,
 // without an X display, an empty desktop (the test panel mode still works).
+// A launch from search that fails is told to the person on screen, not only in the log.
+AppActivator::Token noticeLaunchFailures(DesktopNotifications& notifications)
+{
+    return AppActivator::shared().observeLaunchFailures([&notifications](const AppActivator::LaunchFailure& failure) {
+        notifications.show(Localization::shared().format(QT_TRANSLATE_NOOP("Ostrevane", "Could not open %@"),
+                                                         {failure.appName}),
+                           failure.reason);
+    });
+}
+
 struct Desktop {
     std::shared_ptr<X11Connection> connection = X11Connection::open();
     const PlatformProfile& profile = PlatformProfile::linuxDesktop();
     std::shared_ptr<X11Clients> clients;
     std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<Accessibility> windowAccessibility;
+    DBusAtspiTree atspi;
     std::unique_ptr<Accessibility> accessibility;
     std::unique_ptr<WindowServer> windowServer;
     std::unique_ptr<X11Compositing> compositing; // none without a display: always translucent
     LinuxBrowsers browsers;
     MprisMediaControl media;
+    DesktopNotifications notifications;
     PosixProcessSignals signals_;
     QtFolderEvents folders;
     QtURLLoader urlLoader;
@@ -168,7 +184,9 @@ struct Desktop {
         }
         clients = std::make_shared<X11Clients>(connection);
         workspace = std::make_unique<X11Workspace>(clients, dispatcher, profile);
-        accessibility = std::make_unique<X11Accessibility>(clients);
+        windowAccessibility = std::make_unique<X11Accessibility>(clients);
+        // Browsers' tab strips, for those without the extension, come from the accessibility bus.
+        accessibility = std::make_unique<AtspiAccessibility>(*windowAccessibility, atspi, &X11Accessibility::windowOwner);
         windowServer = std::make_unique<X11WindowServer>(clients, dispatcher);
         compositing = std::make_unique<X11Compositing>(connection, dispatcher);
     }
@@ -425,7 +443,9 @@ int runOstrevaneApp(int argc, char** argv)
                                    [] { malloc_trim(0); }});
             QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
                              [&memory] { memory.loopWentIdle(); });
+            const AppActivator::Token launchFailures = noticeLaunchFailures(desktop.notifications);
             QApplication::exec();
+            AppActivator::shared().removeLaunchFailureObserver(launchFailures);
         }
         status = delegate.exitCode();
     }

@@ -158,6 +158,9 @@ std::map<QString, const char*> linuxTextCounterparts()
                                         "windows through it.")},
         // The close chord is filled in (the Mac text names it literally).
         {QStringLiteral("Close (⌥X)"), QT_TRANSLATE_NOOP("Ostrevane", "Close (%@)")},
+        // Full tab titles and addresses come from the browser extension on Linux.
+        {QStringLiteral("Browser tabs need Automation permission for full titles and URLs."),
+         QT_TRANSLATE_NOOP("Ostrevane", "Browser tabs need the Ostrevane browser extension for full titles and addresses.")},
     };
 }
 

@@ -1,5 +1,6 @@
 #include "core/UpdateSignature.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 #include <memory>
@@ -24,6 +25,11 @@ std::optional<QByteArray> decode(const QByteArray& base64, qsizetype expectedSiz
 
 bool UpdateSignature::verify(const QByteArray& publicKeyBase64, const QByteArray& data, const QByteArray& signatureBase64)
 {
+    // Verification runs on pool threads that may still be alive when OpenSSL cleans up at
+    // exit, which then leaves their error state behind: release it when done instead.
+    struct ThreadStateRelease {
+        ~ThreadStateRelease() { OPENSSL_thread_stop(); }
+    } release;
     const std::optional<QByteArray> key = decode(publicKeyBase64, publicKeySize);
     const std::optional<QByteArray> signature = decode(signatureBase64, signatureSize);
     if (!key || !signature)

@@ -113,7 +113,8 @@ bool shouldShowTabPermissionWarning(bool accessibilityTrusted, const QStringList
 
 QString tabPermissionWarningText()
 {
-    return localized(QT_TRANSLATE_NOOP("Ostrevane", "Browser tabs need Automation permission for full titles and URLs."));
+    return Localization::shared().platformString(
+        QT_TRANSLATE_NOOP("Ostrevane", "Browser tabs need Automation permission for full titles and URLs."));
 }
 
 QString searchPlaceholder(ListKind list, const QString& appName)

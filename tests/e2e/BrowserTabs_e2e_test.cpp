@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -281,4 +282,86 @@ TEST_F(BrowserTabs, FirefoxTabsAreListedFoundByAddressOpenedClosedAndGoneWithThe
     ::kill(static_cast<pid_t>(firefox.pid()), SIGTERM);
     ASSERT_TRUE(desktop->waitUntil([&] { return !firefox.isRunning(); }, browserTimeout));
     EXPECT_TRUE(rowsEventually([](const QStringList& r) { return !r.contains("Alpha page") && !r.contains("Delta page"); }));
+}
+
+namespace {
+
+// Chromium without the extension on a session with an accessibility bus whose
+// accessibility is switched on, as a screen reader does: the switcher reads the tab
+// titles from the browser's tab strips.
+class BrowserTabsThroughAtspi : public BrowserTabs {
+protected:
+    void SetUp() override
+    {
+        E2eSuite::SetUp();
+        ASSERT_FALSE(port.isEmpty()) << "the page server did not start";
+        QProcessEnvironment environment = desktop->switcherEnvironment();
+        ASSERT_FALSE(environment.isEmpty());
+        sessionBus = std::make_unique<Child>(
+            QStringLiteral("dbus-daemon"),
+            QStringList{QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
+            environment);
+        const std::optional<QString> address = sessionBus->waitForLine(QStringLiteral("unix:"), 10s);
+        ASSERT_TRUE(address) << "no session bus";
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address->trimmed());
+        busLauncher = std::make_unique<Child>(QStringLiteral("/usr/libexec/at-spi-bus-launcher"),
+                                              QStringList{QStringLiteral("--launch-immediately")}, environment);
+        ASSERT_TRUE(desktop->waitUntil([&] { return switchAccessibilityOn(environment); }, 10s))
+            << "the accessibility bus did not come up";
+        app = desktop->startSwitcherIn(environment);
+        ASSERT_TRUE(app) << "the switcher did not start";
+    }
+    void TearDown() override
+    {
+        BrowserTabs::TearDown();
+        busLauncher.reset();
+        sessionBus.reset();
+    }
+
+    static bool switchAccessibilityOn(const QProcessEnvironment& environment)
+    {
+        QProcess gdbus;
+        gdbus.setProcessEnvironment(environment);
+        gdbus.start(QStringLiteral("gdbus"),
+                    {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"), QStringLiteral("org.a11y.Bus"),
+                     QStringLiteral("--object-path"), QStringLiteral("/org/a11y/bus"), QStringLiteral("--method"),
+                     QStringLiteral("org.freedesktop.DBus.Properties.Set"), QStringLiteral("org.a11y.Status"),
+                     QStringLiteral("IsEnabled"), QStringLiteral("<true>")});
+        return gdbus.waitForFinished(5000) && gdbus.exitStatus() == QProcess::NormalExit && gdbus.exitCode() == 0;
+    }
+
+    Child& startAccessibleChromium(const QStringList& arguments)
+    {
+        return startChromium(QStringList{QStringLiteral("--force-renderer-accessibility")} + arguments, false,
+                             chromiumProfile.path());
+    }
+
+    std::unique_ptr<Child> sessionBus;
+    std::unique_ptr<Child> busLauncher;
+    QTemporaryDir chromiumProfile;
+};
+
+} // namespace
+
+TEST_F(BrowserTabsThroughAtspi, ChromiumTabTitlesAreListedAndOpeningOneSelectsItsTab)
+{
+    startAccessibleChromium({url("alpha.html"), url("beta.html")});
+    ASSERT_TRUE(waitForWindow(QStringLiteral("Alpha page")));
+    startAccessibleChromium({QStringLiteral("--new-window"), url("gamma.html"), url("zebra.html")});
+    ASSERT_TRUE(waitForWindow(QStringLiteral("Gamma page")));
+
+    // Titles only, one row per tab (not its buttons), the selected tabs without the status
+    // words Chromium adds to their accessible names.
+    QStringList rows;
+    EXPECT_TRUE(rowsEventually([&](const QStringList& r) {
+        rows = r;
+        return hasAll(r, {"Alpha page", "Beta page", "Gamma page", "Delta page"});
+    })) << rows.join(", ").toStdString();
+    EXPECT_EQ(rows.count(QStringLiteral("Mute tab")), 0) << rows.join(", ").toStdString();
+
+    // A tab behind the selected one, in the window behind: selected and brought forward.
+    searchAndOpen(QStringLiteral("beta"));
+    EXPECT_TRUE(waitForActiveTitleStarting(QStringLiteral("Beta page"))) << desktop->activeWindowTitle().toStdString();
+    searchAndOpen(QStringLiteral("delta"));
+    EXPECT_TRUE(waitForActiveTitleStarting(QStringLiteral("Delta page"))) << desktop->activeWindowTitle().toStdString();
 }

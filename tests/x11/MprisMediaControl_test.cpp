@@ -1,12 +1,12 @@
 #include "platform/x11/MprisMediaControl.h"
 
+#include "PrivateSessionBus.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <atomic>
 #include <memory>
@@ -56,25 +56,8 @@ struct FakePlayer {
 };
 
 // A session bus of the test's own, so no real player is ever paused.
-class MprisMediaControlTest : public ::testing::Test {
+class MprisMediaControlTest : public x11test::PrivateSessionBusTest {
 protected:
-    void SetUp() override
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
-            GTEST_SKIP() << "dbus-daemon is not installed";
-        m_bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                    QStringLiteral("--print-address")});
-        ASSERT_TRUE(m_bus.waitForReadyRead(10000)) << "dbus-daemon did not start";
-        m_address = QString::fromUtf8(m_bus.readLine()).trimmed();
-        qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
-    }
-
-    void TearDown() override
-    {
-        m_bus.kill();
-        m_bus.waitForFinished();
-    }
-
     // Pauses on a worker thread, as the quit path does, while this thread serves the players.
     void pauseFromWorker(const QString& bundleID)
     {
@@ -88,11 +71,6 @@ protected:
         worker.join();
         QCoreApplication::processEvents();
     }
-
-    QString m_address;
-
-private:
-    QProcess m_bus;
 };
 
 TEST_F(MprisMediaControlTest, PausesOnlyThePlayerOfTheGivenDesktopEntry)

@@ -59,6 +59,13 @@ AXElement X11Accessibility::windowElement(xcb_window_t window, ProcessID pid)
     return std::make_shared<const WindowElement>(window, pid);
 }
 
+std::optional<ProcessID> X11Accessibility::windowOwner(const AXElement& element)
+{
+    if (const auto* window = elementAs<WindowElement>(element))
+        return window->pid;
+    return std::nullopt;
+}
+
 AXValue X11Accessibility::copyAttribute(const AXElement& element, const QString& attribute)
 {
     if (const auto* app = elementAs<AppElement>(element))

@@ -36,6 +36,8 @@ public:
 
     // The element of one X window owned by `pid` (for the backend's own callers).
     static AXElement windowElement(xcb_window_t window, ProcessID pid);
+    // The process owning a window element of this port; none for any other element.
+    static std::optional<ProcessID> windowOwner(const AXElement& element);
 
 private:
     AXValue applicationAttribute(ProcessID pid, const QString& attribute);

@@ -85,6 +85,10 @@ public:
     X11Clients(const X11Clients&) = delete;
     X11Clients& operator=(const X11Clients&) = delete;
 
+    // Whether a client's property is one the window records hold (titles, state, type,
+    // desktop): a change of it changes the window's row.
+    bool isRecordedProperty(xcb_atom_t atom) const;
+
     X11Connection& connection() const { return *m_connection; }
 
     // Managed client windows, topmost first (_NET_CLIENT_LIST_STACKING reversed; the
@@ -185,7 +189,6 @@ private:
     bool isCurrent(const Snapshot& snapshot) const;
     bool isUnchanged(xcb_window_t window, const Snapshot& snapshot) const;
     void onEvent(const xcb_generic_event_t& event);
-    bool isRecordedProperty(xcb_atom_t atom) const;
     void readCurrentDesktop();
     bool onPong(const xcb_generic_event_t& event);
     void showDesktopOf(xcb_window_t window, xcb_timestamp_t time);

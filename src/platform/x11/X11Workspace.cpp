@@ -553,8 +553,13 @@ void X11Workspace::onEvent(const xcb_generic_event_t& event)
     if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
         return;
     const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
-    if (change.window != m_connection.root())
+    if (change.window != m_connection.root()) {
+        // A new title or state changes a row as much as a new window does: a page that
+        // names its window a moment after it maps is listed by that name.
+        if (m_clients->isRecordedProperty(change.atom))
+            postWindowListChange();
         return;
+    }
     const xcb_ewmh_connection_t& e = m_connection.ewmh();
     if (change.atom == e._NET_ACTIVE_WINDOW)
         onActiveWindowChanged();
