@@ -12,6 +12,7 @@ packages=(
   libxcb-shape0-dev libxcb-xfixes0-dev
   xvfb xdotool openbox fluxbox x11-apps xterm xfonts-base imagemagick xcompmgr x11-xkb-utils
   fonts-dejavu-core fonts-wqy-microhei dbus-daemon xdg-utils at-spi2-core libglib2.0-bin
+  trayer python3-dbus python3-gi
   libssl-dev lintian appstream desktop-file-utils dpkg-dev file
   chromium firefox-esr
   clang-14 libfuzzer-14-dev

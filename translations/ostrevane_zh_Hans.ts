@@ -657,12 +657,356 @@ Without an option Ostrevane starts; when it already runs, its preferences open.
         <translation>%@ 是 Flatpak 软件包，其沙盒使 Ostrevane 无法读取它的标签页。请改用发行版软件源中的该浏览器，以便切换到它的标签页。</translation>
     </message>
     <message>
+        <source>Could not update login item. Move Ostrevane to Applications and try again.</source>
+        <translation>无法更新登录项。请将 Ostrevane 移到“应用程序”文件夹后重试。</translation>
+    </message>
+    <message>
+        <source>Could not update login item. Check that %@ can be written and try again.</source>
+        <translation>无法更新登录项。请确认 %@ 可以写入，然后重试。</translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>通用</translation>
+    </message>
+    <message>
+        <source>Shortcuts</source>
+        <translation>快捷键</translation>
+    </message>
+    <message>
+        <source>Appearance</source>
+        <translation>外观</translation>
+    </message>
+    <message>
+        <source>Exceptions</source>
+        <translation>例外</translation>
+    </message>
+    <message>
+        <source>Feedback</source>
+        <translation>反馈</translation>
+    </message>
+    <message>
+        <source>Panel</source>
+        <translation>面板</translation>
+    </message>
+    <message>
+        <source>Font size</source>
+        <translation>字体大小</translation>
+    </message>
+    <message>
+        <source>Scales titles, subtitles and the search field.</source>
+        <translation>缩放标题、副标题和搜索框。</translation>
+    </message>
+    <message>
+        <source>Panel width</source>
+        <translation>面板宽度</translation>
+    </message>
+    <message>
+        <source>Compact = 290 px · Normal = 340 px · Wide = 400 px</source>
+        <translation>紧凑 = 290 px · 标准 = 340 px · 宽 = 400 px</translation>
+    </message>
+    <message>
+        <source>List Contents</source>
+        <translation>列表内容</translation>
+    </message>
+    <message>
+        <source>Show apps without windows</source>
+        <translation>显示没有窗口的应用</translation>
+    </message>
+    <message>
+        <source>When off, only running windows and browser tabs are shown.</source>
+        <translation>关闭时，只显示打开的窗口和浏览器标签页。</translation>
+    </message>
+    <message>
+        <source>Prefer browser tabs</source>
+        <translation>优先显示浏览器标签页</translation>
+    </message>
+    <message>
+        <source>When the active app is a supported browser, open directly into that browser&apos;s tab list.</source>
+        <translation>当前应用是受支持的浏览器时，直接打开该浏览器的标签页列表。</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>Ignored apps (regex)</source>
+        <translation>忽略的应用（正则表达式）</translation>
+    </message>
+    <message>
+        <source>Ignored windows (regex)</source>
+        <translation>忽略的窗口（正则表达式）</translation>
+    </message>
+    <message>
+        <source>Ignored apps</source>
+        <translation>忽略的应用</translation>
+    </message>
+    <message>
+        <source>These apps are completely hidden from Ostrevane.</source>
+        <translation>这些应用在 Ostrevane 中完全隐藏。</translation>
+    </message>
+    <message>
+        <source>Add app…</source>
+        <translation>添加应用…</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>添加</translation>
+    </message>
+    <message>
+        <source>Choose an App to Ignore</source>
+        <translation>选择要忽略的应用</translation>
+    </message>
+    <message>
+        <source>Applications</source>
+        <translation>应用程序</translation>
+    </message>
+    <message>
+        <source>What you expected to happen.</source>
+        <translation>你预期会发生什么。</translation>
+    </message>
+    <message>
+        <source>What actually happened.</source>
+        <translation>实际发生了什么。</translation>
+    </message>
+    <message>
+        <source>The app/window/tab you were switching, if relevant.</source>
+        <translation>你当时切换的应用、窗口或标签页（如有关系）。</translation>
+    </message>
+    <message>
+        <source>Whether it happens every time or only sometimes.</source>
+        <translation>问题是每次都会出现，还是偶尔出现。</translation>
+    </message>
+    <message>
+        <source>Send Feedback</source>
+        <translation>发送反馈</translation>
+    </message>
+    <message>
+        <source>Open GitHub Issue</source>
+        <translation>打开 GitHub 问题</translation>
+    </message>
+    <message>
+        <source>What to include</source>
+        <translation>请包含以下内容</translation>
+    </message>
+    <message>
+        <source>Bug reports are most useful with the copied diagnostics attached. They do not include window titles, tab URLs, or personal content.</source>
+        <translation>附上复制的诊断信息时，错误报告最有帮助。诊断信息不包含窗口标题、标签页网址或个人内容。</translation>
+    </message>
+    <message>
+        <source>Copied</source>
+        <translation>已复制</translation>
+    </message>
+    <message>
+        <source>Copy Diagnostics</source>
+        <translation>复制诊断信息</translation>
+    </message>
+    <message>
+        <source>Press keys…</source>
+        <translation>请按键…</translation>
+    </message>
+    <message>
+        <source>Ready. Ostrevane can listen for the shortcut and activate windows.</source>
+        <translation>已就绪。Ostrevane 可以监听快捷键并激活窗口。</translation>
+    </message>
+    <message>
+        <source>Required. Enable Ostrevane in System Settings → Privacy &amp; Security → Accessibility.</source>
+        <translation>必需。请在“系统设置 → 隐私与安全性 → 辅助功能”中启用 Ostrevane。</translation>
+    </message>
+    <message>
+        <source>Required. Ostrevane needs an X11 session with a window manager that supports EWMH, such as openbox, Xfwm, KWin or Mutter.</source>
+        <translation>必需。Ostrevane 需要在 X11 会话中运行，并使用支持 EWMH 的窗口管理器，例如 openbox、Xfwm、KWin 或 Mutter。</translation>
+    </message>
+    <message>
+        <source>Ready. Ostrevane can read %d browser tabs.</source>
+        <translation>已就绪。Ostrevane 可以读取 %d 个浏览器标签页。</translation>
+    </message>
+    <message>
+        <source>Limited tab data. Enable Automation for Ostrevane and the browser in System Settings.</source>
+        <translation>标签页数据有限。请在“系统设置”中为 Ostrevane 和浏览器启用“自动化”。</translation>
+    </message>
+    <message>
+        <source>Limited tab data. Install the Ostrevane browser extension to read full titles and addresses.</source>
+        <translation>标签页数据有限。请安装 Ostrevane 浏览器扩展，以读取完整的标题和网址。</translation>
+    </message>
+    <message>
+        <source>Blocked. Enable Automation for Ostrevane and the browser, then restart the browser if needed.</source>
+        <translation>已阻止。请为 Ostrevane 和浏览器启用“自动化”，必要时重新启动浏览器。</translation>
+    </message>
+    <message>
+        <source>Blocked. Install the Ostrevane browser extension, then restart the browser if needed.</source>
+        <translation>已阻止。请安装 Ostrevane 浏览器扩展，必要时重新启动浏览器。</translation>
+    </message>
+    <message>
+        <source>Open a supported browser first, then test tab tracking.</source>
+        <translation>请先打开受支持的浏览器，再测试标签页读取。</translation>
+    </message>
+    <message>
+        <source>Keyboard</source>
+        <translation>键盘</translation>
+    </message>
+    <message>
+        <source>Activation Hotkey</source>
+        <translation>激活快捷键</translation>
+    </message>
+    <message>
+        <source>Hold this shortcut to show Ostrevane.</source>
+        <translation>按住此快捷键显示 Ostrevane。</translation>
+    </message>
+    <message>
+        <source>Reset to %@</source>
+        <translation>恢复为 %@</translation>
+    </message>
+    <message>
+        <source>Required Permission</source>
+        <translation>所需权限</translation>
+    </message>
+    <message>
+        <source>Requirements</source>
+        <translation>运行条件</translation>
+    </message>
+    <message>
+        <source>Accessibility</source>
+        <translation>辅助功能</translation>
+    </message>
+    <message>
+        <source>Window Manager</source>
+        <translation>窗口管理器</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>Browser Tabs</source>
+        <translation>浏览器标签页</translation>
+    </message>
+    <message>
+        <source>Test</source>
+        <translation>测试</translation>
+    </message>
+    <message>
+        <source>Behavior</source>
+        <translation>行为</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>语言</translation>
+    </message>
+    <message>
+        <source>Choose the display language used inside Ostrevane.</source>
+        <translation>选择 Ostrevane 界面使用的语言。</translation>
+    </message>
+    <message>
+        <source>Panel side</source>
+        <translation>面板位置</translation>
+    </message>
+    <message>
+        <source>Choose the screen edge Ostrevane slides in from.</source>
+        <translation>选择 Ostrevane 从屏幕哪一侧滑入。</translation>
+    </message>
+    <message>
+        <source>Display</source>
+        <translation>显示器</translation>
+    </message>
+    <message>
+        <source>Choose which display Ostrevane appears on.</source>
+        <translation>选择 Ostrevane 出现在哪个显示器上。</translation>
+    </message>
+    <message>
+        <source>Launch at login</source>
+        <translation>登录时启动</translation>
+    </message>
+    <message>
+        <source>Start Ostrevane automatically when you sign in.</source>
+        <translation>登录时自动启动 Ostrevane。</translation>
+    </message>
+    <message>
+        <source>Updates</source>
+        <translation>更新</translation>
+    </message>
+    <message>
+        <source>Check Now</source>
+        <translation>立即检查</translation>
+    </message>
+    <message>
+        <source>Check for Updates</source>
+        <translation>检查更新</translation>
+    </message>
+    <message>
+        <source>Look for a newer Ostrevane release now.</source>
+        <translation>立即查找较新的 Ostrevane 版本。</translation>
+    </message>
+    <message>
+        <source>Automatically check for updates</source>
+        <translation>自动检查更新</translation>
+    </message>
+    <message>
+        <source>Ostrevane will periodically check for new releases.</source>
+        <translation>Ostrevane 会定期检查新版本。</translation>
+    </message>
+    <message>
+        <source>Automatically download updates</source>
+        <translation>自动下载更新</translation>
+    </message>
+    <message>
+        <source>Download updates in the background after they are found.</source>
+        <translation>发现更新后在后台下载。</translation>
+    </message>
+    <message>
+        <source>Ostrevane Preferences</source>
+        <translation>Ostrevane 偏好设置</translation>
+    </message>
+    <message>
+        <source>Reset all shortcuts</source>
+        <translation>恢复所有快捷键</translation>
+    </message>
+    <message>
+        <source>Activation</source>
+        <translation>激活</translation>
+    </message>
+    <message>
+        <source>Show / Next</source>
+        <translation>显示 / 下一项</translation>
+    </message>
+    <message>
+        <source>Global shortcut that opens Ostrevane and moves forward.</source>
+        <translation>打开 Ostrevane 并向前移动的全局快捷键。</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>恢复默认</translation>
+    </message>
+    <message>
+        <source>Show Ostrevane</source>
+        <translation>显示 Ostrevane</translation>
+    </message>
+    <message>
+        <source>Preferences…</source>
+        <translation>偏好设置…</translation>
+    </message>
+    <message>
+        <source>Feedback…</source>
+        <translation>反馈…</translation>
+    </message>
+    <message>
+        <source>Show Guide…</source>
+        <translation>显示指南…</translation>
+    </message>
+    <message>
+        <source>Check for Updates…</source>
+        <translation>检查更新…</translation>
+    </message>
+    <message>
         <source>Could not open %@</source>
         <translation>无法打开 %@</translation>
     </message>
     <message>
         <source>Browser tabs need the Ostrevane browser extension for full titles and addresses.</source>
         <translation>浏览器标签页需要 Ostrevane 浏览器扩展才能显示完整的标题和网址。</translation>
+    </message>
+    <message>
+        <source>Quit Ostrevane</source>
+        <translation>退出 Ostrevane</translation>
     </message>
 </context>
 </TS>

@@ -23,6 +23,7 @@
 #include "platform/qt/QtFolderEvents.h"
 #include "platform/qt/QtURLLoader.h"
 #include "platform/qt/QtUpdateDownloader.h"
+#include "platform/qt/XdgAutostartLoginItem.h"
 #include "platform/x11/AtspiAccessibility.h"
 #include "platform/x11/DBusAtspiTree.h"
 #include "platform/x11/DesktopNotifications.h"
@@ -34,6 +35,7 @@
 #include "platform/x11/X11GlobalMonitors.h"
 #include "platform/x11/X11HotkeyService.h"
 #include "platform/x11/X11QtConnection.h"
+#include "platform/x11/X11TrayHosts.h"
 #include "platform/x11/X11WindowServer.h"
 #include "platform/x11/X11Workspace.h"
 #include "ui/KeyablePanel.h"
@@ -42,6 +44,7 @@
 #include "ui/QtInputMonitors.h"
 #include "ui/QtScreenPort.h"
 #include "ui/QtUserFeedback.h"
+#include "ui/StatusBarController.h"
 #include "ui/UpdateDialogs.h"
 
 #include <QAbstractEventDispatcher>
@@ -168,6 +171,7 @@ struct Desktop {
     QtFolderEvents folders;
     QtURLLoader urlLoader;
     SwitchItemActivator actions;
+    XdgAutostartLoginItem loginItems{XdgAutostartLoginItem::forThisProgram(profile.ownBundleID)};
 
     explicit Desktop(Dispatcher& dispatcher) : browsers(dispatcher, profile)
     {
@@ -201,8 +205,28 @@ struct Desktop {
         ports.urlLoader = &urlLoader;
         ports.actions = &actions;
         ports.browserStatus = &browsers.status();
+        ports.loginItems = &loginItems;
     }
 };
+
+// What the menu and the preferences reach of the software updater. A build without an
+// updater still offers the check, which says so; its automatic switches show disabled.
+UpdaterControls updaterControls()
+{
+    UpdaterControls controls;
+    controls.checkForUpdates = [] { SoftwareUpdateController::shared().checkForUpdates(); };
+    if (!SoftwareUpdateController::shared().isAvailable())
+        return controls;
+    controls.automaticallyChecksForUpdates = [] { return SoftwareUpdateController::shared().automaticallyChecksForUpdates(); };
+    controls.setAutomaticallyChecksForUpdates = [](bool enabled) {
+        SoftwareUpdateController::shared().setAutomaticallyChecksForUpdates(enabled);
+    };
+    controls.automaticallyDownloadsUpdates = [] { return SoftwareUpdateController::shared().automaticallyDownloadsUpdates(); };
+    controls.setAutomaticallyDownloadsUpdates = [](bool enabled) {
+        SoftwareUpdateController::shared().setAutomaticallyDownloadsUpdates(enabled);
+    };
+    return controls;
+}
 
 struct Shell {
     // First in, last out: it answers a copy waiting for this one to end only once
@@ -226,6 +250,31 @@ struct Shell {
     QtAlerts alerts;
     QtUpdateDownloader updateDownloader;
     UpdateDialogs updateDialogs;
+    X11TrayHosts trayHosts;
+    AppDelegate* delegate = nullptr;
+    StatusBarController* statusBar = nullptr; // owned by the delegate
+
+    std::shared_ptr<void> makeStatusBar()
+    {
+        StatusBarController::Environment environment;
+        environment.preferences.feedback = &feedback;
+        environment.preferences.suspendHotKeys = [this] {
+            return delegate ? delegate->suspendHotKeys() : std::shared_ptr<void>();
+        };
+        environment.preferences.updater = updaterControls();
+        environment.hosts = &trayHosts;
+        auto controller = std::make_shared<StatusBarController>(std::move(environment));
+        statusBar = controller.get();
+        return controller;
+    }
+
+    // Opens the preferences of this copy on `pane` (the tray, the command line and a
+    // second start all come here); an unknown name opens the first pane.
+    void openPreferences(const QString& pane)
+    {
+        if (statusBar)
+            statusBar->openPreferences(PreferencesPanes::fromRawValue(pane).value_or(PreferencesPane::general));
+    }
 
     bool offerInstall(Dispatcher& dispatcher)
     {
@@ -261,9 +310,10 @@ struct Shell {
             &copies,
             installedPrefix,
             [this, &dispatcher] { return offerInstall(dispatcher); },
-            {},
+            [this] { return makeStatusBar(); },
         };
         ports.request = request;
+        ports.openPreferences = [this](const QString& pane) { openPreferences(pane); };
         return ports;
     }
 };
@@ -381,6 +431,7 @@ int runOstrevaneApp(int argc, char** argv)
         Shell shell(desktop.compositing.get());
         shell.makeUpdater(context);
         AppDelegate delegate(shell.ports(dispatcher, line.request));
+        shell.delegate = &delegate;
         if (delegate.applicationDidFinishLaunching()) {
             if (!delegate.isTestMode())
                 desktop.browsers.start(*desktop.workspace);

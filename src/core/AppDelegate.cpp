@@ -7,6 +7,7 @@
 #include "core/MRUStore.h"
 #include "core/NotificationCenter.h"
 #include "core/OnboardingManager.h"
+#include "core/PreferencesPane.h"
 #include "core/PlatformProfile.h"
 #include "core/RuntimeContext.h"
 #include "core/SoftwareUpdateController.h"
@@ -96,7 +97,7 @@ void AppDelegate::handleRequest(const LaunchRequest& request, bool fromLaterCopy
     case LaunchRequest::Kind::start:
         // Starting the program again is how a desktop without a tray reaches the settings.
         if (fromLaterCopy)
-            openPreferences(QStringLiteral("general"));
+            openPreferences(PreferencesPanes::rawValue(PreferencesPane::general));
         break;
     case LaunchRequest::Kind::preferences:
         openPreferences(request.pane);
@@ -135,6 +136,10 @@ void AppDelegate::warmCaches()
 
 void AppDelegate::registerHotKeys()
 {
+    if (m_hotKeySuspensions > 0) {
+        releaseHotKeys();
+        return;
+    }
     const HotkeyConfig chord = HotkeyStore::current();
     // The new chords are registered before the old ones are released.
     auto forward = std::make_unique<GlobalHotKey>(m_ports.hotKeys, chord.keyCode, chord.carbonModifiers,
@@ -151,11 +156,28 @@ void AppDelegate::registerHotKeys()
     m_hotKeyBackward = std::move(backward);
 }
 
+void AppDelegate::releaseHotKeys()
+{
+    m_hotKeyForward.reset();
+    m_hotKeyBackward.reset();
+}
+
 std::optional<QString> AppDelegate::activationChordHeldElsewhere() const
 {
     if (!m_hotKeyForward || !m_hotKeyForward->isHeldElsewhere())
         return std::nullopt;
     return HotkeyStore::current().displayString();
+}
+
+std::shared_ptr<void> AppDelegate::suspendHotKeys()
+{
+    if (m_hotKeySuspensions++ == 0)
+        releaseHotKeys();
+    const std::function<void()> resume = weakly([this] {
+        if (--m_hotKeySuspensions == 0)
+            registerHotKeys();
+    });
+    return std::shared_ptr<void>(nullptr, [resume](void*) { resume(); });
 }
 
 void AppDelegate::addNotificationObservers()

@@ -107,13 +107,20 @@ public:
     // Replaces the activation hotkey with one for the stored chord, and beside it the
     // reverse chord (the same with Shift, unless the chord already has Shift), which opens
     // the switcher with the highlight moving backwards. The previous ones are released
-    // (unregistered) after the new ones are registered.
+    // (unregistered) after the new ones are registered. While suspended it only releases
+    // the previous ones.
     void registerHotKeys();
     // Carries out a request of this start or of a later copy: a plain start of a later
     // copy and "preferences" open the preferences, "show" opens the switcher.
     void handleRequest(const LaunchRequest& request, bool fromLaterCopy);
     // The activation chord as shown, while another program holds it.
     std::optional<QString> activationChordHeldElsewhere() const;
+    // Releases the activation hotkeys until every returned hold is dropped, so that a
+    // shortcut recorder hears the chord itself instead of the switcher; the stored chord
+    // (whatever it became meanwhile) is then registered again. A hold may outlive the
+    // delegate.
+    [[nodiscard]] std::shared_ptr<void> suspendHotKeys();
+    bool areHotKeysSuspended() const { return m_hotKeySuspensions > 0; }
     // Raises the open guide window, or opens a new one at the permission or summon stage.
     void showGuide();
     // True when this process must quit. A copy hands its request over and quits when a
@@ -128,6 +135,7 @@ public:
     bool isGuideOpen() const { return m_onboardingController != nullptr; }
 
 private:
+    void releaseHotKeys();
     template <class F>
     std::function<void()> weakly(F task);
     void warmCaches();
@@ -150,6 +158,7 @@ private:
     std::unique_ptr<GlobalHotKey> m_hotKeyBackward;
     std::optional<std::uint64_t> m_preferencesObserver;
     bool m_handOverFailed = false;
+    int m_hotKeySuspensions = 0;
     std::optional<std::uint64_t> m_appActivationObserver;
     std::optional<std::uint64_t> m_appTerminationObserver;
     std::optional<std::uint64_t> m_windowListObserver;

@@ -1,6 +1,7 @@
 #include "core/CommandLine.h"
 
 #include "core/Localization.h"
+#include "core/PreferencesPane.h"
 
 namespace ostrevane {
 
@@ -10,7 +11,7 @@ const QByteArray startLine = QByteArrayLiteral("start");
 const QByteArray showLine = QByteArrayLiteral("show");
 const QByteArray preferencesLine = QByteArrayLiteral("preferences");
 const QByteArray quitLine = QByteArrayLiteral("quit");
-const QString defaultPane = QStringLiteral("general");
+const QString defaultPane = PreferencesPanes::rawValue(PreferencesPane::general);
 
 QString filled(const char* english, const QString& value)
 {
@@ -147,8 +148,12 @@ QString CommandLine::helpText()
 
 const QStringList& CommandLine::paneNames()
 {
-    static const QStringList names{QStringLiteral("general"), QStringLiteral("shortcuts"), QStringLiteral("appearance"),
-                                   QStringLiteral("exceptions"), QStringLiteral("feedback")};
+    static const QStringList names = [] {
+        QStringList raw;
+        for (const PreferencesPane pane : PreferencesPanes::allCases())
+            raw.append(PreferencesPanes::rawValue(pane));
+        return raw;
+    }();
     return names;
 }
 

@@ -76,10 +76,25 @@ QStringList settingsLines()
 
 } // namespace
 
+#ifndef OSTREVANE_ISSUES_URL
+#define OSTREVANE_ISSUES_URL ""
+#endif
+
 const QUrl& FeedbackSupport::issuesURL()
 {
-    static const QUrl url(QStringLiteral("https://github.com/ostrevane/ostrevane-feedback/issues/new"));
+    static const QUrl url = parseIssuesURL(QStringLiteral(OSTREVANE_ISSUES_URL));
     return url;
+}
+
+QUrl FeedbackSupport::parseIssuesURL(const QString& text)
+{
+    const QUrl url(text.trimmed(), QUrl::StrictMode);
+    if (url.isValid() && (url.scheme() == u"https" || url.scheme() == u"http") && !url.host().isEmpty())
+        return url;
+    if (!text.trimmed().isEmpty())
+        qWarning("Ostrevane: the issue tracker address \"%s\" is not a web address; reports cannot be opened",
+                 qUtf8Printable(text));
+    return {};
 }
 
 QString FeedbackSupport::diagnosticsText()

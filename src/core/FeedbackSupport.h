@@ -10,8 +10,11 @@ namespace ostrevane {
 // tab addresses or other personal content. It is never translated.
 namespace FeedbackSupport {
 
-// The new-issue page of the feedback tracker. Nothing is appended to it.
+// The new-issue page of the feedback tracker, set when the program is built
+// (OSTREVANE_ISSUES_URL). Nothing is appended to it. Empty when the build set none.
 const QUrl& issuesURL();
+// An http or https address with a host; empty (and logged) for anything else.
+QUrl parseIssuesURL(const QString& text);
 
 // Eighteen lines joined by "\n" (none after the last): versions, the system, the
 // permissions, the browser tab status and probe, the hotkey and the panel settings.

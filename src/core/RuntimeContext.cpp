@@ -65,6 +65,7 @@ MediaControl& RuntimeContext::mediaControl() const { return require(m_ports.medi
 ProcessSignals& RuntimeContext::processSignals() const { return require(m_ports.processSignals, "process signals"); }
 FolderEvents& RuntimeContext::folderEvents() const { return require(m_ports.folderEvents, "folder events"); }
 URLLoader& RuntimeContext::urlLoader() const { return require(m_ports.urlLoader, "URL loader"); }
+LoginItemService& RuntimeContext::loginItems() const { return require(m_ports.loginItems, "login items"); }
 NotificationCenter& RuntimeContext::notifications() { return *m_notifications; }
 
 } // namespace ostrevane

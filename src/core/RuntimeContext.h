@@ -13,6 +13,7 @@ class Accessibility;
 class BrowserAutomation;
 class BrowserStatusProbe;
 class FolderEvents;
+class LoginItemService;
 class MediaControl;
 class ProcessSignals;
 class ScriptRunner;
@@ -50,6 +51,7 @@ public:
         ProcessSignals* processSignals = nullptr;
         FolderEvents* folderEvents = nullptr;
         URLLoader* urlLoader = nullptr;
+        LoginItemService* loginItems = nullptr;
     };
 
     explicit RuntimeContext(Ports ports);
@@ -80,6 +82,7 @@ public:
     ProcessSignals& processSignals() const;
     FolderEvents& folderEvents() const;
     URLLoader& urlLoader() const;
+    LoginItemService& loginItems() const;
     // Replaces one port after construction (composition roots that build ports from
     // components needing the context, such as the browser status probe).
     Ports& ports() { return m_ports; }

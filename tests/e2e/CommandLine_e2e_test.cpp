@@ -99,10 +99,13 @@ TEST_F(CommandLine, ASecondStartOpensThePreferencesOfTheRunningCopyAndNeverRepla
 {
     startFirstCopy();
     EXPECT_EQ(run({}).exitCode, 0);
-    EXPECT_TRUE(app->waitForLine(QStringLiteral("Ostrevane: asked to open the preferences (general)"), outcomeTimeout))
+    EXPECT_TRUE(app->waitForLine(QStringLiteral("ostrevane.preferences: opened on general"), outcomeTimeout))
         << app->transcript().toStdString();
+    // A real window, in front with the keyboard, that the window manager lists.
+    EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Ostrevane Preferences"), outcomeTimeout))
+        << desktop->activeWindowTitle().toStdString();
     EXPECT_EQ(run({QStringLiteral("--preferences"), QStringLiteral("exceptions")}).exitCode, 0);
-    EXPECT_TRUE(app->waitForLine(QStringLiteral("Ostrevane: asked to open the preferences (exceptions)"), outcomeTimeout));
+    EXPECT_TRUE(app->waitForLine(QStringLiteral("ostrevane.preferences: opened on exceptions"), outcomeTimeout));
     EXPECT_TRUE(app->isRunning());
     EXPECT_TRUE(desktop->altTabHeldByAnother());
 }
@@ -205,7 +208,7 @@ TEST_F(CommandLine, AnotherUsersSquatInTheTemporaryFolderNeitherStopsNorFoolsThe
     EXPECT_TRUE(desktop->altTabHeldByAnother());
 
     EXPECT_EQ(run({QStringLiteral("--preferences"), QStringLiteral("feedback")}).exitCode, 0); // finds the real one
-    EXPECT_TRUE(app->waitForLine(QStringLiteral("Ostrevane: asked to open the preferences (feedback)"), outcomeTimeout));
+    EXPECT_TRUE(app->waitForLine(QStringLiteral("ostrevane.preferences: opened on feedback"), outcomeTimeout));
     OtherUser::stop(squatter);
     ::close(ready[0]);
     ::close(ready[1]);

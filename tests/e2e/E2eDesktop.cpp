@@ -214,6 +214,12 @@ std::optional<QString> Child::waitForLine(const QString& prefix, Timeout timeout
     }
 }
 
+void Child::write(const QString& line)
+{
+    m_process.write((line + QLatin1Char('\n')).toUtf8());
+    m_process.waitForBytesWritten(1000);
+}
+
 bool Child::isRunning()
 {
     // Without an event loop QProcess learns of the child's end only when asked to wait.
@@ -297,7 +303,7 @@ QProcessEnvironment E2eDesktop::switcherEnvironment(const SwitcherSetup& setup)
     // Browsers' host manifests go here, not into the home of whoever runs the tests.
     environment.insert(QStringLiteral("HOME"), freshFolder(QStringLiteral("home")));
     environment.insert(QStringLiteral("QT_LOGGING_RULES"),
-                       QStringLiteral("ostrevane.panel.debug=true;ostrevane.tabs.debug=true"));
+                       QStringLiteral("ostrevane.panel.debug=true;ostrevane.tabs.debug=true;ostrevane.preferences.debug=true"));
     environment.remove(QStringLiteral("OSTREVANE_TEST_PANEL"));
     for (const auto& [name, value] : setup.environment)
         environment.insert(name, value);

@@ -41,6 +41,8 @@ public:
     // The next standard-output line starting with `prefix` (the lines before it are
     // consumed), or nothing when none arrives in time.
     std::optional<QString> waitForLine(const QString& prefix, Timeout timeout);
+    // Writes `line` and a line feed to the child's standard input.
+    void write(const QString& line);
     // Every output line read so far, for failure messages.
     QString transcript() const { return m_transcript.join(QLatin1Char('\n')); }
     QString errors();

@@ -34,6 +34,7 @@ void TestRuntime::build()
     ports.mediaControl = &m_desktop->media;
     ports.processSignals = &m_desktop->processSignals;
     ports.folderEvents = &m_desktop->folders;
+    ports.loginItems = &m_desktop->loginItems;
     ports.actions = &actions;
     ports.systemInfo = &systemInfo;
     m_context = std::make_unique<RuntimeContext>(ports);

@@ -306,3 +306,38 @@ TEST_F(AppDelegateTest, PrivacyPaneOpensOnlyAValidAddress)
     EXPECT_EQ(runtime.desktop().workspace.log(),
               (QStringList{"openURL x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility"}));
 }
+
+TEST_F(AppDelegateTest, SuspendedHotKeysAreReleasedUntilTheLastHoldEndsAndThenFollowTheStoredChord)
+{
+    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
+    const FakeHotkeyService::Chord altTab{48, 0x800};
+    const FakeHotkeyService::Chord altShiftTab{48, 0xA00};
+    const auto held = [this] {
+        std::vector<FakeHotkeyService::Chord> chords;
+        for (const auto& [id, chord] : hotkeys.registered)
+            chords.push_back(chord);
+        return chords;
+    };
+    ASSERT_EQ(held(), (std::vector{altTab, altShiftTab}));
+
+    std::shared_ptr<void> first = delegate->suspendHotKeys();
+    std::shared_ptr<void> second = delegate->suspendHotKeys();
+    EXPECT_TRUE(held().empty());
+    // A chord stored while suspended (the recorder's capture) is not grabbed yet.
+    HotkeyStore::setCurrent(HotkeyConfig{49, 0x100});
+    EXPECT_TRUE(held().empty());
+    first.reset();
+    EXPECT_TRUE(held().empty());
+    second.reset();
+    EXPECT_EQ(held(), (std::vector{FakeHotkeyService::Chord{49, 0x100}, FakeHotkeyService::Chord{49, 0x300}}));
+    EXPECT_FALSE(delegate->areHotKeysSuspended());
+}
+
+TEST_F(AppDelegateTest, AHoldThatOutlivesTheDelegateEndsQuietly)
+{
+    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
+    std::shared_ptr<void> hold = delegate->suspendHotKeys();
+    delegate.reset();
+    hold.reset();
+    EXPECT_TRUE(hotkeys.registered.empty());
+}

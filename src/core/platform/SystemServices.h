@@ -64,6 +64,19 @@ public:
     virtual void fetch(const QString& url, Completion completion) = 0;
 };
 
+// Whether this program starts when the user signs in (the platform's login item).
+class LoginItemService {
+public:
+    virtual ~LoginItemService() = default;
+    virtual bool isEnabled() = 0;
+    // Each returns nothing on success, else the platform's reason (English, for the log).
+    virtual std::optional<QString> registerItem() = 0;
+    virtual std::optional<QString> unregisterItem() = 0;
+    // The folder a person can check when a change fails; empty when the platform keeps
+    // the item somewhere no person looks after.
+    virtual QString location() const = 0;
+};
+
 // Tells a media player to pause.
 class MediaControl {
 public:

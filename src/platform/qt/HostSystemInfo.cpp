@@ -1,5 +1,7 @@
 #include "platform/qt/HostSystemInfo.h"
 
+#include "BuildNumber.h" // generated at every build from git describe
+
 #include <sys/utsname.h>
 
 #include <cstring>

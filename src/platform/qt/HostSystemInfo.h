@@ -8,8 +8,8 @@ namespace ostrevane {
 // and the running kernel's release and machine as reported by uname.
 class HostSystemInfo : public SystemInfo {
 public:
-    // The version and build number come from the build (OSTREVANE_VERSION,
-    // OSTREVANE_BUILD_NUMBER); one the build did not define is absent.
+    // The version and build number come from the build (OSTREVANE_VERSION, and
+    // OSTREVANE_BUILD_NUMBER from git describe); one the build did not define is absent.
     BundleInfo mainBundle() const override;
     // The kernel release's leading numbers ("6.1.0-18-amd64" gives 6.1.0).
     OSVersion osVersion() const override;

@@ -32,6 +32,7 @@ public:
     SimProcessSignals processSignals{workspace};
     SimFolderEvents folders;
     SimMediaControl media;
+    SimLoginItems loginItems;
 
     // Starts an application (a fresh pid) with an accessibility element and no windows.
     ProcessID launch(const QString& bundleID, const QString& name,

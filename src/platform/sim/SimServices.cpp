@@ -138,4 +138,42 @@ void SimMediaControl::pause(const QString& bundleID, const QString& playerName)
     m_log << QStringLiteral("pause ") + bundleID + QLatin1Char(' ') + playerName;
 }
 
+int SimLoginItems::registerCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_registers;
+}
+
+int SimLoginItems::unregisterCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_unregisters;
+}
+
+void SimLoginItems::setFailure(std::optional<QString> reason)
+{
+    std::lock_guard lock(m_mutex);
+    m_failure = std::move(reason);
+}
+
+bool SimLoginItems::isEnabled()
+{
+    std::lock_guard lock(m_mutex);
+    return m_enabled;
+}
+
+std::optional<QString> SimLoginItems::registerItem() { return change(true, m_registers); }
+
+std::optional<QString> SimLoginItems::unregisterItem() { return change(false, m_unregisters); }
+
+std::optional<QString> SimLoginItems::change(bool enabled, int& counter)
+{
+    std::lock_guard lock(m_mutex);
+    ++counter;
+    if (m_failure)
+        return m_failure;
+    m_enabled = enabled;
+    return std::nullopt;
+}
+
 } // namespace ostrevane

@@ -68,6 +68,30 @@ private:
     Token m_next = 1;
 };
 
+// The platform's login item as a switch: counts register and unregister calls, and can
+// be told to fail them.
+class SimLoginItems : public LoginItemService {
+public:
+    int registerCount() const;
+    int unregisterCount() const;
+    // From now on register and unregister fail with `reason` (nothing: they succeed).
+    void setFailure(std::optional<QString> reason);
+
+    bool isEnabled() override;
+    std::optional<QString> registerItem() override;
+    std::optional<QString> unregisterItem() override;
+    QString location() const override { return {}; }
+
+private:
+    std::optional<QString> change(bool enabled, int& counter);
+
+    mutable std::mutex m_mutex;
+    bool m_enabled = false;
+    int m_registers = 0;
+    int m_unregisters = 0;
+    std::optional<QString> m_failure;
+};
+
 // Records pause requests.
 class SimMediaControl : public MediaControl {
 public:

@@ -1,0 +1,419 @@
+#include "PreferencesTestKit.h"
+
+#include "core/FeedbackSupport.h"
+#include "core/HotkeySettings.h"
+#include "core/IgnoreFilter.h"
+#include "core/Localization.h"
+#include "core/NotificationCenter.h"
+#include "core/PanelSettings.h"
+#include "core/ShortcutStore.h"
+#include "support/QtPrinting.h"
+#include "ui/AppearancePane.h"
+#include "ui/ExceptionsPane.h"
+#include "ui/FeedbackPane.h"
+#include "ui/PreferencesView.h"
+#include "ui/PreferencesWindow.h"
+#include "ui/ShortcutsPane.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace ostrevane;
+using namespace ostrevane::prefskit;
+
+namespace {
+
+using List = ExceptionsPane::List;
+
+struct WindowFixture : PrefsFixture {
+    int closes = 0;
+    std::unique_ptr<PreferencesWindowController> window;
+
+    void open(PreferencesPane pane = PreferencesPane::general, bool withUpdater = false)
+    {
+        window = std::make_unique<PreferencesWindowController>(pane, environment(withUpdater), [this] { ++closes; });
+        window->show();
+    }
+    template <class Pane>
+    Pane& pane(PreferencesPane which)
+    {
+        return *static_cast<Pane*>(window->pane(which));
+    }
+    PreferencesView& general() { return pane<PreferencesView>(PreferencesPane::general); }
+    ShortcutsPane& shortcuts() { return pane<ShortcutsPane>(PreferencesPane::shortcuts); }
+    AppearancePane& appearance() { return pane<AppearancePane>(PreferencesPane::appearance); }
+    ExceptionsPane& exceptions() { return pane<ExceptionsPane>(PreferencesPane::exceptions); }
+    FeedbackPane& feedbackPane() { return pane<FeedbackPane>(PreferencesPane::feedback); }
+
+    void record(HotkeyRecorderView* recorder, int key, Qt::KeyboardModifiers modifiers)
+    {
+        QTest::mouseClick(recorder, Qt::LeftButton);
+        pressKey(recorder, key, modifiers);
+    }
+    void typePattern(List list, const QString& text)
+    {
+        exceptions().patternField(list)->setText(text);
+        QTest::mouseClick(exceptions().addButton(list), Qt::LeftButton);
+    }
+};
+
+const HotkeyConfig optionW{13, 0x800};
+
+} // namespace
+
+TEST(PreferencesWindow, IsAtLeast760By560AndSwitchesToTheRequestedPane)
+{
+    WindowFixture f;
+    f.open(PreferencesPane::general);
+    EXPECT_EQ(f.window->minimumSize(), QSize(760, 560));
+    EXPECT_EQ(f.window->windowTitle(), QStringLiteral("Ostrevane Preferences"));
+    f.window->select(PreferencesPane::feedback);
+    EXPECT_EQ(f.window->selection(), PreferencesPane::feedback);
+    EXPECT_EQ(f.window->sidebar()->currentRow(), 4);
+    f.window->sidebar()->setCurrentRow(1); // the keyboard or a click in the sidebar
+    EXPECT_EQ(f.window->selection(), PreferencesPane::shortcuts);
+}
+
+TEST(PreferencesWindow, ClosingReportsOnceHoweverOftenItIsAsked)
+{
+    WindowFixture f;
+    f.open();
+    QTest::keyClick(f.window.get(), Qt::Key_W, Qt::ControlModifier);
+    f.window->close();
+    EXPECT_EQ(f.closes, 1);
+}
+
+TEST(PreferencesWindow, ALanguageChangeRelabelsTheOpenWindowAtOnce)
+{
+    WindowFixture f;
+    f.open(PreferencesPane::general);
+    QComboBox* language = f.general().languagePicker();
+    EXPECT_EQ(language->itemText(0), QStringLiteral("Follow System"));
+    language->setCurrentIndex(2);
+    emit language->activated(2); // 简体中文, as the user picks it
+    EXPECT_EQ(Localization::shared().language(), AppLanguage::simplifiedChinese);
+    EXPECT_NE(f.window->windowTitle(), QStringLiteral("Ostrevane Preferences"));
+    EXPECT_NE(f.window->sidebar()->item(0)->text(), QStringLiteral("General"));
+    EXPECT_NE(f.general().launchAtLoginRow()->title()->text(), QStringLiteral("Launch at login"));
+    EXPECT_NE(f.shortcuts().resetAllButton()->text(), QStringLiteral("Reset all shortcuts"));
+    EXPECT_EQ(language->currentIndex(), 2);
+
+    Localization::shared().setLanguage(AppLanguage::english);
+    EXPECT_EQ(f.window->windowTitle(), QStringLiteral("Ostrevane Preferences"));
+    EXPECT_EQ(f.general().launchAtLoginRow()->title()->text(), QStringLiteral("Launch at login"));
+    EXPECT_EQ(language->currentIndex(), 1);
+}
+
+TEST(PreferencesWindow, GeneralPaneWritesThroughTheOwnersAndShowsWhatTheyHold)
+{
+    WindowFixture f;
+    f.open();
+    PreferencesView& general = f.general();
+    QTest::mouseClick(general.panelSidePicker()->button(0), Qt::LeftButton);
+    EXPECT_EQ(PanelSettings::edge(), PanelEdge::left);
+    emit general.displayPicker()->activated(1);
+    EXPECT_EQ(PanelSettings::display(), PanelDisplay::main);
+
+    PanelSettings::setEdge(PanelEdge::right); // changed elsewhere: the open pane follows
+    EXPECT_EQ(general.panelSidePicker()->currentIndex(), 1);
+
+    f.record(general.hotkeyRecorder(), Qt::Key_Space, Qt::MetaModifier);
+    EXPECT_EQ(HotkeyStore::current(), (HotkeyConfig{49, 0x100}));
+    EXPECT_EQ(general.hotkeyRecorder()->config(), (HotkeyConfig{49, 0x100}));
+    QTest::mouseClick(general.resetHotkeyButton(), Qt::LeftButton);
+    EXPECT_EQ(HotkeyStore::current(), HotkeyConfig::defaultConfig());
+    EXPECT_EQ(general.resetHotkeyButton()->text(),
+              QStringLiteral("Reset to ") + HotkeyConfig::defaultConfig().displayString());
+}
+
+TEST(PreferencesWindow, AFailedLaunchAtLoginChangeSaysSoAndTheSwitchSpringsBack)
+{
+    WindowFixture f;
+    f.open();
+    ToggleSwitch* toggle = f.general().launchAtLoginSwitch();
+    SettingsRow* row = f.general().launchAtLoginRow();
+    f.runtime.desktop().loginItems.setFailure(QStringLiteral("read-only file system"));
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_FALSE(row->message()->isHidden());
+    EXPECT_EQ(row->message()->text(),
+              QStringLiteral("Could not update login item. Move Ostrevane to Applications and try again."));
+
+    f.runtime.desktop().loginItems.setFailure(std::nullopt);
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    EXPECT_TRUE(toggle->isChecked());
+    EXPECT_TRUE(row->message()->isHidden());
+    EXPECT_EQ(f.runtime.desktop().loginItems.registerCount(), 2);
+}
+
+TEST(PreferencesWindow, BrowserTabsRowShowsTheStatusAndTestAsksTheBrowsersAgain)
+{
+    WindowFixture f;
+    f.open();
+    PermissionRow* row = f.general().browserTabsRow();
+    EXPECT_EQ(row->state(), PermissionState::info);
+    EXPECT_EQ(row->detail()->text(), QStringLiteral("Open a supported browser first, then test tab tracking."));
+    f.browsers.next = BrowserTabStatus::ready(12);
+    QTest::mouseClick(row->primaryButton(), Qt::LeftButton);
+    EXPECT_EQ(row->state(), PermissionState::ready);
+    EXPECT_EQ(row->detail()->text(), QStringLiteral("Ready. Ostrevane can read 12 browser tabs."));
+    f.browsers.next = BrowserTabStatus::blocked(QStringLiteral("no answer"));
+    f.general().testBrowserTabs();
+    EXPECT_EQ(row->state(), PermissionState::needsAction);
+    EXPECT_EQ(f.browsers.asked, 3);
+}
+
+TEST(PreferencesWindow, OnMacOSThePermissionRowsOpenTheirPrivacyPanes)
+{
+    WindowFixture f;
+    f.runtime.accessibility.setTrusted(false);
+    f.open();
+    PermissionRow* accessibility = f.general().accessibilityRow();
+    EXPECT_EQ(accessibility->state(), PermissionState::needsAction);
+    EXPECT_EQ(accessibility->detail()->text(),
+              QStringLiteral("Required. Enable Ostrevane in System Settings → Privacy & Security → Accessibility."));
+    QTest::mouseClick(accessibility->primaryButton(), Qt::LeftButton);
+    QTest::mouseClick(f.general().browserTabsRow()->secondaryButton(), Qt::LeftButton);
+    EXPECT_EQ(f.runtime.desktop().workspace.log(),
+              (QStringList{"openURL x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility",
+                           "openURL x-apple.systempreferences:com.apple.preference.security?Privacy_Automation"}));
+}
+
+TEST(PreferencesWindow, OnLinuxNothingPointsAtMacOSSettings)
+{
+    WindowFixture f;
+    f.useLinuxProfile();
+    f.runtime.accessibility.setTrusted(false);
+    f.browsers.next = BrowserTabStatus::degraded(3, QStringLiteral("titles only"));
+    f.open();
+    PermissionRow* accessibility = f.general().accessibilityRow();
+    EXPECT_TRUE(accessibility->primaryButton()->isHidden());
+    EXPECT_TRUE(f.general().browserTabsRow()->secondaryButton()->isHidden());
+    EXPECT_FALSE(f.general().browserTabsRow()->primaryButton()->isHidden()); // Test still works
+    const QStringList shown{accessibility->title()->text(), accessibility->detail()->text(),
+                            f.general().browserTabsRow()->detail()->text()};
+    for (const QString& text : shown) {
+        EXPECT_FALSE(text.contains(QStringLiteral("System Settings"))) << qPrintable(text);
+        EXPECT_FALSE(text.contains(QStringLiteral("Accessibility"))) << qPrintable(text);
+        EXPECT_FALSE(text.contains(QStringLiteral("Automation"))) << qPrintable(text);
+    }
+    EXPECT_TRUE(accessibility->detail()->text().contains(QStringLiteral("EWMH")));
+}
+
+TEST(PreferencesWindow, UpdateControlsUseTheUpdaterAndAreDisabledWithoutOne)
+{
+    WindowFixture without;
+    without.open();
+    EXPECT_FALSE(without.general().checkNowButton()->isEnabled());
+    EXPECT_FALSE(without.general().automaticChecksSwitch()->isEnabled());
+
+    WindowFixture f;
+    f.open(PreferencesPane::general, true);
+    QTest::mouseClick(f.general().checkNowButton(), Qt::LeftButton);
+    QTest::mouseClick(f.general().automaticChecksSwitch(), Qt::LeftButton);
+    EXPECT_EQ(f.updaterCalls, (QStringList{"check", "checks 1"}));
+    EXPECT_TRUE(f.general().automaticChecksSwitch()->isChecked());
+    EXPECT_FALSE(f.general().automaticDownloadsSwitch()->isEnabled()); // this updater has no such setting
+}
+
+TEST(PreferencesWindow, AConflictingShortcutBeepsKeepsTheOldChordAndSaysWhatItCollidesWith)
+{
+    WindowFixture f;
+    f.open(PreferencesPane::shortcuts);
+    ShortcutsPane& pane = f.shortcuts();
+    f.record(pane.recorder(ShortcutAction::desktop), Qt::Key_W, Qt::AltModifier); // Option+W is Move up's
+    EXPECT_EQ(f.feedback.beeps, 1);
+    EXPECT_TRUE(ShortcutStore::all().empty());
+    EXPECT_EQ(pane.recorder(ShortcutAction::desktop)->config(), (HotkeyConfig{12, 0x800}));
+    EXPECT_EQ(pane.row(ShortcutAction::desktop)->message()->text(), QStringLiteral("Conflicts with Move up"));
+
+    // Open selected and Search may share Return; a free chord clears the message.
+    f.record(pane.recorder(ShortcutAction::search), Qt::Key_Return, Qt::NoModifier);
+    f.record(pane.recorder(ShortcutAction::desktop), Qt::Key_X, Qt::MetaModifier);
+    EXPECT_EQ(f.feedback.beeps, 1);
+    EXPECT_EQ(ShortcutStore::all(), (ShortcutMap{{ShortcutAction::search, HotkeyConfig{36, 0}},
+                                                 {ShortcutAction::desktop, HotkeyConfig{7, 0x100}}}));
+    EXPECT_TRUE(pane.row(ShortcutAction::desktop)->message()->isHidden());
+}
+
+TEST(PreferencesWindow, ChordsThatCollideInTheStoreAreMarkedOnBothRows)
+{
+    WindowFixture f;
+    f.open(PreferencesPane::shortcuts);
+    ShortcutStore::set(optionW, ShortcutAction::back); // written elsewhere: the store takes any chord
+    EXPECT_EQ(f.shortcuts().row(ShortcutAction::back)->message()->text(), QStringLiteral("Conflicts with Move up"));
+    EXPECT_EQ(f.shortcuts().row(ShortcutAction::moveUp)->message()->text(), QStringLiteral("Conflicts with Back"));
+    QTest::mouseClick(f.shortcuts().resetButton(ShortcutAction::back), Qt::LeftButton);
+    EXPECT_TRUE(f.shortcuts().row(ShortcutAction::moveUp)->message()->isHidden());
+    EXPECT_EQ(f.shortcuts().hotkeys().at(ShortcutAction::back), (HotkeyConfig{0, 0x800}));
+}
+
+TEST(PreferencesWindow, ResetButtonsRemoveOneOverrideOrAllOfThemAndAnnounceIt)
+{
+    WindowFixture f;
+    f.open(PreferencesPane::shortcuts);
+    int announcements = 0;
+    const auto token = f.runtime.context().notifications().addObserver(Notifications::shortcutsChanged,
+                                                                       [&] { ++announcements; });
+    ShortcutStore::set(HotkeyConfig{7, 0x100}, ShortcutAction::closeSelected);
+    ShortcutStore::set(HotkeyConfig{2, 0x100}, ShortcutAction::enterGroup);
+    QTest::mouseClick(f.shortcuts().resetButton(ShortcutAction::closeSelected), Qt::LeftButton);
+    EXPECT_EQ(ShortcutStore::all(), (ShortcutMap{{ShortcutAction::enterGroup, HotkeyConfig{2, 0x100}}}));
+    EXPECT_EQ(f.shortcuts().recorder(ShortcutAction::closeSelected)->config(), (HotkeyConfig{7, 0x800}));
+    QTest::mouseClick(f.shortcuts().resetAllButton(), Qt::LeftButton);
+    EXPECT_TRUE(ShortcutStore::all().empty());
+    EXPECT_EQ(f.shortcuts().recorder(ShortcutAction::enterGroup)->config(), (HotkeyConfig{2, 0x800}));
+    EXPECT_EQ(announcements, 4);
+    f.runtime.context().notifications().removeObserver(token);
+}
+
+TEST(PreferencesWindow, TheShortcutsPaneActivationRecorderSetsTheGlobalChord)
+{
+    WindowFixture f;
+    f.open(PreferencesPane::shortcuts);
+    HotkeyRecorderView* recorder = f.shortcuts().activationRecorder();
+    f.record(recorder, Qt::Key_Tab, Qt::NoModifier); // plain Tab: refused, still recording
+    EXPECT_EQ(f.feedback.beeps, 1);
+    pressKey(recorder, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(HotkeyStore::current(), (HotkeyConfig{49, 0x1000}));
+    QTest::mouseClick(f.shortcuts().activationResetButton(), Qt::LeftButton);
+    EXPECT_EQ(HotkeyStore::current(), HotkeyConfig::defaultConfig());
+}
+
+TEST(PreferencesWindow, AppearanceControlsSetThePanelSettingsAndFollowChangesMadeElsewhere)
+{
+    WindowFixture f;
+    f.open(PreferencesPane::appearance);
+    AppearancePane& pane = f.appearance();
+    QTest::mouseClick(pane.fontSizePicker()->button(2), Qt::LeftButton);
+    QTest::mouseClick(pane.widthPicker()->button(0), Qt::LeftButton);
+    QTest::mouseClick(pane.showAppsWithoutWindowsSwitch(), Qt::LeftButton);
+    QTest::mouseClick(pane.preferBrowserTabsSwitch(), Qt::LeftButton);
+    EXPECT_EQ(PanelSettings::fontSize(), PanelFontSize::large);
+    EXPECT_EQ(PanelSettings::width(), PanelWidth::compact);
+    EXPECT_FALSE(PanelSettings::showAppsWithoutWindows());
+    EXPECT_FALSE(PanelSettings::preferBrowserTabsWhenFrontmost());
+
+    PanelSettings::setWidth(PanelWidth::wide);
+    PanelSettings::setShowAppsWithoutWindows(true);
+    EXPECT_EQ(pane.widthPicker()->currentIndex(), 2);
+    EXPECT_TRUE(pane.showAppsWithoutWindowsSwitch()->isChecked());
+}
+
+TEST(PreferencesWindow, PatternsAreStoredWithoutSurroundingSpacesAndBlankOnesAreNotAdded)
+{
+    WindowFixture f;
+    f.open(PreferencesPane::exceptions);
+    f.typePattern(List::appPatterns, QStringLiteral(" \t^notes$  "));
+    EXPECT_EQ(IgnoreFilter::ignoredAppRegex(), QStringList{QStringLiteral("^notes$")});
+    EXPECT_TRUE(f.exceptions().patternField(List::appPatterns)->text().isEmpty());
+    f.typePattern(List::appPatterns, QStringLiteral(" \t  "));
+    EXPECT_EQ(IgnoreFilter::ignoredAppRegex(), QStringList{QStringLiteral("^notes$")});
+    EXPECT_EQ(f.exceptions().patternField(List::appPatterns)->text(), QStringLiteral(" \t  ")); // left for fixing
+
+    // Return in the field adds too; duplicates and broken patterns are the filter's business.
+    QLineEdit* windows = f.exceptions().patternField(List::windowPatterns);
+    windows->setText(QStringLiteral("["));
+    QTest::keyClick(windows, Qt::Key_Return);
+    f.typePattern(List::windowPatterns, QStringLiteral("["));
+    EXPECT_EQ(IgnoreFilter::ignoredWindowRegex(), (QStringList{"[", "["}));
+    EXPECT_EQ(f.exceptions().rows(List::windowPatterns).size(), 2);
+}
+
+TEST(PreferencesWindow, RemovingAnEntryRewritesTheListWithoutThatOneEntry)
+{
+    WindowFixture f;
+    IgnoreFilter::setIgnoredAppRegex({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("a")});
+    f.open(PreferencesPane::exceptions);
+    ASSERT_EQ(f.exceptions().rows(List::appPatterns).size(), 3);
+    QTest::mouseClick(f.exceptions().rows(List::appPatterns).at(2)->removeButton(), Qt::LeftButton);
+    EXPECT_EQ(IgnoreFilter::ignoredAppRegex(), (QStringList{"a", "b"}));
+
+    // The default ignored apps are shown until removed; an emptied list stays empty.
+    while (!f.exceptions().rows(List::bundleIDs).isEmpty())
+        QTest::mouseClick(f.exceptions().rows(List::bundleIDs).front()->removeButton(), Qt::LeftButton);
+    EXPECT_TRUE(IgnoreFilter::ignoredAppBundleIDs().isEmpty());
+    EXPECT_TRUE(f.runtime.defaults().object(IgnoreFilter::appBundleIDsKey).isValid());
+}
+
+TEST(PreferencesWindow, AddAppIgnoresTheChosenApplicationOnce)
+{
+    QTemporaryDir apps;
+    QFile entry(apps.filePath(QStringLiteral("org.example.Notes.desktop")));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Notes\nExec=notes\n");
+    entry.close();
+    WindowFixture f;
+    f.useLinuxProfile(apps.path());
+    IgnoreFilter::setIgnoredAppBundleIDs({});
+    QStringList chosen{entry.fileName(), entry.fileName(), QString()};
+    QString startedIn;
+    PreferencesEnvironment env = f.environment();
+    env.chooseApplication = [&](QWidget*, const QString& folder) {
+        startedIn = folder;
+        return chosen.takeFirst();
+    };
+    PreferencesWindowController window(PreferencesPane::exceptions, env, [] {});
+    auto* pane = static_cast<ExceptionsPane*>(window.pane(PreferencesPane::exceptions));
+    for (int i = 0; i < 3; ++i)
+        QTest::mouseClick(pane->addButton(List::bundleIDs), Qt::LeftButton);
+    EXPECT_EQ(IgnoreFilter::ignoredAppBundleIDs(), QStringList{QStringLiteral("org.example.Notes")});
+    EXPECT_EQ(startedIn, apps.path()); // where the applications are
+}
+
+TEST(PreferencesWindow, CopyDiagnosticsFillsTheClipboardAndSaysCopiedFor1Point4SecondsAfterTheFirstCopy)
+{
+    WindowFixture f;
+    f.open(PreferencesPane::feedback);
+    FeedbackPane& pane = f.feedbackPane();
+    QTest::mouseClick(pane.copyButton(), Qt::LeftButton);
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith(QStringLiteral("Ostrevane Diagnostics\nVersion: ")));
+    EXPECT_EQ(pane.copyButton()->text(), QStringLiteral("Copied"));
+    f.runtime.advance(1.0);
+    QTest::mouseClick(pane.copyButton(), Qt::LeftButton);
+    f.runtime.advance(0.39);
+    EXPECT_EQ(pane.copyButton()->text(), QStringLiteral("Copied"));
+    f.runtime.advance(0.01);
+    EXPECT_EQ(pane.copyButton()->text(), QStringLiteral("Copy Diagnostics"));
+    EXPECT_FALSE(pane.isCopied());
+}
+
+TEST(PreferencesWindow, OpenIssueOpensTheTrackerPageAsItIs)
+{
+    WindowFixture f;
+    f.open(PreferencesPane::feedback);
+    ASSERT_TRUE(f.feedbackPane().openIssueButton()->isEnabled());
+    QTest::mouseClick(f.feedbackPane().openIssueButton(), Qt::LeftButton);
+    EXPECT_EQ(f.runtime.desktop().workspace.log(),
+              QStringList{QStringLiteral("openURL ") + FeedbackSupport::issuesURL().toString()});
+}
+
+TEST(PreferencesWindow, AKeyboardUserStartsInTheSidebarAndTabsThroughTheControlsInOrder)
+{
+    WindowFixture f;
+    f.useLinuxProfile(); // no settings buttons in the permission rows
+    f.open(PreferencesPane::general);
+    f.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.window.get()));
+    EXPECT_EQ(QApplication::focusWidget(), f.window->sidebar());
+    const QList<QWidget*> expected{f.general().hotkeyRecorder(), f.general().resetHotkeyButton(),
+                                   f.general().browserTabsRow()->primaryButton(), f.general().languagePicker(),
+                                   f.general().panelSidePicker()};
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << qPrintable(QApplication::focusWidget()->property("text").toString());
+    }
+    QTest::keyClick(f.general().panelSidePicker(), Qt::Key_Left);
+    EXPECT_EQ(PanelSettings::edge(), PanelEdge::left);
+    QTest::keyClick(f.general().panelSidePicker(), Qt::Key_Left); // already the first: stays
+    EXPECT_EQ(f.general().panelSidePicker()->currentIndex(), 0);
+}
