@@ -275,6 +275,26 @@ const T* atRecordedPosition(const std::vector<T>& items, int oneBased)
     return index < items.size() ? &items[index] : nullptr;
 }
 
+// The browser window that shows `tab`: the one window titled after it (a browser names its
+// window after the selected tab), else the window at the recorded position, else the
+// first. Positions are front to back as they were when the tabs were listed, and a window
+// that came forward since has moved the others, so the title is asked first.
+AXElement windowShowingTab(const std::vector<AXElement>& windows, const TabItem& tab)
+{
+    Accessibility& ax = context().accessibility();
+    const AXElement* titled = nullptr;
+    int count = 0;
+    for (const AXElement& window : windows)
+        if (!tab.title.isEmpty() && ax.copyText(window, AX::title).value_or(QString()).startsWith(tab.title)) {
+            titled = &window;
+            ++count;
+        }
+    if (count == 1)
+        return *titled;
+    const AXElement* recorded = atRecordedPosition(windows, tab.windowIndex);
+    return recorded ? *recorded : windows.front();
+}
+
 // Presses the tab button of the recorded window and tab; used when no script could select it.
 void activateByAccessibility(const TabItem& tab)
 {
@@ -479,16 +499,17 @@ void BrowserTabEnumerator::revealBrowserWindow(const TabItem& tab)
         activateApp(browser->app);
         return;
     }
-    const AXElement* recorded = atRecordedPosition(windows, tab.windowIndex);
-    const AXElement window = recorded ? *recorded : windows.front();
     const std::optional<RunningApplication> app = browser->app;
     activateApp(app);
-    bringWindowForward(window);
-    context().dispatcher().asyncAfter(revealRetryDelay, [app, window] {
+    bringWindowForward(windowShowingTab(windows, tab));
+    // The second look also finds the window by the title it took on with the selected tab.
+    context().dispatcher().asyncAfter(revealRetryDelay, [app, pid = browser->pid, tab] {
         if (!RuntimeContext::hasCurrent())
             return;
+        const auto windows = axArray(context().accessibility().createApplication(pid), AX::windows);
         activateApp(app);
-        bringWindowForward(window);
+        if (!windows.empty())
+            bringWindowForward(windowShowingTab(windows, tab));
     });
 }
 

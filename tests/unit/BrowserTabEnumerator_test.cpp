@@ -231,14 +231,14 @@ class BrowserTabActivationTest : public BrowserTabEnumeratorTest {
 protected:
     ProcessID pid = 0;
     AXElement front;
+    AXElement back;
 
     void SetUp() override
     {
         BrowserTabEnumeratorTest::SetUp();
         pid = browsers.launch(spec(chromeID));
         front = browsers.openWindow(chromeName, {{"Mail", "https://mail.example/"}});
-        const AXElement back =
-            browsers.openWindow(chromeName, {{"Maps", "https://maps.example/"}, {"News", "https://news.example/"}});
+        back = browsers.openWindow(chromeName, {{"Maps", "https://maps.example/"}, {"News", "https://news.example/"}});
         browsers.addTabStrip(back, {"Maps", "News"}, 0);
         browsers.clearScripts();
     }
@@ -332,6 +332,17 @@ TEST_F(BrowserTabActivationTest, ALaterAnswerIsCarriedOutOnTheMainQueue)
     EXPECT_EQ(runtime.desktop().workspace.log(), activations(2));
     runtime.runUntilIdle();
     EXPECT_EQ(runtime.desktop().workspace.log(), activations(4)); // the fallback activates twice
+}
+
+// Positions are those of the listing: a window that came forward since moved the others.
+// The browser names the window after the tab it selected, so the second look finds it.
+TEST_F(BrowserTabActivationTest, RevealPrefersTheWindowTitledAfterTheTabToAStalePosition)
+{
+    BrowserTabEnumerator::revealBrowserWindow(recorded(1, 2)); // listed while the back window was in front
+    ax.setAttribute(back, AX::title, u"News - Chrome"_s);
+    runtime.advance(BrowserTabEnumerator::revealRetryDelay);
+    EXPECT_EQ(actionLog(), (QStringList{"Mail AXMain=true", "Mail AXFocused=true", "Maps AXMain=true",
+                                        "Maps AXFocused=true", "Mail AXRaise", "Maps AXRaise"}));
 }
 
 TEST_F(BrowserTabActivationTest, RevealUnminimisesAndFallsBackToTheFirstWindow)
