@@ -63,10 +63,12 @@ protected:
         return extension;
     }
 
+    // A list of its own: a shared copy's release would race with the next append, which
+    // reuses the array in place once it is no longer shared.
     QStringList changesSoFar()
     {
         std::lock_guard lock(mutex);
-        return changes;
+        return QStringList(changes.cbegin(), changes.cend());
     }
 
     SocketFolder folder;

@@ -24,6 +24,8 @@ namespace ostrevane {
 struct BrowserProcess {
     pid_t pid = 0;
     QString executable; // the last component of its executable's path
+
+    friend bool operator==(const BrowserProcess&, const BrowserProcess&) = default;
 };
 
 // One connector connected to the program, and what is known of its browser.

@@ -193,21 +193,25 @@ void X11HotkeyService::keyboardChangeSoon()
 }
 
 // The grabs name keycodes: after a mapping change the chord's key may sit elsewhere, and
-// Num Lock may set another modifier bit. Each grab is let go as it was taken and taken
-// again on the new keyboard.
+// Num Lock may set another modifier bit. A grab whose keys moved is let go as it was taken
+// and taken again on the new keyboard; one whose keys stayed is kept, since letting it go
+// even for a round trip hands a press of the chord to the focused window.
 void X11HotkeyService::keyboardChanged()
 {
     m_keyboardChangePending = false;
-    for (Grab& chord : m_grabs)
-        release(chord);
     m_keyboard->reload();
     bool waiting = false;
-    for (Grab& chord : m_grabs)
+    for (Grab& chord : m_grabs) {
+        if (chord.live && chord.keycodes == m_keyboard->keycodes(chord.keysym)
+            && chord.numLockMask == m_keyboard->numLockMask())
+            continue;
+        release(chord);
         if (!take(chord)) {
             logOnce(chord, "after the keyboard changed, another program holds it; Ostrevane takes it as soon as "
                            "it is free");
             waiting = true;
         }
+    }
     if (waiting && m_waitingHandler)
         m_waitingHandler();
 }
