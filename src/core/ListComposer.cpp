@@ -80,8 +80,8 @@ BundleSet runningBundleIDs(const std::vector<RunningApplication>& running)
 // One build of the list: the snapshots it read and the sets the steps share.
 class ListComposer {
 public:
-    ListComposer(SwitcherPanelController& controller, const SwitcherPanelController::Sources& sources)
-        : m_controller(controller)
+    ListComposer(const ListSources& sources, const std::function<bool(const QString&)>& isRecentlyClosed)
+        : m_isRecentlyClosed(isRecentlyClosed)
         , m_sources(sources)
         , m_tabs(sources.tabs())
         , m_installed(sources.installedApps())
@@ -104,8 +104,8 @@ private:
     std::vector<AppItem> installedAppRows(const BundleSet& allSeen);
     bool skipsInstalled(const AppItem& app, const BundleSet& allSeen, const BundleSet& running);
 
-    SwitcherPanelController& m_controller;
-    const SwitcherPanelController::Sources& m_sources;
+    const std::function<bool(const QString&)>& m_isRecentlyClosed;
+    const ListSources& m_sources;
     const IgnoreRules m_rules;
     std::vector<WindowItem> m_windows; // kept windows only
     std::vector<TabItem> m_tabs; // moved into the tab rows last
@@ -155,7 +155,7 @@ std::vector<AppItem> ListComposer::runningAppRows(const BundleSet& seen)
         if (app.isTerminated || !app.bundleIdentifier || !app.bundlePath)
             continue;
         const QString& bundleID = *app.bundleIdentifier;
-        if (m_controller.isRecentlyClosedApp(bundleID) || seen.contains(bundleID)
+        if (m_isRecentlyClosed(bundleID) || seen.contains(bundleID)
             || m_rules.ignoresApp(bundleID, app.localizedName.value_or(QString())))
             continue;
         if (std::optional<AppItem> row = runningAppRow(app))
@@ -192,7 +192,7 @@ bool ListComposer::skipsInstalled(const AppItem& app, const BundleSet& allSeen, 
 {
     // The file manager always runs; it is offered whenever it has no window.
     const bool runsElsewhere = app.bundleID != m_sources.profile.finderBundleID && running.contains(app.bundleID);
-    return m_rules.ignoresApp(app.bundleID, app.name) || m_controller.isRecentlyClosedApp(app.bundleID)
+    return m_rules.ignoresApp(app.bundleID, app.name) || m_isRecentlyClosed(app.bundleID)
         || allSeen.contains(app.bundleID) || runsElsewhere;
 }
 
@@ -279,9 +279,10 @@ std::vector<SwitchItem> ListComposer::compose()
 
 } // namespace
 
-std::vector<SwitchItem> composeList(SwitcherPanelController& controller, const SwitcherPanelController::Sources& sources)
+std::vector<SwitchItem> composeList(const ListSources& sources,
+                                    const std::function<bool(const QString&)>& isRecentlyClosed)
 {
-    return ListComposer(controller, sources).compose();
+    return ListComposer(sources, isRecentlyClosed).compose();
 }
 
 } // namespace ostrevane

@@ -1,6 +1,4 @@
-#include "core/SwitcherPanelController.h"
-
-#include "core/PanelSettings.h"
+#include "core/PanelPlacement.h"
 
 #include <algorithm>
 
@@ -11,7 +9,7 @@ PanelLayoutSettings PanelLayoutSettings::current()
     return {PanelSettings::display(), PanelSettings::edge(), PanelSettings::width(), PanelSettings::fontSize()};
 }
 
-double SwitcherPanelController::panelWindowWidth(PanelWidth width)
+double panelWindowWidth(PanelWidth width)
 {
     switch (width) {
     case PanelWidth::compact:
@@ -24,7 +22,7 @@ double SwitcherPanelController::panelWindowWidth(PanelWidth width)
     return 354;
 }
 
-double SwitcherPanelController::panelFontScale(PanelFontSize fontSize)
+double panelFontScale(PanelFontSize fontSize)
 {
     switch (fontSize) {
     case PanelFontSize::small:
@@ -67,7 +65,7 @@ double panelHeight(double visibleHeight, double scale, int itemCount)
 
 } // namespace
 
-std::optional<PanelPlacement> SwitcherPanelController::panelPlacement(const std::vector<ScreenInfo>& screens,
+std::optional<PanelPlacement> panelPlacement(const std::vector<ScreenInfo>& screens,
                                                                       const std::optional<ScreenInfo>& mainScreen,
                                                                       QPointF pointer,
                                                                       const PanelLayoutSettings& settings, int itemCount)
@@ -81,7 +79,7 @@ std::optional<PanelPlacement> SwitcherPanelController::panelPlacement(const std:
     const bool right = settings.edge == PanelEdge::right;
     const QRectF final(right ? visible.right() - width : visible.left(), visible.center().y() - height / 2, width,
                        height);
-    return PanelPlacement{final.translated(right ? slideInOffset : -slideInOffset, 0), final, settings.edge};
+    return PanelPlacement{final.translated(right ? panelSlideInOffset : -panelSlideInOffset, 0), final, settings.edge};
 }
 
 } // namespace ostrevane

@@ -149,7 +149,7 @@ SwitcherPanelController::~SwitcherPanelController()
 
 std::vector<SwitchItem> SwitcherPanelController::buildItems()
 {
-    return composeList(*this, m_sources);
+    return composeList(m_sources, [this](const QString& bundleID) { return isRecentlyClosedApp(bundleID); });
 }
 
 bool SwitcherPanelController::isRecentlyClosedApp(const QString& bundleID)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/ListComposer.h"
 #include "core/PanelKeyRules.h"
+#include "core/PanelPlacement.h"
 #include "core/PanelSettings.h"
 #include "core/SwitchItem.h"
 #include "core/platform/Clock.h"
@@ -27,23 +29,6 @@ class SearchViewModel;
 class Workspace;
 struct PlatformProfile;
 
-// Where the panel goes and how it slides in.
-struct PanelPlacement {
-    QRectF start; // the final frame shifted 42 points outward
-    QRectF final;
-    PanelEdge edge;
-};
-
-// The settings the panel's frame depends on (read at each show).
-struct PanelLayoutSettings {
-    PanelDisplay display = PanelDisplay::pointer;
-    PanelEdge edge = PanelEdge::right;
-    PanelWidth width = PanelWidth::normal;
-    PanelFontSize fontSize = PanelFontSize::normal;
-
-    static PanelLayoutSettings current();
-};
-
 // The switcher panel's controller: composes the list, decides when the panel is built,
 // where it goes and how it slides in and out, which event monitors live while it is up
 // and what they do, what committing, cancelling and closing a row do, and how the list
@@ -64,8 +49,6 @@ public:
     static constexpr double windowListMaxAge = 3.0;
     // The list is rebuilt this long after a close, three times (seconds).
     static constexpr double closePropagationDelays[] = {0.35, 1.5, 2.5};
-    // How far outward the panel starts its slide-in (points).
-    static constexpr double slideInOffset = 42.0;
 
     // The panel's ports. The user interface provides the screens, the windows and the
     // local monitors; the desktop backend the global monitors and the beep.
@@ -79,15 +62,7 @@ public:
     // Where the list comes from. The constructors without sources read the shared window
     // cache, tab cache and application registry (copies taken under their locks) and use
     // the ports of the current runtime.
-    struct Sources {
-        std::function<std::vector<WindowItem>()> windows;
-        std::function<std::vector<TabItem>()> tabs;
-        std::function<std::vector<AppItem>()> installedApps;
-        MRUStore& recency;
-        Workspace& workspace;
-        Clock& clock;
-        const PlatformProfile& profile;
-    };
+    using Sources = ListSources;
 
     // Without panel ports the controller is headless: it composes lists, but has no
     // screen, so show() builds a list and shows nothing.
@@ -141,24 +116,7 @@ public:
     PanelEdge panelEdge() const { return m_panelEdge; }
     bool suppressCommitOnOptionRelease() const { return m_suppressCommitOnOptionRelease; }
 
-    // The frame rule. Screen: the pointer's screen when the setting asks for it and one
-    // contains the pointer, else the first screen (the main screen when the list is
-    // empty); none at all gives nothing. Size: the width of the setting by a height for
-    // `itemCount` rows clamped to 5...11, at most 82 % of the visible height and
-    // 620 points at the font scale. Vertically centred, flush with the edge.
-    static std::optional<PanelPlacement> panelPlacement(const std::vector<ScreenInfo>& screens,
-                                                        const std::optional<ScreenInfo>& mainScreen, QPointF pointer,
-                                                        const PanelLayoutSettings& settings, int itemCount);
-    // 304, 354 or 414 points.
-    static double panelWindowWidth(PanelWidth width);
-    // 0.9, 1.0 or 1.16.
-    static double panelFontScale(PanelFontSize fontSize);
-
-    // The rows, most recently used first: windows (the file manager's gathered into one
-    // group), one group per browser plus every tab, running applications without
-    // windows, and installed applications when the setting asks for them. Ignore rules
-    // and the settings are read at each call. Rows with equal recency keep the order
-    // windows, tab groups, window groups, tabs, running apps, installed apps.
+    // The rows as composeList() orders them, without applications recently quit here.
     std::vector<SwitchItem> buildItems();
 
     // Whether `bundleID` was recorded as closed within the last 8.0 s (an entry exactly

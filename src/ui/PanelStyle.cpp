@@ -1,6 +1,6 @@
 #include "ui/PanelStyle.h"
 
-#include "core/SwitcherPanelController.h"
+#include "core/PanelPlacement.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -26,7 +26,7 @@ double baseSize(TextRole role) { return baseSizes.at(static_cast<size_t>(role));
 double fontScale(PanelFontSize size)
 {
     // One table for the panel's frame and its texts.
-    return SwitcherPanelController::panelFontScale(size);
+    return panelFontScale(size);
 }
 
 double scaledSize(TextRole role, double scale) { return baseSize(role) * scale; }

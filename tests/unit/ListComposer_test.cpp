@@ -1,4 +1,4 @@
-#include "core/SwitcherPanelController.h"
+#include "core/ListComposer.h"
 
 #include "core/IgnoreFilter.h"
 #include "core/MRUStore.h"
@@ -29,19 +29,22 @@ QStringList describe(const std::vector<SwitchItem>& items)
     return rows;
 }
 
-class SwitcherPanelControllerTest : public ::testing::Test {
+class ListComposerTest : public ::testing::Test {
 protected:
     TestRuntime runtime;
     std::vector<WindowItem> windows;
     std::vector<TabItem> tabs;
     std::vector<AppItem> installed;
-    SwitcherPanelController controller{SwitcherPanelController::Sources{
-        [this] { return windows; }, [this] { return tabs; }, [this] { return installed; }, MRUStore::shared(),
-        runtime.desktop().workspace, runtime.clock, PlatformProfile::macOS()}};
+    ListSources sources{[this] { return windows; }, [this] { return tabs; }, [this] { return installed; },
+                        MRUStore::shared(), runtime.desktop().workspace, runtime.clock, PlatformProfile::macOS()};
 
-    SwitcherPanelControllerTest() { PanelSettings::setShowAppsWithoutWindows(false); }
+    ListComposerTest() { PanelSettings::setShowAppsWithoutWindows(false); }
 
-    QStringList rows() { return describe(controller.buildItems()); }
+    std::vector<SwitchItem> compose()
+    {
+        return composeList(sources, [](const QString&) { return false; });
+    }
+    QStringList rows() { return describe(compose()); }
     ProcessID run(const QString& bundleID, const QString& name)
     {
         return runtime.desktop().launch(bundleID, name, ActivationPolicy::regular,
@@ -63,7 +66,7 @@ protected:
 
 } // namespace
 
-TEST_F(SwitcherPanelControllerTest, WithNothingOpenOnlyRunningApplicationsAreListed)
+TEST_F(ListComposerTest, WithNothingOpenOnlyRunningApplicationsAreListed)
 {
     const AppItem registered = app("com.example.mail", "Mail (registry)", "/Applications/Mail.app");
     installed = {app("com.example.maps", "Maps", "/Applications/Maps.app"), registered,
@@ -77,13 +80,13 @@ TEST_F(SwitcherPanelControllerTest, WithNothingOpenOnlyRunningApplicationsAreLis
     runBare("com.example.gone", "Gone", QStringLiteral("/Applications/Gone.app"), /*terminated=*/true);
     run("com.apple.dock", "Dock"); // ignored by default
 
-    const std::vector<SwitchItem> items = controller.buildItems();
+    const std::vector<SwitchItem> items = compose();
     EXPECT_EQ(describe(items), (QStringList{"app Mail (registry)", "app Notes"}));
     EXPECT_EQ(items[0].id(), registered.id);
     EXPECT_EQ(items[1].as<AppItem>()->path, "/Applications/Notes.app");
 }
 
-TEST_F(SwitcherPanelControllerTest, NeverUsedRowsKeepTheKindOrderAndABrowserWithOneTabStillFormsAGroup)
+TEST_F(ListComposerTest, NeverUsedRowsKeepTheKindOrderAndABrowserWithOneTabStillFormsAGroup)
 {
     PanelSettings::setShowAppsWithoutWindows(true);
     run(finderID, "Finder");
@@ -97,7 +100,7 @@ TEST_F(SwitcherPanelControllerTest, NeverUsedRowsKeepTheKindOrderAndABrowserWith
                                    "tab News", "tab Mail", "tab Docs", "app Notes", "app Maps"}));
 }
 
-TEST_F(SwitcherPanelControllerTest, FinderWindowsAreGatheredIntoOneGroupNamedAfterTheRunningFinder)
+TEST_F(ListComposerTest, FinderWindowsAreGatheredIntoOneGroupNamedAfterTheRunningFinder)
 {
     windows = {window("Finder (window)", finderID, "Documents"),
                window("Terminal", QStringLiteral("com.example.terminal"), "zsh"),
@@ -105,7 +108,7 @@ TEST_F(SwitcherPanelControllerTest, FinderWindowsAreGatheredIntoOneGroupNamedAft
     EXPECT_EQ(rows(), (QStringList{"window zsh", "windowGroup Finder (window)"}));
 
     run(finderID, "Finder");
-    const std::vector<SwitchItem> items = controller.buildItems();
+    const std::vector<SwitchItem> items = compose();
     ASSERT_EQ(describe(items), (QStringList{"window zsh", "windowGroup Finder"}));
     QStringList titles;
     for (const WindowItem& w : items[1].as<WindowGroupItem>()->windows)
@@ -113,7 +116,7 @@ TEST_F(SwitcherPanelControllerTest, FinderWindowsAreGatheredIntoOneGroupNamedAft
     EXPECT_EQ(titles, (QStringList{"Documents", "Downloads"}));
 }
 
-TEST_F(SwitcherPanelControllerTest, IgnoreRulesDropWindowsAndTheirAppsButAnAppWhoseWindowsWereDroppedByTitleStays)
+TEST_F(ListComposerTest, IgnoreRulesDropWindowsAndTheirAppsButAnAppWhoseWindowsWereDroppedByTitleStays)
 {
     PanelSettings::setShowAppsWithoutWindows(true);
     run("com.example.terminal", "Terminal");
@@ -127,7 +130,7 @@ TEST_F(SwitcherPanelControllerTest, IgnoreRulesDropWindowsAndTheirAppsButAnAppWh
     EXPECT_EQ(rows(), (QStringList{"app Terminal"}));
 }
 
-TEST_F(SwitcherPanelControllerTest, FinderIsOfferedAsInstalledWheneverItHasNoWindow)
+TEST_F(ListComposerTest, FinderIsOfferedAsInstalledWheneverItHasNoWindow)
 {
     PanelSettings::setShowAppsWithoutWindows(true);
     // Running, but reported without a location, so neither gets a running-app row.
@@ -141,7 +144,7 @@ TEST_F(SwitcherPanelControllerTest, FinderIsOfferedAsInstalledWheneverItHasNoWin
     EXPECT_EQ(rows(), (QStringList{"windowGroup Finder"}));
 }
 
-TEST_F(SwitcherPanelControllerTest, MostRecentlyUsedRowsComeFirst)
+TEST_F(ListComposerTest, MostRecentlyUsedRowsComeFirst)
 {
     run("com.example.notes", "Notes");
     windows = {window("Terminal", QStringLiteral("com.example.terminal"), "zsh"),

@@ -1,4 +1,4 @@
-#include "core/SwitcherPanelController.h"
+#include "core/PanelPlacement.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ const ScreenInfo sideScreen{QRectF(1440, 0, 1920, 1200), QRectF(1440, 0, 1920, 1
 
 } // namespace
 
-TEST(SwitcherPanelController, FrameFollowsScreenEdgeWidthAndFontSettings)
+TEST(PanelPlacement, FrameFollowsScreenEdgeWidthAndFontSettings)
 {
     using D = PanelDisplay;
     using E = PanelEdge;
@@ -49,10 +49,10 @@ TEST(SwitcherPanelController, FrameFollowsScreenEdgeWidthAndFontSettings)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const auto placement =
-            SwitcherPanelController::panelPlacement(row.screens, row.main, row.pointer, row.settings, row.items);
+            panelPlacement(row.screens, row.main, row.pointer, row.settings, row.items);
         ASSERT_TRUE(placement);
         EXPECT_EQ(placement->final, row.final);
         EXPECT_EQ(placement->start, row.final.translated(row.startX - row.final.x(), 0));
     }
-    EXPECT_FALSE(SwitcherPanelController::panelPlacement({}, std::nullopt, {0, 0}, PanelLayoutSettings{}, 3));
+    EXPECT_FALSE(panelPlacement({}, std::nullopt, {0, 0}, PanelLayoutSettings{}, 3));
 }

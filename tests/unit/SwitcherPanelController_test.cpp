@@ -1,6 +1,5 @@
 #include "core/SwitcherPanelController.h"
 
-#include "core/IgnoreFilter.h"
 #include "core/MRUStore.h"
 #include "core/PanelSettings.h"
 #include "core/PlatformProfile.h"
@@ -12,11 +11,9 @@
 using namespace ostrevane;
 using fixtures::app;
 using fixtures::tab;
-using fixtures::window;
 
 namespace {
 
-const QString finderID = QStringLiteral("com.apple.finder");
 const QString chromeID = QStringLiteral("com.google.Chrome");
 
 // Kind and title of each row, e.g. "window notes.txt", "tabGroup Google Chrome".
@@ -46,18 +43,6 @@ protected:
     {
         return runtime.desktop().launch(bundleID, name, ActivationPolicy::regular,
                                         QStringLiteral("/Applications/") + name + QStringLiteral(".app"));
-    }
-    // A running application as the workspace reports it, without any default filled in.
-    void runBare(const QString& bundleID, const QString& name, std::optional<QString> bundlePath,
-                 bool terminated = false)
-    {
-        RunningApplication running;
-        running.processIdentifier = 4000 + static_cast<ProcessID>(runtime.desktop().workspace.runningApplications().size());
-        running.bundleIdentifier = bundleID;
-        running.localizedName = name;
-        running.bundlePath = std::move(bundlePath);
-        running.isTerminated = terminated;
-        runtime.desktop().workspace.addApplication(running);
     }
 };
 
