@@ -50,6 +50,8 @@ public:
     static constexpr double selectionResponse = 0.28;
     static constexpr double selectionDamping = 0.82;
     static constexpr double selectedRowScale = 1.035;
+    // Space between the panel's column and its rows, hints and footer (points).
+    static constexpr double columnPadding = 12;
     // Repaint interval while something animates.
     static constexpr int frameIntervalMs = 16;
 
