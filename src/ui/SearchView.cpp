@@ -753,14 +753,7 @@ void SearchView::paintEvent(QPaintEvent*)
 {
     {
         QPainter painter(this);
-        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
-        paintBackground(painter);
-        paintHeader(painter);
-        paintBanner(painter);
-        paintList(painter);
-        paintEmptyState(painter);
-        paintFooter(painter);
-        paintRail(painter);
+        m_painter.paint(painter);
     }
     if (TimingTrace::isEnabled() && !m_firstFrameTraced) {
         m_firstFrameTraced = true;
@@ -775,6 +768,15 @@ void SearchView::setTranslucent(bool translucent)
     m_translucent = translucent;
     m_reportedOutline = QPainterPath();
     update();
+}
+
+void SearchView::reportOutline(const QPainterPath& shape)
+{
+    if (shape == m_reportedOutline)
+        return;
+    // The window is cut to the outline before this frame reaches the screen.
+    m_reportedOutline = shape;
+    emit outlineChanged(shape);
 }
 
 } // namespace ostrevane

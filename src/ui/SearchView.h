@@ -3,9 +3,9 @@
 #include "core/PanelSettings.h"
 #include "core/SearchViewModel.h"
 #include "core/ShortcutStore.h"
-#include "ui/RecentImages.h"
 #include "ui/RowImages.h"
 #include "ui/SearchViewContent.h"
+#include "ui/SearchViewPainter.h"
 #include "ui/SearchViewRow.h"
 #include "ui/SpringAnimation.h"
 
@@ -197,19 +197,9 @@ private:
     void activatePress(const Press& press);
     void activateRowPart(int row, SearchViewRow::Part part);
 
-    // Painting.
-    void paintBackground(QPainter& painter);
-    void paintShadow(QPainter& painter, const QPainterPath& shape) const;
-    void paintHeader(QPainter& painter) const;
-    void paintSearchRow(QPainter& painter) const;
-    void paintGroupHeader(QPainter& painter) const;
-    void paintBanner(QPainter& painter) const;
-    void paintList(QPainter& painter) const;
-    void paintHighlight(QPainter& painter, const QRectF& rect) const;
-    void paintBoundaryHints(QPainter& painter) const;
-    void paintEmptyState(QPainter& painter) const;
-    void paintFooter(QPainter& painter) const;
-    void paintRail(QPainter& painter) const;
+    // The painter reads the copied state directly; the outline it draws comes back here.
+    friend class SearchViewPainter;
+    void reportOutline(const QPainterPath& shape);
 
     QPointer<SearchViewModel> m_viewModel;
     PanelEdge m_edge;
@@ -253,24 +243,6 @@ private:
     QElapsedTimer m_clock;
     QTimer m_frameTimer;
 
-    // Pictures drawn lately: the shadow strip per wave position, the highlight per size
-    // and sub-pixel offset.
-    struct ShadowKey {
-        PanelEdge edge;
-        QSize size;
-        double waveCenter;
-        double dpr;
-        bool operator==(const ShadowKey&) const = default;
-    };
-    struct HighlightKey {
-        QSizeF size;
-        QPointF offset;
-        double dpr;
-        bool operator==(const HighlightKey&) const = default;
-    };
-    mutable RecentImages<ShadowKey> m_shadows{8};
-    mutable RecentImages<HighlightKey> m_highlights{8};
-
     // Pointer.
     int m_hoverRow = -1;
     SearchViewRow::Part m_hoverPart = SearchViewRow::Part::none;
@@ -278,6 +250,7 @@ private:
     bool m_firstFrameTraced = false;
     bool m_translucent = true;
     QPainterPath m_reportedOutline; // the last outline reported while not translucent
+    SearchViewPainter m_painter{*this};
 };
 
 } // namespace ostrevane
