@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/BundleReader.h"
 #include "core/SwitchItem.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/SystemServices.h"
@@ -19,30 +20,6 @@ namespace ostrevane {
 
 class Workspace;
 struct PlatformProfile;
-
-// Reads what the registry needs from an installed application's bundle (macOS) or
-// entry (other desktops).
-class BundleReader {
-public:
-    struct Info {
-        std::optional<QString> bundleID;
-        std::optional<QString> displayName; // preferred name
-        std::optional<QString> name;        // fallback name
-        // False for an entry the desktop does not show (NoDisplay, Hidden, another
-        // desktop's): it lists nothing, but still claims its identifier, so that a
-        // user's hidden copy masks the system's entry of the same id.
-        bool shown = true;
-    };
-
-    virtual ~BundleReader() = default;
-    // Nothing when `path` is not a readable bundle.
-    virtual std::optional<Info> read(const QString& path) const = 0;
-    // Whether the folder at `path` is a package that the scan must not walk into.
-    virtual bool isPackage(const QString& path) const = 0;
-
-    // The reader for the profile's kind of application bundle.
-    static const BundleReader& forProfile(const PlatformProfile& profile);
-};
 
 // macOS application bundles: "<bundle>/Contents/Info.plist" with CFBundleIdentifier,
 // CFBundleDisplayName and CFBundleName. Any folder holding such a file is a package.

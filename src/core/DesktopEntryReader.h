@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/AppRegistry.h"
+#include "core/BundleReader.h"
 
 #include <QMap>
 #include <QString>

@@ -1,10 +1,10 @@
 #include "core/HotkeySettings.h"
 
 #include "core/InputLimits.h"
+#include "core/KeyCodeNames.h"
 #include "core/NotificationCenter.h"
 #include "core/PlatformProfile.h"
 #include "core/RuntimeContext.h"
-#include "core/ShortcutStore.h"
 #include "core/UserDefaults.h"
 
 #include <QJsonDocument>

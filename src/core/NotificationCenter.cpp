@@ -1,6 +1,5 @@
 #include "core/NotificationCenter.h"
 
-#include "core/RuntimeContext.h"
 #include "core/platform/Dispatcher.h"
 
 #include <vector>
@@ -8,8 +7,6 @@
 namespace ostrevane {
 
 NotificationCenter::NotificationCenter(Dispatcher& dispatcher) : m_dispatcher(dispatcher) {}
-
-NotificationCenter& NotificationCenter::shared() { return RuntimeContext::current().notifications(); }
 
 NotificationCenter::Token NotificationCenter::addObserver(const QString& name, Observer observer)
 {

@@ -1,5 +1,6 @@
 #include "core/OnboardingManager.h"
 
+#include "core/KeyCodeNames.h"
 #include "core/Localization.h"
 #include "core/PanelKeyRules.h"
 #include "core/RuntimeContext.h"

@@ -1,5 +1,7 @@
 #include "core/PanelPlacement.h"
 
+#include "core/PanelSettings.h"
+
 #include <algorithm>
 
 namespace ostrevane {

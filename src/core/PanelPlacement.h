@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/PanelSettings.h"
 #include "core/platform/PanelPorts.h"
 
 #include <QPointF>

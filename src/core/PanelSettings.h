@@ -1,18 +1,13 @@
 #pragma once
 
+#include "core/platform/PanelOptions.h"
+
 #include <QList>
 #include <QString>
 
 #include <optional>
 
 namespace ostrevane {
-
-// Where and how the panel is drawn. Case order is the order of the preferences pickers;
-// raw values are what the settings file stores and also each case's identity.
-enum class PanelEdge { left, right };
-enum class PanelWidth { compact, normal, wide };
-enum class PanelFontSize { small, normal, large };
-enum class PanelDisplay { pointer, main };
 
 // For each enumeration: all cases in order, the raw value, the case for a raw value
 // (nothing for unknown text) and the title in the current language.

@@ -68,4 +68,8 @@ URLLoader& RuntimeContext::urlLoader() const { return require(m_ports.urlLoader,
 LoginItemService& RuntimeContext::loginItems() const { return require(m_ports.loginItems, "login items"); }
 NotificationCenter& RuntimeContext::notifications() { return *m_notifications; }
 
+// Defined beside its owner: the notification center sits below the context and does not
+// know it.
+NotificationCenter& NotificationCenter::shared() { return RuntimeContext::current().notifications(); }
+
 } // namespace ostrevane

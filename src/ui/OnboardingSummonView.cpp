@@ -1,5 +1,6 @@
 #include "ui/OnboardingSummonView.h"
 
+#include "core/KeyCodeNames.h"
 #include "core/Localization.h"
 #include "core/OnboardingManager.h"
 #include "core/ShortcutStore.h"

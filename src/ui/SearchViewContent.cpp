@@ -1,5 +1,6 @@
 #include "ui/SearchViewContent.h"
 
+#include "core/KeyCodeNames.h"
 #include "core/Localization.h"
 #include "core/PanelKeyRules.h"
 

@@ -1,5 +1,6 @@
 #include "core/ShortcutStore.h"
 
+#include "core/KeyCodeNames.h"
 #include "core/Localization.h"
 #include "support/TestRuntime.h"
 

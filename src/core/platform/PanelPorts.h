@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/PanelSettings.h"
+#include "core/platform/PanelOptions.h"
 
 #include <QPointF>
 #include <QRectF>
