@@ -1,9 +1,9 @@
 #include "core/AppActivator.h"
 
+#include "core/AXWindowInspector.h"
 #include "core/AppRegistry.h"
 #include "core/BrowserTabEnumerator.h"
 #include "core/PlatformProfile.h"
-#include "core/PrivateAX.h"
 #include "core/RuntimeContext.h"
 #include "core/UserDefaults.h"
 #include "core/WindowEnumerator.h"

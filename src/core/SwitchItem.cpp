@@ -1,8 +1,8 @@
 #include "core/SwitchItem.h"
 
+#include "core/AXWindowInspector.h"
 #include "core/Localization.h"
 #include "core/PlatformProfile.h"
-#include "core/PrivateAX.h"
 #include "core/RuntimeContext.h"
 
 #include <QHash>

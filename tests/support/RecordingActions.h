@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/PrivateAX.h"
+#include "core/AXWindowInspector.h"
 #include "core/RuntimeContext.h"
 #include "core/SwitchItem.h"
 

@@ -5,7 +5,7 @@
 #include "core/NotificationCenter.h"
 #include "core/OnboardingManager.h"
 #include "core/SearchViewModel.h"
-#include "core/TestFixtures.h"
+#include "core/TestPanelItems.h"
 #include "platform/sim/SimBrowsers.h"
 #include "support/FakePanelPorts.h"
 #include "support/QtPrinting.h"

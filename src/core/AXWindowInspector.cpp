@@ -1,4 +1,4 @@
-#include "core/PrivateAX.h"
+#include "core/AXWindowInspector.h"
 
 namespace ostrevane {
 

@@ -1,4 +1,4 @@
-#include "core/TestFixtures.h"
+#include "core/TestPanelItems.h"
 
 #include "core/RuntimeContext.h"
 #include "core/platform/Workspace.h"

@@ -1,4 +1,4 @@
-#include "core/TestFixtures.h"
+#include "core/TestPanelItems.h"
 
 #include <gtest/gtest.h>
 
