@@ -55,7 +55,7 @@ AppDelegate::~AppDelegate()
 
 bool AppDelegate::applicationDidFinishLaunching()
 {
-    m_testMode = OstrevaneTestFixtures::shouldShowTestPanel();
+    m_testMode = TestPanelItems::shouldShowTestPanel();
     if (!m_testMode) {
         if (enforceSingleInstance())
             return false;
@@ -68,10 +68,10 @@ bool AppDelegate::applicationDidFinishLaunching()
         m_statusBar = m_ports.makeStatusBar();
     if (m_testMode)
         context().dispatcher().asyncAfter(testPanelDelay, weakly([this] {
-            std::vector<SwitchItem> items = OstrevaneTestFixtures::defaultVisibleItems();
-            for (SwitchItem& item : OstrevaneTestFixtures::hiddenSearchOnlyItems())
+            std::vector<SwitchItem> items = TestPanelItems::defaultVisibleItems();
+            for (SwitchItem& item : TestPanelItems::hiddenSearchOnlyItems())
                 items.push_back(std::move(item));
-            m_panelController->showTestPanel(std::move(items), OstrevaneTestFixtures::selectedIndex());
+            m_panelController->showTestPanel(std::move(items), TestPanelItems::selectedIndex());
         }));
     registerHotKeys();
     addNotificationObservers();

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace ostrevane::OstrevaneTestFixtures {
+namespace ostrevane::TestPanelItems {
 
 namespace {
 
@@ -125,4 +125,4 @@ int selectedIndex()
     return selectedIndex(qEnvironmentVariable(selectionVariable), count);
 }
 
-} // namespace ostrevane::OstrevaneTestFixtures
+} // namespace ostrevane::TestPanelItems

@@ -15,7 +15,7 @@ class Workspace;
 // without enumerating anything and without the accessibility permission, and reports
 // choices on standard output instead of acting on them. The rows are the same on every
 // platform.
-namespace OstrevaneTestFixtures {
+namespace TestPanelItems {
 
 inline const char* const panelVariable = "OSTREVANE_TEST_PANEL";
 inline const char* const selectionVariable = "OSTREVANE_TEST_SELECTION";
@@ -45,6 +45,6 @@ int selectedIndex(const std::optional<QString>& selection, int count);
 // The same for the environment and the eleven default rows.
 int selectedIndex();
 
-} // namespace OstrevaneTestFixtures
+} // namespace TestPanelItems
 
 } // namespace ostrevane

@@ -77,8 +77,8 @@ protected:
     {
         runtime.context().ports().scriptRunner = &browsers;
         runtime.context().ports().browserAutomation = &automation;
-        qunsetenv(OstrevaneTestFixtures::panelVariable);
-        qunsetenv(OstrevaneTestFixtures::selectionVariable);
+        qunsetenv(TestPanelItems::panelVariable);
+        qunsetenv(TestPanelItems::selectionVariable);
         screens.list = {ScreenInfo{QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875)}};
         copies.own = QStringLiteral("/Applications/Ostrevane.app");
         makeDelegate({});
@@ -92,7 +92,7 @@ protected:
         ports.openPreferences = [this](const QString& pane) { preferencesOpened.push_back(pane); };
         delegate = std::make_unique<AppDelegate>(std::move(ports));
     }
-    ~AppDelegateTest() override { qunsetenv(OstrevaneTestFixtures::panelVariable); }
+    ~AppDelegateTest() override { qunsetenv(TestPanelItems::panelVariable); }
 
     size_t backgroundRefreshes() { return runtime.dispatcher().backgroundSubmissions(QueuePriority::userInitiated); }
 };
@@ -119,7 +119,7 @@ TEST_F(AppDelegateTest, GuideIsNotOfferedAgainOnceCompleted)
 
 TEST_F(AppDelegateTest, TestModeSkipsTheCopyRuleAndNeverOpensTheGuide)
 {
-    qputenv(OstrevaneTestFixtures::panelVariable, "1");
+    qputenv(TestPanelItems::panelVariable, "1");
     copies.own = QStringLiteral("/home/user/build/ostrevane");
     copies.running = {{77, QStringLiteral("/Applications/Ostrevane.app")}};
 
