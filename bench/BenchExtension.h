@@ -14,6 +14,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <csignal>
 #include <mutex>
 #include <string>
 
@@ -41,6 +42,9 @@ public:
     // Starts the connector and greets the program as the extension does.
     bool start(const char* connector)
     {
+        // A connector that has ended closes our pipe: the write then fails instead of
+        // ending the benchmark, as a browser's does.
+        std::signal(SIGPIPE, SIG_IGN);
         int toHost[2], fromHost[2];
         if (::pipe2(toHost, O_CLOEXEC) != 0 || ::pipe2(fromHost, O_CLOEXEC) != 0)
             return false;
