@@ -9,9 +9,10 @@ scripts/install-deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 
 echo "== Build and test (RelWithDebInfo)"
+# The key storm and the window churn (label stress) take minutes: scripts/storm-and-churn.sh.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
-ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300 -LE 'x11|e2e|package'
+ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300 -LE 'x11|e2e|package|stress'
 
 echo "== X11 backend, end-to-end and package tests (private Xvfb + openbox sessions, one at a time)"
 # Each of these starts its own X server, window manager and clients; running them one at a
