@@ -31,6 +31,8 @@ ThumbnailCache::ThumbnailCache(WindowServer& windowServer, Clock& clock, int max
     m_leavingToken = m_windowServer.observeLeavingPictures([this](quint32 windowID, ImageHandle picture) {
         if (picture && !picture->isNull())
             store(windowID, atOnePointPerPixel(std::move(picture)));
+        else
+            forget(windowID); // a window that is gone is never a row again
     });
 }
 
@@ -67,6 +69,12 @@ void ThumbnailCache::store(quint32 windowID, ImageHandle image)
     std::lock_guard lock(m_lock);
     m_cache.insert_or_assign(windowID, Entry{std::move(image), m_clock.now()});
     evictIfNeededLocked();
+}
+
+void ThumbnailCache::forget(quint32 windowID)
+{
+    std::lock_guard lock(m_lock);
+    m_cache.erase(windowID);
 }
 
 int ThumbnailCache::count() const

@@ -51,6 +51,7 @@ private:
     };
     void evictIfNeededLocked();
     void store(quint32 windowID, ImageHandle image);
+    void forget(quint32 windowID);
 
     WindowServer& m_windowServer;
     Clock& m_clock;

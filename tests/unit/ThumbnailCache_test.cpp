@@ -80,6 +80,10 @@ TEST(ThumbnailCache, AWindowLeavingTheScreenIsShownAsItLeft)
         EXPECT_EQ(cache.thumbnail(7), leaving) << "the later picture replaces the kept one";
         EXPECT_EQ(cache.thumbnail(8), leaving) << "a window never captured while in view";
         EXPECT_EQ(server.captureCount(), 1);
+
+        server.leaveScreen(8, nullptr); // gone: its picture is not kept for a window id reused later
+        EXPECT_FALSE(cache.contains(8));
+        EXPECT_TRUE(cache.contains(7));
     }
     server.leaveScreen(7, seen); // a cache that is gone no longer listens
 }

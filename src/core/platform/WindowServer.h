@@ -34,7 +34,7 @@ public:
     // picture taken as it left, when there is one.
     virtual ImageHandle captureWindow(quint32 windowNumber) = 0;
     // Called, on any thread, with the picture of a window taken as it left the screen: the
-    // last one of it while it could be seen.
+    // last one of it while it could be seen; with no picture once the window is gone.
     virtual Token observeLeavingPictures(PictureObserver observer) = 0;
     virtual void removeObserver(Token token) = 0;
 };

@@ -290,6 +290,7 @@ void X11WindowServer::forget(xcb_window_t window)
         xcb_free_pixmap(m_clients->connection().xcb(), *pixmap);
         m_clients->connection().flush();
     }
+    tellObservers(window, nullptr); // its picture goes with it
 }
 
 void X11WindowServer::tellObservers(xcb_window_t window, const ImageHandle& picture)
