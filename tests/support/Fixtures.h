@@ -2,7 +2,10 @@
 
 #include "core/SwitchItem.h"
 
+#include <QStringList>
 #include <QUuid>
+
+#include <vector>
 
 namespace ostrevane::fixtures {
 
@@ -47,6 +50,16 @@ inline TabGroupItem tabGroup(QString browserBundleID, QString appName, std::vect
 inline WindowGroupItem windowGroup(QString bundleID, QString appName, std::vector<WindowItem> windows)
 {
     return WindowGroupItem{QUuid::createUuid(), std::move(bundleID), std::move(appName), nullptr, std::move(windows)};
+}
+
+// Kind and title of each row, e.g. "window notes.txt", "tabGroup Google Chrome".
+inline QStringList describe(const std::vector<SwitchItem>& items)
+{
+    static const char* const kinds[] = {"window", "tab", "tabGroup", "windowGroup", "app"};
+    QStringList rows;
+    for (const SwitchItem& item : items)
+        rows << QString::fromLatin1(kinds[static_cast<int>(item.kind())]) + QLatin1Char(' ') + item.title();
+    return rows;
 }
 
 } // namespace ostrevane::fixtures

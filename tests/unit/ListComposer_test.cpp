@@ -13,21 +13,12 @@ using namespace ostrevane;
 using fixtures::app;
 using fixtures::tab;
 using fixtures::window;
+using fixtures::describe;
 
 namespace {
 
 const QString finderID = QStringLiteral("com.apple.finder");
 const QString chromeID = QStringLiteral("com.google.Chrome");
-
-// Kind and title of each row, e.g. "window notes.txt", "tabGroup Google Chrome".
-QStringList describe(const std::vector<SwitchItem>& items)
-{
-    static const char* const kinds[] = {"window", "tab", "tabGroup", "windowGroup", "app"};
-    QStringList rows;
-    for (const SwitchItem& item : items)
-        rows << QString::fromLatin1(kinds[static_cast<int>(item.kind())]) + QLatin1Char(' ') + item.title();
-    return rows;
-}
 
 class ListComposerTest : public ::testing::Test {
 protected:
