@@ -76,6 +76,10 @@ protected:
     void TearDown() override
     {
         E2eSuite::TearDown(); // the screenshot shows the browsers
+        if (HasFailure())
+            for (const auto& browser : browsers)
+                std::cerr << "browser " << browser->pid() << ": " << browser->status().toStdString() << '\n'
+                          << browser->errors().right(2000).toStdString() << '\n';
         browsers.clear();
     }
 
@@ -234,9 +238,10 @@ TEST_F(BrowserTabs, ChromiumTabsAreListedSearchedOpenedClosedAndGoneWithTheBrows
     EXPECT_TRUE(waitForActiveTitleStarting(QStringLiteral("Delta page"))) << desktop->activeWindowTitle().toStdString();
 
     // A tab opened now is listed before any timer or showing asks the browser again.
+    // (Which window Chromium puts it in, and whether that window takes the focus, is the
+    // browser's affair.)
     startChromium({url("epsilon.html")});
-    ASSERT_TRUE(waitForActiveTitleStarting(QStringLiteral("Epsilon page")));
-    ASSERT_TRUE(waitForLine(QStringLiteral("ostrevane.tabs: stored 5 tabs of chromium")));
+    ASSERT_TRUE(waitForLine(QStringLiteral("ostrevane.tabs: stored 5 tabs of chromium"), browserTimeout));
     EXPECT_TRUE(glance().contains(QStringLiteral("Epsilon page")));
 
     searchAndClose(QStringLiteral("gamma"));

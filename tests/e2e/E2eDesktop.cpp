@@ -620,9 +620,11 @@ void E2eSuite::TearDown()
                   .arg(QString::fromLatin1(info->test_suite_name()), QString::fromLatin1(info->name()).replace('/', '_'));
         if (desktop->screenshot(path))
             std::cerr << "screenshot: " << path.toStdString() << '\n';
-        if (app)
+        if (app) {
+            app->waitForLine(QStringLiteral("<all it wrote>"), 500ms); // the lines no step read yet
             std::cerr << "output:\n" << app->transcript().toStdString() << "\nerrors:\n" << app->errors().toStdString()
                       << '\n';
+        }
     }
     app.reset();
     clients.clear();
