@@ -4,7 +4,7 @@
 // configuration folders, which the browsers share); the browsers start its connector.
 // Outcomes are read from the X server (the active window's title) and from the switcher's
 // log of the rows it showed and the tabs it stored.
-#include "E2eDesktop.h"
+#include "SwitcherSuite.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,11 +22,8 @@ using namespace ostrevane::e2e;
 namespace {
 
 constexpr Timeout browserTimeout = 30s;
-constexpr Timeout panelTimeout = 10s;
-constexpr Timeout outcomeTimeout = 10s;
 // Longer than the switcher waits before it explains a browser without the extension.
 constexpr Timeout explanationTimeout = 20s;
-const QString shownPrefix = QStringLiteral("ostrevane.panel: shown: ");
 const QString connectedPrefix = QStringLiteral("ostrevane.browser: Ostrevane: browser connected: ");
 
 // Pages named so that a search for an address word finds only that page: "zebra" is in
@@ -38,7 +35,7 @@ const std::pair<const char*, const char*> pages[] = {
 
 QString browserExtension() { return QStringLiteral(OSTREVANE_BROWSER_EXTENSION); }
 
-class BrowserTabs : public E2eSuite {
+class BrowserTabs : public SwitcherSuite {
 protected:
     static void SetUpTestSuite()
     {
@@ -160,20 +157,11 @@ protected:
     QStringList glance()
     {
         holdAlt({QStringLiteral("Tab")});
-        const std::optional<QString> line = app->waitForLine(shownPrefix, panelTimeout);
+        const QStringList rows = nextRows();
         keys({QStringLiteral("Escape")});
         releaseAlt();
         desktop->waitForNoVisibleWindow(app->pid(), panelTimeout);
-        return line ? line->mid(shownPrefix.size()).split(QStringLiteral(" | ")) : QStringList{QStringLiteral("<none>")};
-    }
-    // Summons the panel and searches for `text`; the first result is highlighted.
-    void search(const QString& text)
-    {
-        holdAlt({QStringLiteral("Tab")});
-        ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout)) << "the panel did not take the keyboard";
-        keys({QStringLiteral("Return")});
-        releaseAlt();
-        type(text);
+        return rows;
     }
     void searchAndOpen(const QString& text)
     {
