@@ -104,14 +104,3 @@ TEST(GlobalHotKey, AChordTheServiceLosesIsRetriedUntilItIsBack)
     EXPECT_EQ(keys.service.retries, 1);
     EXPECT_TRUE(live->isRegistered());
 }
-
-TEST(GlobalHotKey, IdsAreNotReused)
-{
-    HotKeys keys;
-    int presses = 0;
-    auto first = keys.make(tab, option, presses);
-    first.reset();
-    auto next = keys.make(space, option, presses);
-    EXPECT_EQ(next->id(), 2u);
-    EXPECT_TRUE(next->isRegistered());
-}
