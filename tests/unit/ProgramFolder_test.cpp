@@ -33,19 +33,6 @@ TEST(ProgramFolder, TellsRelocatableFoldersFromPackagesAndBuildFolders)
     EXPECT_EQ(ProgramFolder::kind(QString()), ProgramFolder::Kind::other);
 }
 
-TEST(ProgramFolder, AnArchiveReplacesTheFolderInPlaceAndLeavesNothingBeside)
-{
-    QTemporaryDir dir;
-    const QString installed = makeProgramFolder(dir.path(), "Ostrevane", "1.0");
-    QTemporaryDir source;
-    const QByteArray archive = archiveOf(makeProgramFolder(source.path(), "Ostrevane-2.0-x86_64", "2.0"));
-
-    QString error;
-    ASSERT_TRUE(ProgramFolder::installArchive(archive, installed, &error)) << qPrintable(error);
-    EXPECT_EQ(runProgramFolder(installed), "2.0");
-    EXPECT_EQ(entries(dir.path()), QStringList{"Ostrevane"}); // no stage or old copy left
-}
-
 TEST(ProgramFolder, AFailedUnpackOrAnArchiveWithoutProgramLeavesTheOldCopyRunnable)
 {
     QTemporaryDir dir;
