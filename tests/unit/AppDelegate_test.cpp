@@ -211,22 +211,6 @@ TEST_F(AppDelegateTest, TheHandedOverRequestIsThisStartsAndARefusedOneEndsWithAF
     EXPECT_EQ(delegate->exitCode(), 1);
 }
 
-TEST_F(AppDelegateTest, LaterCopiesOpenThePreferencesOrTheSwitcherOfTheRunningOne)
-{
-    runtime.desktop().openWindow(runtime.desktop().launch(QStringLiteral("com.apple.TextEdit"), QStringLiteral("TextEdit")),
-                                 QStringLiteral("Notes"));
-    ASSERT_TRUE(delegate->applicationDidFinishLaunching());
-    ASSERT_TRUE(copies.laterCopies);
-    EXPECT_TRUE(preferencesOpened.empty());
-
-    copies.laterCopies({LaunchRequest::Kind::start, {}});
-    copies.laterCopies({LaunchRequest::Kind::preferences, QStringLiteral("feedback")});
-    EXPECT_EQ(preferencesOpened, (std::vector<QString>{"general", "feedback"}));
-
-    copies.laterCopies({LaunchRequest::Kind::show, {}});
-    EXPECT_TRUE(delegate->panelController()->isShown());
-}
-
 TEST_F(AppDelegateTest, AFirstStartCarriesOutItsOwnRequest)
 {
     makeDelegate({LaunchRequest::Kind::preferences, QStringLiteral("appearance")});
