@@ -297,17 +297,6 @@ TEST_F(AppActivatorTest, MediaPlayerIsPausedBeforeItIsKilled)
 
 // ---- Application activation
 
-TEST_F(AppActivatorTest, OpeningAnApplicationActivatesWhatLaunchedAndRetriesAFailedLaunchAsAPlainOpen)
-{
-    workspace().addInstalled("/Applications/Editor.app", {.processIdentifier = 2001, .bundleIdentifier = editorID});
-    activator().activate(fixtures::app(editorID, "Editor", "/Applications/Editor.app"));
-    workspace().setOpenFails("/Applications/My Editor.app", "The file is damaged.");
-    activator().activate(fixtures::app(editorID, "My Editor", "/Applications/My Editor.app"));
-    EXPECT_EQ(workspace().log(), (QStringList{"open /Applications/Editor.app", "activate 2001",
-                                              "open /Applications/My Editor.app",
-                                              "openURL file:///Applications/My Editor.app"}));
-}
-
 // On Linux the plain open would show the desktop entry in a text editor: the failure is
 // reported instead, to the log and to the observers that tell the user.
 TEST_F(AppActivatorTest, AFailedLaunchIsReportedAndNeverOpenedAsADocumentWhereThatShowsItAsText)
