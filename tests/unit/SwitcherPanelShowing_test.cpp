@@ -19,7 +19,7 @@ using namespace ostrevane;
 namespace {
 
 constexpr quint32 option = 0x800, shift = 0x200;
-constexpr quint32 keyJ = 38, keyS = 1, tabKey = 48, escape = 53;
+constexpr quint32 keyJ = 38, keyS = 1, tabKey = 48;
 
 const ScreenInfo mainScreen{QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875)};
 
@@ -112,15 +112,9 @@ TEST_F(PanelShowingTest, ClickMonitorsComeAfterTheSlideInAndNeverForAPanelHidden
     EXPECT_EQ(monitors.installed(), QStringList{});
 }
 
-TEST_F(PanelShowingTest, ReleasingOptionOpensTheHighlightedRowAndHidesShortlyAfterUnlessEscapeCancelled)
+TEST_F(PanelShowingTest, ReleasingOptionOpensTheHighlightedRowOnceAndHidesShortlyAfter)
 {
     openWindowsTitled({"one", "two", "three"});
-    showAndSettle();
-    EXPECT_TRUE(monitors.pressKey(escape, option));
-    EXPECT_FALSE(controller->isShown());
-    monitors.releaseOption();
-    EXPECT_EQ(runtime.actions.log, QStringList{});
-
     showAndSettle();
     monitors.pressKey(tabKey, option);
     monitors.pressKey(tabKey, option);
