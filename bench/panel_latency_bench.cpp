@@ -56,6 +56,8 @@ constexpr double traceTimeoutSeconds = 5.0;
 constexpr int firstShowingAttempts = 5;
 // After start-up, so the caches' warm-up refreshes have finished before the first press.
 constexpr double settleSeconds = 1.0;
+// Longer than the program waits after a burst of work before it trims its heap.
+constexpr double restSeconds = 3.0;
 // Between showings: the 0.2 s slide-out and the refresh started behind the panel end.
 constexpr double betweenShowingsSeconds = 0.5;
 constexpr double escapeBeforeReleaseSeconds = 0.05;
@@ -513,6 +515,7 @@ struct CountResult {
     qint64 rssAfterKb = -1;
     qint64 rssEndKb = -1; // after every showing, to tell growth from a plateau
     qint64 anonEndKb = -1;
+    qint64 rssRestedKb = -1; // once the program has handed back what the showings freed
     std::optional<double> readyMs;
     std::vector<double> tapMs;        // Alt release -> the window manager's announcement
     std::vector<double> tapRequestMs; // Alt release -> our activation request leaves
@@ -568,6 +571,7 @@ void printResult(const CountResult& r)
     std::printf("  RSS: %lld kB after start, %lld kB after %d showings, %lld kB after %d (%lld kB anonymous)\n",
                 static_cast<long long>(r.rssStartKb), static_cast<long long>(r.rssAfterKb), rssAfterShowings,
                 static_cast<long long>(r.rssEndKb), r.showings + 1, static_cast<long long>(r.anonEndKb));
+    std::printf("  RSS %.0f s later: %lld kB\n", restSeconds, static_cast<long long>(r.rssRestedKb));
 }
 
 // ---- The session ----
@@ -643,6 +647,8 @@ CountResult measureCount(Desktop& desktop, int windows, int showings, int taps, 
     result.showings = showings;
     result.rssEndKb = switcher.residentKilobytes();
     result.anonEndKb = switcher.residentKilobytes("RssAnon");
+    sleepSeconds(restSeconds);
+    result.rssRestedKb = switcher.residentKilobytes();
     for (int i = 0; i < taps; ++i)
         tapOnce(desktop.x(), switcher, result);
     return result;

@@ -14,13 +14,6 @@ namespace {
 
 // Where the construct that begins at `from` and ends with `terminator` ends (the end of
 // the text when it never does).
-const char* skipPast(const char* from, const char* end, std::string_view terminator)
-{
-    const std::string_view rest(from, static_cast<size_t>(end - from));
-    const size_t found = rest.find(terminator);
-    return found == std::string_view::npos ? end : from + found + terminator.size();
-}
-
 bool startsWith(const char* at, const char* end, std::string_view prefix)
 {
     return static_cast<size_t>(end - at) >= prefix.size() && std::memcmp(at, prefix.data(), prefix.size()) == 0;
@@ -235,6 +228,211 @@ private:
     std::optional<BinaryShape> m_passed; // a limit was passed: the figures so far
 };
 
+// libplist 2.2's XML reader, token for token as far as nesting goes. A measure with
+// rules of its own can be fooled: a quoted '>' in a doctype or a "<?" inside a quoted
+// value makes it skip text the reader reads, and levels hide there. So this skips exactly
+// what the reader skips, and ends where the reader ends, at the close of the top
+// container or at the first text the reader refuses (it then returns nothing, though
+// freeing what it built so far still recurses: those levels count).
+class PlistXmlWalk {
+public:
+    explicit PlistXmlWalk(const QByteArray& xml) : m_at(xml.constData()), m_end(m_at + xml.size()) {}
+
+    // The depth of the value the reader builds: each dict or array a level, a value
+    // inside the deepest one more.
+    int deepest()
+    {
+        while (m_at < m_end && token()) {
+        }
+        return m_deepest;
+    }
+
+private:
+    // One step of the reader's main loop; false where it stops.
+    bool token()
+    {
+        skipSpace();
+        if (m_at >= m_end)
+            return false;
+        if (*m_at != '<' || ++m_at >= m_end)
+            return false;
+        if (*m_at == '?')
+            return skipTo("?>", true);
+        if (*m_at == '!')
+            return special();
+        return element();
+    }
+
+    bool special()
+    {
+        if (m_end - m_at > 3 && startsWith(m_at, m_end, "!--")) {
+            m_at += 3;
+            return skipTo("-->", false);
+        }
+        if (m_end - m_at <= 8 || !startsWith(m_at, m_end, "!DOCTYPE"))
+            return false;
+        m_at += 8;
+        for (;;) {
+            findNext(" \t\r\n[>", true);
+            if (m_at >= m_end)
+                return false;
+            if (*m_at == '[')
+                return skipTo("]>", true);
+            if (*m_at == '>') {
+                ++m_at;
+                return true;
+            }
+            skipSpace();
+        }
+    }
+
+    bool element()
+    {
+        const char* name = m_at;
+        findNext(" \r\n\t<>", false);
+        if (m_at >= m_end)
+            return false;
+        QByteArray tag(name, m_at - name);
+        if (*m_at != '>')
+            findNext("<>", true);
+        if (m_at >= m_end || *m_at != '>')
+            return false;
+        const bool empty = m_at[-1] == '/';
+        if (empty && m_at - name - 1 < tag.size())
+            tag.truncate(m_at - name - 1);
+        ++m_at;
+        if (tag == "plist") {
+            if (empty || (m_path.empty() && m_haveRoot))
+                return false;
+            m_path.push_back(tag);
+            return true;
+        }
+        if (tag.startsWith('/'))
+            return close(tag.mid(1));
+        return value(tag, empty);
+    }
+
+    bool value(const QByteArray& tag, bool empty)
+    {
+        const bool container = tag == "dict" || tag == "array";
+        static const char* const texts[] = {"key", "string", "integer", "real", "true", "false", "data", "date"};
+        if (!container && std::none_of(std::begin(texts), std::end(texts), [&](const char* t) { return tag == t; }))
+            return false;
+        // The reader adds the value before it notices a bad text, and then stops.
+        const bool read = container || empty || skipText(tag);
+        // A dictionary's key is counted like a value: at most one level too many.
+        const int depth = m_parentDepth + 1;
+        m_deepest = std::max(m_deepest, depth);
+        if (!m_haveRoot) {
+            m_haveRoot = true;
+            if (!container)
+                return false; // a lone scalar is the whole document
+            m_parentDepth = 1; // even an empty top container takes the values after it
+        } else if (container && !empty) {
+            m_parentDepth = depth;
+        }
+        if (container && !empty)
+            m_path.push_back(tag);
+        return read;
+    }
+
+    bool close(const QByteArray& tag)
+    {
+        if (m_path.empty() || m_path.back() != tag)
+            return false;
+        m_path.pop_back();
+        if (tag == "plist")
+            return true;
+        return --m_parentDepth > 0; // past the top container: the document ends
+    }
+
+    // A text value's content up to its end tag, with comments and character data.
+    bool skipText(const QByteArray& tag)
+    {
+        for (;;) {
+            findChar('<', false);
+            if (m_at >= m_end || ++m_at >= m_end)
+                return false;
+            if (*m_at == '/')
+                break;
+            if (*m_at != '!' || ++m_at >= m_end - 1)
+                return false;
+            if (m_at[0] == '-' && m_at[1] == '-') {
+                m_at += 2;
+                if (!skipTo("-->", false))
+                    return false;
+            } else if (*m_at == '[' && ++m_at < m_end - 8 && startsWith(m_at, m_end, "CDATA[")) {
+                m_at += 6;
+                if (!skipTo("]]>", false))
+                    return false;
+            } else {
+                return false;
+            }
+        }
+        ++m_at;
+        if (m_end - m_at <= tag.size() || !startsWith(m_at, m_end, tag.constData()))
+            return false;
+        m_at += tag.size();
+        skipSpace();
+        return m_at < m_end && *m_at++ == '>';
+    }
+
+    // Past the next `marker` (quoted text skipped when `quotes`); false when there is none.
+    bool skipTo(const char* marker, bool quotes)
+    {
+        const qsizetype length = qstrlen(marker);
+        while (m_end - m_at > length && !startsWith(m_at, m_end, marker)) {
+            if (quotes && *m_at == '"' && !skipQuoted())
+                return false;
+            ++m_at;
+        }
+        if (m_end - m_at < length || !startsWith(m_at, m_end, marker))
+            return false;
+        m_at += length;
+        return true;
+    }
+
+    void findChar(char wanted, bool quotes)
+    {
+        while (m_at < m_end && *m_at != wanted) {
+            if (quotes && *m_at == '"' && !skipQuoted())
+                return;
+            ++m_at;
+        }
+    }
+
+    void findNext(const char* any, bool quotes)
+    {
+        for (; m_at < m_end; ++m_at) {
+            if (quotes && *m_at == '"' && !skipQuoted())
+                return;
+            if (std::strchr(any, *m_at) && *m_at != '\0')
+                return;
+        }
+    }
+
+    // From an opening '"' to its closing one; false (at the end) when there is none.
+    bool skipQuoted()
+    {
+        ++m_at;
+        findChar('"', false);
+        return m_at < m_end;
+    }
+
+    void skipSpace()
+    {
+        while (m_at < m_end && (*m_at == ' ' || *m_at == '\t' || *m_at == '\r' || *m_at == '\n'))
+            ++m_at;
+    }
+
+    const char* m_at;
+    const char* const m_end;
+    std::vector<QByteArray> m_path; // open plist, dict and array elements, for their end tags
+    int m_parentDepth = 0;          // the depth of the container new values go into
+    int m_deepest = 0;
+    bool m_haveRoot = false;
+};
+
 } // namespace
 
 int jsonDepth(const QByteArray& json)
@@ -262,35 +460,7 @@ int jsonDepth(const QByteArray& json)
 
 bool jsonWithinLimits(const QByteArray& json) { return jsonDepth(json) <= maxDepth; }
 
-int xmlDepth(const QByteArray& xml)
-{
-    int depth = 0;
-    int deepest = 0;
-    const char* at = xml.constData();
-    const char* const end = at + xml.size();
-    while ((at = std::find(at, end, '<')) != end) {
-        if (startsWith(at, end, "<!--")) {
-            at = skipPast(at, end, "-->");
-        } else if (startsWith(at, end, "<![CDATA[")) {
-            at = skipPast(at, end, "]]>");
-        } else if (startsWith(at, end, "<?")) {
-            at = skipPast(at, end, "?>");
-        } else if (startsWith(at, end, "<!")) {
-            at = skipPast(at, end, ">");
-        } else if (startsWith(at, end, "</")) {
-            depth = std::max(depth - 1, 0); // a stray end tag never lowers the count below zero
-            at = skipPast(at, end, ">");
-        } else {
-            const char* close = skipPast(at, end, ">");
-            // Only "/>" right before the '>' closes an element at once.
-            const bool empty = close - at >= 3 && close[-1] == '>' && close[-2] == '/';
-            if (!empty)
-                deepest = std::max(deepest, ++depth);
-            at = close;
-        }
-    }
-    return deepest;
-}
+int xmlDepth(const QByteArray& xml) { return PlistXmlWalk(xml).deepest(); }
 
 bool xmlMayHoldNul(const QByteArray& xml)
 {

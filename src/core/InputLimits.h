@@ -32,8 +32,9 @@ constexpr std::int64_t maxBinaryPropertyListValues = 1 << 18;
 int jsonDepth(const QByteArray& json);
 bool jsonWithinLimits(const QByteArray& json);
 
-// The deepest nesting of XML elements (comments, processing instructions, declarations
-// and character data skipped; an unterminated construct runs to the end).
+// The depth of the value libplist 2.2 reads from an XML property list (each dict or array
+// a level, the values inside the deepest one more), read the way that reader reads it, up
+// to where it stops.
 int xmlDepth(const QByteArray& xml);
 // Whether XML text could put a NUL character in a parsed string: a NUL byte, or a
 // character reference ("&#...;") that is not a plain number from 1 to 0x10FFFF.

@@ -82,20 +82,27 @@ TEST(InputLimits, JsonDepthCountsBracketsOutsideStrings)
     EXPECT_TRUE(InputLimits::jsonWithinLimits(QByteArray("[").repeated(InputLimits::maxDepth)));
 }
 
-TEST(InputLimits, XmlDepthSkipsCommentsDeclarationsAndCharacterData)
+TEST(InputLimits, XmlDepthReadsLikeThePropertyListReader)
 {
+    const QByteArray deep = QByteArray("<array>").repeated(300);
     const struct {
-        const char* xml;
+        QByteArray xml;
         int depth;
     } rows[] = {
-        {"<?xml version=\"1.0\"?><!DOCTYPE plist><plist><dict><key>a</key><array/></dict></plist>", 3},
-        {"<plist><!-- <array><array><array> --><array></array></plist>", 2},
-        {"<plist><string><![CDATA[<dict><dict><dict>]]></string></plist>", 2},
-        {"<plist></plist></plist></plist><array><array>", 2},
-        {"<plist><array", 2}, // an unterminated tag still counts
+        {"<?xml version=\"1.0\"?><!DOCTYPE plist><plist><dict><key>a</key><array/></dict></plist>", 2},
+        {"<plist><!-- <array><array><array> --><array></array></plist>", 1},
+        {"<plist><array><string><![CDATA[<dict><dict><dict>]]></string></array></plist>", 2},
+        {"<true/>", 1},
+        {"<plist><array><array></array></array></plist><array><array><array>", 2}, // the document ended
+        {"<plist><string>a<dict>" + deep, 1},                                   // the reader stops at <dict>
+        {"<array/><array><array></array></array>", 3}, // values after an empty top array go into it
+        // Quoted text is skipped where the reader skips it, so no level hides from the count.
+        {"<!DOCTYPE plist \"x><?\" ><plist>" + deep, 300},
+        {"<?xml a=\"?>\"?><plist>" + deep, 300},
+        {"<plist>" + deep + "<!-- never closed", 300}, // what the reader built before it failed counts
     };
     for (const auto& row : rows)
-        EXPECT_EQ(InputLimits::xmlDepth(row.xml), row.depth) << row.xml;
+        EXPECT_EQ(InputLimits::xmlDepth(row.xml), row.depth) << row.xml.left(60).constData();
 }
 
 TEST(InputLimits, BinaryShapeFollowsSharedObjectsAndRefusesLoops)
@@ -128,11 +135,11 @@ TEST(InputLimits, PropertyListsTooDeepToParseAreRefusedBeforeParsing)
     EXPECT_FALSE(PropertyList::parse(xmlNested(50000, "<array>", "</array>")));
     EXPECT_FALSE(PropertyList::parse(xmlNested(50000, "<dict><key>k</key>", "</dict>")));
     EXPECT_FALSE(PropertyList::parse(binaryChain(50000)));
-    // Just within the limit (the plist element counts as a level): still read.
-    const std::optional<QVariant> deepest = PropertyList::parse(xmlNested(InputLimits::maxDepth - 1, "<array>", "</array>"));
+    // Just within the limit: still read.
+    const std::optional<QVariant> deepest = PropertyList::parse(xmlNested(InputLimits::maxDepth, "<array>", "</array>"));
     ASSERT_TRUE(deepest);
     EXPECT_EQ(deepest->typeId(), QMetaType::QVariantList);
-    EXPECT_FALSE(PropertyList::parse(xmlNested(InputLimits::maxDepth, "<array>", "</array>")));
+    EXPECT_FALSE(PropertyList::parse(xmlNested(InputLimits::maxDepth + 1, "<array>", "</array>")));
 }
 
 // Extra members are otherwise ignored: only the depth makes these unreadable.
