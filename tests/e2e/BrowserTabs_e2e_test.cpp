@@ -214,9 +214,16 @@ TEST_F(BrowserTabs, ChromiumTabsAreListedSearchedOpenedClosedAndGoneWithTheBrows
     ASSERT_TRUE(waitForLine(QStringLiteral("ostrevane.tabs: stored 4 tabs of chromium")));
 
     // One tab group (the application's own row is left out while it has windows or tabs).
-    const QStringList rows = glance();
+    // A tab in the background may still be loading: it shows its address until its title comes.
+    QStringList rows;
+    bool nameless = false;
+    EXPECT_TRUE(rowsEventually([&](const QStringList& r) {
+        rows = r;
+        nameless = nameless || r.contains(QString());
+        return hasAll(r, {"Alpha page", "Beta page", "Gamma page", "Delta page"});
+    })) << rows.join(", ").toStdString();
     EXPECT_EQ(rows.count(QStringLiteral("Chromium Web Browser")), 1) << rows.join(", ").toStdString();
-    EXPECT_TRUE(hasAll(rows, {"Alpha page", "Beta page", "Gamma page", "Delta page"})) << rows.join(", ").toStdString();
+    EXPECT_FALSE(nameless) << "a showing listed a row without a name";
 
     // By title: a tab in the window behind; its tab is selected and its window comes forward.
     searchAndOpen(QStringLiteral("beta"));
