@@ -237,7 +237,7 @@ TEST_F(BrowserTabs, ChromiumTabsAreListedSearchedOpenedClosedAndGoneWithTheBrows
     // browser's affair.)
     startChromium({url("epsilon.html")});
     ASSERT_TRUE(waitForLine(QStringLiteral("ostrevane.tabs: stored 5 tabs of chromium"), browserTimeout));
-    EXPECT_TRUE(glance().contains(QStringLiteral("Epsilon page")));
+    EXPECT_TRUE(rowsEventually([](const QStringList& r) { return r.contains("Epsilon page"); }));
 
     searchAndClose(QStringLiteral("gamma"));
     EXPECT_TRUE(rowsEventually([](const QStringList& r) { return !r.contains("Gamma page") && r.contains("Alpha page"); }));
