@@ -513,6 +513,7 @@ struct CountResult {
     std::vector<Showing> warm;
     qint64 rssStartKb = -1;
     qint64 rssAfterKb = -1;
+    qint64 anonAfterKb = -1;
     qint64 rssEndKb = -1; // after every showing, to tell growth from a plateau
     qint64 anonEndKb = -1;
     qint64 rssRestedKb = -1; // once the program has handed back what the showings freed
@@ -568,9 +569,11 @@ void printResult(const CountResult& r)
                 r.tapsMissed, activationTimeoutSeconds);
     if (r.readyMs)
         std::printf("  start -> ready: %.1f ms\n", *r.readyMs);
-    std::printf("  RSS: %lld kB after start, %lld kB after %d showings, %lld kB after %d (%lld kB anonymous)\n",
+    std::printf("  RSS: %lld kB after start, %lld kB after %d showings (%lld kB anonymous), %lld kB after %d (%lld kB "
+                "anonymous)\n",
                 static_cast<long long>(r.rssStartKb), static_cast<long long>(r.rssAfterKb), rssAfterShowings,
-                static_cast<long long>(r.rssEndKb), r.showings + 1, static_cast<long long>(r.anonEndKb));
+                static_cast<long long>(r.anonAfterKb), static_cast<long long>(r.rssEndKb), r.showings + 1,
+                static_cast<long long>(r.anonEndKb));
     std::printf("  RSS %.0f s later: %lld kB\n", restSeconds, static_cast<long long>(r.rssRestedKb));
 }
 
@@ -641,8 +644,10 @@ CountResult measureCount(Desktop& desktop, int windows, int showings, int taps, 
         } else {
             ++result.missed;
         }
-        if (i + 1 == rssAfterShowings) // the first showing counts too
+        if (i + 1 == rssAfterShowings) { // the first showing counts too
             result.rssAfterKb = switcher.residentKilobytes();
+            result.anonAfterKb = switcher.residentKilobytes("RssAnon");
+        }
     }
     result.showings = showings;
     result.rssEndKb = switcher.residentKilobytes();
