@@ -161,6 +161,9 @@ protected:
     {
         holdAlt({QStringLiteral("Tab")});
         const std::optional<QString> line = app->waitForLine(shownPrefix, panelTimeout);
+        // An Escape sent before the panel holds the keyboard goes elsewhere, and releasing
+        // Alt then opens the highlighted row.
+        desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout);
         keys({QStringLiteral("Escape")});
         releaseAlt();
         desktop->waitForNoVisibleWindow(app->pid(), panelTimeout);
