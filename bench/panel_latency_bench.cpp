@@ -56,6 +56,8 @@ constexpr double traceTimeoutSeconds = 5.0;
 constexpr int firstShowingAttempts = 5;
 // After start-up, so the caches' warm-up refreshes have finished before the first press.
 constexpr double settleSeconds = 1.0;
+// Longer than the program waits after a burst of work before it trims its heap.
+constexpr double restSeconds = 3.0;
 // Between showings: the 0.2 s slide-out and the refresh started behind the panel end.
 constexpr double betweenShowingsSeconds = 0.5;
 constexpr double escapeBeforeReleaseSeconds = 0.05;
@@ -511,8 +513,10 @@ struct CountResult {
     std::vector<Showing> warm;
     qint64 rssStartKb = -1;
     qint64 rssAfterKb = -1;
+    qint64 anonAfterKb = -1;
     qint64 rssEndKb = -1; // after every showing, to tell growth from a plateau
     qint64 anonEndKb = -1;
+    qint64 rssRestedKb = -1; // once the program has handed back what the showings freed
     std::optional<double> readyMs;
     std::vector<double> tapMs;        // Alt release -> the window manager's announcement
     std::vector<double> tapRequestMs; // Alt release -> our activation request leaves
@@ -565,9 +569,12 @@ void printResult(const CountResult& r)
                 r.tapsMissed, activationTimeoutSeconds);
     if (r.readyMs)
         std::printf("  start -> ready: %.1f ms\n", *r.readyMs);
-    std::printf("  RSS: %lld kB after start, %lld kB after %d showings, %lld kB after %d (%lld kB anonymous)\n",
+    std::printf("  RSS: %lld kB after start, %lld kB after %d showings (%lld kB anonymous), %lld kB after %d (%lld kB "
+                "anonymous)\n",
                 static_cast<long long>(r.rssStartKb), static_cast<long long>(r.rssAfterKb), rssAfterShowings,
-                static_cast<long long>(r.rssEndKb), r.showings + 1, static_cast<long long>(r.anonEndKb));
+                static_cast<long long>(r.anonAfterKb), static_cast<long long>(r.rssEndKb), r.showings + 1,
+                static_cast<long long>(r.anonEndKb));
+    std::printf("  RSS %.0f s later: %lld kB\n", restSeconds, static_cast<long long>(r.rssRestedKb));
 }
 
 // ---- The session ----
@@ -637,12 +644,16 @@ CountResult measureCount(Desktop& desktop, int windows, int showings, int taps, 
         } else {
             ++result.missed;
         }
-        if (i + 1 == rssAfterShowings) // the first showing counts too
+        if (i + 1 == rssAfterShowings) { // the first showing counts too
             result.rssAfterKb = switcher.residentKilobytes();
+            result.anonAfterKb = switcher.residentKilobytes("RssAnon");
+        }
     }
     result.showings = showings;
     result.rssEndKb = switcher.residentKilobytes();
     result.anonEndKb = switcher.residentKilobytes("RssAnon");
+    sleepSeconds(restSeconds);
+    result.rssRestedKb = switcher.residentKilobytes();
     for (int i = 0; i < taps; ++i)
         tapOnce(desktop.x(), switcher, result);
     return result;

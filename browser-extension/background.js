@@ -61,7 +61,7 @@ async function listTabs() {
   (await windowsFrontToBack()).forEach((window, w) => {
     for (const tab of window.tabs) {
       const row = [w + 1, tab.index + 1, tab.active, cap(tab.title ?? null, MAX_TITLE),
-        cap(tab.url ?? tab.pendingUrl ?? "", MAX_URL)];
+        tabAddress(tab)];
       const icon = iconAddress(tab);
       if (icon) row.push(icon);
       rows.push(row);
@@ -75,11 +75,17 @@ function tabAt(windows, windowIndex, tabIndex) {
   return window ? window.tabs[tabIndex - 1] ?? null : null;
 }
 
+// Until its first page commits, Chromium gives a tab an empty address and the one it is
+// loading as its pending address.
+function tabAddress(tab) {
+  return cap(tab.url || tab.pendingUrl || "", MAX_URL);
+}
+
 // The first tab whose address matches, or, for a tab recorded without one, whose title does.
 function tabWithAddress(windows, url, title) {
   for (const window of windows) {
     for (const tab of window.tabs) {
-      const tabURL = cap(tab.url ?? tab.pendingUrl ?? "", MAX_URL);
+      const tabURL = tabAddress(tab);
       if ((url !== "" && tabURL === url) || (url === "" && title !== "" && cap(tab.title ?? "", MAX_TITLE) === title)) {
         return tab;
       }

@@ -225,23 +225,6 @@ TEST(LocalSocketCopies, ACopyStartingMeanwhileWaitsForTheDecisionAndThenFindsThe
     EXPECT_EQ(found.front().location, *first.ownLocation());
 }
 
-TEST(LocalSocketCopies, AHandedOverRequestReachesTheRunningCopy)
-{
-    Folders f;
-    LocalSocketCopies running(f.runtime);
-    std::vector<LaunchRequest> requests;
-    running.settle([&](const LaunchRequest& request) { requests.push_back(request); });
-    std::atomic<int> taken{-1};
-    std::thread second([&] {
-        LocalSocketCopies copies(f.runtime);
-        taken = copies.handOver({}, {LaunchRequest::Kind::preferences, QStringLiteral("feedback")}) ? 1 : 0;
-    });
-    EXPECT_TRUE(pumpUntil([&] { return taken != -1; }));
-    second.join();
-    EXPECT_EQ(taken, 1);
-    EXPECT_EQ(requests, (std::vector<LaunchRequest>{{LaunchRequest::Kind::preferences, "feedback"}}));
-}
-
 TEST(LocalSocketCopies, ACopyEndingLeavesTheSocketOfTheOneThatTookOver)
 {
     Folders f;

@@ -41,14 +41,12 @@ inline std::vector<BrowserSpec> linuxBrowsers()
 // Reads whole frames from a descriptor, waiting at most `timeout` for each.
 class FrameReader {
 public:
-    explicit FrameReader(quint32 limit = NativeMessaging::maxFromBrowser) : m_limit(limit) {}
-
     std::optional<QJsonObject> next(int fd, std::chrono::milliseconds timeout)
     {
         BrowserSocket::setNonBlocking(fd);
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         for (;;) {
-            const NativeMessaging::Frame frame = NativeMessaging::readFrame(m_buffer, m_limit);
+            const NativeMessaging::Frame frame = readFrame();
             if (frame.status == NativeMessaging::Frame::Status::complete) {
                 m_buffer.remove(0, frame.consumed);
                 return frame.message;
@@ -60,18 +58,17 @@ public:
             pollfd pfd{fd, POLLIN, 0};
             if (left.count() <= 0 || ::poll(&pfd, 1, static_cast<int>(left.count())) <= 0)
                 return std::nullopt;
-            if (BrowserSocket::readAvailable(fd, m_buffer) && NativeMessaging::readFrame(m_buffer, m_limit).status
-                    == NativeMessaging::Frame::Status::incomplete) {
+            if (BrowserSocket::readAvailable(fd, m_buffer) && readFrame().status == NativeMessaging::Frame::Status::incomplete) {
                 m_closed = true;
                 return std::nullopt;
             }
         }
     }
     bool closed() const { return m_closed; }
-    QByteArray& buffer() { return m_buffer; }
 
 private:
-    quint32 m_limit;
+    NativeMessaging::Frame readFrame() const { return NativeMessaging::readFrame(m_buffer, NativeMessaging::maxFromBrowser); }
+
     QByteArray m_buffer;
     bool m_closed = false;
 };

@@ -61,15 +61,9 @@ TEST(NativeHostManifests, EachBrowserFoundByItsFolderOrItsProgramLearnsWhereTheC
     EXPECT_EQ(report.written, (QStringList{"brave-browser", "chromium", "firefox-esr"}));
     EXPECT_TRUE(report.failed.isEmpty());
 
-    EXPECT_EQ(json(folder.read(chromiumManifest)),
-              (QJsonObject{{"name", "com.local.ostrevane"},
-                           {"description", "Ostrevane window switcher: browser tabs"},
-                           {"path", connector},
-                           {"type", "stdio"},
-                           {"allowed_origins", QJsonArray{"chrome-extension://ioggjechejedhbfhpecckojgchhbjfph/"}}}));
-    EXPECT_EQ(json(folder.read(braveManifest)).value("path"), connector);
-    EXPECT_EQ(json(folder.read(mozillaManifest)).value("allowed_extensions"),
-              QJsonArray{"browser-tabs@ostrevane.local"});
+    // Chromium and Firefox load the connector through these end to end; here, where each goes.
+    for (const QString& manifest : {chromiumManifest, braveManifest, mozillaManifest})
+        EXPECT_EQ(json(folder.read(manifest)).value("path"), connector) << qPrintable(manifest);
     EXPECT_FALSE(QFile::exists(folder.dir.path() + "/home/.config/google-chrome"));
 }
 

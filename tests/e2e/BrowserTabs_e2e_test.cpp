@@ -4,7 +4,7 @@
 // configuration folders, which the browsers share); the browsers start its connector.
 // Outcomes are read from the X server (the active window's title) and from the switcher's
 // log of the rows it showed and the tabs it stored.
-#include "E2eDesktop.h"
+#include "SwitcherSuite.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,11 +22,8 @@ using namespace ostrevane::e2e;
 namespace {
 
 constexpr Timeout browserTimeout = 30s;
-constexpr Timeout panelTimeout = 10s;
-constexpr Timeout outcomeTimeout = 10s;
 // Longer than the switcher waits before it explains a browser without the extension.
 constexpr Timeout explanationTimeout = 20s;
-const QString shownPrefix = QStringLiteral("ostrevane.panel: shown: ");
 const QString connectedPrefix = QStringLiteral("ostrevane.browser: Ostrevane: browser connected: ");
 
 // Pages named so that a search for an address word finds only that page: "zebra" is in
@@ -38,7 +35,7 @@ const std::pair<const char*, const char*> pages[] = {
 
 QString browserExtension() { return QStringLiteral(OSTREVANE_BROWSER_EXTENSION); }
 
-class BrowserTabs : public E2eSuite {
+class BrowserTabs : public SwitcherSuite {
 protected:
     static void SetUpTestSuite()
     {
@@ -160,23 +157,14 @@ protected:
     QStringList glance()
     {
         holdAlt({QStringLiteral("Tab")});
-        const std::optional<QString> line = app->waitForLine(shownPrefix, panelTimeout);
+        const QStringList rows = nextRows();
         // An Escape sent before the panel holds the keyboard goes elsewhere, and releasing
         // Alt then opens the highlighted row.
         desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout);
         keys({QStringLiteral("Escape")});
         releaseAlt();
         desktop->waitForNoVisibleWindow(app->pid(), panelTimeout);
-        return line ? line->mid(shownPrefix.size()).split(QStringLiteral(" | ")) : QStringList{QStringLiteral("<none>")};
-    }
-    // Summons the panel and searches for `text`; the first result is highlighted.
-    void search(const QString& text)
-    {
-        holdAlt({QStringLiteral("Tab")});
-        ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout)) << "the panel did not take the keyboard";
-        keys({QStringLiteral("Return")});
-        releaseAlt();
-        type(text);
+        return rows;
     }
     void searchAndOpen(const QString& text)
     {
@@ -229,9 +217,16 @@ TEST_F(BrowserTabs, ChromiumTabsAreListedSearchedOpenedClosedAndGoneWithTheBrows
     ASSERT_TRUE(waitForLine(QStringLiteral("ostrevane.tabs: stored 4 tabs of chromium")));
 
     // One tab group (the application's own row is left out while it has windows or tabs).
-    const QStringList rows = glance();
+    // A tab in the background may still be loading: it shows its address until its title comes.
+    QStringList rows;
+    bool nameless = false;
+    EXPECT_TRUE(rowsEventually([&](const QStringList& r) {
+        rows = r;
+        nameless = nameless || r.contains(QString());
+        return hasAll(r, {"Alpha page", "Beta page", "Gamma page", "Delta page"});
+    })) << rows.join(", ").toStdString();
     EXPECT_EQ(rows.count(QStringLiteral("Chromium Web Browser")), 1) << rows.join(", ").toStdString();
-    EXPECT_TRUE(hasAll(rows, {"Alpha page", "Beta page", "Gamma page", "Delta page"})) << rows.join(", ").toStdString();
+    EXPECT_FALSE(nameless) << "a showing listed a row without a name";
 
     // By title: a tab in the window behind; its tab is selected and its window comes forward.
     searchAndOpen(QStringLiteral("beta"));
@@ -245,7 +240,7 @@ TEST_F(BrowserTabs, ChromiumTabsAreListedSearchedOpenedClosedAndGoneWithTheBrows
     // browser's affair.)
     startChromium({url("epsilon.html")});
     ASSERT_TRUE(waitForLine(QStringLiteral("ostrevane.tabs: stored 5 tabs of chromium"), browserTimeout));
-    EXPECT_TRUE(glance().contains(QStringLiteral("Epsilon page")));
+    EXPECT_TRUE(rowsEventually([](const QStringList& r) { return r.contains("Epsilon page"); }));
 
     searchAndClose(QStringLiteral("gamma"));
     EXPECT_TRUE(rowsEventually([](const QStringList& r) { return !r.contains("Gamma page") && r.contains("Alpha page"); }));

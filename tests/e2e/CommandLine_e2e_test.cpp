@@ -50,54 +50,56 @@ protected:
 
 } // namespace
 
-TEST_F(CommandLine, HelpAndVersionAnswerWithoutADisplayInTheSystemsLanguage)
+// No running copy is needed: help and version, usage errors, a missing or unreachable
+// display, quitting what does not run.
+TEST_F(CommandLine, AnswersAndFailuresWithoutARunningCopy)
 {
+    const E2eDesktop::Finished unknown = run({QStringLiteral("--frobnicate")});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("--frobnicate"))) << unknown.err.toStdString();
+
     environment = withoutDisplay(environment);
     const E2eDesktop::Finished help = run({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
     EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: ostrevane [--show | --preferences [PANE] | --quit]")))
         << help.out.toStdString();
     EXPECT_TRUE(help.err.isEmpty()) << help.err.toStdString();
-
     const E2eDesktop::Finished version = run({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^Ostrevane \\d+\\.\\d+\\.\\d+( \\(.+\\))?\\n$")).match(version.out).hasMatch())
         << version.out.toStdString();
+    const E2eDesktop::Finished quit = run({QStringLiteral("--quit")}); // quitting needs no display
+    EXPECT_EQ(quit.exitCode, 1);
+    EXPECT_EQ(quit.err, QStringLiteral("ostrevane: Ostrevane is not running.\n"));
 
-    environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("fr_FR:zh_CN:en_US"));
-    EXPECT_TRUE(run({QStringLiteral("-h")}).out.startsWith(QStringLiteral("用法："))) << "no Chinese help";
-}
-
-TEST_F(CommandLine, WithoutAUsableDisplayItSaysSoInOneLineAndFails)
-{
-    environment = withoutDisplay(environment);
     const E2eDesktop::Finished unset = run({});
     EXPECT_EQ(unset.exitCode, 1);
     EXPECT_EQ(unset.err, QStringLiteral("ostrevane: no X display is set (DISPLAY is empty); Ostrevane runs in an X11 "
                                         "session.\n"));
-
     environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":4711"));
     const E2eDesktop::Finished unreachable = run({QStringLiteral("--show")});
     EXPECT_EQ(unreachable.exitCode, 1);
     EXPECT_EQ(unreachable.err, QStringLiteral("ostrevane: cannot open the X display \":4711\"; Ostrevane runs in an "
                                               "X11 session.\n"));
+
+    environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("fr_FR:zh_CN:en_US"));
+    EXPECT_TRUE(run({QStringLiteral("-h")}).out.startsWith(QStringLiteral("用法："))) << "no Chinese help";
 }
 
-TEST_F(CommandLine, UsageErrorsAndQuittingWhatDoesNotRunFail)
+// --show, a second start and --preferences reach the running copy and never replace it;
+// --quit ends it cleanly and lets go of Alt+Tab.
+TEST_F(CommandLine, LaterStartsReachTheRunningCopyAndQuitEndsIt)
 {
-    const E2eDesktop::Finished unknown = run({QStringLiteral("--frobnicate")});
-    EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_TRUE(unknown.err.contains(QStringLiteral("--frobnicate"))) << unknown.err.toStdString();
-
-    environment = withoutDisplay(environment); // quitting needs no display
-    const E2eDesktop::Finished quit = run({QStringLiteral("--quit")});
-    EXPECT_EQ(quit.exitCode, 1);
-    EXPECT_EQ(quit.err, QStringLiteral("ostrevane: Ostrevane is not running.\n"));
-}
-
-TEST_F(CommandLine, ASecondStartOpensThePreferencesOfTheRunningCopyAndNeverReplacesIt)
-{
+    clients.push_back(desktop->startXterm(QStringLiteral("Alpha")));
+    ASSERT_TRUE(clients.back());
     startFirstCopy();
+    ASSERT_TRUE(desktop->altTabHeldByAnother());
+
+    EXPECT_EQ(run({QStringLiteral("--show")}).exitCode, 0);
+    ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), outcomeTimeout)) << "no panel";
+    keys({QStringLiteral("Escape")});
+    EXPECT_TRUE(desktop->waitForNoVisibleWindow(app->pid(), outcomeTimeout));
+
     EXPECT_EQ(run({}).exitCode, 0);
     EXPECT_TRUE(app->waitForLine(QStringLiteral("ostrevane.preferences: opened on general"), outcomeTimeout))
         << app->transcript().toStdString();
@@ -108,23 +110,7 @@ TEST_F(CommandLine, ASecondStartOpensThePreferencesOfTheRunningCopyAndNeverRepla
     EXPECT_TRUE(app->waitForLine(QStringLiteral("ostrevane.preferences: opened on exceptions"), outcomeTimeout));
     EXPECT_TRUE(app->isRunning());
     EXPECT_TRUE(desktop->altTabHeldByAnother());
-}
 
-TEST_F(CommandLine, ShowOpensTheSwitcherOfTheRunningCopy)
-{
-    clients.push_back(desktop->startXterm(QStringLiteral("Alpha")));
-    ASSERT_TRUE(clients.back());
-    startFirstCopy();
-    EXPECT_EQ(run({QStringLiteral("--show")}).exitCode, 0);
-    ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), outcomeTimeout)) << "no panel";
-    keys({QStringLiteral("Escape")});
-    EXPECT_TRUE(desktop->waitForNoVisibleWindow(app->pid(), outcomeTimeout));
-}
-
-TEST_F(CommandLine, QuitStopsTheRunningCopyCleanlyAndLetsGoOfAltTab)
-{
-    startFirstCopy();
-    ASSERT_TRUE(desktop->altTabHeldByAnother());
     const E2eDesktop::Finished quit = run({QStringLiteral("--quit")});
     EXPECT_EQ(quit.exitCode, 0) << quit.err.toStdString();
     EXPECT_FALSE(app->isRunning()); // --quit returns once the copy has ended
@@ -153,22 +139,6 @@ TEST_F(CommandLine, ThreeCopiesStartedAtOnceLeaveExactlyOneHoldingAltTab)
     holdAlt({QStringLiteral("Tab")});
     EXPECT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), outcomeTimeout)) << "Alt+Tab opened no panel";
     releaseAlt();
-}
-
-TEST_F(CommandLine, AltShiftTabOpensOnTheLastRowAndMovesBackwards)
-{
-    for (const char* title : {"Alpha", "Beta", "Gamma"}) {
-        clients.push_back(desktop->startXterm(QString::fromUtf8(title)));
-        ASSERT_TRUE(clients.back());
-    }
-    for (const char* title : {"Alpha", "Beta", "Gamma"})
-        ASSERT_TRUE(desktop->activate(QString::fromUtf8(title)));
-    startFirstCopy();
-
-    withAlt({QStringLiteral("shift+Tab")}); // the last row: the least recent window
-    EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Alpha"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
-    withAlt({QStringLiteral("shift+Tab"), QStringLiteral("shift+Tab")}); // recency now Alpha, Gamma, Beta
-    EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Gamma"), outcomeTimeout)) << desktop->activeWindowTitle().toStdString();
 }
 
 TEST_F(CommandLine, AnotherUsersSquatInTheTemporaryFolderNeitherStopsNorFoolsTheProgram)

@@ -1,7 +1,7 @@
 // Installed applications opened from the switcher's search on a private X server: the
 // program starts and its window takes the focus, a terminal program opens in a terminal,
 // and one that cannot start is reported without anything opening in its place.
-#include "E2eDesktop.h"
+#include "SwitcherSuite.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,12 +14,9 @@ using namespace ostrevane::e2e;
 
 namespace {
 
-constexpr Timeout panelTimeout = 10s;
-constexpr Timeout outcomeTimeout = 15s;
-const QString shownPrefix = QStringLiteral("ostrevane.panel: shown: ");
-
-class LaunchFromSearch : public E2eSuite {
+class LaunchFromSearch : public SwitcherSuite {
 protected:
+    static constexpr Timeout outcomeTimeout = 15s; // a program starting takes longer than a switch
     void TearDown() override
     {
         E2eSuite::TearDown();
@@ -48,23 +45,14 @@ protected:
         return QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\n%3").arg(name, exec, more);
     }
 
-    void startSwitcher(const E2eDesktop::SwitcherSetup& setup)
+    void startSwitcherBefore(const E2eDesktop::SwitcherSetup& setup)
     {
-        app = desktop->startSwitcher(setup);
-        ASSERT_TRUE(app) << "the switcher did not start";
-        clients.push_back(desktop->startXterm(QStringLiteral("Before")));
-        ASSERT_TRUE(clients.back());
-        ASSERT_TRUE(desktop->activate(QStringLiteral("Before")));
+        ASSERT_NO_FATAL_FAILURE(startSwitcher(setup));
+        ASSERT_NO_FATAL_FAILURE(useXterms({QStringLiteral("Before")}));
     }
-    // Alt+Tab, Return for search, then the query and Return to open the first match.
-    void search(const QString& query)
+    void searchAndOpen(const QString& query)
     {
-        holdAlt({QStringLiteral("Tab")});
-        ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout)) << "the panel did not take the keyboard";
-        keys({QStringLiteral("Return")});
-        releaseAlt();
-        ASSERT_TRUE(app->waitForLine(shownPrefix, panelTimeout));
-        type(query);
+        ASSERT_NO_FATAL_FAILURE(search(query));
         keys({QStringLiteral("Return")});
     }
     QStringList fileLines(const QString& name)
@@ -80,51 +68,42 @@ protected:
 
 } // namespace
 
-TEST_F(LaunchFromSearch, AnInstalledAppStartsAndItsWindowTakesTheFocus)
+TEST_F(LaunchFromSearch, AnAppTakesTheFocusATerminalProgramOpensInTheTerminalAndABrokenOneIsReported)
 {
     // xterm takes the focus (xclock never does).
     const QString program = script(QStringLiteral("program.sh"),
                                    "echo $$ > \"$0.pid\"\nexec xterm -title 'Zebra Launched' -e sleep 600\n");
-    startSwitcher({.desktopEntries = {{QStringLiteral("zebra-term.desktop"), entry(QStringLiteral("Zebra Term"), program)}}});
+    const QString inTerminal = script(QStringLiteral("terminal.sh"),
+                                      "{ echo $$; echo $PPID; cat /proc/$PPID/comm; } > \"$0.tmp\"\n"
+                                      "mv \"$0.tmp\" \"$0.out\"\nexec sleep 600\n");
+    // Opening the broken entry as a document would go through xdg-open: this one notes that it ran.
+    QDir().mkpath(m_folder.filePath(QStringLiteral("bin")));
+    script(QStringLiteral("bin/xdg-open"), "touch \"$0.used\"\n");
+    startSwitcherBefore(
+        {.desktopEntries = {{QStringLiteral("zebra-term.desktop"), entry(QStringLiteral("Zebra Term"), program)},
+                            {QStringLiteral("yak-editor.desktop"),
+                             entry(QStringLiteral("Yak Editor"), inTerminal, QStringLiteral("Terminal=true\n"))},
+                            {QStringLiteral("quokka-broken.desktop"),
+                             entry(QStringLiteral("Quokka Broken"), QStringLiteral("/nonexistent/quokka-editor"))}},
+         .environment = {{QStringLiteral("TERMINAL"), QStringLiteral("xterm")},
+                         {QStringLiteral("PATH"),
+                          m_folder.filePath(QStringLiteral("bin")) + QLatin1Char(':') + qEnvironmentVariable("PATH")}}});
+    ASSERT_FALSE(HasFatalFailure());
 
-    search(QStringLiteral("zebra"));
-
+    searchAndOpen(QStringLiteral("zebra"));
     EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Zebra Launched"), outcomeTimeout))
         << desktop->activeWindowTitle().toStdString();
-}
 
-TEST_F(LaunchFromSearch, ATerminalProgramOpensInTheUsersTerminal)
-{
-    const QString program = script(QStringLiteral("terminal.sh"),
-                                   "{ echo $$; echo $PPID; cat /proc/$PPID/comm; } > \"$0.tmp\"\n"
-                                   "mv \"$0.tmp\" \"$0.out\"\nexec sleep 600\n");
-    startSwitcher({.desktopEntries = {{QStringLiteral("zebra-editor.desktop"),
-                                       entry(QStringLiteral("Zebra Editor"), program, QStringLiteral("Terminal=true\n"))}},
-                   .environment = {{QStringLiteral("TERMINAL"), QStringLiteral("xterm")}}});
-
-    search(QStringLiteral("zebra"));
-
+    searchAndOpen(QStringLiteral("yak"));
     const QStringList started = fileLines(QStringLiteral("terminal.sh.out"));
     ASSERT_EQ(started.size(), 3) << started.join('|').toStdString();
     EXPECT_EQ(started[2], QStringLiteral("xterm")) << "the program's parent is the terminal";
-}
 
-TEST_F(LaunchFromSearch, AnAppThatCannotStartIsReportedAndNothingOpensInItsPlace)
-{
-    // Opening the entry as a document would go through xdg-open: this one notes that it ran.
-    QDir().mkpath(m_folder.filePath(QStringLiteral("bin")));
-    script(QStringLiteral("bin/xdg-open"), "touch \"$0.used\"\n");
-    startSwitcher({.desktopEntries = {{QStringLiteral("zebra-broken.desktop"),
-                                       entry(QStringLiteral("Zebra Broken"), QStringLiteral("/nonexistent/zebra-editor"))}},
-                   .environment = {{QStringLiteral("PATH"),
-                                    m_folder.filePath(QStringLiteral("bin")) + QLatin1Char(':') + qEnvironmentVariable("PATH")}}});
-
-    search(QStringLiteral("zebra"));
-
+    searchAndOpen(QStringLiteral("quokka"));
     const std::optional<QString> logged =
-        app->waitForLine(QStringLiteral("[Ostrevane] Failed to open app Zebra Broken: "), outcomeTimeout);
+        app->waitForLine(QStringLiteral("[Ostrevane] Failed to open app Quokka Broken: "), outcomeTimeout);
     ASSERT_TRUE(logged) << app->transcript().toStdString();
-    EXPECT_TRUE(logged->contains(QStringLiteral("/nonexistent/zebra-editor"))) << logged->toStdString();
+    EXPECT_TRUE(logged->contains(QStringLiteral("/nonexistent/quokka-editor"))) << logged->toStdString();
     // The program carries on: the next showing comes, and by then nothing was opened.
     withAlt({QStringLiteral("Tab")});
     EXPECT_TRUE(app->waitForLine(shownPrefix, panelTimeout));

@@ -132,12 +132,6 @@ protected:
         QFile file(folder + u'/' + name);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    QString activeWindow() const
-    {
-        QString window;
-        desktop->xdotool({QStringLiteral("getactivewindow")}, &window);
-        return window;
-    }
     // Each pane from the sidebar (which has the keyboard focus when the window opens).
     void pictureEveryPane(const QString& language)
     {
@@ -148,7 +142,7 @@ protected:
             const QString name = QStringLiteral("preferences-%1-%2.png").arg(pane, language);
             // The pane is on screen once the window's picture changes.
             QByteArray current;
-            desktop->waitUntil([&] { return (current = picture(activeWindow(), name)) != previous; }, uiTimeout);
+            desktop->waitUntil([&] { return (current = picture(desktop->activeWindow(), name)) != previous; }, uiTimeout);
             previous = current;
             keys({QStringLiteral("Down")});
         }
@@ -170,7 +164,7 @@ TEST_F(Preferences, TheXEmbedTrayMenuOpensTheWindowWhichSwitchesToChineseAndBack
     ASSERT_NO_FATAL_FAILURE(startTrayer());
     ASSERT_NO_FATAL_FAILURE(startSwitcherBesideTray());
     ASSERT_NO_FATAL_FAILURE(openPreferencesFromTray(QStringLiteral("tray-menu-en.png")));
-    const QString window = activeWindow();
+    const QString window = desktop->activeWindow();
     pictureEveryPane(QStringLiteral("en"));
 
     tabs(4); // recorder, its reset, Test, then the language menu
@@ -204,7 +198,7 @@ TEST_F(Preferences, AnEdgeAndAHotkeyChangedInTheWindowApplyAtTheNextShowing)
     keys({QStringLiteral("shift+Tab"), QStringLiteral("shift+Tab"), QStringLiteral("shift+Tab"),
           QStringLiteral("shift+Tab")}); // back to the hotkey recorder
     keys({QStringLiteral("space")});
-    picture(activeWindow(), QStringLiteral("recorder-recording-en.png"));
+    picture(desktop->activeWindow(), QStringLiteral("recorder-recording-en.png"));
     keys({QStringLiteral("ctrl+alt+j")}); // recorded: the switcher's own grab let it through
 
     ASSERT_TRUE(desktop->xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl"), QStringLiteral("keydown"),

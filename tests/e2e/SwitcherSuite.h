@@ -42,6 +42,13 @@ protected:
         ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout)) << "the panel did not take the keyboard";
         keys(names);
     }
+    // Summons the panel and searches for `text` (the first match is highlighted).
+    void search(const QString& text)
+    {
+        ASSERT_NO_FATAL_FAILURE(summonAndPress({QStringLiteral("Return")}));
+        releaseAlt();
+        type(text);
+    }
     std::optional<QString> waitForPanel()
     {
         std::optional<QString> panel;

@@ -15,50 +15,56 @@ const QString closePrefix = QStringLiteral("Ostrevane test panel close: ");
 
 class TestPanel : public E2eSuite {
 protected:
-    // Starts the switcher and waits until its panel is up with the keyboard focus.
+    // Starts a fresh copy of the switcher and waits until its panel is up with the keyboard focus.
     void start(const std::optional<QString>& selection = std::nullopt)
     {
         app = desktop->startTestPanel(selection);
         ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout))
             << "the panel did not appear; the program: " << app->status().toStdString();
     }
-    // Return turns search on, the second Return opens the highlighted row.
-    QString openHighlighted()
-    {
-        keys({QStringLiteral("Return"), QStringLiteral("Return")});
-        return app->waitForLine(selectedPrefix, lineTimeout).value_or(QStringLiteral("<no line>"));
-    }
 };
-
-struct Highlight {
-    const char* selection;
-    const char* title;
-};
-
-class InitialHighlight : public TestPanel, public ::testing::WithParamInterface<Highlight> {};
 
 } // namespace
 
-TEST_P(InitialHighlight, OpensTheRowTheSelectionVariableNames)
+// Each case starts the panel anew: where the highlight starts, how keys move it (wrapping
+// at both ends), and which row Return, then the search text, then Return opens.
+TEST_F(TestPanel, TheHighlightStartsWhereToldMovesAndWrapsAndReturnOpensItsRow)
 {
-    start(QString::fromLatin1(GetParam().selection));
-    EXPECT_EQ(openHighlighted(), selectedPrefix + QString::fromUtf8(GetParam().title));
-}
-
-INSTANTIATE_TEST_SUITE_P(TestPanel, InitialHighlight,
-                         ::testing::Values(Highlight{"top", "Google Chrome"}, Highlight{"bottom", "Claude"},
-                                           Highlight{"3", "Safari"}, Highlight{"abc", "WeChat"}),
-                         [](const auto& info) {
-                             return std::string(info.param.selection[0] == '3' ? "three" : info.param.selection);
-                         });
-
-TEST_F(TestPanel, ReturnThenTypingThenReturnOpensTheBestMatch)
-{
-    start();
-    keys({QStringLiteral("Return")});
-    type(QStringLiteral("release"));
-    keys({QStringLiteral("Return")});
-    EXPECT_EQ(app->waitForLine(selectedPrefix, lineTimeout), selectedPrefix + QStringLiteral("Release Checklist"));
+    const struct {
+        const char* name;
+        std::optional<QString> selection;
+        QStringList withAlt, keys;
+        QString search;
+        QString opened;
+    } cases[] = {
+        {"top", QStringLiteral("top"), {}, {}, {}, QStringLiteral("Google Chrome")},
+        {"bottom", QStringLiteral("bottom"), {}, {}, {}, QStringLiteral("Claude")},
+        {"third row", QStringLiteral("3"), {}, {}, {}, QStringLiteral("Safari")},
+        {"unreadable selection", QStringLiteral("abc"), {}, {}, {}, QStringLiteral("WeChat")},
+        {"Alt+W from the top wraps to the last", QStringLiteral("top"), {QStringLiteral("w")}, {}, {},
+         QStringLiteral("Claude")},
+        {"Alt+S from the last wraps to the top", QStringLiteral("bottom"), {QStringLiteral("s"), QStringLiteral("s")}, {},
+         {}, QStringLiteral("Ostrevane")},
+        {"arrows wrap at both ends", QStringLiteral("top"), {},
+         {QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down")},
+         {}, QStringLiteral("Ostrevane")},
+        {"search opens the best match", std::nullopt, {}, {}, QStringLiteral("release"),
+         QStringLiteral("Release Checklist")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        app.reset();
+        ASSERT_NO_FATAL_FAILURE(start(c.selection));
+        if (!c.withAlt.isEmpty())
+            withAlt(c.withAlt);
+        if (!c.keys.isEmpty())
+            keys(c.keys);
+        keys({QStringLiteral("Return")}); // search on
+        if (!c.search.isEmpty())
+            type(c.search);
+        keys({QStringLiteral("Return")});
+        EXPECT_EQ(app->waitForLine(selectedPrefix, lineTimeout), selectedPrefix + c.opened);
+    }
 }
 
 TEST_F(TestPanel, CloseShortcutReportsAClosableRow)
@@ -70,43 +76,19 @@ TEST_F(TestPanel, CloseShortcutReportsAClosableRow)
     EXPECT_EQ(app->waitForLine(closePrefix, lineTimeout), closePrefix + QStringLiteral("Ostrevane GitHub"));
 }
 
-TEST_F(TestPanel, EscapeHidesThePanelAndTheProgramKeepsRunning)
+TEST_F(TestPanel, EscapeOrAClickOutsideHidesThePanelAndTheProgramKeepsRunning)
 {
     start();
     keys({QStringLiteral("Escape")});
-    EXPECT_TRUE(desktop->waitForNoVisibleWindow(app->pid(), panelTimeout));
+    EXPECT_TRUE(desktop->waitForNoVisibleWindow(app->pid(), panelTimeout)) << "Escape";
     EXPECT_TRUE(app->isRunning());
-}
 
-TEST_F(TestPanel, AClickOutsideHidesThePanel)
-{
+    app.reset();
     start();
     // Clicks count only once the panel has slid in.
     ASSERT_TRUE(desktop->waitForPanelAtRest(app->pid(), panelTimeout));
     ASSERT_TRUE(desktop->xdotool(
         {QStringLiteral("mousemove"), QStringLiteral("40"), QStringLiteral("40"), QStringLiteral("click"), QStringLiteral("1")}));
-    EXPECT_TRUE(desktop->waitForNoVisibleWindow(app->pid(), panelTimeout));
+    EXPECT_TRUE(desktop->waitForNoVisibleWindow(app->pid(), panelTimeout)) << "a click outside";
     EXPECT_TRUE(app->isRunning());
-}
-
-TEST_F(TestPanel, AltWMovesUpFromTheTopRowToTheLast)
-{
-    start(QStringLiteral("top"));
-    withAlt({QStringLiteral("w")});
-    EXPECT_EQ(openHighlighted(), selectedPrefix + QStringLiteral("Claude"));
-}
-
-TEST_F(TestPanel, AltSMovesDownFromTheLastRowToTheTop)
-{
-    start(QStringLiteral("bottom"));
-    withAlt({QStringLiteral("s"), QStringLiteral("s")});
-    EXPECT_EQ(openHighlighted(), selectedPrefix + QStringLiteral("Ostrevane"));
-}
-
-TEST_F(TestPanel, ArrowsWrapAtBothEnds)
-{
-    start(QStringLiteral("top"));
-    keys({QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Down"), QStringLiteral("Down"),
-          QStringLiteral("Down")});
-    EXPECT_EQ(openHighlighted(), selectedPrefix + QStringLiteral("Ostrevane"));
 }

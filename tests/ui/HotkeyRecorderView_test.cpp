@@ -1,10 +1,6 @@
 #include "PreferencesTestKit.h"
 
-#include "core/AppDelegate.h"
-#include "core/Localization.h"
 #include "ui/HotkeyRecorderView.h"
-
-#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -62,11 +58,9 @@ TEST(HotkeyRecorderView, PlainKeysOnlyBeepUnlessPlainSpecialKeysAreAllowedAndThe
         std::optional<quint32> capturedKeyCode;
     } rows[] = {
         {"tab in the activation recorder", false, Qt::Key_Tab, std::nullopt},
-        {"return in the activation recorder", false, Qt::Key_Return, std::nullopt},
         {"tab in an action recorder", true, Qt::Key_Tab, 48},
         {"return in an action recorder", true, Qt::Key_Return, 36},
         {"up arrow in an action recorder", true, Qt::Key_Up, 126},
-        {"left arrow in an action recorder", true, Qt::Key_Left, 123},
         {"a letter in an action recorder", true, Qt::Key_W, std::nullopt},
         {"space in an action recorder", true, Qt::Key_Space, std::nullopt},
     };
@@ -86,36 +80,18 @@ TEST(HotkeyRecorderView, PlainKeysOnlyBeepUnlessPlainSpecialKeysAreAllowedAndThe
     }
 }
 
-TEST(HotkeyRecorderView, EscapeEndsRecordingWithoutACaptureAndCannotBeRecorded)
-{
-    RecorderFixture f(true);
-    f.click();
-    f.press(Qt::Key_Escape, Qt::AltModifier);
-    EXPECT_FALSE(f.recorder->isRecording());
-    EXPECT_TRUE(f.captures.empty());
-    EXPECT_EQ(f.feedback.beeps, 0);
-}
-
-TEST(HotkeyRecorderView, AClickTogglesRecordingAndSpaceStartsItFromTheKeyboard)
+TEST(HotkeyRecorderView, SpaceStartsRecordingFromTheKeyboard)
 {
     RecorderFixture f(false);
-    f.click();
-    f.click();
-    EXPECT_FALSE(f.recorder->isRecording());
     f.recorder->setFocus();
     f.press(Qt::Key_Space);
     EXPECT_TRUE(f.recorder->isRecording());
     EXPECT_TRUE(f.captures.empty());
 }
 
-TEST(HotkeyRecorderView, ShowsAValueChangedElsewhere)
-{
-    RecorderFixture f(false);
-    f.recorder->setConfig(HotkeyConfig{49, 0x1000});
-    EXPECT_EQ(f.recorder->displayText(), (HotkeyConfig{49, 0x1000}).displayString());
-}
-
-// The program's own grab of the activation chord would swallow the chord being recorded.
+// The program's own grab of the activation chord would swallow the chord being recorded:
+// it is let go while recording and taken again however recording ends, after the capture
+// is reported (so the stored chord is grabbed once).
 TEST(HotkeyRecorderView, TheGlobalChordIsReleasedWhileRecordingAndTakenAgainHoweverRecordingEnds)
 {
     const struct {
@@ -123,35 +99,26 @@ TEST(HotkeyRecorderView, TheGlobalChordIsReleasedWhileRecordingAndTakenAgainHowe
         std::function<void(RecorderFixture&)> end;
     } endings[] = {
         {"capture", [](RecorderFixture& f) { f.press(Qt::Key_Space, Qt::ControlModifier); }},
-        {"escape", [](RecorderFixture& f) { f.press(Qt::Key_Escape); }},
+        {"escape, which cannot be recorded", [](RecorderFixture& f) { f.press(Qt::Key_Escape, Qt::AltModifier); }},
         {"second click", [](RecorderFixture& f) { f.click(); }},
         {"window hidden", [](RecorderFixture& f) { f.window.hide(); }},
         {"recorder destroyed", [](RecorderFixture& f) { delete f.recorder; }},
     };
     for (const auto& ending : endings) {
+        SCOPED_TRACE(ending.name);
         RecorderFixture f(false);
-        FakeScreens screens;
-        FakePanelWindowFactory windows;
-        FakeInputMonitors monitors;
-        FakeHotkeyService hotkeys;
-        AppDelegate delegate(AppDelegate::Ports{{screens, windows, monitors, f.feedback},
-                                                std::make_shared<GlobalHotKey::Registry>(hotkeys, f.runtime.dispatcher()),
-                                                nullptr, nullptr, QString(), {}, {}});
-        ASSERT_TRUE(delegate.applicationDidFinishLaunching());
-        f.recorder->setHotKeySuspender([&delegate] { return delegate.suspendHotKeys(); });
-        // The activation chord and its reverse with Shift.
-        ASSERT_EQ(hotkeys.registered.size(), 2u) << ending.name;
-
-        bool suspendedWhenCaptured = false;
-        QObject::connect(f.recorder, &HotkeyRecorderView::captured, [&] {
-            // Storing the capture now registers the chord once, when recording ends.
-            suspendedWhenCaptured = delegate.areHotKeysSuspended();
+        int holds = 0;
+        f.recorder->setHotKeySuspender([&holds] {
+            ++holds;
+            return std::shared_ptr<void>(&holds, [](int* count) { --*count; });
         });
+        bool heldWhenCaptured = false;
+        QObject::connect(f.recorder, &HotkeyRecorderView::captured, [&] { heldWhenCaptured = holds > 0; });
         f.click();
-        EXPECT_TRUE(hotkeys.registered.empty()) << ending.name;
+        EXPECT_EQ(holds, 1);
         ending.end(f);
-        EXPECT_EQ(suspendedWhenCaptured, ending.name == std::string("capture")) << ending.name;
-        ASSERT_EQ(hotkeys.registered.size(), 2u) << ending.name;
-        EXPECT_EQ(hotkeys.registered.begin()->second, (FakeHotkeyService::Chord{48, 0x800})) << ending.name;
+        EXPECT_EQ(heldWhenCaptured, ending.name == std::string("capture"));
+        EXPECT_EQ(holds, 0);
+        EXPECT_EQ(f.feedback.beeps, 0);
     }
 }

@@ -99,37 +99,28 @@ const QRectF startFrame(1608, 374, 354, 332);
 
 } // namespace
 
-TEST(KeyablePanel, IsAFramelessToolWindowThatSlidesInToItsFinalFrameAndReportsTheEnd)
-{
-    PanelWindowFixture f;
-    auto panel = f.make(PanelEdge::right);
-    KeyablePanel* widget = f.widget();
-    ASSERT_NE(widget, nullptr);
-    const Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
-    EXPECT_EQ(widget->windowFlags() & flags, flags);
-    EXPECT_FALSE(widget->windowFlags().testFlag(Qt::X11BypassWindowManagerHint));
-    EXPECT_TRUE(KeyablePanel::isPanelWindow(widget->windowHandle()));
-
-    int completions = 0;
-    panel->slideIn(startFrame, finalFrame, [&] { ++completions; });
-    EXPECT_TRUE(widget->isVisible());
-    f.driver.advanceBy(0.07);
-    EXPECT_GT(panel->frame().x(), 1566);
-    EXPECT_EQ(completions, 0);
-    f.driver.advanceBy(0.1);
-    EXPECT_EQ(panel->frame(), finalFrame);
-    EXPECT_DOUBLE_EQ(widget->windowOpacity(), 1.0);
-    EXPECT_EQ(completions, 1);
-}
-
-TEST(KeyablePanel, SlidesOutByItsWidthPlusSixteenThenHidesAndStaysForTheNextShowing)
+TEST(KeyablePanel, SlidesInToItsFinalFrameThenOutByItsWidthPlusSixteenAndStaysForTheNextShowing)
 {
     for (const auto& [edge, endX] : {std::pair{PanelEdge::right, 1566 + 370}, std::pair{PanelEdge::left, 1566 - 370}}) {
         PanelWindowFixture f;
         auto panel = f.make(edge);
-        panel->slideIn(startFrame, finalFrame, {});
-        f.driver.advanceBy(0.2);
         QPointer<KeyablePanel> widget = f.widget();
+        ASSERT_FALSE(widget.isNull());
+        const Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+        EXPECT_EQ(widget->windowFlags() & flags, flags);
+        EXPECT_FALSE(widget->windowFlags().testFlag(Qt::X11BypassWindowManagerHint));
+        EXPECT_TRUE(KeyablePanel::isPanelWindow(widget->windowHandle()));
+
+        int completions = 0;
+        panel->slideIn(startFrame, finalFrame, [&] { ++completions; });
+        f.driver.advanceBy(0.07);
+        EXPECT_GT(panel->frame().x(), 1566);
+        EXPECT_EQ(completions, 0);
+        f.driver.advanceBy(0.13);
+        EXPECT_EQ(panel->frame(), finalFrame);
+        EXPECT_DOUBLE_EQ(widget->windowOpacity(), 1.0);
+        EXPECT_EQ(completions, 1);
+
         double lastX = -1;
         panel->slideOut([&] { lastX = widget->x(); });
         f.driver.advanceBy(0.25);
@@ -260,9 +251,9 @@ TEST(KeyablePanel, BypassingTheWindowManagerItWaitsOffScreenBetweenShowings)
     EXPECT_EQ(window->pos(), KeyablePanel::offScreen);
 }
 
-// Without a compositing manager nothing of the window can be see-through: it is cut to the
-// panel's outline, whole again while a manager runs, and cut again when it quits.
-TEST(KeyablePanel, WithoutCompositingItIsCutToThePanelsOutlineAndFollowsAManagerThatComesAndGoes)
+// The outline itself is checked on a real X server with a compositing manager that comes
+// and goes; here, that the window follows each change and stops listening when it goes.
+TEST(KeyablePanel, WithoutCompositingItIsCutToAnOutlineAndFollowsAManagerThatComesAndGoes)
 {
     FakeCompositing compositing;
     {
@@ -272,22 +263,16 @@ TEST(KeyablePanel, WithoutCompositingItIsCutToThePanelsOutlineAndFollowsAManager
         f.driver.advanceBy(0.2);
         SearchView* view = f.widget()->view();
         view->grab(); // a frame
-
         ASSERT_FALSE(compositing.outlines.empty());
         EXPECT_EQ(compositing.outlines.back().first, f.widget()->winId());
         const QRegion outline = compositing.outlines.back().second;
         EXPECT_TRUE(outline.contains(QPoint(177, 166)));
-        EXPECT_TRUE(outline.contains(QPoint(353, 331))) << "square against the screen edge";
         EXPECT_FALSE(outline.contains(QPoint(2, 2))) << "the rounded inner corner";
         EXPECT_FALSE(view->isTranslucent());
 
         compositing.change(true);
         EXPECT_TRUE(compositing.outlines.back().second.isEmpty()) << "whole again";
         EXPECT_TRUE(view->isTranslucent());
-        const size_t whole = compositing.outlines.size();
-        view->grab();
-        EXPECT_EQ(compositing.outlines.size(), whole) << "no outline while translucent";
-
         compositing.change(false);
         view->grab();
         EXPECT_EQ(compositing.outlines.back().second, outline);

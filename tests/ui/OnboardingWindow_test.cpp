@@ -56,34 +56,21 @@ struct GuideFixture {
 
 } // namespace
 
-TEST(OnboardingWindow, PermissionPageStaysUntilTrustedAndFlipsToTheSummonPageWithinASecondOfTrust)
+// Every way out of the summon page dismisses the guide once; only Skip Guide (clicked, or
+// Return on it) completes it.
+TEST(OnboardingWindow, EveryWayOutDismissesOnceAndOnlySkipCompletesTheGuide)
 {
-    GuideFixture f;
-    f.open(false);
-    EXPECT_EQ(f.content().titleText(), QStringLiteral("Enable Accessibility"));
-    QTest::mouseClick(f.content().defaultButton(), Qt::LeftButton); // Continue, still untrusted: stays
-    EXPECT_EQ(f.onboarding().stage(), OnboardingStage::permissions);
-
-    f.runtime.accessibility.setTrusted(true);
-    f.runtime.advance(1.0);
-    EXPECT_EQ(f.content().titleText(), QStringLiteral("Summon Ostrevane"));
-    EXPECT_EQ(f.content().defaultButton()->text(), QStringLiteral("Got it"));
-    EXPECT_EQ(f.onboarding().stage(), OnboardingStage::summon);
-    EXPECT_EQ(f.dismissals, 0);
-}
-
-TEST(OnboardingWindow, SkipCompletesTheGuideWhileGotItSummoningAndClosingOnlyDismissItOnce)
-{
+    const auto click = [](QPushButton* (OnboardingSummonView::*button)() const) {
+        return [button](GuideFixture& f) { QTest::mouseClick((f.content().*button)(), Qt::LeftButton); };
+    };
     const struct {
         const char* name;
         std::function<void(GuideFixture&)> act;
         bool completed;
         OnboardingStage stage;
     } rows[] = {
-        {"skip", [](GuideFixture& f) { QTest::mouseClick(f.content().skipButton(), Qt::LeftButton); }, true,
-         OnboardingStage::complete},
-        {"got it", [](GuideFixture& f) { QTest::mouseClick(f.content().defaultButton(), Qt::LeftButton); }, false,
-         OnboardingStage::summon},
+        {"skip", click(&OnboardingSummonView::skipButton), true, OnboardingStage::complete},
+        {"got it", click(&OnboardingSummonView::defaultButton), false, OnboardingStage::summon},
         {"panel summoned", [](GuideFixture& f) { f.onboarding().panelDidShow(); }, false, OnboardingStage::panelBasics},
         {"closed twice",
          [](GuideFixture& f) {
@@ -91,11 +78,21 @@ TEST(OnboardingWindow, SkipCompletesTheGuideWhileGotItSummoningAndClosingOnlyDis
              f.window->close();
          },
          false, OnboardingStage::summon},
+        {"return where the focus starts", [](GuideFixture& f) { f.key(Qt::Key_Return); }, false, OnboardingStage::summon},
+        {"enter on the keypad", [](GuideFixture& f) { f.key(Qt::Key_Enter); }, false, OnboardingStage::summon},
+        {"return on a focused Skip Guide",
+         [](GuideFixture& f) {
+             f.content().skipButton()->setFocus();
+             f.key(Qt::Key_Return);
+         },
+         true, OnboardingStage::complete},
+        {"escape", [](GuideFixture& f) { f.key(Qt::Key_Escape); }, false, OnboardingStage::summon},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         GuideFixture f;
         f.open(true);
+        ASSERT_EQ(f.window->focusWidget(), f.content().defaultButton());
         row.act(f);
         EXPECT_EQ(f.completed(), row.completed);
         EXPECT_EQ(f.onboarding().stage(), row.stage);
@@ -114,17 +111,21 @@ TEST(OnboardingWindow, PollingStopsWithTheWindow)
     EXPECT_EQ(f.onboarding().stage(), OnboardingStage::permissions);
 }
 
-TEST(OnboardingWindow, OnLinuxThePagesSpeakOfAltAndTheWindowManagerAndOfferNoSettingsPage)
+TEST(OnboardingWindow, TheWaitingPageStaysUntilAWindowManagerRunsThenSpeaksOfAltWithNoSettingsPage)
 {
     GuideFixture f;
     f.useLinuxDesktop();
     f.open(false);
     EXPECT_EQ(f.content().titleText(), QStringLiteral("Waiting for a Window Manager"));
     EXPECT_FALSE(f.content().settingsButton()->isVisible());
+    QTest::mouseClick(f.content().defaultButton(), Qt::LeftButton); // Continue, still without one: stays
+    EXPECT_EQ(f.onboarding().stage(), OnboardingStage::permissions);
 
     f.runtime.accessibility.setTrusted(true); // a window manager came up
     f.runtime.advance(1.0);
     EXPECT_EQ(f.content().titleText(), QStringLiteral("Summon Ostrevane"));
+    EXPECT_EQ(f.onboarding().stage(), OnboardingStage::summon);
+    EXPECT_EQ(f.dismissals, 0);
     EXPECT_TRUE(f.content().subtitleText().contains(QStringLiteral("Hold Alt")));
     EXPECT_TRUE(f.content().footnoteText().contains(QStringLiteral("keep Alt held")));
     EXPECT_FALSE(f.content().settingsButton()->isVisible());
@@ -133,43 +134,6 @@ TEST(OnboardingWindow, OnLinuxThePagesSpeakOfAltAndTheWindowManagerAndOfferNoSet
     EXPECT_EQ(f.content().titleText(), QStringLiteral("呼出 Ostrevane"));
     EXPECT_TRUE(f.content().subtitleText().contains(QStringLiteral("按住 Alt 键")));
     EXPECT_EQ(f.window->windowTitle(), Localization::shared().string("Ostrevane Guide"));
-}
-
-TEST(OnboardingWindow, TheMacGuideKeepsItsOwnWordsAndSettingsButton)
-{
-    GuideFixture f;
-    f.open(true);
-    EXPECT_TRUE(f.content().subtitleText().contains(QStringLiteral("Hold Option")));
-    EXPECT_TRUE(f.content().settingsButton()->isVisible());
-}
-
-TEST(OnboardingWindow, ReturnPressesTheFocusedOrDefaultButtonAndEscapeClosesLikeTheCloseButton)
-{
-    const struct {
-        const char* name;
-        std::function<void(GuideFixture&)> keys;
-        bool completed;
-    } rows[] = {
-        {"return on the default button where the focus starts", [](GuideFixture& f) { f.key(Qt::Key_Return); }, false},
-        {"enter on the keypad", [](GuideFixture& f) { f.key(Qt::Key_Enter); }, false},
-        {"return on a focused Skip Guide",
-         [](GuideFixture& f) {
-             f.content().skipButton()->setFocus();
-             f.key(Qt::Key_Return);
-         },
-         true},
-        {"escape", [](GuideFixture& f) { f.key(Qt::Key_Escape); }, false},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        GuideFixture f;
-        f.open(true);
-        EXPECT_EQ(f.window->focusWidget(), f.content().defaultButton());
-        row.keys(f);
-        EXPECT_EQ(f.dismissals, 1);
-        EXPECT_FALSE(f.window->isVisible());
-        EXPECT_EQ(f.completed(), row.completed);
-    }
 }
 
 TEST(OnboardingWindow, TheSummonPageSaysWhileAnotherProgramHoldsTheChord)

@@ -1,9 +1,7 @@
 #include "PreferencesTestKit.h"
 
-#include "core/FeedbackSupport.h"
 #include "core/HotkeySettings.h"
 #include "core/IgnoreFilter.h"
-#include "core/Localization.h"
 #include "core/NotificationCenter.h"
 #include "core/PanelSettings.h"
 #include "core/ShortcutStore.h"
@@ -66,51 +64,17 @@ struct WindowFixture : PrefsFixture {
     }
 };
 
-const HotkeyConfig optionW{13, 0x800};
-
 } // namespace
 
-TEST(PreferencesWindow, IsAtLeast760By560AndSwitchesToTheRequestedPane)
-{
-    WindowFixture f;
-    f.open(PreferencesPane::general);
-    EXPECT_EQ(f.window->minimumSize(), QSize(760, 560));
-    EXPECT_EQ(f.window->windowTitle(), QStringLiteral("Ostrevane Preferences"));
-    f.window->select(PreferencesPane::feedback);
-    EXPECT_EQ(f.window->selection(), PreferencesPane::feedback);
-    EXPECT_EQ(f.window->sidebar()->currentRow(), 4);
-    f.window->sidebar()->setCurrentRow(1); // the keyboard or a click in the sidebar
-    EXPECT_EQ(f.window->selection(), PreferencesPane::shortcuts);
-}
-
-TEST(PreferencesWindow, ClosingReportsOnceHoweverOftenItIsAsked)
+TEST(PreferencesWindow, TheSidebarSwitchesPanesAndClosingReportsOnceHoweverOftenItIsAsked)
 {
     WindowFixture f;
     f.open();
+    f.window->sidebar()->setCurrentRow(1); // the keyboard or a click in the sidebar
+    EXPECT_EQ(f.window->selection(), PreferencesPane::shortcuts);
     QTest::keyClick(f.window.get(), Qt::Key_W, Qt::ControlModifier);
     f.window->close();
     EXPECT_EQ(f.closes, 1);
-}
-
-TEST(PreferencesWindow, ALanguageChangeRelabelsTheOpenWindowAtOnce)
-{
-    WindowFixture f;
-    f.open(PreferencesPane::general);
-    QComboBox* language = f.general().languagePicker();
-    EXPECT_EQ(language->itemText(0), QStringLiteral("Follow System"));
-    language->setCurrentIndex(2);
-    emit language->activated(2); // 简体中文, as the user picks it
-    EXPECT_EQ(Localization::shared().language(), AppLanguage::simplifiedChinese);
-    EXPECT_NE(f.window->windowTitle(), QStringLiteral("Ostrevane Preferences"));
-    EXPECT_NE(f.window->sidebar()->item(0)->text(), QStringLiteral("General"));
-    EXPECT_NE(f.general().launchAtLoginRow()->title()->text(), QStringLiteral("Launch at login"));
-    EXPECT_NE(f.shortcuts().resetAllButton()->text(), QStringLiteral("Reset all shortcuts"));
-    EXPECT_EQ(language->currentIndex(), 2);
-
-    Localization::shared().setLanguage(AppLanguage::english);
-    EXPECT_EQ(f.window->windowTitle(), QStringLiteral("Ostrevane Preferences"));
-    EXPECT_EQ(f.general().launchAtLoginRow()->title()->text(), QStringLiteral("Launch at login"));
-    EXPECT_EQ(language->currentIndex(), 1);
 }
 
 TEST(PreferencesWindow, GeneralPaneWritesThroughTheOwnersAndShowsWhatTheyHold)
@@ -172,22 +136,6 @@ TEST(PreferencesWindow, BrowserTabsRowShowsTheStatusAndTestAsksTheBrowsersAgain)
     EXPECT_EQ(f.browsers.asked, 3);
 }
 
-TEST(PreferencesWindow, OnMacOSThePermissionRowsOpenTheirPrivacyPanes)
-{
-    WindowFixture f;
-    f.runtime.accessibility.setTrusted(false);
-    f.open();
-    PermissionRow* accessibility = f.general().accessibilityRow();
-    EXPECT_EQ(accessibility->state(), PermissionState::needsAction);
-    EXPECT_EQ(accessibility->detail()->text(),
-              QStringLiteral("Required. Enable Ostrevane in System Settings → Privacy & Security → Accessibility."));
-    QTest::mouseClick(accessibility->primaryButton(), Qt::LeftButton);
-    QTest::mouseClick(f.general().browserTabsRow()->secondaryButton(), Qt::LeftButton);
-    EXPECT_EQ(f.runtime.desktop().workspace.log(),
-              (QStringList{"openURL x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility",
-                           "openURL x-apple.systempreferences:com.apple.preference.security?Privacy_Automation"}));
-}
-
 TEST(PreferencesWindow, OnLinuxNothingPointsAtMacOSSettings)
 {
     WindowFixture f;
@@ -202,9 +150,8 @@ TEST(PreferencesWindow, OnLinuxNothingPointsAtMacOSSettings)
     const QStringList shown{accessibility->title()->text(), accessibility->detail()->text(),
                             f.general().browserTabsRow()->detail()->text()};
     for (const QString& text : shown) {
-        EXPECT_FALSE(text.contains(QStringLiteral("System Settings"))) << qPrintable(text);
-        EXPECT_FALSE(text.contains(QStringLiteral("Accessibility"))) << qPrintable(text);
-        EXPECT_FALSE(text.contains(QStringLiteral("Automation"))) << qPrintable(text);
+        for (const char* macOSPlace : {"System Settings", "Accessibility", "Automation"})
+            EXPECT_FALSE(text.contains(QLatin1String(macOSPlace))) << qPrintable(text);
     }
     EXPECT_TRUE(accessibility->detail()->text().contains(QStringLiteral("EWMH")));
 }
@@ -249,7 +196,7 @@ TEST(PreferencesWindow, ChordsThatCollideInTheStoreAreMarkedOnBothRows)
 {
     WindowFixture f;
     f.open(PreferencesPane::shortcuts);
-    ShortcutStore::set(optionW, ShortcutAction::back); // written elsewhere: the store takes any chord
+    ShortcutStore::set(HotkeyConfig{13, 0x800}, ShortcutAction::back); // written elsewhere: the store takes any chord
     EXPECT_EQ(f.shortcuts().row(ShortcutAction::back)->message()->text(), QStringLiteral("Conflicts with Move up"));
     EXPECT_EQ(f.shortcuts().row(ShortcutAction::moveUp)->message()->text(), QStringLiteral("Conflicts with Back"));
     QTest::mouseClick(f.shortcuts().resetButton(ShortcutAction::back), Qt::LeftButton);
@@ -276,19 +223,6 @@ TEST(PreferencesWindow, ResetButtonsRemoveOneOverrideOrAllOfThemAndAnnounceIt)
     f.runtime.context().notifications().removeObserver(token);
 }
 
-TEST(PreferencesWindow, TheShortcutsPaneActivationRecorderSetsTheGlobalChord)
-{
-    WindowFixture f;
-    f.open(PreferencesPane::shortcuts);
-    HotkeyRecorderView* recorder = f.shortcuts().activationRecorder();
-    f.record(recorder, Qt::Key_Tab, Qt::NoModifier); // plain Tab: refused, still recording
-    EXPECT_EQ(f.feedback.beeps, 1);
-    pressKey(recorder, Qt::Key_Space, Qt::ControlModifier);
-    EXPECT_EQ(HotkeyStore::current(), (HotkeyConfig{49, 0x1000}));
-    QTest::mouseClick(f.shortcuts().activationResetButton(), Qt::LeftButton);
-    EXPECT_EQ(HotkeyStore::current(), HotkeyConfig::defaultConfig());
-}
-
 TEST(PreferencesWindow, AppearanceControlsSetThePanelSettingsAndFollowChangesMadeElsewhere)
 {
     WindowFixture f;
@@ -304,9 +238,7 @@ TEST(PreferencesWindow, AppearanceControlsSetThePanelSettingsAndFollowChangesMad
     EXPECT_FALSE(PanelSettings::preferBrowserTabsWhenFrontmost());
 
     PanelSettings::setWidth(PanelWidth::wide);
-    PanelSettings::setShowAppsWithoutWindows(true);
     EXPECT_EQ(pane.widthPicker()->currentIndex(), 2);
-    EXPECT_TRUE(pane.showAppsWithoutWindowsSwitch()->isChecked());
 }
 
 TEST(PreferencesWindow, PatternsAreStoredWithoutSurroundingSpacesAndBlankOnesAreNotAdded)
@@ -377,24 +309,12 @@ TEST(PreferencesWindow, CopyDiagnosticsFillsTheClipboardAndSaysCopiedFor1Point4S
     FeedbackPane& pane = f.feedbackPane();
     QTest::mouseClick(pane.copyButton(), Qt::LeftButton);
     EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith(QStringLiteral("Ostrevane Diagnostics\nVersion: ")));
-    EXPECT_EQ(pane.copyButton()->text(), QStringLiteral("Copied"));
     f.runtime.advance(1.0);
-    QTest::mouseClick(pane.copyButton(), Qt::LeftButton);
+    QTest::mouseClick(pane.copyButton(), Qt::LeftButton); // a second copy does not extend it
     f.runtime.advance(0.39);
     EXPECT_EQ(pane.copyButton()->text(), QStringLiteral("Copied"));
     f.runtime.advance(0.01);
     EXPECT_EQ(pane.copyButton()->text(), QStringLiteral("Copy Diagnostics"));
-    EXPECT_FALSE(pane.isCopied());
-}
-
-TEST(PreferencesWindow, OpenIssueOpensTheTrackerPageAsItIs)
-{
-    WindowFixture f;
-    f.open(PreferencesPane::feedback);
-    ASSERT_TRUE(f.feedbackPane().openIssueButton()->isEnabled());
-    QTest::mouseClick(f.feedbackPane().openIssueButton(), Qt::LeftButton);
-    EXPECT_EQ(f.runtime.desktop().workspace.log(),
-              QStringList{QStringLiteral("openURL ") + FeedbackSupport::issuesURL().toString()});
 }
 
 TEST(PreferencesWindow, AKeyboardUserStartsInTheSidebarAndTabsThroughTheControlsInOrder)

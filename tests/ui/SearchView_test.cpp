@@ -176,18 +176,3 @@ TEST(SearchView, OnlyRowsInViewAskWhetherTheyCanBeClosed)
     ASSERT_EQ(f.closed.size(), 1u);
     EXPECT_EQ(f.closed.front().title(), QStringLiteral("App 29"));
 }
-
-TEST(SearchView, AWindowRowOutOfViewSaysWhereItIsAfterItsApplication)
-{
-    PanelFixture f;
-    WindowItem minimised = fixtures::window(QStringLiteral("Terminal"), std::nullopt, QStringLiteral("bash"));
-    minimised.isMinimized = true;
-    WindowItem away = fixtures::window(QStringLiteral("Editor"), std::nullopt, QStringLiteral("notes"));
-    away.otherDesktop = 2;
-    SearchView& view = f.show({SwitchItem(minimised), SwitchItem(away),
-                               SwitchItem(fixtures::window(QStringLiteral("Clock"), std::nullopt, QStringLiteral("now")))});
-
-    EXPECT_EQ(view.rows()[0].subtitleWithNote(), QStringLiteral("Terminal · Minimised"));
-    EXPECT_EQ(view.rows()[1].subtitleWithNote(), QStringLiteral("Editor · Desktop 2"));
-    EXPECT_EQ(view.rows()[2].subtitleWithNote(), QStringLiteral("Clock"));
-}

@@ -1,7 +1,5 @@
 #include "core/AppActivator.h"
 
-#include "core/AppleScriptMediaControl.h"
-#include "platform/sim/SimBrowsers.h"
 #include "platform/sim/ThreadedDispatcher.h"
 #include "support/Fixtures.h"
 #include "support/TestRuntime.h"
@@ -122,19 +120,6 @@ TEST_F(AppActivatorTest, ASecondCloseOfAHungWindowForceQuitsItsProcessOnlyWhenIt
     workspace().setResponsiveness(busy, Responsiveness::responding);
     activator().closeWindow(first);
     EXPECT_EQ(activator().hungWindowState(first), HungWindow::no);
-}
-
-TEST_F(AppActivatorTest, QuitThatSucceededLetsTheNextCloseQuitPolitelyAgain)
-{
-    launch(editorID);
-    activator().quit(editorID);
-    runtime.advance(1.2); // the follow-up finds the application gone
-    EXPECT_EQ(launch(editorID), 1002);
-    runtime.advance(1.0);
-    activator().quit(editorID);
-    runtime.runUntilIdle();
-    EXPECT_EQ(workspace().log(), (QStringList{"terminate 1001", "terminate 1002"}));
-    EXPECT_TRUE(kills().isEmpty());
 }
 
 TEST_F(AppActivatorTest, InstanceWithADialogIsBroughtForwardAfterTheCloseAndKilledInTheSecondPass)
@@ -310,29 +295,7 @@ TEST_F(AppActivatorTest, MediaPlayerIsPausedBeforeItIsKilled)
     EXPECT_EQ(kills(), (QStringList{"kill 1001 9"}));
 }
 
-// Player names are escaped like any other text put into a script.
-TEST_F(AppActivatorTest, PauseScriptIsOneLineWithThePlayerNameEscaped)
-{
-    SimBrowsers scripts(runtime.desktop()); // records every script and answers none of these
-    AppleScriptMediaControl media(scripts);
-    media.pause(musicID, "Music");
-    media.pause("com.example.odd", "Odd \"Player\"");
-    EXPECT_EQ(scripts.scripts(), (QStringList{"tell application \"Music\" to pause",
-                                              "tell application \"Odd \\\"Player\\\"\" to pause"}));
-}
-
 // ---- Application activation
-
-TEST_F(AppActivatorTest, OpeningAnApplicationActivatesWhatLaunchedAndRetriesAFailedLaunchAsAPlainOpen)
-{
-    workspace().addInstalled("/Applications/Editor.app", {.processIdentifier = 2001, .bundleIdentifier = editorID});
-    activator().activate(fixtures::app(editorID, "Editor", "/Applications/Editor.app"));
-    workspace().setOpenFails("/Applications/My Editor.app", "The file is damaged.");
-    activator().activate(fixtures::app(editorID, "My Editor", "/Applications/My Editor.app"));
-    EXPECT_EQ(workspace().log(), (QStringList{"open /Applications/Editor.app", "activate 2001",
-                                              "open /Applications/My Editor.app",
-                                              "openURL file:///Applications/My Editor.app"}));
-}
 
 // On Linux the plain open would show the desktop entry in a text editor: the failure is
 // reported instead, to the log and to the observers that tell the user.
@@ -340,9 +303,7 @@ TEST_F(AppActivatorTest, AFailedLaunchIsReportedAndNeverOpenedAsADocumentWhereTh
 {
     PlatformProfile profile = PlatformProfile::macOS();
     profile.retriesFailedLaunchAsPlainOpen = false;
-    const auto activator = std::make_shared<AppActivator>(AppActivator::Ports{
-        runtime.dispatcher(), runtime.clock, runtime.defaults(), profile, runtime.accessibility, workspace(),
-        runtime.desktop().processSignals, runtime.desktop().media});
+    const auto activator = makeActivator(runtime.dispatcher(), profile);
     std::vector<QStringList> reported;
     const AppActivator::Token token = activator->observeLaunchFailures([&](const AppActivator::LaunchFailure& failure) {
         reported.push_back({failure.appName, failure.appPath, failure.reason});

@@ -180,29 +180,6 @@ TEST_F(BrowserTabCacheTest, ACacheGoneBeforeItsRefreshRunsDropsTheResultAndAnUno
     EXPECT_TRUE(unowned.tabs().empty()); // results reach only a cache held by a shared pointer
 }
 
-TEST_F(BrowserTabCacheTest, StatusTellsUnavailableBlockedDegradedAndReadyApart)
-{
-    BrowserTabStatusProbe probe;
-    EXPECT_EQ(probe.status(2.0), BrowserTabStatus::unavailable());
-
-    browsers.launch(spec(chromeID));
-    const AXElement window = browsers.openWindow(chromeName, {{"1", QString()}, {"2", QString()}, {"3", QString()}});
-    browsers.setMode(chromeName, SimBrowsers::Mode::busy);
-    EXPECT_EQ(probe.status(2.0), BrowserTabStatus::blocked("Browser tabs unavailable. Grant Automation access for "
-                                                           "supported browsers and restart the browser if needed."));
-    browsers.addTabStrip(window, {"One", "Two"}, 0); // only accessibility reads them
-    EXPECT_EQ(probe.status(2.0), BrowserTabStatus::degraded(
-                                     2, "Tab titles are limited. Enable Automation access for Ostrevane and the browser."));
-
-    // Ready as soon as one browser answers; the probe tells them apart.
-    browsers.setMode(chromeName, SimBrowsers::Mode::answers);
-    browsers.launch(spec(safariID));
-    browsers.setMode(safariName, SimBrowsers::Mode::refusesAutomation);
-    EXPECT_EQ(probe.status(2.0), BrowserTabStatus::ready(3));
-    EXPECT_EQ(probe.probeAutomationForRunningBrowsers(),
-              (ProbeResult{{chromeName, safariName}, {chromeName}, {safariName}, {{chromeName, 3}}}));
-}
-
 namespace {
 
 // Holds the first script in flight until released, so that requests really overlap it.

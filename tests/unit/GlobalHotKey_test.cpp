@@ -42,31 +42,6 @@ TEST(GlobalHotKey, ReleasingUnregistersAndLaterPressesOfItsIdDoNothingWhileLiveP
     EXPECT_EQ(livePresses, 1);
 }
 
-TEST(GlobalHotKey, AChordHeldByAnotherProgramWaitsAndComesAliveAtTheFirstRetryAfterItIsFreed)
-{
-    HotKeys keys;
-    keys.service.heldElsewhere.insert({tab, option});
-    int presses = 0;
-    auto waiting = keys.make(tab, option, presses);
-    EXPECT_FALSE(waiting->isRegistered());
-    EXPECT_TRUE(waiting->isHeldElsewhere());
-
-    keys.dispatcher.advance(GlobalHotKey::retryInterval);
-    EXPECT_EQ(keys.service.retries, 1);
-    EXPECT_TRUE(waiting->isHeldElsewhere());
-
-    keys.service.heldElsewhere.clear(); // the other program lets go
-    keys.dispatcher.advance(GlobalHotKey::retryInterval);
-    EXPECT_EQ(keys.service.retries, 2);
-    EXPECT_TRUE(waiting->isRegistered());
-    keys.service.press(FakeHotkeyService::Chord{tab, option});
-    keys.dispatcher.runUntilIdle();
-    EXPECT_EQ(presses, 1);
-
-    keys.dispatcher.advance(10 * GlobalHotKey::retryInterval);
-    EXPECT_EQ(keys.service.retries, 2); // nothing waits: no more attempts
-}
-
 TEST(GlobalHotKey, OneTimerRetriesEveryWaitingChordAndAskingRetriesAtOnce)
 {
     HotKeys keys;
@@ -103,15 +78,4 @@ TEST(GlobalHotKey, AChordTheServiceLosesIsRetriedUntilItIsBack)
     keys.dispatcher.advance(GlobalHotKey::retryInterval);
     EXPECT_EQ(keys.service.retries, 1);
     EXPECT_TRUE(live->isRegistered());
-}
-
-TEST(GlobalHotKey, IdsAreNotReused)
-{
-    HotKeys keys;
-    int presses = 0;
-    auto first = keys.make(tab, option, presses);
-    first.reset();
-    auto next = keys.make(space, option, presses);
-    EXPECT_EQ(next->id(), 2u);
-    EXPECT_TRUE(next->isRegistered());
 }

@@ -39,33 +39,21 @@ TEST(HotkeyStore, AWriteRepairsAGarbledChordAndSurvivesRelaunch)
     EXPECT_EQ(QJsonDocument::fromJson(*blob).object(), (QJsonObject{{"keyCode", 7}, {"carbonModifiers", 256}}));
 }
 
-TEST(HotkeyConfig, DisplayStringOrdersModifiersControlOptionShiftCommand)
-{
-    EXPECT_EQ((HotkeyConfig{48, 0x800}).displayString(), QStringLiteral("⌥⇥"));
-    EXPECT_EQ((HotkeyConfig{49, 0x1000 | 0x800 | 0x200 | 0x100}).displayString(), QStringLiteral("⌃⌥⇧⌘Space"));
-    EXPECT_EQ((HotkeyConfig{105, 0x800}).displayString(), QStringLiteral("⌥Key#105"));
-    EXPECT_EQ((HotkeyConfig{7, 0x400}).displayString(), QStringLiteral("X")); // a bit that is no modifier shows nothing
-}
-
 TEST(HotkeyConfig, LinuxDesktopsReadChordsAsWordsJoinedByPlus)
 {
     const struct {
         HotkeyConfig chord;
         const char* words;
     } rows[] = {
-        {{48, 0x800}, "Alt+Tab"},
         {{48, 0x800 | 0x200}, "Alt+Shift+Tab"},
-        {{7, 0x1000 | 0x800}, "Ctrl+Alt+X"},
-        {{49, 0x100}, "Super+Space"},
         {{49, 0x1000 | 0x800 | 0x200 | 0x100}, "Ctrl+Alt+Shift+Super+Space"},
+        {{7, 0x400}, "X"}, // a bit that is no modifier shows nothing
         {{53, 0}, "Esc"},
-        {{36, 0x800}, "Alt+Enter"},
-        {{51, 0x100}, "Super+Backspace"},
         {{126, 0x800}, "Alt+Up"},
         {{105, 0x800}, "Alt+Key#105"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(row.chord.displayString(ChordStyle::words), QString::fromUtf8(row.words));
+        EXPECT_EQ(row.chord.displayString(ChordStyle::words), QString::fromUtf8(row.words)) << row.words;
 }
 
 TEST(HotkeyConfig, TheInstalledProfileChoosesHowChordsAreShown)
@@ -75,11 +63,4 @@ TEST(HotkeyConfig, TheInstalledProfileChoosesHowChordsAreShown)
     const PlatformProfile linux = PlatformProfile::linuxDesktop({QStringLiteral("org.example.Files"), {}});
     mac.context().ports().profile = &linux;
     EXPECT_EQ((HotkeyConfig{7, 0x800}).displayString(), QStringLiteral("Alt+X"));
-}
-
-TEST(HotkeyConfig, CarbonFlagsMapsTheFourModifiersAndIgnoresTheRest)
-{
-    EXPECT_EQ(carbonFlags(0x20000 | 0x40000 | 0x80000 | 0x100000), 0x1b00u); // all four
-    EXPECT_EQ(carbonFlags(0x10000 | 0x200000 | 0x800000), 0u);               // caps lock, numeric pad, function
-    EXPECT_EQ(carbonFlags(0x80000 | 0x800000), 0x800u);                       // Option on the function row
 }

@@ -40,18 +40,3 @@ TEST(PanelSettings, UnknownOrWrongTypedValuesReadAsTheDefaults)
         EXPECT_EQ(runtime.defaults().object(QString::fromLatin1(key)), stored) << key;
     }
 }
-
-TEST(PanelSettings, SettersStoreRawValuesThatSurviveARestart)
-{
-    TestRuntime runtime;
-    PanelSettings::setEdge(PanelEdge::left);
-    PanelSettings::setWidth(PanelWidth::wide);
-    PanelSettings::setFontSize(PanelFontSize::small);
-    PanelSettings::setDisplay(PanelDisplay::main);
-    PanelSettings::setShowAppsWithoutWindows(false);
-    PanelSettings::setPreferBrowserTabsWhenFrontmost(false);
-    EXPECT_EQ(runtime.defaults().string(QStringLiteral("Ostrevane.PanelWidth")), QStringLiteral("wide"));
-
-    runtime.restart();
-    EXPECT_EQ(currentSettings(), (QStringList{"left", "wide", "small", "main", "hides apps", "no tabs first"}));
-}

@@ -150,28 +150,3 @@ TEST_F(SelfInstallerTest, AnUnremovableDestinationShowsInstallFailedAndThisCopyG
     runtime.advance(5);
     EXPECT_EQ(quits, 0);
 }
-
-TEST_F(SelfInstallerTest, OnTheMacDesktopADiskImageCopyMovesToApplicationsWithoutQuarantine)
-{
-    layout = SelfInstaller::Layout::macOS();
-    layout.mountPrefixes = {root.path() + "/Volumes/"};
-    layout.applicationsFolder = root.path() + "/Applications/";
-    const QString bundle = makeProgramFolder(root.path() + "/Volumes/Ostrevane", "Ostrevane.app", "2.0");
-    EXPECT_FALSE(offer(makeProgramFolder(root.path() + "/Users/ana/Downloads", "Ostrevane.app", "2.0")));
-    EXPECT_TRUE(alerts.shown.empty());
-
-    alerts.answers = {0};
-    ASSERT_TRUE(offer(bundle));
-    ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(alerts.shown[0].message, "Move Ostrevane to Applications?");
-    EXPECT_EQ(alerts.shown[0].informativeText,
-              "Ostrevane is running from a disk image. Installing it to your Applications folder keeps it available "
-              "after you eject the DMG and avoids future Gatekeeper warnings.");
-    const QString destination = root.path() + "/Applications/Ostrevane.app";
-    EXPECT_EQ(runProgramFolder(destination), "2.0");
-    EXPECT_EQ(runs, (QStringList{"/usr/bin/xattr -dr com.apple.quarantine " + destination + " (waited)",
-                                 "/usr/bin/open -n " + destination}));
-    runtime.advance(SelfInstaller::quitDelay);
-    EXPECT_EQ(quits, 1);
-    EXPECT_FALSE(offer(destination)); // the installed copy never offers again
-}

@@ -1,5 +1,4 @@
-// The panel's showings: showing and hiding, keys, Option release, clicks,
-// closing and the refreshes after a close.
+// The panel's showings: showing and hiding, keys, Option release, clicks and the guide.
 #include "core/SwitcherPanelController.h"
 
 #include "core/MRUStore.h"
@@ -20,8 +19,7 @@ using namespace ostrevane;
 namespace {
 
 constexpr quint32 option = 0x800, shift = 0x200;
-constexpr quint32 keyJ = 38, keyS = 1, keyX = 7, tabKey = 48, returnKey = 36, escape = 53;
-const QString player = QStringLiteral("com.example.player");
+constexpr quint32 keyJ = 38, keyS = 1, tabKey = 48;
 
 const ScreenInfo mainScreen{QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875)};
 
@@ -34,7 +32,6 @@ protected:
     CountingFeedback feedback;
     std::vector<WindowItem> openWindows;
     std::vector<TabItem> tabs;
-    QStringList lines;
     std::unique_ptr<SwitcherPanelController> controller;
 
     PanelShowingTest()
@@ -46,20 +43,12 @@ protected:
                                              [] { return std::vector<AppItem>{}; }, MRUStore::shared(),
                                              runtime.desktop().workspace, runtime.clock, PlatformProfile::macOS()},
             SwitcherPanelController::PanelPorts{screens, windows, monitors, feedback});
-        controller->setTestPanelOutput([this](const QString& line) { lines << line; });
     }
 
     void openWindowsTitled(const QStringList& titles)
     {
         for (const QString& title : titles)
             openWindows.push_back(fixtures::window("Editor", QStringLiteral("com.example.editor"), title));
-    }
-    // A running player with no window: an app row that can be quit.
-    void runPlayer()
-    {
-        runtime.desktop().launch(player, "Player", ActivationPolicy::regular, "/Applications/Player.app");
-        runtime.actions.capabilities[player] = CloseCapability::quit();
-        runtime.actions.runningUserApps.insert(player);
     }
     SearchViewModel& model() { return *controller->viewModel(); }
     int selected() { return controller->viewModel()->selectedIndex(); }
@@ -123,15 +112,9 @@ TEST_F(PanelShowingTest, ClickMonitorsComeAfterTheSlideInAndNeverForAPanelHidden
     EXPECT_EQ(monitors.installed(), QStringList{});
 }
 
-TEST_F(PanelShowingTest, ReleasingOptionOpensTheHighlightedRowAndHidesShortlyAfterUnlessEscapeCancelled)
+TEST_F(PanelShowingTest, ReleasingOptionOpensTheHighlightedRowOnceAndHidesShortlyAfter)
 {
     openWindowsTitled({"one", "two", "three"});
-    showAndSettle();
-    EXPECT_TRUE(monitors.pressKey(escape, option));
-    EXPECT_FALSE(controller->isShown());
-    monitors.releaseOption();
-    EXPECT_EQ(runtime.actions.log, QStringList{});
-
     showAndSettle();
     monitors.pressKey(tabKey, option);
     monitors.pressKey(tabKey, option);
@@ -160,19 +143,6 @@ TEST_F(PanelShowingTest, ASummonRightAfterASwitchStartsANewShowingThatTheOldHide
     EXPECT_EQ(runtime.actions.log, (QStringList{"activateWindow two", "activateWindow one"}));
 }
 
-TEST_F(PanelShowingTest, ReturnEngagesThePanelSoTheReleaseKeepsItForMoreKeys)
-{
-    openWindowsTitled({"one", "two"});
-    showAndSettle();
-    monitors.pressKey(returnKey, option);
-    EXPECT_TRUE(model().searchActive());
-    monitors.releaseOption(true); // seen by the global monitor, handled on the main queue
-    runtime.runUntilIdle();
-    EXPECT_TRUE(controller->isShown());
-    monitors.pressKey(returnKey);
-    EXPECT_EQ(runtime.actions.log, (QStringList{"activateWindow two"}));
-}
-
 TEST_F(PanelShowingTest, ChangedShortcutsApplyDuringTheShowingOnly)
 {
     openWindowsTitled({"one", "two", "three"});
@@ -188,48 +158,6 @@ TEST_F(PanelShowingTest, ChangedShortcutsApplyDuringTheShowingOnly)
     EXPECT_EQ(monitors.installed(), QStringList{});
 }
 
-TEST_F(PanelShowingTest, ClosingAnAppRowQuitsItAndEachPassUntilThePanelHidesKeepsItOutForEightSeconds)
-{
-    openWindowsTitled({"one"});
-    runPlayer();
-    showAndSettle(); // the player's row is the highlighted second row
-
-    EXPECT_TRUE(monitors.pressKey(keyX, option));
-    EXPECT_EQ(runtime.actions.log, (QStringList{"quit com.example.player"}));
-    runtime.actions.runningUserApps.clear();
-    // The workspace still reports the player, but it no longer runs as a user app: the
-    // passes at 0.35 and 1.5 s drop its row and note it again.
-    runtime.advance(0.35);
-    EXPECT_EQ(model().items().size(), 1u);
-    runtime.advance(1.5 - 0.35);
-    monitors.releaseOption(); // after a close the release opens nothing
-    EXPECT_FALSE(controller->isShown());
-    EXPECT_EQ(runtime.actions.log, (QStringList{"quit com.example.player"}));
-
-    runtime.advance(9.4 - 1.5); // the pass at 2.5 s finds the showing over
-    EXPECT_TRUE(controller->isRecentlyClosedApp(player));
-    runtime.advance(0.2);
-    EXPECT_FALSE(controller->isRecentlyClosedApp(player));
-}
-
-TEST_F(PanelShowingTest, AWindowStillThereAfterItsCloseSaysItsProgramDoesNotRespond)
-{
-    const ProcessID pid = runtime.desktop().launch(QStringLiteral("com.example.editor"), "Editor");
-    WindowItem draft = fixtures::window("Editor", QStringLiteral("com.example.editor"), "Draft", pid);
-    draft.axWindow = runtime.desktop().openWindow(pid, "Draft");
-    draft.cgWindowID = runtime.desktop().windowNumber(draft.axWindow);
-    openWindowsTitled({"one"});
-    openWindows.push_back(draft);
-    runtime.actions.hungWindows[QStringLiteral("Draft")] = HungWindow::forceQuitOffered;
-    showAndSettle(); // the highlight rests on Draft
-
-    EXPECT_TRUE(monitors.pressKey(keyX, option));
-    EXPECT_EQ(model().closeState(draft), RowCloseState::closing);
-    runtime.advance(0.35);
-    EXPECT_EQ(model().closeState(draft), RowCloseState::forceQuitOffered);
-    EXPECT_EQ(model().closeState(model().items().front()), RowCloseState::none);
-}
-
 TEST_F(PanelShowingTest, SummoningDuringTheGuideEngagesAndSuppressesTheCommit)
 {
     openWindowsTitled({"one", "two"});
@@ -239,25 +167,4 @@ TEST_F(PanelShowingTest, SummoningDuringTheGuideEngagesAndSuppressesTheCommit)
     EXPECT_TRUE(model().engaged());
     EXPECT_TRUE(controller->suppressCommitOnOptionRelease());
     EXPECT_EQ(OnboardingManager::shared().stage(), OnboardingStage::panelBasics);
-}
-
-TEST_F(PanelShowingTest, TestPanelClampsItsHighlightToVisibleRowsAndWritesChoicesInsteadOfActing)
-{
-    const std::vector<SwitchItem> items{SwitchItem(fixtures::app("com.example.a", "Alpha", "/Applications/A.app")),
-                                        SwitchItem(fixtures::app("com.example.b", "Beta", "/Applications/B.app")),
-                                        SwitchItem(fixtures::tab("com.google.Chrome", "Hidden tab", "https://x"))};
-    controller->showTestPanel(items, 99);
-    panel().finishSlideIn();
-    EXPECT_EQ(selected(), 1);
-    monitors.pressKey(keyX, option); // Beta cannot be closed: nothing is written
-    monitors.pressKey(returnKey);
-    monitors.pressKey(returnKey);
-    EXPECT_EQ(lines, (QStringList{"Ostrevane test panel selected: Beta"}));
-    EXPECT_EQ(runtime.actions.log, QStringList{});
-    controller->hide();
-
-    controller->showTestPanel(items, -3);
-    EXPECT_EQ(selected(), 0);
-    monitors.releaseOption(); // before any move the suppressed commit hides it
-    EXPECT_FALSE(controller->isShown());
 }

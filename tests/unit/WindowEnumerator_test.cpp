@@ -104,21 +104,6 @@ TEST(WindowEnumerator, SaysWhichWindowsAreMinimisedOrOnAnotherDesktop)
                       }));
 }
 
-TEST(WindowEnumerator, ActivationUnminimisesTheWindowFirstAndRaisesItOnce)
-{
-    TestRuntime rt;
-    const ProcessID pid = rt.desktop().launch(u"com.apple.Notes"_s, u"Notes"_s);
-    rt.desktop().openWindow(pid, u"Groceries"_s, {.minimized = true});
-    rt.desktop().workspace.clearLog();
-    WindowEnumerator::activate(itemFor(pid, u"Groceries"_s));
-    rt.advance(1.0); // nothing more is scheduled
-    EXPECT_EQ(rt.desktop().workspace.log(), (QStringList{"activate 1001"}));
-    const std::vector<SimAccessibility::BoolWrite> writes = rt.accessibility.boolWrites();
-    ASSERT_FALSE(writes.empty());
-    EXPECT_EQ(std::pair(writes.front().attribute, writes.front().value), std::pair(QString(AX::minimized), false));
-    EXPECT_EQ(rt.accessibility.actions().size(), 1u);
-}
-
 TEST(WindowEnumerator, FinderWindowIsRaisedAgainWithAllWindowsAfterFiftyMillisecondsOrOpenedAnewOnceGone)
 {
     TestRuntime rt;

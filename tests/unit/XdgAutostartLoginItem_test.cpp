@@ -62,8 +62,6 @@ TEST(XdgAutostartLoginItem, ExecArgumentsAreQuotedOnlyWhenTheFormatAsksForIt)
 {
     EXPECT_EQ(XdgAutostartLoginItem::execArgument(QStringLiteral("/usr/bin/ostrevane")),
               QStringLiteral("/usr/bin/ostrevane"));
-    EXPECT_EQ(XdgAutostartLoginItem::execArgument(QStringLiteral("/opt/my app/ostrevane")),
-              QStringLiteral("\"/opt/my app/ostrevane\""));
     // Inside quotes $ and \ are escaped, and the string escape doubles the backslash again.
     EXPECT_EQ(XdgAutostartLoginItem::execArgument(QStringLiteral("/x/$HOME\\bin")),
               QStringLiteral("\"/x/\\\\$HOME\\\\\\\\bin\""));

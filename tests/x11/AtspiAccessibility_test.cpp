@@ -139,18 +139,6 @@ protected:
 
 } // namespace
 
-TEST(AtspiAccessibilityRoles, StripRolesMapToTheFallbackVocabularyAndOthersToNone)
-{
-    const std::pair<quint32, QString> rows[] = {
-        {AtspiRole::pageTabList, u"AXTabGroup"_s}, {AtspiRole::pageTab, u"AXRadioButton"_s},
-        {AtspiRole::radioButton, u"AXRadioButton"_s}, {AtspiRole::pushButton, u"AXButton"_s},
-        {AtspiRole::tableCell, u"AXCell"_s}, {AtspiRole::frame, QString()}, {AtspiRole::documentWeb, QString()},
-        {29 /* label */, QString()},
-    };
-    for (const auto& [role, expected] : rows)
-        EXPECT_EQ(AtspiAccessibility::axRole(role), expected) << role;
-}
-
 TEST_F(AtspiAccessibilityTest, TabsComeFromTheStripOfTheFrameTitledLikeEachWindow)
 {
     tree.add(tree.applications.value(pid), AtspiRole::frame); // a hidden, untitled popup

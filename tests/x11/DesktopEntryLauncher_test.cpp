@@ -189,17 +189,6 @@ protected:
         return lines;
     }
 
-    // Kills what a terminal started: its own pid is the launch's, the probe's is found here.
-    void endProbeOf(ProcessID terminal)
-    {
-        QProcess pgrep;
-        pgrep.start(u"pgrep"_s, {u"-P"_s, QString::number(terminal)});
-        pgrep.waitForFinished();
-        for (const QByteArray& child : pgrep.readAllStandardOutput().split('\n'))
-            if (!child.isEmpty())
-                m_launched.push_back(child.toInt());
-    }
-
     static inline QProcess* s_bus = nullptr;
     QString probe;
 
@@ -280,22 +269,6 @@ TEST_F(DesktopEntryLauncherTest, RunsTheEntryInItsFolderWithAStartupIdTheWindowM
     EXPECT_TRUE(messages[0].startsWith(u"new: ID=\""_s + outcome->startupID + u"\" NAME=\"Probe\""_s))
         << messages[0].toStdString();
     EXPECT_EQ(messages[1], u"remove: ID=\""_s + outcome->startupID + u"\""_s);
-}
-
-TEST_F(DesktopEntryLauncherTest, ATerminalEntryRunsInsideTheUsersTerminal)
-{
-    TerminalSources terminals = TerminalSources::fromEnvironment();
-    terminals.terminalVariable = u"xterm"_s;
-    DesktopEntryLauncher launcher(connection, *dispatcher, terminals);
-    DesktopEntry e = entry(u"probe"_s, probe);
-    e.terminal = true;
-
-    const std::optional<Outcome> outcome = launch(launcher, e);
-    ASSERT_TRUE(outcome && outcome->pid);
-    const QStringList report = probeReport();
-    endProbeOf(*outcome->pid);
-    ASSERT_EQ(report.size(), 4) << report.join('|').toStdString();
-    EXPECT_EQ(report[2], u"xterm"_s);
 }
 
 TEST_F(DesktopEntryLauncherTest, AnEntryThatCannotStartSaysWhyAndStartsNothing)

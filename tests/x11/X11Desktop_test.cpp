@@ -40,7 +40,7 @@ public:
     }
 };
 
-TEST_F(X11Desktop, EnumeratesEveryClientWithTitlePidAndDesktopEntry)
+TEST_F(X11Desktop, EnumeratesEveryClientWithTitlePidAndDesktopEntryAndItsApplication)
 {
     pid_t alphaPid = 0, betaPid = 0, clockPid = 0;
     ASSERT_NE(startXterm(QStringLiteral("Alpha"), &alphaPid), XCB_NONE);
@@ -68,17 +68,10 @@ TEST_F(X11Desktop, EnumeratesEveryClientWithTitlePidAndDesktopEntry)
         EXPECT_EQ(item->appName, row.appName);
         EXPECT_TRUE(item->cgWindowID.has_value());
     }
-}
 
-TEST_F(X11Desktop, RunningApplicationsCarryTheirEntryAndExecutable)
-{
-    pid_t pid = 0;
-    ASSERT_NE(startXterm(QStringLiteral("Gamma"), &pid), XCB_NONE);
-
-    const std::optional<RunningApplication> app = workspace->runningApplication(pid);
-
+    // The running application behind a window carries its entry and executable.
+    const std::optional<RunningApplication> app = workspace->runningApplication(alphaPid);
     ASSERT_TRUE(app);
-    EXPECT_EQ(app->bundleIdentifier, QStringLiteral("xterm"));
     EXPECT_EQ(app->bundlePath, entryPath(QStringLiteral("xterm.desktop")));
     EXPECT_EQ(QFileInfo(app->executablePath.value_or(QString())).fileName(), QStringLiteral("xterm"));
     EXPECT_EQ(app->activationPolicy, ActivationPolicy::regular);
@@ -126,11 +119,12 @@ TEST_F(X11Desktop, ActivatingAWindowMakesItTheActiveWindow)
     EXPECT_EQ(firstListed(), QStringLiteral("First"));
 }
 
-TEST_F(X11Desktop, IconifiedWindowReadsMinimizedAndActivationRestoresIt)
+TEST_F(X11Desktop, IconifiedWindowReadsMinimizedActivationRestoresItAndHidingItsApplicationIconifiesIt)
 {
-    const xcb_window_t window = startXterm(QStringLiteral("Folding"));
+    pid_t pid = 0;
+    const xcb_window_t window = startXterm(QStringLiteral("Folding"), &pid);
     ASSERT_NE(window, XCB_NONE);
-    const AXElement element = X11Accessibility::windowElement(window, workspace->frontmostApplication()->processIdentifier);
+    const AXElement element = X11Accessibility::windowElement(window, pid);
 
     accessibility->setBool(element, AX::minimized, true);
     ASSERT_TRUE(waitUntil([&] { return isHidden(window); }));
@@ -144,6 +138,9 @@ TEST_F(X11Desktop, IconifiedWindowReadsMinimizedAndActivationRestoresIt)
 
     EXPECT_TRUE(waitUntil([&] { return !isHidden(window) && isActive(window); }));
     EXPECT_EQ(accessibility->copyBool(element, AX::minimized), false);
+
+    workspace->hide(pid); // hiding the application iconifies it
+    EXPECT_TRUE(waitUntil([&] { return isHidden(window); }));
 }
 
 TEST_F(X11Desktop, PressingTheCloseButtonClosesTheXterm)
@@ -202,11 +199,17 @@ void retitle(X11Connection& c, xcb_window_t window, const QByteArray& title)
     c.property(c.requestProperty(window, visibleName));
 }
 
-TEST_F(X11Desktop, RetitledWindowShowsItsNewTitleInTheNextEnumeration)
+// The enumeration reads every window afresh, and a reader without a workspace (whose
+// activation events would also renew what it read) follows the title between enumerations.
+TEST_F(X11Desktop, ARetitledWindowShowsItsNewTitleInTheNextEnumerationAndToAReaderInBetween)
 {
-    const xcb_window_t window = startXterm(QStringLiteral("Before"));
+    pid_t pid = 0;
+    const xcb_window_t window = startXterm(QStringLiteral("Before"), &pid);
     ASSERT_NE(window, XCB_NONE);
     ASSERT_TRUE(findTitle(WindowEnumerator::enumerate(*workspace, *accessibility), QStringLiteral("Before")));
+    X11Accessibility reader(std::make_shared<X11Clients>(connection));
+    const AXElement element = X11Accessibility::windowElement(window, pid);
+    ASSERT_EQ(reader.copyText(element, AX::title), QStringLiteral("Before"));
     const std::shared_ptr<X11Connection> other = openClient(s_session->display());
     ASSERT_TRUE(other);
 
@@ -215,34 +218,7 @@ TEST_F(X11Desktop, RetitledWindowShowsItsNewTitleInTheNextEnumeration)
 
     EXPECT_TRUE(findTitle(items, QStringLiteral("After")));
     EXPECT_FALSE(findTitle(items, QStringLiteral("Before")));
-}
-
-TEST_F(X11Desktop, WindowReadBetweenEnumerationsFollowsItsTitle)
-{
-    pid_t pid = 0;
-    const xcb_window_t window = startXterm(QStringLiteral("Steady"), &pid);
-    ASSERT_NE(window, XCB_NONE);
-    // A reader without a workspace, whose activation events would also renew what it read.
-    X11Accessibility reader(std::make_shared<X11Clients>(connection));
-    const AXElement element = X11Accessibility::windowElement(window, pid);
-    ASSERT_EQ(reader.copyText(element, AX::title), QStringLiteral("Steady"));
-    const std::shared_ptr<X11Connection> other = openClient(s_session->display());
-    ASSERT_TRUE(other);
-
-    retitle(*other, window, "Moved on");
-
-    EXPECT_TRUE(waitUntil([&] { return reader.copyText(element, AX::title) == QStringLiteral("Moved on"); }));
-}
-
-TEST_F(X11Desktop, HidingAnApplicationIconifiesItsWindows)
-{
-    pid_t pid = 0;
-    const xcb_window_t window = startXterm(QStringLiteral("Hidden"), &pid);
-    ASSERT_NE(window, XCB_NONE);
-
-    workspace->hide(pid);
-
-    EXPECT_TRUE(waitUntil([&] { return isHidden(window); }));
+    EXPECT_TRUE(waitUntil([&] { return reader.copyText(element, AX::title) == QStringLiteral("After"); }));
 }
 
 TEST_F(X11Desktop, ObserversHearActivationAndTermination)

@@ -24,26 +24,21 @@ TEST_F(X11WindowServerTest, ListsOnScreenWindowsWithOwnerClassAndPid)
     EXPECT_EQ(list.front().ownerPID, terminal);
 }
 
-TEST_F(X11WindowServerTest, CapturesAWindowAtItsOwnSize)
+// A small window at its own size, a large one scaled down keeping its shape.
+TEST_F(X11WindowServerTest, CapturesAWindowAtItsOwnSizeOrScaledDownKeepingItsShape)
 {
-    const xcb_window_t window = startXclock(QStringLiteral("Small"), QStringLiteral("150x120"));
-    ASSERT_NE(window, XCB_NONE);
-
-    const ImageHandle image = windowServer->captureWindow(window);
-
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->size(), QSize(150, 120));
-}
-
-TEST_F(X11WindowServerTest, ScalesLargeCapturesDownKeepingTheirShape)
-{
-    const xcb_window_t window = startXclock(QStringLiteral("Large"), QStringLiteral("600x300"));
-    ASSERT_NE(window, XCB_NONE);
-
-    const ImageHandle image = windowServer->captureWindow(window);
-
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->size(), QSize(192, 96));
+    const struct {
+        const char* title;
+        const char* geometry;
+        QSize captured;
+    } cases[] = {{"Small", "150x120", QSize(150, 120)}, {"Large", "600x300", QSize(192, 96)}};
+    for (const auto& c : cases) {
+        const xcb_window_t window = startXclock(QLatin1String(c.title), QLatin1String(c.geometry));
+        ASSERT_NE(window, XCB_NONE) << c.title;
+        const ImageHandle image = windowServer->captureWindow(window);
+        ASSERT_TRUE(image) << c.title;
+        EXPECT_EQ(image->size(), c.captured) << c.title;
+    }
 }
 
 TEST_F(X11WindowServerTest, CoveredWindowShowsItsOwnContent)
