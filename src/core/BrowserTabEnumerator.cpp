@@ -5,6 +5,7 @@
 #include "core/platform/Dispatcher.h"
 #include "core/platform/WindowServer.h"
 
+#include <QLoggingCategory>
 #include <QTextBoundaryFinder>
 #include <QUrl>
 #include <QUuid>
@@ -17,6 +18,8 @@
 namespace ostrevane {
 
 namespace {
+
+Q_LOGGING_CATEGORY(tabsLog, "ostrevane.tabs", QtWarningMsg)
 
 RuntimeContext& context() { return RuntimeContext::current(); }
 
@@ -295,29 +298,76 @@ AXElement windowShowingTab(const std::vector<AXElement>& windows, const TabItem&
     return recorded ? *recorded : windows.front();
 }
 
-// Presses the tab button of the recorded window and tab; used when no script could select it.
+struct TabButton {
+    AXElement window;
+    AXTabCandidate candidate;
+};
+
+// The button of `tab` in one window: the one at the recorded position when it still bears
+// the tab's title, else the only one that does.
+std::optional<AXTabCandidate> titledButton(const std::vector<AXTabCandidate>& candidates, const TabItem& tab,
+                                           bool recordedWindow)
+{
+    const AXTabCandidate* recorded = recordedWindow ? atRecordedPosition(candidates, tab.tabIndex) : nullptr;
+    if (recorded && recorded->title == tab.title)
+        return *recorded;
+    const auto titled = [&](const AXTabCandidate& c) { return c.title == tab.title; };
+    if (std::count_if(candidates.begin(), candidates.end(), titled) != 1)
+        return std::nullopt;
+    return *std::find_if(candidates.begin(), candidates.end(), titled);
+}
+
+// The tab's button, looked for by its title in the recorded window first, then in the
+// others: positions are those of the last listing, and windows and tabs may have moved
+// since. When no tab bears the title (the page renamed itself), the recorded position.
+std::optional<TabButton> findTabButton(const std::vector<AXElement>& windows, const TabItem& tab)
+{
+    const AXElement* recordedWindow = atRecordedPosition(windows, tab.windowIndex);
+    std::vector<AXTabCandidate> recordedCandidates;
+    if (recordedWindow) {
+        recordedCandidates = BrowserTabEnumerator::tabs(*recordedWindow);
+        if (std::optional<AXTabCandidate> found = titledButton(recordedCandidates, tab, true))
+            return TabButton{*recordedWindow, *found};
+    }
+    for (const AXElement& window : windows)
+        if (&window != recordedWindow)
+            if (std::optional<AXTabCandidate> found = titledButton(BrowserTabEnumerator::tabs(window), tab, false))
+                return TabButton{window, *found};
+    const AXTabCandidate* recorded = atRecordedPosition(recordedCandidates, tab.tabIndex);
+    qCDebug(tabsLog, "opening tab \"%s\" of %s: no tab of %zu windows bears its title; %zu tabs read in window %d%s",
+            qPrintable(tab.title), qPrintable(tab.browserBundleID), windows.size(), recordedCandidates.size(),
+            tab.windowIndex, recorded ? ", pressing the tab at its recorded position" : "");
+    if (recordedWindow && recorded)
+        return TabButton{*recordedWindow, *recorded};
+    return std::nullopt;
+}
+
+// Presses the tab's button; used when no script could select it. When the button cannot
+// be found, the window the tab was listed in still comes forward.
 void activateByAccessibility(const TabItem& tab)
 {
     const std::optional<RunningBrowser> browser = BrowserTabEnumerator::runningBrowser(tab.browserBundleID);
-    if (!browser)
+    if (!browser) {
+        qCDebug(tabsLog, "opening tab \"%s\": %s is not running", qPrintable(tab.title), qPrintable(tab.browserBundleID));
         return;
+    }
     Accessibility& ax = context().accessibility();
     const auto windows = BrowserTabEnumerator::axArray(ax.createApplication(browser->pid), AX::windows);
-    const AXElement* window = atRecordedPosition(windows, tab.windowIndex);
-    if (!window)
+    if (windows.empty()) {
+        qCDebug(tabsLog, "opening tab \"%s\": %s has no windows", qPrintable(tab.title), qPrintable(tab.browserBundleID));
+        activateApp(browser->app);
         return;
-    const auto candidates = BrowserTabEnumerator::tabs(*window);
-    const AXTabCandidate* candidate = atRecordedPosition(candidates, tab.tabIndex);
-    if (!candidate)
-        return;
+    }
+    const std::optional<TabButton> button = findTabButton(windows, tab);
     activateApp(browser->app);
-    ax.perform(candidate->element, AX::press);
-    ax.setBool(candidate->element, AX::selected, true);
-    // Pressing a tab can pull focus into the strip; activate again so the window comes forward.
-    activateApp(browser->app);
-    bringWindowForward(*window);
+    if (button) {
+        ax.perform(button->candidate.element, AX::press);
+        ax.setBool(button->candidate.element, AX::selected, true);
+        // Pressing a tab can pull focus into the strip; activate again so the window comes forward.
+        activateApp(browser->app);
+    }
+    bringWindowForward(button ? button->window : windowShowingTab(windows, tab));
 }
-
 } // namespace
 
 const std::vector<BrowserSpec>& BrowserTabEnumerator::browsers() { return context().profile().browsers; }

@@ -109,8 +109,10 @@ public:
     static QString faviconURL(const QString& url);
 
     // Selects the tab in its browser and brings its window forward: by automation
-    // first, then by pressing the tab button through accessibility. Nothing happens
-    // when the browser has gone or the recorded window or tab position no longer exists.
+    // first, then by pressing the tab button through accessibility, found by its title
+    // (the recorded window first), else at its recorded position. When no button is
+    // found the window the tab was listed in still comes forward, and the
+    // "ostrevane.tabs" debug log says why. Nothing happens when the browser has gone.
     // Does not wait for a browser that answers later: its answer is acted on in a task
     // on the main queue.
     static void activate(const TabItem& tab);

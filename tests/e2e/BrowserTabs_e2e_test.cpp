@@ -158,6 +158,9 @@ protected:
     {
         holdAlt({QStringLiteral("Tab")});
         const QStringList rows = nextRows();
+        // An Escape sent before the panel holds the keyboard goes elsewhere, and releasing
+        // Alt then opens the highlighted row.
+        desktop->waitForKeyboardHeldBy(app->pid(), panelTimeout);
         keys({QStringLiteral("Escape")});
         releaseAlt();
         desktop->waitForNoVisibleWindow(app->pid(), panelTimeout);
@@ -364,4 +367,7 @@ TEST_F(BrowserTabsThroughAtspi, ChromiumTabTitlesAreListedAndOpeningOneSelectsIt
     EXPECT_TRUE(waitForActiveTitleStarting(QStringLiteral("Beta page"))) << desktop->activeWindowTitle().toStdString();
     searchAndOpen(QStringLiteral("delta"));
     EXPECT_TRUE(waitForActiveTitleStarting(QStringLiteral("Delta page"))) << desktop->activeWindowTitle().toStdString();
+    // By now Chromium has measured its tabs and named them after their memory use.
+    rows = glance();
+    EXPECT_FALSE(rows.join(QLatin1Char('|')).contains(QStringLiteral("Memory usage"))) << rows.join(", ").toStdString();
 }

@@ -303,7 +303,8 @@ QProcessEnvironment E2eDesktop::switcherEnvironment(const SwitcherSetup& setup)
     // Browsers' host manifests go here, not into the home of whoever runs the tests.
     environment.insert(QStringLiteral("HOME"), freshFolder(QStringLiteral("home")));
     environment.insert(QStringLiteral("QT_LOGGING_RULES"),
-                       QStringLiteral("ostrevane.panel.debug=true;ostrevane.tabs.debug=true;ostrevane.preferences.debug=true"));
+                       QStringLiteral("ostrevane.panel.debug=true;ostrevane.tabs.debug=true;ostrevane.preferences.debug=true;"
+                                      "ostrevane.atspi.debug=true"));
     environment.remove(QStringLiteral("OSTREVANE_TEST_PANEL"));
     for (const auto& [name, value] : setup.environment)
         environment.insert(name, value);

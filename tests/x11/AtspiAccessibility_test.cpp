@@ -170,17 +170,34 @@ TEST_F(AtspiAccessibilityTest, HiddenStripsAndPagesOwnTabListsAreNotTheBrowsersT
     EXPECT_EQ(positions(enumerate()), (QStringList{"1/1 Docs", "1/2* Sheets"}));
 }
 
-TEST_F(AtspiAccessibilityTest, StatusWordsAreCutFromTheSelectedTabOnlyWhereItsWindowShowsTheTitle)
+TEST(AtspiTabNames, ChromiumsStatusWordsAreCutAndPageTitlesKept)
+{
+    const std::pair<QString, QString> cut[] = {
+        {u"Inbox - Memory usage - 22.5 MB"_s, u"Inbox"_s},
+        {u"Rust - The Book - Audio playing - High memory usage - 1,204.7 MB"_s, u"Rust - The Book"_s},
+        {u"Notes - Pinned - Part of group Work - Inactive tab - 310 kB freed up"_s, u"Notes"_s},
+        {u"收件箱 - 正在播放音频 - 内存用量 - 22.5 MB"_s, u"收件箱"_s},
+        {u"文档 - 属于“工作 - 2”群组 - 已固定"_s, u"文档"_s},
+    };
+    for (const auto& [name, title] : cut)
+        EXPECT_EQ(AtspiAccessibility::withoutStatusWords(name), title) << name.toStdString();
+    // Words of a page's own, and a name that is nothing but status words, stay whole.
+    for (const QString& name : {u"Live - Audio playing now"_s, u"Sales - Memory usage - high"_s, u"Crashed"_s,
+                                u" - Pinned"_s, u"Top 10 - Network error codes"_s, u"A - B - C"_s})
+        EXPECT_EQ(AtspiAccessibility::withoutStatusWords(name), name);
+}
+
+TEST_F(AtspiAccessibilityTest, SelectedTabsAreCutWhereTheirWindowShowsTheTitleOthersByTheirStatusWords)
 {
     const QString frame = openWindow(u"Inbox - Google Chrome"_s);
-    addStrip(frame, {u"Inbox - Memory usage - 22.5 MB"_s, u"Radio - Audio playing"_s}, 1);
-    EXPECT_EQ(positions(enumerate()), (QStringList{"1/1* Inbox", "1/2 Radio - Audio playing"}));
+    addStrip(frame, {u"Inbox - Mailbox full - Memory usage - 22.5 MB"_s, u"Radio - Audio playing"_s}, 1);
+    EXPECT_EQ(positions(enumerate()), (QStringList{"1/1* Inbox", "1/2 Radio"}));
 
-    // Another page selected, the window's title not caught up yet: nothing is cut.
+    // Another page selected, the window's title not caught up yet: only the known words go.
     const QString strip = tree.objects.value(frame).children.front();
     tree.objects[tree.objects.value(strip).children[0]].states = showing;
     tree.objects[tree.objects.value(strip).children[1]].states = showing | selected;
-    EXPECT_EQ(positions(enumerate()), (QStringList{"1/1 Inbox - Memory usage - 22.5 MB", "1/2* Radio - Audio playing"}));
+    EXPECT_EQ(positions(enumerate()), (QStringList{"1/1 Inbox - Mailbox full", "1/2* Radio"}));
 }
 
 TEST_F(AtspiAccessibilityTest, DescriptionAndFocusAnswerWhereNameAndSelectionAreMissing)
@@ -211,6 +228,33 @@ TEST_F(AtspiAccessibilityTest, OpeningATabPressesAndSelectsItThenRaisesItsWindow
     EXPECT_EQ(tree.actions, (QStringList{"News press", "News select"}));
     const auto raised = runtime.accessibility.actions();
     ASSERT_FALSE(raised.empty());
+    EXPECT_EQ(raised.back().name, AX::raise);
+    EXPECT_EQ(runtime.accessibility.copyText(raised.back().element, AX::title), u"Maps"_s);
+}
+
+TEST_F(AtspiAccessibilityTest, OpeningATabFindsItByTitleWhereTabsMovedAndElseStillRaisesItsWindow)
+{
+    addStrip(openWindow(u"Mail"_s), {u"Mail"_s}, 1);
+    const QString maps = openWindow(u"Maps"_s);
+    addStrip(maps, {u"Maps"_s, u"News - Memory usage - 40.1 MB"_s}, 1);
+    const std::vector<TabItem> tabs = enumerate();
+    ASSERT_EQ(positions(tabs), (QStringList{"1/1* Mail", "2/1 Maps", "2/2 News"}));
+
+    // A tab opened in front of it since the listing: its recorded place holds another tab.
+    const QString strip = tree.objects.value(maps).children.front();
+    std::vector<QString>& inStrip = tree.objects[strip].children;
+    inStrip.insert(inStrip.begin(), tree.add({}, AtspiRole::pageTab, u"Weather"_s));
+    BrowserTabEnumerator::activate(tabs[2]);
+    EXPECT_EQ(tree.actions, (QStringList{"News - Memory usage - 40.1 MB press", "News - Memory usage - 40.1 MB select"}));
+
+    // The strip no longer answers: nothing to press, but the tab's window comes forward.
+    tree.actions.clear();
+    inStrip.clear();
+    const size_t before = runtime.accessibility.actions().size();
+    BrowserTabEnumerator::activate(tabs[2]);
+    EXPECT_TRUE(tree.actions.isEmpty()) << tree.actions.join(", ").toStdString();
+    const auto raised = runtime.accessibility.actions();
+    ASSERT_GT(raised.size(), before);
     EXPECT_EQ(raised.back().name, AX::raise);
     EXPECT_EQ(runtime.accessibility.copyText(raised.back().element, AX::title), u"Maps"_s);
 }

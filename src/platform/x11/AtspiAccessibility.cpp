@@ -1,12 +1,13 @@
 #include "platform/x11/AtspiAccessibility.h"
 
 #include <QLoggingCategory>
+#include <QRegularExpression>
 
 namespace ostrevane {
 
 namespace {
 
-Q_LOGGING_CATEGORY(atspiLog, "ostrevane.atspi")
+Q_LOGGING_CATEGORY(atspiLog, "ostrevane.atspi", QtInfoMsg)
 
 // What separates a page title from the browser's name in a window title, and from the
 // status words a browser appends to a tab's name.
@@ -24,6 +25,41 @@ QString pageTitleOf(const QString& windowTitle)
 bool isOpaque(std::optional<quint32> role)
 {
     return role == AtspiRole::documentWeb || role == AtspiRole::documentFrame || role == AtspiRole::pageTab;
+}
+
+// The status words Chromium appends to a tab's accessible name, each after " - ", in the
+// languages we ship: media and device alerts, pinning, groups, then the memory figures
+// it adds once it has measured the tab. Exact phrases only, so that a page title of
+// its own is never cut.
+const QRegularExpression& statusWords()
+{
+    static const QString size = QStringLiteral("\\d[\\d.,]* ?[kKMGTP]?B");
+    static const QStringList phrases{
+        QStringLiteral("Camera and microphone recording"), QStringLiteral("Microphone recording"),
+        QStringLiteral("Camera recording"), QStringLiteral("Tab content shared"),
+        QStringLiteral("Video playing in picture-in-picture mode"), QStringLiteral("Audio playing"),
+        QStringLiteral("Audio muted"), QStringLiteral("Bluetooth device connected"),
+        QStringLiteral("Bluetooth scan active"), QStringLiteral("USB device connected"),
+        QStringLiteral("HID device connected"), QStringLiteral("Serial port connected"),
+        QStringLiteral("Network error"), QStringLiteral("Crashed"), QStringLiteral("Desktop content shared"),
+        QStringLiteral("VR presenting to headset"), QStringLiteral("Part of unnamed group"),
+        QStringLiteral("Part of group .+?"), QStringLiteral("Pinned"),
+        QStringLiteral("Permission requested, press F6 to respond"), QStringLiteral("Inactive tab"),
+        size + QStringLiteral(" freed up"), QStringLiteral("Memory usage - ") + size,
+        QStringLiteral("High memory usage - ") + size,
+        QStringLiteral("摄像头正在录像且麦克风正在录音"), QStringLiteral("麦克风正在录音"),
+        QStringLiteral("摄像头正在录像"), QStringLiteral("已分享标签页内容"),
+        QStringLiteral("视频正在“画中画”模式中播放"), QStringLiteral("正在播放音频"), QStringLiteral("音频已静音"),
+        QStringLiteral("已连接蓝牙设备"), QStringLiteral("正在搜寻蓝牙设备"), QStringLiteral("已连接 USB 设备"),
+        QStringLiteral("HID 设备已连接"), QStringLiteral("已连接到串行端口"), QStringLiteral("网络错误"),
+        QStringLiteral("已崩溃"), QStringLiteral("已分享桌面内容"), QStringLiteral("正在向头戴设备显示 VR"),
+        QStringLiteral("属于未命名群组"), QStringLiteral("属于“[^”]+”群组"), QStringLiteral("已固定"),
+        QStringLiteral("收到了权限请求，按 F6 即可回复"), QStringLiteral("闲置标签页"),
+        QStringLiteral("已释放 ") + size, QStringLiteral("内存用量 - ") + size, QStringLiteral("内存用量高 - ") + size,
+    };
+    // The title is what is left before the longest run of status words; never nothing.
+    static const QRegularExpression words(QStringLiteral("^(.*?\\S.*?)(?: - (?:%1))+$").arg(phrases.join(QLatin1Char('|'))));
+    return words;
 }
 
 bool isFrame(std::optional<quint32> role) { return role == AtspiRole::frame || role == AtspiRole::window; }
@@ -77,7 +113,7 @@ void AtspiAccessibility::setBool(const AXElement& element, const QString& attrib
 {
     if (const auto* node = dynamic_cast<const Node*>(element.get())) {
         if (attribute == AX::selected && value)
-            m_tree.selectInParent(node->node);
+            logAction(node->node, "selecting", m_tree.selectInParent(node->node));
         return;
     }
     m_windows.setBool(element, attribute, value);
@@ -87,7 +123,7 @@ void AtspiAccessibility::perform(const AXElement& element, const QString& action
 {
     if (const auto* node = dynamic_cast<const Node*>(element.get())) {
         if (action == AX::press)
-            m_tree.doDefaultAction(node->node);
+            logAction(node->node, "pressing", m_tree.doDefaultAction(node->node));
         return;
     }
     m_windows.perform(element, action);
@@ -139,12 +175,18 @@ std::optional<QString> AtspiAccessibility::title(const Node& node)
     std::optional<QString> name = m_tree.name(node.node);
     if (!name || m_tree.role(node.node) != AtspiRole::pageTab)
         return name;
-    // Chromium appends status words ("- Memory usage - 22.5 MB", "- Audio playing") to a
-    // tab's name; for the selected tab the window's title says where the page title ends.
+    // For the selected tab the window's title says where the page title ends, whatever
+    // language the browser speaks; other tabs lose the status words we know.
     const QString page = pageTitleOf(node.windowTitle);
     if (!page.isEmpty() && name->startsWith(page + titleSeparator) && hasState(node.node, AtspiState::selected) == true)
         return page;
-    return name;
+    return withoutStatusWords(*name);
+}
+
+QString AtspiAccessibility::withoutStatusWords(const QString& tabName)
+{
+    const QRegularExpressionMatch match = statusWords().match(tabName);
+    return match.hasMatch() ? match.captured(1) : tabName;
 }
 
 std::optional<bool> AtspiAccessibility::hasState(const AtspiNode& node, int state)
@@ -189,6 +231,12 @@ std::vector<AXElement> AtspiAccessibility::wrap(const std::vector<AtspiNode>& no
     for (const AtspiNode& node : nodes)
         result.push_back(std::make_shared<const Node>(node, windowTitle));
     return result;
+}
+
+void AtspiAccessibility::logAction(const AtspiNode& node, const char* action, bool accepted)
+{
+    qCDebug(atspiLog, "%s %s on %s: %s", action, qPrintable(node.path), qPrintable(node.bus),
+            accepted ? "accepted" : "refused or not answered");
 }
 
 void AtspiAccessibility::logOnce(ProcessID pid, bool busMissing)

@@ -22,7 +22,8 @@ namespace ostrevane {
 //   document and a page tab read as having none (a page's own tab lists and a tab's
 //   mute and close buttons are not the browser's tabs);
 // - a selected tab's name is cut back to the page title its window shows when the
-//   browser appended status words to it ("Page - Memory usage - 22.5 MB");
+//   browser appended status words to it ("Page - Memory usage - 22.5 MB"); other tabs'
+//   names lose the status words withoutStatusWords() knows;
 // - "AXPress" runs an object's default action, setting "AXSelected" true selects it in
 //   its parent; other writes and actions on AT-SPI objects do nothing.
 // Where no accessibility bus answers, or a process publishes no tree, windows have no
@@ -43,6 +44,10 @@ public:
 
     // The accessibility vocabulary's role for an AT-SPI role; empty when it has none.
     static QString axRole(quint32 atspiRole);
+    // A tab's accessible name without the status words Chromium appends to it in English
+    // or Simplified Chinese (" - Audio playing", " - Memory usage - 22.5 MB", several in a
+    // row); a name that is nothing but such words is kept whole.
+    static QString withoutStatusWords(const QString& tabName);
 
 private:
     struct Node;
@@ -53,6 +58,7 @@ private:
     QString roleOf(const AtspiNode& node);
     std::optional<QString> title(const Node& node);
     std::optional<bool> hasState(const AtspiNode& node, int state);
+    void logAction(const AtspiNode& node, const char* action, bool accepted);
     void logOnce(ProcessID pid, bool busMissing);
 
     Accessibility& m_windows;

@@ -4,10 +4,13 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QLoggingCategory>
 
 namespace ostrevane {
 
 namespace {
+
+Q_LOGGING_CATEGORY(atspiLog, "ostrevane.atspi", QtInfoMsg)
 
 const QString connectionName = QStringLiteral("ostrevane-atspi");
 const QString accessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
@@ -99,6 +102,8 @@ std::optional<QDBusMessage> DBusAtspiTree::call(const AtspiNode& node, const QSt
     const QDBusMessage reply = bus->call(message, QDBus::Block, callTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage)
         return reply;
+    qCDebug(atspiLog, "%s %s on %s: %s", qPrintable(method), qPrintable(node.path), qPrintable(node.bus),
+            qPrintable(reply.errorName()));
     if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")
         || reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.Timeout"))
         quieten(node.bus);
@@ -125,6 +130,8 @@ void DBusAtspiTree::quieten(const QString& owner)
 {
     std::lock_guard lock(m_lock);
     m_quietUntil.insert(owner, std::chrono::steady_clock::now() + std::chrono::seconds(quietSeconds));
+    qCDebug(atspiLog, "%s did not answer within %d ms: not asked again for %d s", qPrintable(owner), callTimeoutMs,
+            quietSeconds);
 }
 
 std::optional<ProcessID> DBusAtspiTree::processOf(const QDBusConnection& bus, const QString& owner)

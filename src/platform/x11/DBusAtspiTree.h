@@ -16,10 +16,12 @@ namespace ostrevane {
 // the session bus the first time it is needed; an application is found by the process
 // that owns its connection. Every call waits at most `callTimeoutMs`; a connection that
 // let one call time out is not asked again for `quietSeconds`, so a hung browser costs
-// one time-out, not one per object of its tree.
+// one time-out, not one per object of its tree. The wait allows for a busy machine:
+// Chromium builds its tree on the first question and answers it on its busy UI thread,
+// and one late answer costs the browser's tabs for the whole quiet time.
 class DBusAtspiTree : public AtspiTree {
 public:
-    static constexpr int callTimeoutMs = 250;
+    static constexpr int callTimeoutMs = 1000;
     static constexpr int quietSeconds = 10;
 
     DBusAtspiTree();
