@@ -27,6 +27,35 @@ namespace {
 
 RuntimeContext& context() { return RuntimeContext::current(); }
 
+// The panel's list reads the process's shared caches; this is the one place they are
+// bound to it. Each hook reaches the cache when called, so the instances are the ones
+// of the context installed then.
+ListSources sharedListSources()
+{
+    ListRefresh refresh{
+        .windowsCurrent = [] { return WindowEnumeratorCache::shared().isCurrent(); },
+        .windowsFresh = [](double maxAge) { return WindowEnumeratorCache::shared().isFresh(maxAge); },
+        .invalidateWindows = [] { WindowEnumeratorCache::shared().invalidate(); },
+        .refreshWindowsNow = [] { WindowEnumeratorCache::shared().refreshSync(); },
+        .refreshWindowsAsync =
+            [](ListRefresh::Completion done) { WindowEnumeratorCache::shared().refreshAsync(std::move(done)); },
+        .refreshForegroundBrowserNow = [] { BrowserTabCache::shared().refreshForegroundBrowserNow(); },
+        .refreshTabsAsync = [](const std::optional<QString>& browser, ListRefresh::Completion done) {
+            BrowserTabCache::shared().refreshAsync(browser, std::move(done));
+        },
+    };
+    return ListSources{
+        [] { return WindowEnumeratorCache::shared().cached(); },
+        [] { return BrowserTabCache::shared().tabs(); },
+        [] { return AppRegistry::shared().apps(); },
+        MRUStore::shared(),
+        context().workspace(),
+        context().clock(),
+        context().profile(),
+        std::move(refresh),
+    };
+}
+
 } // namespace
 
 template <class F>
@@ -63,7 +92,7 @@ bool AppDelegate::applicationDidFinishLaunching()
             return false;
     }
     warmCaches();
-    m_panelController = std::make_unique<SwitcherPanelController>(m_ports.panel);
+    m_panelController = std::make_unique<SwitcherPanelController>(sharedListSources(), m_ports.panel);
     if (m_ports.makeStatusBar)
         m_statusBar = m_ports.makeStatusBar();
     if (m_testMode)

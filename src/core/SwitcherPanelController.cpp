@@ -1,7 +1,5 @@
 #include "core/SwitcherPanelController.h"
 
-#include "core/AppRegistry.h"
-#include "core/BrowserTabCache.h"
 #include "core/BrowserTabEnumerator.h"
 #include "core/DesktopController.h"
 #include "core/ListComposer.h"
@@ -13,7 +11,6 @@
 #include "core/RuntimeContext.h"
 #include "core/SearchViewModel.h"
 #include "core/ShortcutStore.h"
-#include "core/WindowEnumeratorCache.h"
 #include "core/platform/Accessibility.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/Workspace.h"
@@ -64,17 +61,32 @@ void writeLineToStandardOutput(const QString& line)
     std::fflush(stdout);
 }
 
-SwitcherPanelController::Sources sharedSources()
+// Empty hooks stand for sources that never change (see ListRefresh).
+bool holds(const std::function<bool()>& check)
 {
-    return SwitcherPanelController::Sources{
-        [] { return WindowEnumeratorCache::shared().cached(); },
-        [] { return BrowserTabCache::shared().tabs(); },
-        [] { return AppRegistry::shared().apps(); },
-        MRUStore::shared(),
-        RuntimeContext::current().workspace(),
-        RuntimeContext::current().clock(),
-        RuntimeContext::current().profile(),
-    };
+    return !check || check();
+}
+
+void runHook(const std::function<void()>& hook)
+{
+    if (hook)
+        hook();
+}
+
+void refreshThen(const std::function<void(ListRefresh::Completion)>& refresh, ListRefresh::Completion done)
+{
+    if (refresh)
+        refresh(std::move(done));
+    else
+        done();
+}
+
+void refreshTabsThen(const ListRefresh& refresh, const std::optional<QString>& browser, ListRefresh::Completion done)
+{
+    if (refresh.refreshTabsAsync)
+        refresh.refreshTabsAsync(browser, std::move(done));
+    else
+        done();
 }
 
 // The ports of a controller without a display: no screen (so nothing is ever shown),
@@ -103,18 +115,8 @@ public:
 
 } // namespace
 
-SwitcherPanelController::SwitcherPanelController()
-    : SwitcherPanelController(sharedSources(), HeadlessPorts::ports())
-{
-}
-
 SwitcherPanelController::SwitcherPanelController(Sources sources)
     : SwitcherPanelController(std::move(sources), HeadlessPorts::ports())
-{
-}
-
-SwitcherPanelController::SwitcherPanelController(PanelPorts ports)
-    : SwitcherPanelController(sharedSources(), ports)
 {
 }
 
@@ -253,20 +255,20 @@ std::shared_ptr<SearchViewModel> SwitcherPanelController::makeViewModel(std::vec
 // before the refresh they cause has finished, so the list is read here only then.
 void SwitcherPanelController::freshenSourcesBeforeShow(const Frontmost& front)
 {
+    const ListRefresh& refresh = m_sources.refresh;
     if (supportedBrowser(front))
-        BrowserTabCache::shared().refreshForegroundBrowserNow();
-    WindowEnumeratorCache& windows = WindowEnumeratorCache::shared();
-    if (!windows.isCurrent() || windows.cached().empty())
-        windows.refreshSync();
+        runHook(refresh.refreshForegroundBrowserNow);
+    if (!holds(refresh.windowsCurrent) || m_sources.windows().empty())
+        runHook(refresh.refreshWindowsNow);
 }
 
 void SwitcherPanelController::windowListChanged()
 {
-    WindowEnumeratorCache& windows = WindowEnumeratorCache::shared();
-    windows.invalidate();
-    windows.refreshAsync(weakly([this, shown = std::weak_ptr<SearchViewModel>(m_viewModel)] {
+    runHook(m_sources.refresh.invalidateWindows);
+    const std::weak_ptr<SearchViewModel> shown = m_viewModel;
+    refreshThen(m_sources.refresh.refreshWindowsAsync, weakly([this, shown] {
         QSet<quint32> numbers;
-        for (const WindowItem& window : WindowEnumeratorCache::shared().cached())
+        for (const WindowItem& window : m_sources.windows())
             if (window.cgWindowID)
                 numbers.insert(*window.cgWindowID);
         m_sources.recency.keepWindows(numbers);
@@ -358,14 +360,14 @@ void SwitcherPanelController::freshenSourcesAfterShow(const std::shared_ptr<Sear
         m_dispatcher.async(weakly([this, weak] { rebuildInPlace(weak); }));
     };
     const auto leave = [group] { group->leave(); };
-    WindowEnumeratorCache& windows = WindowEnumeratorCache::shared();
-    if (!windows.isFresh(windowListMaxAge)) {
+    const ListRefresh& refresh = m_sources.refresh;
+    if (refresh.windowsFresh && !refresh.windowsFresh(windowListMaxAge)) {
         ++group->pending;
-        windows.refreshAsync(leave);
+        refreshThen(refresh.refreshWindowsAsync, leave);
     }
     if (front && BrowserTabEnumerator::isSupportedBrowser(front->bundleIdentifier)) {
         ++group->pending;
-        BrowserTabCache::shared().refreshAsync(front->bundleIdentifier, leave);
+        refreshTabsThen(refresh, front->bundleIdentifier, leave);
     }
     group->leave();
 }
@@ -513,10 +515,10 @@ void SwitcherPanelController::runClosePropagationPass(const std::weak_ptr<Search
 {
     if (!isCurrent(viewModel))
         return;
-    WindowEnumeratorCache::shared().refreshAsync(weakly([this, viewModel, closedItem] {
-        BrowserTabCache::shared().refreshAsync(std::nullopt, weakly([this, viewModel, closedItem] {
-                                                   finishClosePropagationPass(viewModel, closedItem);
-                                               }));
+    refreshThen(m_sources.refresh.refreshWindowsAsync, weakly([this, viewModel, closedItem] {
+        refreshTabsThen(m_sources.refresh, std::nullopt, weakly([this, viewModel, closedItem] {
+                            finishClosePropagationPass(viewModel, closedItem);
+                        }));
     }));
 }
 

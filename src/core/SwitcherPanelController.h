@@ -59,16 +59,13 @@ public:
         UserFeedback& feedback;
     };
 
-    // Where the list comes from. The constructors without sources read the shared window
-    // cache, tab cache and application registry (copies taken under their locks) and use
-    // the ports of the current runtime.
+    // Where the list comes from and how it is read again; the controller reaches its
+    // sources through nothing else (the program binds them to its shared caches).
     using Sources = ListSources;
 
     // Without panel ports the controller is headless: it composes lists, but has no
     // screen, so show() builds a list and shows nothing.
-    SwitcherPanelController();
     explicit SwitcherPanelController(Sources sources);
-    explicit SwitcherPanelController(PanelPorts ports);
     SwitcherPanelController(Sources sources, PanelPorts ports);
     ~SwitcherPanelController();
     SwitcherPanelController(const SwitcherPanelController&) = delete;
