@@ -1,7 +1,7 @@
 #include "PreferencesTestKit.h"
 
-#include "core/AppDelegate.h"
-#include "core/Localization.h"
+#include "core/shell/AppDelegate.h"
+#include "core/model/Localization.h"
 #include "ui/HotkeyRecorderView.h"
 
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
-#include "core/AppActivator.h"
+#include "core/activation/AppActivator.h"
 
-#include "core/AppleScriptMediaControl.h"
+#include "core/activation/AppleScriptMediaControl.h"
 #include "platform/sim/SimBrowsers.h"
 #include "platform/sim/ThreadedDispatcher.h"
 #include "support/Fixtures.h"

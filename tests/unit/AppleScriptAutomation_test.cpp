@@ -1,4 +1,4 @@
-#include "core/AppleScriptAutomation.h"
+#include "core/sources/AppleScriptAutomation.h"
 
 #include "support/QtPrinting.h"
 

@@ -1,6 +1,6 @@
-#include "core/LoginItemController.h"
+#include "core/shell/LoginItemController.h"
 
-#include "core/Localization.h"
+#include "core/model/Localization.h"
 #include "support/QtPrinting.h"
 #include "support/TestRuntime.h"
 

@@ -1,13 +1,13 @@
 // The panel's showings: showing and hiding, keys, Option release, clicks,
 // closing and the refreshes after a close.
-#include "core/SwitcherPanelController.h"
+#include "core/panel/SwitcherPanelController.h"
 
-#include "core/MRUStore.h"
-#include "core/NotificationCenter.h"
-#include "core/OnboardingManager.h"
-#include "core/PlatformProfile.h"
-#include "core/SearchViewModel.h"
-#include "core/ShortcutStore.h"
+#include "core/model/MRUStore.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/onboarding/OnboardingManager.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/model/SearchViewModel.h"
+#include "core/input/ShortcutStore.h"
 #include "support/FakePanelPorts.h"
 #include "support/Fixtures.h"
 #include "support/QtPrinting.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/CloseCapability.h"
-#include "core/SwitchItem.h"
+#include "core/activation/CloseCapability.h"
+#include "core/model/SwitchItem.h"
 #include "core/platform/Clock.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/Workspace.h"

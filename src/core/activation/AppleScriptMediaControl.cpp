@@ -1,4 +1,4 @@
-#include "core/AppleScriptMediaControl.h"
+#include "core/activation/AppleScriptMediaControl.h"
 
 #include "core/platform/ScriptRunner.h"
 

@@ -1,7 +1,7 @@
-#include "core/DesktopController.h"
+#include "core/activation/DesktopController.h"
 
-#include "core/PlatformProfile.h"
-#include "core/RuntimeContext.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/shell/RuntimeContext.h"
 #include "core/platform/Accessibility.h"
 
 namespace ostrevane::DesktopController {

@@ -1,6 +1,6 @@
-#include "core/GlobalHotKey.h"
+#include "core/input/GlobalHotKey.h"
 
-#include "core/TimingTrace.h"
+#include "core/shell/TimingTrace.h"
 
 namespace ostrevane {
 

@@ -1,11 +1,11 @@
-#include "core/HotkeySettings.h"
+#include "core/input/HotkeySettings.h"
 
-#include "core/InputLimits.h"
-#include "core/KeyCodeNames.h"
-#include "core/NotificationCenter.h"
-#include "core/PlatformProfile.h"
-#include "core/RuntimeContext.h"
-#include "core/UserDefaults.h"
+#include "core/shell/InputLimits.h"
+#include "core/input/KeyCodeNames.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/preferences/UserDefaults.h"
 
 #include <QJsonDocument>
 

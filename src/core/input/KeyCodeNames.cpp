@@ -1,4 +1,4 @@
-#include "core/KeyCodeNames.h"
+#include "core/input/KeyCodeNames.h"
 
 namespace ostrevane {
 

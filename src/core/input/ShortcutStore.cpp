@@ -1,10 +1,10 @@
-#include "core/ShortcutStore.h"
+#include "core/input/ShortcutStore.h"
 
-#include "core/Localization.h"
-#include "core/InputLimits.h"
-#include "core/NotificationCenter.h"
-#include "core/RuntimeContext.h"
-#include "core/UserDefaults.h"
+#include "core/model/Localization.h"
+#include "core/shell/InputLimits.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/preferences/UserDefaults.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,10 +1,10 @@
-#include "core/IgnoreFilter.h"
+#include "core/model/IgnoreFilter.h"
 
-#include "core/NotificationCenter.h"
-#include "core/PlatformProfile.h"
-#include "core/RuntimeContext.h"
-#include "core/SwitchItem.h"
-#include "core/UserDefaults.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/model/SwitchItem.h"
+#include "core/preferences/UserDefaults.h"
 
 #include <QHash>
 #include <QRegularExpression>

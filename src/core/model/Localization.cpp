@@ -1,9 +1,9 @@
-#include "core/Localization.h"
+#include "core/model/Localization.h"
 
-#include "core/NotificationCenter.h"
-#include "core/PlatformProfile.h"
-#include "core/RuntimeContext.h"
-#include "core/UserDefaults.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/preferences/UserDefaults.h"
 
 #include <QFileInfo>
 #include <QLocale>

@@ -1,8 +1,8 @@
-#include "core/MRUStore.h"
+#include "core/model/MRUStore.h"
 
-#include "core/RuntimeContext.h"
-#include "core/SwitchItem.h"
-#include "core/UserDefaults.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/model/SwitchItem.h"
+#include "core/preferences/UserDefaults.h"
 
 #include <QDateTime>
 #include <QVariantMap>

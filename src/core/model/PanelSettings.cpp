@@ -1,9 +1,9 @@
-#include "core/PanelSettings.h"
+#include "core/model/PanelSettings.h"
 
-#include "core/Localization.h"
-#include "core/NotificationCenter.h"
-#include "core/RuntimeContext.h"
-#include "core/UserDefaults.h"
+#include "core/model/Localization.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/preferences/UserDefaults.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
-#include "core/SearchViewModel.h"
+#include "core/model/SearchViewModel.h"
 
-#include "core/RuntimeContext.h"
+#include "core/shell/RuntimeContext.h"
 #include "core/platform/Dispatcher.h"
 
 #include <QPointer>

@@ -1,9 +1,9 @@
-#include "core/SwitchItem.h"
+#include "core/model/SwitchItem.h"
 
-#include "core/AXWindowInspector.h"
-#include "core/Localization.h"
-#include "core/PlatformProfile.h"
-#include "core/RuntimeContext.h"
+#include "core/sources/AXWindowInspector.h"
+#include "core/model/Localization.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/shell/RuntimeContext.h"
 
 #include <QHash>
 #include <QUrl>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CloseCapability.h"
+#include "core/activation/CloseCapability.h"
 #include "core/platform/Accessibility.h"
 #include "core/platform/Image.h"
 

@@ -1,11 +1,11 @@
-#include "core/OnboardingManager.h"
+#include "core/onboarding/OnboardingManager.h"
 
-#include "core/KeyCodeNames.h"
-#include "core/Localization.h"
-#include "core/PanelKeyRules.h"
-#include "core/RuntimeContext.h"
-#include "core/ShortcutStore.h"
-#include "core/UserDefaults.h"
+#include "core/input/KeyCodeNames.h"
+#include "core/model/Localization.h"
+#include "core/panel/PanelKeyRules.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/input/ShortcutStore.h"
+#include "core/preferences/UserDefaults.h"
 #include "core/platform/Accessibility.h"
 #include "core/platform/Dispatcher.h"
 

@@ -1,6 +1,6 @@
-#include "core/PanelPlacement.h"
+#include "core/panel/PanelPlacement.h"
 
-#include "core/PanelSettings.h"
+#include "core/model/PanelSettings.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "core/ListComposer.h"
-#include "core/PanelKeyRules.h"
-#include "core/PanelPlacement.h"
-#include "core/PanelSettings.h"
-#include "core/SwitchItem.h"
+#include "core/model/ListComposer.h"
+#include "core/panel/PanelKeyRules.h"
+#include "core/panel/PanelPlacement.h"
+#include "core/model/PanelSettings.h"
+#include "core/model/SwitchItem.h"
 #include "core/platform/Clock.h"
 #include "core/platform/PanelPorts.h"
 #include "core/platform/Workspace.h"

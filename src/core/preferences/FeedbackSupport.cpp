@@ -1,11 +1,11 @@
-#include "core/FeedbackSupport.h"
+#include "core/preferences/FeedbackSupport.h"
 
-#include "core/BrowserTabStatus.h"
-#include "core/HotkeySettings.h"
-#include "core/Localization.h"
-#include "core/PanelSettings.h"
-#include "core/PlatformProfile.h"
-#include "core/RuntimeContext.h"
+#include "core/sources/BrowserTabStatus.h"
+#include "core/input/HotkeySettings.h"
+#include "core/model/Localization.h"
+#include "core/model/PanelSettings.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/shell/RuntimeContext.h"
 #include "core/platform/Accessibility.h"
 #include "core/platform/SystemInfo.h"
 

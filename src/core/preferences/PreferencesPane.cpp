@@ -1,6 +1,6 @@
-#include "core/PreferencesPane.h"
+#include "core/preferences/PreferencesPane.h"
 
-#include "core/Localization.h"
+#include "core/model/Localization.h"
 
 #include <array>
 

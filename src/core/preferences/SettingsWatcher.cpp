@@ -1,12 +1,12 @@
-#include "core/SettingsWatcher.h"
+#include "core/preferences/SettingsWatcher.h"
 
-#include "core/HotkeySettings.h"
-#include "core/IgnoreFilter.h"
-#include "core/Localization.h"
-#include "core/NotificationCenter.h"
-#include "core/PanelSettings.h"
-#include "core/ShortcutStore.h"
-#include "core/UserDefaults.h"
+#include "core/input/HotkeySettings.h"
+#include "core/model/IgnoreFilter.h"
+#include "core/model/Localization.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/model/PanelSettings.h"
+#include "core/input/ShortcutStore.h"
+#include "core/preferences/UserDefaults.h"
 
 #include <QDir>
 #include <QFileInfo>

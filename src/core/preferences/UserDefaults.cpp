@@ -1,7 +1,7 @@
-#include "core/UserDefaults.h"
+#include "core/preferences/UserDefaults.h"
 
-#include "core/InputLimits.h"
-#include "core/RuntimeContext.h"
+#include "core/shell/InputLimits.h"
+#include "core/shell/RuntimeContext.h"
 
 #include <QDir>
 #include <QFile>

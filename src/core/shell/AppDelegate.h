@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/CommandLine.h"
-#include "core/GlobalHotKey.h"
-#include "core/SwitcherPanelController.h"
+#include "core/shell/CommandLine.h"
+#include "core/input/GlobalHotKey.h"
+#include "core/panel/SwitcherPanelController.h"
 #include "core/platform/Accessibility.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/Workspace.h"

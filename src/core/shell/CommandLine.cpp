@@ -1,7 +1,7 @@
-#include "core/CommandLine.h"
+#include "core/shell/CommandLine.h"
 
-#include "core/Localization.h"
-#include "core/PreferencesPane.h"
+#include "core/model/Localization.h"
+#include "core/preferences/PreferencesPane.h"
 
 namespace ostrevane {
 

@@ -1,4 +1,4 @@
-#include "core/IdleMemoryTrim.h"
+#include "core/shell/IdleMemoryTrim.h"
 
 #include <algorithm>
 #include <utility>

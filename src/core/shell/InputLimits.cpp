@@ -1,4 +1,4 @@
-#include "core/InputLimits.h"
+#include "core/shell/InputLimits.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
-#include "core/LoginItemController.h"
+#include "core/shell/LoginItemController.h"
 
-#include "core/Localization.h"
-#include "core/RuntimeContext.h"
+#include "core/model/Localization.h"
+#include "core/shell/RuntimeContext.h"
 #include "core/platform/SystemServices.h"
 
 namespace ostrevane {

@@ -1,4 +1,4 @@
-#include "core/NotificationCenter.h"
+#include "core/shell/NotificationCenter.h"
 
 #include "core/platform/Dispatcher.h"
 

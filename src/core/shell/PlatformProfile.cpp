@@ -1,4 +1,4 @@
-#include "core/PlatformProfile.h"
+#include "core/shell/PlatformProfile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "core/PooledSerialQueue.h"
+#include "core/shell/PooledSerialQueue.h"
 
 namespace ostrevane {
 

@@ -1,6 +1,6 @@
-#include "core/RuntimeContext.h"
+#include "core/shell/RuntimeContext.h"
 
-#include "core/NotificationCenter.h"
+#include "core/shell/NotificationCenter.h"
 
 #include <QtGlobal>
 

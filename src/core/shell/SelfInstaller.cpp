@@ -1,8 +1,8 @@
-#include "core/SelfInstaller.h"
+#include "core/shell/SelfInstaller.h"
 
-#include "core/AppDelegate.h"
-#include "core/Localization.h"
-#include "core/ProgramFolder.h"
+#include "core/shell/AppDelegate.h"
+#include "core/model/Localization.h"
+#include "core/shell/ProgramFolder.h"
 #include "core/platform/Dispatcher.h"
 
 #include <QDir>

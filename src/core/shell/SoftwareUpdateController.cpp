@@ -1,11 +1,11 @@
-#include "core/SoftwareUpdateController.h"
+#include "core/shell/SoftwareUpdateController.h"
 
-#include "core/Localization.h"
-#include "core/OnboardingManager.h"
-#include "core/ProgramFolder.h"
-#include "core/RuntimeContext.h"
-#include "core/UpdateSignature.h"
-#include "core/UserDefaults.h"
+#include "core/model/Localization.h"
+#include "core/onboarding/OnboardingManager.h"
+#include "core/shell/ProgramFolder.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/shell/UpdateSignature.h"
+#include "core/preferences/UserDefaults.h"
 #include "core/platform/SystemInfo.h"
 #include "core/platform/SystemServices.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Appcast.h"
+#include "core/shell/Appcast.h"
 #include "core/platform/Clock.h"
 #include "core/platform/Dispatcher.h"
 

@@ -1,6 +1,6 @@
-#include "core/TestPanelItems.h"
+#include "core/shell/TestPanelItems.h"
 
-#include "core/RuntimeContext.h"
+#include "core/shell/RuntimeContext.h"
 #include "core/platform/Workspace.h"
 
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "core/TimingTrace.h"
+#include "core/shell/TimingTrace.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "core/UpdateSignature.h"
+#include "core/shell/UpdateSignature.h"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>

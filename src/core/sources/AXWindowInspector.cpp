@@ -1,4 +1,4 @@
-#include "core/AXWindowInspector.h"
+#include "core/sources/AXWindowInspector.h"
 
 namespace ostrevane {
 

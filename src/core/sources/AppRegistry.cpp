@@ -1,9 +1,9 @@
-#include "core/AppRegistry.h"
+#include "core/sources/AppRegistry.h"
 
-#include "core/DesktopEntryReader.h"
-#include "core/PlatformProfile.h"
-#include "core/RuntimeContext.h"
-#include "core/UserDefaults.h"
+#include "core/sources/DesktopEntryReader.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/preferences/UserDefaults.h"
 #include "core/platform/Workspace.h"
 
 #include <QCollator>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/BundleReader.h"
-#include "core/SwitchItem.h"
+#include "core/sources/BundleReader.h"
+#include "core/model/SwitchItem.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/SystemServices.h"
 #include "core/platform/Workspace.h"

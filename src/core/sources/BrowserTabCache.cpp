@@ -1,9 +1,9 @@
-#include "core/BrowserTabCache.h"
+#include "core/sources/BrowserTabCache.h"
 
-#include "core/BrowserTabEnumerator.h"
-#include "core/MRUStore.h"
-#include "core/RuntimeContext.h"
-#include "core/TimingTrace.h"
+#include "core/sources/BrowserTabEnumerator.h"
+#include "core/model/MRUStore.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/shell/TimingTrace.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/Workspace.h"
 

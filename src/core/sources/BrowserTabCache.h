@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/BrowserTabStatus.h"
-#include "core/SwitchItem.h"
+#include "core/sources/BrowserTabStatus.h"
+#include "core/model/SwitchItem.h"
 #include "core/platform/Clock.h"
 
 #include <QString>

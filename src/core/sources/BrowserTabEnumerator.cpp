@@ -1,6 +1,6 @@
-#include "core/BrowserTabEnumerator.h"
+#include "core/sources/BrowserTabEnumerator.h"
 
-#include "core/RuntimeContext.h"
+#include "core/shell/RuntimeContext.h"
 #include "core/platform/BrowserAutomation.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/WindowServer.h"

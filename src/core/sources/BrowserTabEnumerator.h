@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/PlatformProfile.h"
-#include "core/SwitchItem.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/model/SwitchItem.h"
 #include "core/platform/Accessibility.h"
 #include "core/platform/Image.h"
 #include "core/platform/Workspace.h"

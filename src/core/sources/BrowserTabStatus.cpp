@@ -1,7 +1,7 @@
-#include "core/BrowserTabStatus.h"
+#include "core/sources/BrowserTabStatus.h"
 
-#include "core/AppDelegate.h"
-#include "core/Localization.h"
+#include "core/shell/AppDelegate.h"
+#include "core/model/Localization.h"
 
 namespace ostrevane {
 

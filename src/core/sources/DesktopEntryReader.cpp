@@ -1,4 +1,4 @@
-#include "core/DesktopEntryReader.h"
+#include "core/sources/DesktopEntryReader.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/BundleReader.h"
+#include "core/sources/BundleReader.h"
 
 #include <QMap>
 #include <QString>

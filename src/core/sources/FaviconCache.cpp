@@ -1,6 +1,6 @@
-#include "core/FaviconCache.h"
+#include "core/sources/FaviconCache.h"
 
-#include "core/RuntimeContext.h"
+#include "core/shell/RuntimeContext.h"
 #include "core/platform/SystemServices.h"
 
 #include <QBuffer>

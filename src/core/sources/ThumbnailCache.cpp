@@ -1,6 +1,6 @@
-#include "core/ThumbnailCache.h"
+#include "core/sources/ThumbnailCache.h"
 
-#include "core/RuntimeContext.h"
+#include "core/shell/RuntimeContext.h"
 #include "core/platform/WindowServer.h"
 
 #include <QImage>

@@ -1,7 +1,7 @@
-#include "core/WindowEnumerator.h"
+#include "core/sources/WindowEnumerator.h"
 
-#include "core/PlatformProfile.h"
-#include "core/RuntimeContext.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/shell/RuntimeContext.h"
 #include "core/platform/Accessibility.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/Workspace.h"

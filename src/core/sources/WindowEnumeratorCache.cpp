@@ -1,7 +1,7 @@
-#include "core/WindowEnumeratorCache.h"
+#include "core/sources/WindowEnumeratorCache.h"
 
-#include "core/RuntimeContext.h"
-#include "core/WindowEnumerator.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/sources/WindowEnumerator.h"
 #include "core/platform/Dispatcher.h"
 
 #include <QtGlobal>
