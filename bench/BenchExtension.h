@@ -5,7 +5,7 @@
 // output) and answers the program's requests from a list of tabs spread over windows,
 // with titles, addresses and icon addresses like real sites'.
 
-#include "core/NativeMessaging.h"
+#include "core/sources/NativeMessaging.h"
 #include "platform/browser/BrowserSocket.h"
 #include "platform/browser/ExtensionProtocol.h"
 #include "platform/browser/NativeHostManifests.h"

@@ -13,11 +13,11 @@
 
 #include "BenchExtension.h"
 
-#include "core/BrowserTabCache.h"
-#include "core/MRUStore.h"
-#include "core/PlatformProfile.h"
-#include "core/RuntimeContext.h"
-#include "core/UserDefaults.h"
+#include "core/sources/BrowserTabCache.h"
+#include "core/model/MRUStore.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/preferences/UserDefaults.h"
 #include "platform/browser/ExtensionBrowserAutomation.h"
 #include "platform/sim/IdleSwitchItemActions.h"
 #include "platform/sim/ManualClock.h"

@@ -3,12 +3,12 @@
 // windows, 1,000 tabs in 8 browsers, 400 installed and 60 running applications and a
 // full recency store; the argument multiplies every count (1 and 10).
 
-#include "core/MRUStore.h"
-#include "core/PanelSettings.h"
-#include "core/PlatformProfile.h"
-#include "core/RuntimeContext.h"
-#include "core/SwitcherPanelController.h"
-#include "core/UserDefaults.h"
+#include "core/model/MRUStore.h"
+#include "core/model/PanelSettings.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/panel/SwitcherPanelController.h"
+#include "core/preferences/UserDefaults.h"
 #include "platform/sim/ManualClock.h"
 #include "platform/sim/ManualDispatcher.h"
 #include "platform/sim/IdleSwitchItemActions.h"

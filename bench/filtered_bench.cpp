@@ -3,7 +3,7 @@
 //
 //   ./build/bench/filtered_bench --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 
-#include "core/SearchViewModel.h"
+#include "core/model/SearchViewModel.h"
 #include "platform/sim/IdleSwitchItemActions.h"
 #include "platform/sim/ManualDispatcher.h"
 

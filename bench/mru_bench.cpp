@@ -1,8 +1,8 @@
 // MRUStore::score under contention: the list sort calls it twice per comparison, and
 // the tab cache may touch the store from another thread meanwhile.
 
-#include "core/MRUStore.h"
-#include "core/UserDefaults.h"
+#include "core/model/MRUStore.h"
+#include "core/preferences/UserDefaults.h"
 #include "platform/sim/ManualClock.h"
 #include "platform/sim/ManualDispatcher.h"
 #include "platform/sim/SimAccessibility.h"

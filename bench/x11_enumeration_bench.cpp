@@ -5,8 +5,8 @@
 #include "BenchClientWindows.h"
 #include "../tests/x11/XvfbSession.h"
 
-#include "core/PlatformProfile.h"
-#include "core/WindowEnumerator.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/sources/WindowEnumerator.h"
 #include "platform/sim/ManualClock.h"
 #include "platform/sim/ManualDispatcher.h"
 #include "platform/x11/X11Accessibility.h"

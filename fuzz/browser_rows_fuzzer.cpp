@@ -2,9 +2,9 @@
 // addresses made from the rows' page addresses.
 #include "FuzzSupport.h"
 
-#include "core/AppleScriptAutomation.h"
-#include "core/BrowserTabEnumerator.h"
-#include "core/FaviconCache.h"
+#include "core/sources/AppleScriptAutomation.h"
+#include "core/sources/BrowserTabEnumerator.h"
+#include "core/sources/FaviconCache.h"
 
 using namespace ostrevane;
 

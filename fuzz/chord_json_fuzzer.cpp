@@ -1,8 +1,8 @@
 // The activation chord and the in-panel shortcuts, stored as JSON in the settings.
 #include "FuzzSupport.h"
 
-#include "core/HotkeySettings.h"
-#include "core/ShortcutStore.h"
+#include "core/input/HotkeySettings.h"
+#include "core/input/ShortcutStore.h"
 
 using namespace ostrevane;
 

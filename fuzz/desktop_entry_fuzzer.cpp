@@ -2,7 +2,7 @@
 // Exec lines they carry.
 #include "FuzzSupport.h"
 
-#include "core/DesktopEntryReader.h"
+#include "core/sources/DesktopEntryReader.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // and the favicon addresses it derives the download candidates from.
 #include "FuzzSupport.h"
 
-#include "core/FaviconCache.h"
+#include "core/sources/FaviconCache.h"
 
 #include <QImage>
 

@@ -3,7 +3,7 @@
 // taken as an answer of the extension.
 #include "FuzzSupport.h"
 
-#include "core/NativeMessaging.h"
+#include "core/sources/NativeMessaging.h"
 #include "platform/browser/ExtensionProtocol.h"
 
 using namespace ostrevane;

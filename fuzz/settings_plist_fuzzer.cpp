@@ -2,8 +2,8 @@
 // binary property lists as PropertyList::parse reads them.
 #include "FuzzSupport.h"
 
-#include "core/InputLimits.h"
-#include "core/UserDefaults.h"
+#include "core/shell/InputLimits.h"
+#include "core/preferences/UserDefaults.h"
 
 using namespace ostrevane;
 

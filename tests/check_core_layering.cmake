@@ -13,17 +13,28 @@ if(offenders)
   message(FATAL_ERROR "core includes Widgets or xcb:\n${offenders}")
 endif()
 
+# The components' folders (one per subsystem); core/platform holds the ports.
+file(GLOB children LIST_DIRECTORIES true RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*)
+set(component_folders "")
+foreach(child IN LISTS children)
+  if(IS_DIRECTORY ${SOURCE_DIR}/${child} AND NOT child STREQUAL "platform")
+    list(APPEND component_folders ${child})
+  endif()
+endforeach()
+list(JOIN component_folders "|" component_folders)
+set(component "core/((${component_folders})/)?[A-Za-z]+\\.h")
+
 # Each rule: files (a regular expression on the path below the core folder) and the core
-# header they must not include.
+# header they must not include, separated by "@". Components are named wherever they live.
 set(rules
-  "^platform/|core/[A-Za-z]+\\.h"
-  "^DesktopEntryReader\\.|core/AppRegistry\\.h"
-  "^HotkeySettings\\.|core/ShortcutStore\\.h"
-  "^NotificationCenter\\.|core/RuntimeContext\\.h")
+  "^platform/@${component}"
+  "(^|/)DesktopEntryReader\\.@core/([a-z]+/)?AppRegistry\\.h"
+  "(^|/)HotkeySettings\\.@core/([a-z]+/)?ShortcutStore\\.h"
+  "(^|/)NotificationCenter\\.@core/([a-z]+/)?RuntimeContext\\.h")
 foreach(f IN LISTS core_files)
   file(RELATIVE_PATH rel ${SOURCE_DIR} ${f})
   foreach(rule IN LISTS rules)
-    string(REPLACE "|" ";" parts "${rule}")
+    string(REPLACE "@" ";" parts "${rule}")
     list(GET parts 0 who)
     list(GET parts 1 header)
     if(rel MATCHES "${who}")

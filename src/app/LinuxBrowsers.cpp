@@ -1,9 +1,9 @@
 #include "app/LinuxBrowsers.h"
 
-#include "core/BrowserTabCache.h"
-#include "core/BrowserTabEnumerator.h"
-#include "core/PlatformProfile.h"
-#include "core/RuntimeContext.h"
+#include "core/sources/BrowserTabCache.h"
+#include "core/sources/BrowserTabEnumerator.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/shell/RuntimeContext.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/Workspace.h"
 #include "platform/browser/BrowserSocket.h"

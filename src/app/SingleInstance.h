@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/AppDelegate.h"
+#include "core/shell/AppDelegate.h"
 
 #include <QByteArray>
 #include <QObject>

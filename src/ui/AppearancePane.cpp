@@ -1,7 +1,7 @@
 #include "ui/AppearancePane.h"
 
-#include "core/NotificationCenter.h"
-#include "core/PanelSettings.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/model/PanelSettings.h"
 
 
 namespace ostrevane {

@@ -1,11 +1,11 @@
 #include "ui/ExceptionsPane.h"
 
-#include "core/AppRegistry.h"
-#include "core/IgnoreFilter.h"
-#include "core/Localization.h"
-#include "core/NotificationCenter.h"
-#include "core/PlatformProfile.h"
-#include "core/RuntimeContext.h"
+#include "core/sources/AppRegistry.h"
+#include "core/model/IgnoreFilter.h"
+#include "core/model/Localization.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/shell/RuntimeContext.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,9 +1,9 @@
 #include "ui/FeedbackPane.h"
 
-#include "core/FeedbackSupport.h"
-#include "core/Localization.h"
-#include "core/PrefColors.h"
-#include "core/RuntimeContext.h"
+#include "core/preferences/FeedbackSupport.h"
+#include "core/model/Localization.h"
+#include "core/preferences/PrefColors.h"
+#include "core/shell/RuntimeContext.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/Workspace.h"
 #include "ui/SymbolIcons.h"

@@ -1,6 +1,6 @@
 #include "ui/HotkeyRecorderView.h"
 
-#include "core/Localization.h"
+#include "core/model/Localization.h"
 #include "ui/PanelStyle.h"
 #include "ui/QtKeyCodes.h"
 

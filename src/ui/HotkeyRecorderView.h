@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/HotkeySettings.h"
+#include "core/input/HotkeySettings.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #include "ui/KeyablePanel.h"
 
-#include "core/TimingTrace.h"
+#include "core/shell/TimingTrace.h"
 #include "ui/PanelWaveShape.h"
 
 #include <QEasingCurve>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/OnboardingManager.h"
+#include "core/onboarding/OnboardingManager.h"
 
 #include <QWidget>
 

@@ -1,9 +1,9 @@
 #include "ui/OnboardingSummonView.h"
 
-#include "core/KeyCodeNames.h"
-#include "core/Localization.h"
-#include "core/OnboardingManager.h"
-#include "core/ShortcutStore.h"
+#include "core/input/KeyCodeNames.h"
+#include "core/model/Localization.h"
+#include "core/onboarding/OnboardingManager.h"
+#include "core/input/ShortcutStore.h"
 #include "ui/PanelStyle.h"
 #include "ui/PulseAnimation.h"
 #include "ui/SymbolIcons.h"

@@ -1,7 +1,7 @@
 #include "ui/OnboardingWindow.h"
 
-#include "core/Localization.h"
-#include "core/NotificationCenter.h"
+#include "core/model/Localization.h"
+#include "core/shell/NotificationCenter.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #include "ui/PanelStyle.h"
 
-#include "core/PanelPlacement.h"
+#include "core/panel/PanelPlacement.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/PanelSettings.h"
+#include "core/model/PanelSettings.h"
 
 #include <QPainterPath>
 #include <QRectF>

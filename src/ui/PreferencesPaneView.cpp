@@ -1,8 +1,8 @@
 #include "ui/PreferencesPaneView.h"
 
-#include "core/HotkeySettings.h"
-#include "core/NotificationCenter.h"
-#include "core/RuntimeContext.h"
+#include "core/input/HotkeySettings.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/shell/RuntimeContext.h"
 #include "core/platform/PanelPorts.h"
 #include "ui/HotkeyRecorderView.h"
 

@@ -1,13 +1,13 @@
 #include "ui/PreferencesView.h"
 
-#include "core/AppDelegate.h"
-#include "core/HotkeySettings.h"
-#include "core/Localization.h"
-#include "core/LoginItemController.h"
-#include "core/NotificationCenter.h"
-#include "core/PanelSettings.h"
-#include "core/PlatformProfile.h"
-#include "core/RuntimeContext.h"
+#include "core/shell/AppDelegate.h"
+#include "core/input/HotkeySettings.h"
+#include "core/model/Localization.h"
+#include "core/shell/LoginItemController.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/model/PanelSettings.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/shell/RuntimeContext.h"
 #include "core/platform/Accessibility.h"
 
 #include <QComboBox>

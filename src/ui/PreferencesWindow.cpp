@@ -1,9 +1,9 @@
 #include "ui/PreferencesWindow.h"
 
-#include "core/Localization.h"
-#include "core/NotificationCenter.h"
-#include "core/PrefColors.h"
-#include "core/RuntimeContext.h"
+#include "core/model/Localization.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/preferences/PrefColors.h"
+#include "core/shell/RuntimeContext.h"
 #include "ui/AppearancePane.h"
 #include "ui/ExceptionsPane.h"
 #include "ui/FeedbackPane.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/PreferencesPane.h"
+#include "core/preferences/PreferencesPane.h"
 #include "ui/PreferencesEnvironment.h"
 
 #include <QWidget>

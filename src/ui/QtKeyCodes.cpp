@@ -1,6 +1,6 @@
 #include "ui/QtKeyCodes.h"
 
-#include "core/HotkeySettings.h"
+#include "core/input/HotkeySettings.h"
 
 #include <QHash>
 

@@ -1,8 +1,8 @@
 #include "ui/RowImages.h"
 
-#include "core/FaviconCache.h"
-#include "core/RuntimeContext.h"
-#include "core/ThumbnailCache.h"
+#include "core/sources/FaviconCache.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/sources/ThumbnailCache.h"
 #include "core/platform/Dispatcher.h"
 
 #include <QPointer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/SwitchItem.h"
+#include "core/model/SwitchItem.h"
 #include "core/platform/Image.h"
 
 #include <QHash>

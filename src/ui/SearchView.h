@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/PanelSettings.h"
-#include "core/SearchViewModel.h"
-#include "core/ShortcutStore.h"
+#include "core/model/PanelSettings.h"
+#include "core/model/SearchViewModel.h"
+#include "core/input/ShortcutStore.h"
 #include "ui/RowImages.h"
 #include "ui/SearchViewContent.h"
 #include "ui/SearchViewPainter.h"

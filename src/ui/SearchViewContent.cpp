@@ -1,8 +1,8 @@
 #include "ui/SearchViewContent.h"
 
-#include "core/KeyCodeNames.h"
-#include "core/Localization.h"
-#include "core/PanelKeyRules.h"
+#include "core/input/KeyCodeNames.h"
+#include "core/model/Localization.h"
+#include "core/panel/PanelKeyRules.h"
 
 namespace ostrevane::SearchViewContent {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/ShortcutStore.h"
-#include "core/SwitchItem.h"
+#include "core/input/ShortcutStore.h"
+#include "core/model/SwitchItem.h"
 
 #include <QString>
 #include <QStringList>

@@ -2,7 +2,7 @@
 
 #include "ui/SearchView.h"
 
-#include "core/Localization.h"
+#include "core/model/Localization.h"
 #include "ui/PanelStyle.h"
 #include "ui/PanelWaveShape.h"
 #include "ui/SearchViewLayout.h"

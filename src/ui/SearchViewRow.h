@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/SearchViewModel.h"
-#include "core/SwitchItem.h"
+#include "core/model/SearchViewModel.h"
+#include "core/model/SwitchItem.h"
 
 #include <QFont>
 #include <QRectF>

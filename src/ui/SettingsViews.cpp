@@ -1,7 +1,7 @@
 #include "ui/SettingsViews.h"
 
-#include "core/Localization.h"
-#include "core/PrefColors.h"
+#include "core/model/Localization.h"
+#include "core/preferences/PrefColors.h"
 #include "ui/PanelStyle.h"
 #include "ui/SymbolIcons.h"
 

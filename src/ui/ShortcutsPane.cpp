@@ -1,9 +1,9 @@
 #include "ui/ShortcutsPane.h"
 
-#include "core/HotkeySettings.h"
-#include "core/Localization.h"
-#include "core/NotificationCenter.h"
-#include "core/RuntimeContext.h"
+#include "core/input/HotkeySettings.h"
+#include "core/model/Localization.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/shell/RuntimeContext.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ShortcutStore.h"
+#include "core/input/ShortcutStore.h"
 #include "ui/PreferencesPaneView.h"
 
 #include <map>

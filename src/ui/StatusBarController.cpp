@@ -1,8 +1,8 @@
 #include "ui/StatusBarController.h"
 
-#include "core/Localization.h"
-#include "core/NotificationCenter.h"
-#include "core/RuntimeContext.h"
+#include "core/model/Localization.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/shell/RuntimeContext.h"
 #include "ui/OstrevaneMenuBarIcon.h"
 #include "ui/PreferencesWindow.h"
 

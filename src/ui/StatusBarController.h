@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/PreferencesPane.h"
+#include "core/preferences/PreferencesPane.h"
 #include "core/platform/TrayHosts.h"
 #include "ui/PreferencesEnvironment.h"
 

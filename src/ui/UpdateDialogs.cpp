@@ -1,6 +1,6 @@
 #include "ui/UpdateDialogs.h"
 
-#include "core/Localization.h"
+#include "core/model/Localization.h"
 
 #include <QDesktopServices>
 #include <QDialog>

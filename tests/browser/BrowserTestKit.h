@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/NativeMessaging.h"
-#include "core/PlatformProfile.h"
+#include "core/sources/NativeMessaging.h"
+#include "core/shell/PlatformProfile.h"
 #include "platform/browser/BrowserSocket.h"
 
 #include <QJsonArray>

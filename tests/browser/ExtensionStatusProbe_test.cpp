@@ -1,7 +1,7 @@
 #include "platform/browser/ExtensionStatusProbe.h"
 
 #include "BrowserTestKit.h"
-#include "core/Localization.h"
+#include "core/model/Localization.h"
 #include "platform/browser/ExtensionBrowserAutomation.h"
 #include "platform/sim/SimBrowsers.h"
 #include "support/QtPrinting.h"

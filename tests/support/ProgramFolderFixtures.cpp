@@ -1,6 +1,6 @@
 #include "support/ProgramFolderFixtures.h"
 
-#include "core/ProgramFolder.h"
+#include "core/shell/ProgramFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/AXWindowInspector.h"
-#include "core/RuntimeContext.h"
-#include "core/SwitchItem.h"
+#include "core/sources/AXWindowInspector.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/model/SwitchItem.h"
 
 #include <QMap>
 #include <QSet>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/PlatformProfile.h"
-#include "core/RuntimeContext.h"
-#include "core/UserDefaults.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/shell/RuntimeContext.h"
+#include "core/preferences/UserDefaults.h"
 #include "platform/sim/ManualDispatcher.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimSystemInfo.h"

@@ -1,7 +1,7 @@
-#include "core/Localization.h"
-#include "core/OnboardingManager.h"
-#include "core/PlatformProfile.h"
-#include "core/UserDefaults.h"
+#include "core/model/Localization.h"
+#include "core/onboarding/OnboardingManager.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/preferences/UserDefaults.h"
 #include "support/TestRuntime.h"
 #include "ui/OnboardingWindow.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/SearchViewModel.h"
+#include "core/model/SearchViewModel.h"
 #include "support/Fixtures.h"
 #include "support/TestRuntime.h"
 #include "ui/SearchView.h"

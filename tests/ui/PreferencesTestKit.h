@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/BrowserTabStatus.h"
-#include "core/PlatformProfile.h"
+#include "core/sources/BrowserTabStatus.h"
+#include "core/shell/PlatformProfile.h"
 #include "support/FakePanelPorts.h"
 #include "support/TestRuntime.h"
 #include "ui/PreferencesEnvironment.h"

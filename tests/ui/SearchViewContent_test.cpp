@@ -1,4 +1,4 @@
-#include "core/Localization.h"
+#include "core/model/Localization.h"
 #include "support/Fixtures.h"
 #include "support/TestRuntime.h"
 #include "ui/PanelStyle.h"

@@ -1,7 +1,7 @@
 #include "PanelTestKit.h"
 
-#include "core/Localization.h"
-#include "core/PlatformProfile.h"
+#include "core/model/Localization.h"
+#include "core/shell/PlatformProfile.h"
 #include "ui/SearchField.h"
 
 #include <gtest/gtest.h>

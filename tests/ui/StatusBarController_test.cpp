@@ -1,7 +1,7 @@
 #include "PreferencesTestKit.h"
 
-#include "core/Localization.h"
-#include "core/NotificationCenter.h"
+#include "core/model/Localization.h"
+#include "core/shell/NotificationCenter.h"
 #include "ui/OstrevaneMenuBarIcon.h"
 #include "ui/PreferencesWindow.h"
 #include "ui/StatusBarController.h"

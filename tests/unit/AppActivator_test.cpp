@@ -1,4 +1,4 @@
-#include "core/AppActivator.h"
+#include "core/activation/AppActivator.h"
 
 #include "platform/sim/ThreadedDispatcher.h"
 #include "support/Fixtures.h"

@@ -1,7 +1,7 @@
-#include "core/AppRegistry.h"
+#include "core/sources/AppRegistry.h"
 
-#include "core/PlatformProfile.h"
-#include "core/UserDefaults.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/preferences/UserDefaults.h"
 #include "platform/sim/ThreadedDispatcher.h"
 #include "support/TestRuntime.h"
 

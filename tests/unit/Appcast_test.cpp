@@ -1,4 +1,4 @@
-#include "core/Appcast.h"
+#include "core/shell/Appcast.h"
 
 #include "support/QtPrinting.h"
 

@@ -1,7 +1,7 @@
-#include "core/BrowserTabCache.h"
+#include "core/sources/BrowserTabCache.h"
 
-#include "core/AppleScriptAutomation.h"
-#include "core/MRUStore.h"
+#include "core/sources/AppleScriptAutomation.h"
+#include "core/model/MRUStore.h"
 #include "platform/sim/SimBrowsers.h"
 #include "platform/sim/ThreadedDispatcher.h"
 #include "support/QtPrinting.h"

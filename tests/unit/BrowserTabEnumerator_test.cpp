@@ -1,6 +1,6 @@
-#include "core/BrowserTabEnumerator.h"
+#include "core/sources/BrowserTabEnumerator.h"
 
-#include "core/AppleScriptAutomation.h"
+#include "core/sources/AppleScriptAutomation.h"
 #include "platform/sim/SimBrowsers.h"
 #include "support/Fixtures.h"
 #include "support/QtPrinting.h"

@@ -1,4 +1,4 @@
-#include "core/CommandLine.h"
+#include "core/shell/CommandLine.h"
 
 #include "support/QtPrinting.h"
 

@@ -1,4 +1,4 @@
-#include "core/DesktopController.h"
+#include "core/activation/DesktopController.h"
 
 #include "support/TestRuntime.h"
 

@@ -1,7 +1,7 @@
-#include "core/DesktopEntryReader.h"
+#include "core/sources/DesktopEntryReader.h"
 
-#include "core/AppRegistry.h"
-#include "core/PlatformProfile.h"
+#include "core/sources/AppRegistry.h"
+#include "core/shell/PlatformProfile.h"
 #include "platform/sim/ManualClock.h"
 #include "platform/sim/ManualDispatcher.h"
 #include "platform/sim/SimWorkspace.h"

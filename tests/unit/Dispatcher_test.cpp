@@ -1,4 +1,4 @@
-#include "core/NotificationCenter.h"
+#include "core/shell/NotificationCenter.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/sim/ManualDispatcher.h"
 #include "support/LocalHttpServer.h"

@@ -1,4 +1,4 @@
-#include "core/FaviconCache.h"
+#include "core/sources/FaviconCache.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/qt/QtURLLoader.h"
 #include "platform/sim/ThreadedDispatcher.h"

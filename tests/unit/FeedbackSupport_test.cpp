@@ -1,7 +1,7 @@
-#include "core/FeedbackSupport.h"
+#include "core/preferences/FeedbackSupport.h"
 
-#include "core/BrowserTabStatus.h"
-#include "core/Localization.h"
+#include "core/sources/BrowserTabStatus.h"
+#include "core/model/Localization.h"
 #include "platform/qt/HostSystemInfo.h"
 #include "support/TestRuntime.h"
 

@@ -1,4 +1,4 @@
-#include "core/GlobalHotKey.h"
+#include "core/input/GlobalHotKey.h"
 
 #include "platform/sim/ManualDispatcher.h"
 #include "support/FakePanelPorts.h"

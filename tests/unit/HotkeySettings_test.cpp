@@ -1,4 +1,4 @@
-#include "core/HotkeySettings.h"
+#include "core/input/HotkeySettings.h"
 
 #include "support/TestRuntime.h"
 

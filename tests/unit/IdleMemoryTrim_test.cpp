@@ -1,4 +1,4 @@
-#include "core/IdleMemoryTrim.h"
+#include "core/shell/IdleMemoryTrim.h"
 
 #include "platform/sim/ManualClock.h"
 #include "platform/sim/ManualDispatcher.h"

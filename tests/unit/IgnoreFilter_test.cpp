@@ -1,6 +1,6 @@
-#include "core/IgnoreFilter.h"
+#include "core/model/IgnoreFilter.h"
 
-#include "core/SwitchItem.h"
+#include "core/model/SwitchItem.h"
 #include "support/TestRuntime.h"
 
 #include <gtest/gtest.h>

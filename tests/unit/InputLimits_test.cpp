@@ -1,8 +1,8 @@
-#include "core/InputLimits.h"
+#include "core/shell/InputLimits.h"
 
-#include "core/HotkeySettings.h"
-#include "core/ShortcutStore.h"
-#include "core/UserDefaults.h"
+#include "core/input/HotkeySettings.h"
+#include "core/input/ShortcutStore.h"
+#include "core/preferences/UserDefaults.h"
 
 #include <gtest/gtest.h>
 

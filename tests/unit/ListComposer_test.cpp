@@ -1,9 +1,9 @@
-#include "core/ListComposer.h"
+#include "core/model/ListComposer.h"
 
-#include "core/IgnoreFilter.h"
-#include "core/MRUStore.h"
-#include "core/PanelSettings.h"
-#include "core/PlatformProfile.h"
+#include "core/model/IgnoreFilter.h"
+#include "core/model/MRUStore.h"
+#include "core/model/PanelSettings.h"
+#include "core/shell/PlatformProfile.h"
 #include "support/Fixtures.h"
 #include "support/TestRuntime.h"
 

@@ -1,6 +1,6 @@
-#include "core/Localization.h"
+#include "core/model/Localization.h"
 
-#include "core/NotificationCenter.h"
+#include "core/shell/NotificationCenter.h"
 #include "support/QtPrinting.h"
 #include "support/TestRuntime.h"
 

@@ -1,4 +1,4 @@
-#include "core/LoginItemController.h"
+#include "core/shell/LoginItemController.h"
 
 #include "support/QtPrinting.h"
 #include "support/TestRuntime.h"

@@ -1,4 +1,4 @@
-#include "core/MRUStore.h"
+#include "core/model/MRUStore.h"
 
 #include "support/QtPrinting.h"
 #include "support/TestRuntime.h"

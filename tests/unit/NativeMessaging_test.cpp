@@ -1,4 +1,4 @@
-#include "core/NativeMessaging.h"
+#include "core/sources/NativeMessaging.h"
 
 #include "support/QtPrinting.h"
 

@@ -1,7 +1,7 @@
-#include "core/OnboardingManager.h"
-#include "core/PlatformProfile.h"
+#include "core/onboarding/OnboardingManager.h"
+#include "core/shell/PlatformProfile.h"
 
-#include "core/Localization.h"
+#include "core/model/Localization.h"
 #include "support/TestRuntime.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "core/PanelKeyRules.h"
+#include "core/panel/PanelKeyRules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/PanelPlacement.h"
+#include "core/panel/PanelPlacement.h"
 
 #include <gtest/gtest.h>
 

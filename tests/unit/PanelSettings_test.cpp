@@ -1,4 +1,4 @@
-#include "core/PanelSettings.h"
+#include "core/model/PanelSettings.h"
 
 #include "support/QtPrinting.h"
 #include "support/TestRuntime.h"

@@ -1,4 +1,4 @@
-#include "core/PreferencesPane.h"
+#include "core/preferences/PreferencesPane.h"
 
 #include "support/QtPrinting.h"
 

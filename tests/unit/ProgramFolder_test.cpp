@@ -1,4 +1,4 @@
-#include "core/ProgramFolder.h"
+#include "core/shell/ProgramFolder.h"
 
 #include "support/ProgramFolderFixtures.h"
 

@@ -1,4 +1,4 @@
-#include "core/SearchViewModel.h"
+#include "core/model/SearchViewModel.h"
 
 #include "support/Fixtures.h"
 #include "support/QtPrinting.h"

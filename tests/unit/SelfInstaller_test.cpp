@@ -1,6 +1,6 @@
-#include "core/SelfInstaller.h"
+#include "core/shell/SelfInstaller.h"
 
-#include "core/AppDelegate.h"
+#include "core/shell/AppDelegate.h"
 #include "support/ProgramFolderFixtures.h"
 #include "support/TestRuntime.h"
 

@@ -1,9 +1,9 @@
-#include "core/SettingsWatcher.h"
+#include "core/preferences/SettingsWatcher.h"
 
-#include "core/HotkeySettings.h"
-#include "core/Localization.h"
-#include "core/NotificationCenter.h"
-#include "core/PanelSettings.h"
+#include "core/input/HotkeySettings.h"
+#include "core/model/Localization.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/model/PanelSettings.h"
 #include "support/TestRuntime.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "core/ShortcutStore.h"
+#include "core/input/ShortcutStore.h"
 
-#include "core/KeyCodeNames.h"
-#include "core/Localization.h"
+#include "core/input/KeyCodeNames.h"
+#include "core/model/Localization.h"
 #include "support/TestRuntime.h"
 
 #include <QJsonDocument>

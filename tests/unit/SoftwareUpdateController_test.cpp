@@ -1,8 +1,8 @@
-#include "core/SoftwareUpdateController.h"
+#include "core/shell/SoftwareUpdateController.h"
 
-#include "core/OnboardingManager.h"
-#include "core/UpdateSignature.h"
-#include "core/UserDefaults.h"
+#include "core/onboarding/OnboardingManager.h"
+#include "core/shell/UpdateSignature.h"
+#include "core/preferences/UserDefaults.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/qt/QtUpdateDownloader.h"
 #include "support/LocalHttpServer.h"

@@ -1,4 +1,4 @@
-#include "core/SwitchItem.h"
+#include "core/model/SwitchItem.h"
 
 #include "support/Fixtures.h"
 #include "support/QtPrinting.h"

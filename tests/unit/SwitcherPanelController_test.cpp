@@ -1,8 +1,8 @@
-#include "core/SwitcherPanelController.h"
+#include "core/panel/SwitcherPanelController.h"
 
-#include "core/MRUStore.h"
-#include "core/PanelSettings.h"
-#include "core/PlatformProfile.h"
+#include "core/model/MRUStore.h"
+#include "core/model/PanelSettings.h"
+#include "core/shell/PlatformProfile.h"
 #include "support/Fixtures.h"
 #include "support/TestRuntime.h"
 

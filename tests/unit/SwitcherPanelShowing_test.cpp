@@ -1,12 +1,12 @@
 // The panel's showings: showing and hiding, keys, Option release, clicks and the guide.
-#include "core/SwitcherPanelController.h"
+#include "core/panel/SwitcherPanelController.h"
 
-#include "core/MRUStore.h"
-#include "core/NotificationCenter.h"
-#include "core/OnboardingManager.h"
-#include "core/PlatformProfile.h"
-#include "core/SearchViewModel.h"
-#include "core/ShortcutStore.h"
+#include "core/model/MRUStore.h"
+#include "core/shell/NotificationCenter.h"
+#include "core/onboarding/OnboardingManager.h"
+#include "core/shell/PlatformProfile.h"
+#include "core/model/SearchViewModel.h"
+#include "core/input/ShortcutStore.h"
 #include "support/FakePanelPorts.h"
 #include "support/Fixtures.h"
 #include "support/QtPrinting.h"
@@ -23,6 +23,65 @@ constexpr quint32 keyJ = 38, keyS = 1, tabKey = 48;
 
 const ScreenInfo mainScreen{QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875)};
 
+// Sources that are read again only when the controller asks. Each request is logged; a
+// background read finishes on the main queue, as the caches' do, or waits for the test
+// while `holdReads` is set.
+class ScriptedRefresh {
+public:
+    explicit ScriptedRefresh(Dispatcher& mainQueue) : m_mainQueue(mainQueue) {}
+
+    QStringList requests;
+    bool windowsCurrent = true;
+    bool windowsFresh = true;
+    bool holdReads = false;
+    std::function<void()> onWindowsRead = [] {}; // what reading the windows finds
+
+    ListRefresh hooks()
+    {
+        return {
+            .windowsCurrent = [this] { return windowsCurrent; },
+            .windowsFresh = [this](double) { return windowsFresh; },
+            .invalidateWindows = [this] { requests << "invalidate windows"; },
+            .refreshWindowsNow = [this] {
+                requests << "read windows now";
+                onWindowsRead();
+            },
+            .refreshWindowsAsync = [this](ListRefresh::Completion done) {
+                requests << "read windows";
+                later([this, done] {
+                    onWindowsRead();
+                    done();
+                });
+            },
+            .refreshForegroundBrowserNow = [this] { requests << "read front browser now"; },
+            .refreshTabsAsync = [this](const std::optional<QString>& browser, ListRefresh::Completion done) {
+                requests << "read tabs of " + browser.value_or(QStringLiteral("every browser"));
+                later(std::move(done));
+            },
+        };
+    }
+    // Finishes the oldest held read.
+    void finishNext()
+    {
+        ASSERT_FALSE(m_held.empty());
+        const ListRefresh::Completion done = m_held.front();
+        m_held.erase(m_held.begin());
+        m_mainQueue.async(done);
+    }
+
+private:
+    void later(ListRefresh::Completion done)
+    {
+        if (holdReads)
+            m_held.push_back(std::move(done));
+        else
+            m_mainQueue.async(std::move(done));
+    }
+
+    Dispatcher& m_mainQueue;
+    std::vector<ListRefresh::Completion> m_held;
+};
+
 class PanelShowingTest : public ::testing::Test {
 protected:
     TestRuntime runtime;
@@ -32,6 +91,7 @@ protected:
     CountingFeedback feedback;
     std::vector<WindowItem> openWindows;
     std::vector<TabItem> tabs;
+    ScriptedRefresh refresh{runtime.dispatcher()};
     std::unique_ptr<SwitcherPanelController> controller;
 
     PanelShowingTest()
@@ -41,7 +101,8 @@ protected:
         controller = std::make_unique<SwitcherPanelController>(
             SwitcherPanelController::Sources{[this] { return openWindows; }, [this] { return tabs; },
                                              [] { return std::vector<AppItem>{}; }, MRUStore::shared(),
-                                             runtime.desktop().workspace, runtime.clock, PlatformProfile::macOS()},
+                                             runtime.desktop().workspace, runtime.clock, PlatformProfile::macOS(),
+                                             refresh.hooks()},
             SwitcherPanelController::PanelPorts{screens, windows, monitors, feedback});
     }
 
@@ -51,6 +112,13 @@ protected:
             openWindows.push_back(fixtures::window("Editor", QStringLiteral("com.example.editor"), title));
     }
     SearchViewModel& model() { return *controller->viewModel(); }
+    QStringList titles()
+    {
+        QStringList result;
+        for (const SwitchItem& item : model().items())
+            result << item.title();
+        return result;
+    }
     int selected() { return controller->viewModel()->selectedIndex(); }
     FakePanelWindow& panel() { return windows.last(); }
     void showAndSettle()
@@ -167,4 +235,66 @@ TEST_F(PanelShowingTest, SummoningDuringTheGuideEngagesAndSuppressesTheCommit)
     EXPECT_TRUE(model().engaged());
     EXPECT_TRUE(controller->suppressCommitOnOptionRelease());
     EXPECT_EQ(OnboardingManager::shared().stage(), OnboardingStage::panelBasics);
+}
+
+TEST_F(PanelShowingTest, AShowingReadsAChangedWindowListFirstAndRebuildsOnceEveryReadBehindItHasFinished)
+{
+    openWindowsTitled({"one"});
+    int reads = 0;
+    refresh.onWindowsRead = [&] { openWindowsTitled({QStringLiteral("read %1").arg(++reads)}); };
+    runtime.desktop().workspace.setFrontmost(runtime.desktop().launch("com.google.Chrome", "Chrome"));
+    refresh.windowsCurrent = false;
+    refresh.windowsFresh = false;
+    refresh.holdReads = true;
+
+    controller->show(1);
+    EXPECT_EQ(refresh.requests, (QStringList{"read front browser now", "read windows now", "read windows",
+                                             "read tabs of com.google.Chrome"}));
+    EXPECT_EQ(titles(), (QStringList{"one", "read 1", "Chrome"}));
+    refresh.finishNext();
+    runtime.runUntilIdle();
+    EXPECT_EQ(titles(), (QStringList{"one", "read 1", "Chrome"})); // the tabs are still being read
+    refresh.finishNext();
+    runtime.runUntilIdle();
+    EXPECT_EQ(titles(), (QStringList{"one", "read 1", "read 2", "Chrome"}));
+    controller->hide();
+
+    // A current, fresh window list is read neither before nor behind the next showing.
+    refresh.requests.clear();
+    refresh.windowsCurrent = true;
+    refresh.windowsFresh = true;
+    controller->show(1);
+    EXPECT_EQ(refresh.requests, (QStringList{"read front browser now", "read tabs of com.google.Chrome"}));
+}
+
+TEST_F(PanelShowingTest, AChangedWindowListRebuildsTheShownListAndForgetsTheRecencyOfWindowsThatWent)
+{
+    WindowItem one = fixtures::window("Editor", QStringLiteral("com.example.editor"), "one");
+    WindowItem two = fixtures::window("Editor", QStringLiteral("com.example.editor"), "two");
+    one.cgWindowID = 1;
+    two.cgWindowID = 2;
+    openWindows = {one, two};
+    MRUStore::shared().touch(SwitchItem(one).mruKey(), 1);
+    runtime.clock.advance(1);
+    MRUStore::shared().touch(SwitchItem(two).mruKey(), 2);
+    showAndSettle();
+    ASSERT_EQ(titles(), (QStringList{"two", "one"}));
+
+    refresh.onWindowsRead = [&] { openWindows = {one}; };
+    refresh.holdReads = true;
+    controller->windowListChanged();
+    EXPECT_EQ(refresh.requests, (QStringList{"invalidate windows", "read windows"}));
+    EXPECT_EQ(titles(), (QStringList{"two", "one"}));
+    refresh.finishNext();
+    runtime.runUntilIdle();
+    EXPECT_EQ(titles(), QStringList{"one"});
+
+    // A new window that got the number of the one that went must not inherit its recency.
+    WindowItem three = fixtures::window("Editor", QStringLiteral("com.example.editor"), "three");
+    three.cgWindowID = 2;
+    refresh.onWindowsRead = [&] { openWindows = {one, three}; };
+    controller->windowListChanged();
+    refresh.finishNext();
+    runtime.runUntilIdle();
+    EXPECT_EQ(titles(), (QStringList{"one", "three"}));
 }

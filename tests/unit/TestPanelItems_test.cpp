@@ -1,4 +1,4 @@
-#include "core/TestPanelItems.h"
+#include "core/shell/TestPanelItems.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/ThumbnailCache.h"
+#include "core/sources/ThumbnailCache.h"
 
 #include "support/TestRuntime.h"
 

@@ -1,4 +1,4 @@
-#include "core/UserDefaults.h"
+#include "core/preferences/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "core/WindowEnumeratorCache.h"
+#include "core/sources/WindowEnumeratorCache.h"
 
 #include "platform/sim/ThreadedDispatcher.h"
 #include "support/Fixtures.h"

@@ -1,4 +1,4 @@
-#include "core/WindowEnumerator.h"
+#include "core/sources/WindowEnumerator.h"
 
 #include "support/TestRuntime.h"
 

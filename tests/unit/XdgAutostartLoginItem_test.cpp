@@ -1,6 +1,6 @@
 #include "platform/qt/XdgAutostartLoginItem.h"
 
-#include "core/DesktopEntryReader.h"
+#include "core/sources/DesktopEntryReader.h"
 #include "support/QtPrinting.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "platform/x11/AtspiAccessibility.h"
 
-#include "core/AppleScriptAutomation.h"
-#include "core/BrowserTabEnumerator.h"
+#include "core/sources/AppleScriptAutomation.h"
+#include "core/sources/BrowserTabEnumerator.h"
 #include "platform/sim/SimBrowsers.h"
 #include "support/QtPrinting.h"
 #include "support/TestRuntime.h"

@@ -2,7 +2,7 @@
 
 #include "XvfbSession.h"
 
-#include "core/PlatformProfile.h"
+#include "core/shell/PlatformProfile.h"
 #include "platform/sim/ManualClock.h"
 #include "platform/sim/ThreadedDispatcher.h"
 #include "platform/x11/X11Accessibility.h"

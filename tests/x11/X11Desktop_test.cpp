@@ -1,6 +1,6 @@
 #include "X11BackendFixture.h"
 
-#include "core/WindowEnumerator.h"
+#include "core/sources/WindowEnumerator.h"
 #include "support/RecordingActions.h"
 
 #include <QFile>

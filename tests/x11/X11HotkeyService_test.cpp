@@ -3,7 +3,7 @@
 // program" (it grabs keys, changes the keyboard mapping).
 #include "XvfbSession.h"
 
-#include "core/GlobalHotKey.h"
+#include "core/input/GlobalHotKey.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/x11/X11HotkeyService.h"
 

@@ -1,6 +1,6 @@
 #include "platform/browser/ExtensionBrowserAutomation.h"
 
-#include "core/NativeMessaging.h"
+#include "core/sources/NativeMessaging.h"
 #include "platform/browser/ExtensionProtocol.h"
 
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "platform/browser/ExtensionStatusProbe.h"
 
-#include "core/BrowserTabEnumerator.h"
-#include "core/Localization.h"
-#include "core/RuntimeContext.h"
+#include "core/sources/BrowserTabEnumerator.h"
+#include "core/model/Localization.h"
+#include "core/shell/RuntimeContext.h"
 #include "core/platform/BrowserAutomation.h"
 #include "core/platform/Workspace.h"
 #include "platform/browser/ExtensionBrowserAutomation.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/BrowserTabStatus.h"
+#include "core/sources/BrowserTabStatus.h"
 #include "platform/browser/NativeHostManifests.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "platform/qt/QtDispatcher.h"
 
-#include "core/PooledSerialQueue.h"
+#include "core/shell/PooledSerialQueue.h"
 
 #include <QCoreApplication>
 #include <QThread>

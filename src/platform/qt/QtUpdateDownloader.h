@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/SoftwareUpdateController.h"
+#include "core/shell/SoftwareUpdateController.h"
 
 #include <QObject>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/PlatformProfile.h"
+#include "core/shell/PlatformProfile.h"
 #include "core/platform/Accessibility.h"
 #include "core/platform/ScriptRunner.h"
 

@@ -1,6 +1,6 @@
 #include "platform/sim/ThreadedDispatcher.h"
 
-#include "core/PooledSerialQueue.h"
+#include "core/shell/PooledSerialQueue.h"
 
 #include <chrono>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/DesktopEntryReader.h"
+#include "core/sources/DesktopEntryReader.h"
 #include "core/platform/Accessibility.h"
 
 #include <QProcessEnvironment>

@@ -1,6 +1,6 @@
 #include "platform/x11/X11Clients.h"
 
-#include "core/TimingTrace.h"
+#include "core/shell/TimingTrace.h"
 
 #include <xcb/res.h>
 

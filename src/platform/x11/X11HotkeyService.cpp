@@ -1,6 +1,6 @@
 #include "platform/x11/X11HotkeyService.h"
 
-#include "core/HotkeySettings.h"
+#include "core/input/HotkeySettings.h"
 #include "platform/x11/X11QtConnection.h"
 
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #include "platform/x11/X11Workspace.h"
 
-#include "core/PlatformProfile.h"
+#include "core/shell/PlatformProfile.h"
 
 #include <QDir>
 #include <QFileInfo>
