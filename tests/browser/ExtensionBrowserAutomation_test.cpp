@@ -1,7 +1,6 @@
 #include "platform/browser/ExtensionBrowserAutomation.h"
 
 #include "BrowserTestKit.h"
-#include "support/OtherUser.h"
 #include "support/QtPrinting.h"
 
 #include <QFile>
@@ -12,11 +11,11 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace ostrevane;
 using namespace ostrevane::browsertest;
-using ostrevane::test::OtherUser;
 
 namespace {
 
@@ -81,37 +80,57 @@ protected:
     QStringList changes;
 };
 
+const QJsonArray twoTabs{QJsonArray{1, 1, true, "Inbox", "https://mail.example/", "https://mail.example/icon.png"},
+                         QJsonArray{2, 1, true, "Docs", "http://127.0.0.1:8000/docs"}};
+
 } // namespace
 
-TEST_F(AutomationTest, EachBrowserIsAskedThroughItsOwnLatestConnectorAndOneWithoutAnyIsAnsweredAtOnce)
+TEST_F(AutomationTest, ListsTheTabsOfTheBrowserWhoseConnectorAnswersAndNoneOfAnother)
 {
-    const auto answering = [](const char* title) {
-        return [title](const QJsonObject&) { return tabsAnswer(rowsOf({QJsonArray{1, 1, true, title, ""}})); };
-    };
-    const auto firefox = connect("firefox-esr");
-    firefox->answerWith(answering("Fox"));
-    const auto oldChromium = connect("chromium");
-    oldChromium->answerWith(answering("Old"));
     const auto chromium = connect("chromium");
-    chromium->answerWith(answering("New"));
+    chromium->answerWith([](const QJsonObject& request) -> std::optional<QJsonObject> {
+        if (request.value("type") == "list")
+            return tabsAnswer(twoTabs);
+        return std::nullopt;
+    });
+    const auto rows = automation->listTabs(linuxBrowser("chromium"), 30);
+    ASSERT_TRUE(rows.has_value());
+    EXPECT_EQ(*rows, (std::vector<BrowserTabRow>{
+                         {1, 1, true, "Inbox", "https://mail.example/", "https://mail.example/icon.png"},
+                         {2, 1, true, "Docs", "http://127.0.0.1:8000/docs", ""},
+                     }));
+    const std::vector<ConnectedBrowser> connected = automation->connectedBrowsers();
+    ASSERT_EQ(connected.size(), 1u);
+    EXPECT_EQ(connected[0].bundleID, "chromium");
+    EXPECT_EQ(connected[0].connectorPID, ::getpid());
 
-    EXPECT_EQ(automation->listTabs(linuxBrowser("firefox-esr"), 30)->at(0).title, "Fox");
-    EXPECT_EQ(automation->listTabs(linuxBrowser("chromium"), 30)->at(0).title, "New");
-    EXPECT_EQ(oldChromium->requests(), 0);
-    EXPECT_EQ(automation->connectedBrowsers().at(0).bundleID, "firefox-esr");
-    EXPECT_EQ(automation->connectedBrowsers().at(0).connectorPID, ::getpid());
-
-    // No connector serves Brave: nothing, and an activation is answered on the spot.
-    EXPECT_EQ(automation->listTabs(linuxBrowser("brave-browser"), 30), std::nullopt);
+    // No connector serves Firefox: nothing, at once, and an activation is answered on the spot.
+    EXPECT_EQ(automation->listTabs(linuxBrowser("firefox-esr"), 30), std::nullopt);
+    const std::thread::id caller = std::this_thread::get_id();
     std::optional<std::optional<bool>> answered;
     std::thread::id answeredOn;
-    automation->activateTabAsync(linuxBrowser("brave-browser"), {}, [&](std::optional<bool> selected) {
+    automation->activateTabAsync(linuxBrowser("firefox-esr"), {}, [&](std::optional<bool> selected) {
         answered = selected;
         answeredOn = std::this_thread::get_id();
     });
     ASSERT_TRUE(answered.has_value());
     EXPECT_EQ(*answered, std::nullopt);
-    EXPECT_EQ(answeredOn, std::this_thread::get_id());
+    EXPECT_EQ(answeredOn, caller);
+}
+
+TEST_F(AutomationTest, EachBrowserIsAskedThroughItsOwnConnectorAndTheLatestOneOfARowWins)
+{
+    const auto firefox = connect("firefox-esr");
+    firefox->answerWith(
+        [](const QJsonObject&) { return tabsAnswer(rowsOf({QJsonArray{1, 1, true, "Fox", "about:blank"}})); });
+    const auto oldChromium = connect("chromium");
+    oldChromium->answerWith([](const QJsonObject&) { return tabsAnswer(rowsOf({QJsonArray{1, 1, true, "Old", ""}})); });
+    const auto chromium = connect("chromium");
+    chromium->answerWith([](const QJsonObject&) { return tabsAnswer(rowsOf({QJsonArray{1, 1, true, "New", ""}})); });
+
+    EXPECT_EQ(automation->listTabs(linuxBrowser("firefox-esr"), 30)->at(0).title, "Fox");
+    EXPECT_EQ(automation->listTabs(linuxBrowser("chromium"), 30)->at(0).title, "New");
+    EXPECT_EQ(oldChromium->requests(), 0);
 }
 
 TEST_F(AutomationTest, ABrowserThatDoesNotAnswerInTimeGivesNothingAndItsLateAnswerIsDropped)
@@ -176,7 +195,14 @@ TEST_F(AutomationTest, GreetingsAndChangeNoticesAreReportedForTheirBrowser)
 TEST_F(AutomationTest, ActivationAnswersArriveOnTheConnectionsThreadAndATimeOutGivesNothing)
 {
     const auto chromium = connect("chromium");
-    chromium->answerWith([](const QJsonObject&) { return QJsonObject{{"type", "result"}, {"ok", true}}; });
+    std::atomic<int> asked{0};
+    QJsonObject seen;
+    chromium->answerWith([&](const QJsonObject& request) -> std::optional<QJsonObject> {
+        if (++asked > 1)
+            return std::nullopt; // the second activation is never answered
+        seen = request;
+        return QJsonObject{{"type", "result"}, {"ok", true}};
+    });
     std::atomic<int> answers{0};
     std::optional<bool> first;
     std::thread::id answeredOn;
@@ -188,6 +214,9 @@ TEST_F(AutomationTest, ActivationAnswersArriveOnTheConnectionsThreadAndATimeOutG
     ASSERT_TRUE(eventually([&] { return answers == 1; }));
     EXPECT_EQ(first, true);
     EXPECT_NE(answeredOn, std::this_thread::get_id());
+    EXPECT_EQ(seen.value("match"), "position");
+    EXPECT_EQ(seen.value("windowIndex"), 1); // clamped
+    EXPECT_EQ(seen.value("tabIndex"), 3);
 
     activationTimeout = 0.05;
     automation.reset();
@@ -276,12 +305,11 @@ TEST(BrowserSocketListening, TheProgramRemovesItsSocketWhenItEndsButNotOneThatRe
 }
 
 // The socket's folder and file keep other users out; these tests open them up on
-// purpose to see the credential checks themselves.
+// purpose to see the credential checks themselves. Only root can act as another user.
 TEST(BrowserSocketPeers, AConnectorOfAnotherUserIsRefused)
 {
-    OtherUser other;
-    if (!other.isAvailable())
-        GTEST_SKIP() << other.unavailableBecause().toStdString();
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run a process as another user";
     SocketFolder folder;
     std::atomic<int> identified{0};
     ExtensionBrowserAutomation automation({folder.path(), linuxBrowsers(), {}, [&](pid_t) {
@@ -295,39 +323,53 @@ TEST(BrowserSocketPeers, AConnectorOfAnotherUserIsRefused)
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, QFile::encodeName(folder.path()).constData(), sizeof address.sun_path - 1);
 
-    // The connector keeps its connection open: it ends well only when the program closes it.
-    const int ending = other.run([&] {
+    // The child keeps its connection open: it ends well only when the program closes it.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-            return 3;
+            ::_exit(3);
         ::alarm(10);
         char byte = 0;
-        return ::read(fd, &byte, 1) <= 0 ? 0 : 4;
-    });
-    EXPECT_EQ(ending, 0) << "the program kept the other user's connection";
+        ::_exit(::read(fd, &byte, 1) <= 0 ? 0 : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the program kept the other user's connection";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(identified, 0);
     EXPECT_TRUE(automation.connectedBrowsers().empty());
 }
 
 TEST(BrowserSocketPeers, AListenerOfAnotherUserIsNotTrustedByTheConnector)
 {
-    OtherUser other;
-    if (!other.isAvailable())
-        GTEST_SKIP() << other.unavailableBecause().toStdString();
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run a process as another user";
     SocketFolder folder;
     ::chmod(QFile::encodeName(folder.dir.path()).constData(), 0777);
-    const QByteArray path = QFile::encodeName(folder.path());
-    const QByteArray heard = QFile::encodeName(folder.dir.path() + "/heard");
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
-    const pid_t squatter = other.start([&] { return test::serveSocket(path.constData(), "", ready[1], heard.constData()); });
-    pollfd listening{ready[0], POLLIN, 0};
-    ASSERT_EQ(::poll(&listening, 1, 10000), 1);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        UniqueFd listener = BrowserSocket::listen(folder.path(), nullptr);
+        ::chmod(QFile::encodeName(folder.path()).constData(), 0666);
+        const char byte = listener.isValid() ? 1 : 0;
+        [[maybe_unused]] auto written = ::write(ready[1], &byte, 1);
+        ::pause(); // until killed
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 1);
     QString error;
     EXPECT_FALSE(BrowserSocket::connectTo(folder.path(), &error).isValid());
     EXPECT_TRUE(error.contains("another user")) << qPrintable(error);
-    OtherUser::stop(squatter);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
     ::close(ready[0]);
     ::close(ready[1]);
-    EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(heard))); // nothing was sent to it
 }
