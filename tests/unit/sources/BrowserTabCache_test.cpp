@@ -42,7 +42,6 @@ protected:
     AppleScriptAutomation automation{browsers};
     std::shared_ptr<BrowserTabCache> cache;
     ProcessID chromePid = 0;
-    ProcessID safariPid = 0;
 
     void SetUp() override
     {
@@ -57,7 +56,7 @@ protected:
     {
         chromePid = browsers.launch(spec(chromeID));
         browsers.openWindow(chromeName, {{"Mail", "https://mail.example/"}, {"News", "https://news.example/"}});
-        safariPid = browsers.launch(spec(safariID));
+        browsers.launch(spec(safariID));
         browsers.openWindow(safariName, {{"Apple", "https://apple.com/"}});
     }
 
@@ -85,9 +84,6 @@ TEST_F(BrowserTabCacheTest, RequestsDuringARefreshJoinItAndCompleteOnceEachInOrd
     EXPECT_EQ(runtime.dispatcher().backgroundSubmissions(QueuePriority::userInitiated), 1u);
     // Only the active front tab of the frontmost browser counts as used.
     EXPECT_EQ(MRUStore::shared().windowMap(), (MRUStore::TimeMap{{"tab::com.google.Chrome::Mail::1::1", runtime.clock.now()}}));
-
-    refreshNow(); // the first one has finished: this one enumerates again
-    EXPECT_EQ(runtime.dispatcher().backgroundSubmissions(QueuePriority::userInitiated), 2u);
 }
 
 TEST_F(BrowserTabCacheTest, ABrowsersRefreshMovesItsTabsToTheEndAndOneYieldingNothingRemovesThemKeepingTheTime)
@@ -104,32 +100,6 @@ TEST_F(BrowserTabCacheTest, ABrowsersRefreshMovesItsTabsToTheEndAndOneYieldingNo
     refreshNow(chromeID);
     EXPECT_EQ(titles(cache->tabs()), QStringList{"Apple"});
     EXPECT_EQ(cache->refreshedAt(), lastRefresh);
-    browsers.setMode(safariName, SimBrowsers::Mode::busy);
-    refreshNow();
-    EXPECT_TRUE(cache->tabs().empty());
-    EXPECT_EQ(cache->refreshedAt(), lastRefresh);
-}
-
-TEST_F(BrowserTabCacheTest, ForegroundRefreshReplacesTheFrontBrowsersTabsWithoutTheBackgroundMachinery)
-{
-    launchBoth();
-    refreshNow();
-    runtime.clock.advance(30);
-    browsers.openWindow(safariName, {{"Swift", "https://swift.org/"}});
-    runtime.desktop().workspace.setFrontmost(safariPid);
-    bool completed = false;
-    cache->refreshAsync(chromeID, [&] { completed = true; }); // queued, not yet run
-    cache->refreshForegroundBrowserNow();
-    EXPECT_EQ(titles(cache->tabs()), (QStringList{"Mail", "News", "Apple", "Swift"}));
-    EXPECT_EQ(cache->refreshedAt(), runtime.clock.now());
-    EXPECT_TRUE(cache->isRefreshing());
-    EXPECT_FALSE(completed);
-    EXPECT_TRUE(MRUStore::shared().windowMap().contains("tab::com.apple.Safari::Apple::1::1"));
-
-    // The background refresh that ends later merges over it by the usual rules.
-    runtime.runUntilIdle();
-    EXPECT_TRUE(completed);
-    EXPECT_EQ(titles(cache->tabs()), (QStringList{"Apple", "Swift", "Mail", "News"}));
 }
 
 TEST_F(BrowserTabCacheTest, AChangeReportedDuringARefreshIsReadRightAfterItEvenWhenThatRefreshWasForAnotherBrowser)
@@ -145,23 +115,6 @@ TEST_F(BrowserTabCacheTest, AChangeReportedDuringARefreshIsReadRightAfterItEvenW
     EXPECT_TRUE(completed);
     EXPECT_EQ(titles(cache->tabs()), (QStringList{"Apple", "Mail", "News", "Maps"}));
     EXPECT_EQ(runtime.dispatcher().backgroundSubmissions(QueuePriority::userInitiated), 3u);
-
-    // Changes of two browsers during one refresh: one more refresh, of every browser.
-    cache->refreshAsync(chromeID);
-    browsers.openWindow(safariName, {{"Swift", "https://swift.org/"}});
-    cache->refreshAfterChange(chromeID);
-    cache->refreshAfterChange(safariID);
-    runtime.runUntilIdle();
-    EXPECT_EQ(titles(cache->tabs()), (QStringList{"Mail", "News", "Maps", "Apple", "Swift"}));
-    EXPECT_EQ(runtime.dispatcher().backgroundSubmissions(QueuePriority::userInitiated), 5u);
-
-    // With nothing running, a change starts a refresh of that browser at once.
-    cache->refreshAfterChange(safariID);
-    EXPECT_TRUE(cache->isRefreshing());
-    runtime.runUntilIdle();
-    EXPECT_FALSE(cache->isRefreshing());
-    EXPECT_EQ(titles(cache->tabs()), (QStringList{"Mail", "News", "Maps", "Apple", "Swift"}));
-    EXPECT_EQ(runtime.dispatcher().backgroundSubmissions(QueuePriority::userInitiated), 6u);
 }
 
 // A cache not held by a shared pointer is a misuse: it logs and still answers its callers
