@@ -30,8 +30,6 @@ public:
         profile = PlatformProfile::macOS();
         profile.scanRoots = {at("/Applications"), at("/System/Applications"), at("/System/Applications/Utilities"),
                              at("/Applications/Utilities"), at("/home/Applications")};
-        profile.extraApplications = {at("/System/Library/CoreServices/Finder.app"), at("/Applications/Safari.app"),
-                                     at("/System/Volumes/Preboot/Cryptexes/App/System/Applications/Safari.app")};
     }
 
     QString at(const QString& path) const { return m_dir.path() + path; }
@@ -81,34 +79,16 @@ TEST(AppEnumerator, ScanListsEachIdentifiersFirstCopyAtAnyDepthSortedCaseInsensi
     mac.install(u"/Applications/Games/Chess/Chess.app"_s, u"com.example.chess"_s, u"chess"_s);
     mac.install(u"/Applications/zed.app"_s, u"com.example.zed.lower"_s, u"zed"_s);
     mac.install(u"/home/Applications/Zed.app"_s, u"com.example.zed.upper"_s, u"Zed"_s);
-    mac.install(u"/Applications/a.app"_s, u"com.example.a"_s, u"Display"_s);
     // Skipped: no identifier, hidden, inside another package; a link is never followed.
     mac.install(u"/Applications/NoID.app"_s, {{u"CFBundleName"_s, u"NoID"_s}});
     mac.install(u"/Applications/.Hidden.app"_s, u"com.example.hidden"_s);
-    mac.install(u"/Applications/a.app/Contents/Helpers/Helper.app"_s, u"com.example.helper"_s);
+    mac.install(u"/Applications/Editor.app/Contents/Helpers/Helper.app"_s, u"com.example.helper"_s);
     ASSERT_TRUE(QFile::link(mac.at(u"/Applications"_s), mac.at(u"/Applications/Games/Loop"_s)));
 
     const std::vector<AppItem> apps = mac.enumerator(rt.desktop().workspace).scan();
     EXPECT_EQ(namesAndPlaces(mac, apps),
-              (QStringList{"chess @ /Applications/Games/Chess/Chess.app", "Display @ /Applications/a.app",
-                           "Editor @ /Applications/Editor.app",
+              (QStringList{"chess @ /Applications/Games/Chess/Chess.app", "Editor @ /Applications/Editor.app",
                            "zed @ /Applications/zed.app", "Zed @ /home/Applications/Zed.app"}));
-}
-
-TEST(AppEnumerator, UserLaunchableMeansAnExtraApplicationOrDirectlyInsideARoot)
-{
-    TestRuntime rt;
-    FakeMac mac;
-    const std::pair<const char*, bool> cases[] = {
-        {"/Applications/Games/Chess.app", false},
-        {"/Applications/Utilities/Console.app", true},
-        {"/System/Library/CoreServices/Finder.app", true},
-        {"/Applications/Editor.apps", false},
-        {"/ApplicationsX/Editor.app", false},
-        {"/Applications/Games/../Editor.app", true},
-    };
-    for (const auto& [path, launchable] : cases)
-        EXPECT_EQ(mac.enumerator(rt.desktop().workspace).isUserLaunchable(mac.at(QString::fromUtf8(path))), launchable) << path;
 }
 
 namespace {
