@@ -106,14 +106,11 @@ TEST(DesktopEntryReader, TurnsExecIntoAProgramAndArguments)
     } rows[] = {
         // Nothing to open: the file and address codes go, with a word they make up alone.
         {u"app --open=%F %U"_s, {}, QStringList{"app", "--open="}},
-        {u"app %f %u"_s, entry, QStringList{"app"}},
         // The entry's own fields: the icon as two arguments, a name with spaces as one.
         {u"editor %i --title=%c --from %k"_s, entry,
          QStringList{"editor", "--icon", "accessories-text-editor", "--title=Text Editor", "--from",
                      "/usr/share/applications/editor.desktop"}},
-        {u"editor %i --title=%c"_s, {}, QStringList{"editor", "--title="}},
-        // Deprecated codes are removed.
-        {u"app %d %D %n %N %v %m file"_s, entry, QStringList{"app", "file"}},
+        {u"app %d %D %n %N %v %m file"_s, entry, QStringList{"app", "file"}}, // deprecated codes
         // Quoting, escapes and literal percent signs.
         {u"\"/opt/My App/run\" -x"_s, {}, QStringList{"/opt/My App/run", "-x"}},
         {u"sh -c \"echo \\\"hi\\\" \\$HOME\""_s, {}, QStringList{"sh", "-c", "echo \"hi\" $HOME"}},
@@ -123,28 +120,9 @@ TEST(DesktopEntryReader, TurnsExecIntoAProgramAndArguments)
         {u"app %x"_s, entry, std::nullopt},
         {u"app 100%"_s, {}, std::nullopt},
         {u"\"unterminated"_s, {}, std::nullopt},
-        {u"%U"_s, {}, std::nullopt},
     };
     for (const auto& row : rows)
         EXPECT_EQ(DesktopEntryReader::command(row.exec, row.fields), row.command) << row.exec.toStdString();
-}
-
-TEST(DesktopEntryReader, ReadsHowAnEntryWantsToBeStarted)
-{
-    EntryFolder apps;
-    const QString path = apps.write(
-        u"org.example.Viewer.desktop"_s,
-        u"Name=Viewer\nIcon=viewer\nExec=viewer --class=%c %i %k\nTerminal=true\nDBusActivatable=true\nPath=/srv\n"_s
-        u"TryExec=/opt/viewer/bin/viewer\n"_s);
-    const std::optional<DesktopEntry> entry = DesktopEntryReader({apps.folder()}, {}, QString()).parse(path);
-    ASSERT_TRUE(entry);
-    EXPECT_TRUE(entry->terminal);
-    EXPECT_TRUE(entry->dbusActivatable);
-    EXPECT_EQ((QStringList{entry->workingDirectory, entry->tryExec}), (QStringList{"/srv", "/opt/viewer/bin/viewer"}));
-    EXPECT_EQ(DesktopEntryReader::command(*entry),
-              (QStringList{"viewer", "--class=Viewer", "--icon", "viewer", path}));
-    EXPECT_FALSE(DesktopEntryReader::isInstalled(entry->tryExec));
-    EXPECT_TRUE(DesktopEntryReader::isInstalled(u"sh"_s));
 }
 
 TEST(DesktopEntryReader, UndoesStringEscapesBeforeTheExecQuoting)
