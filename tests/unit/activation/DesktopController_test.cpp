@@ -8,24 +8,6 @@
 
 using namespace ostrevane;
 
-TEST(DesktopController, HidesRegularAppsButNotAgentsUnbundledProcessesOrItself)
-{
-    TestRuntime rt;
-    SimDesktop& desktop = rt.desktop();
-    const ProcessID notes = desktop.launch(QStringLiteral("com.apple.Notes"), QStringLiteral("Notes"));
-    desktop.launch(QStringLiteral("com.example.agent"), QStringLiteral("Agent"), ActivationPolicy::accessory);
-    desktop.launch(QStringLiteral("com.example.daemon"), QStringLiteral("Daemon"), ActivationPolicy::prohibited);
-    desktop.launchWithoutBundle(QStringLiteral("xterm"));
-    const ProcessID self = desktop.launch(QStringLiteral("com.local.ostrevane"), QStringLiteral("Ostrevane"));
-    desktop.openWindow(self, QStringLiteral("Settings"));
-    const ProcessID mail = desktop.launch(QStringLiteral("com.apple.mail"), QStringLiteral("Mail"));
-
-    DesktopController::showDesktop();
-
-    EXPECT_EQ(desktop.workspace.log(), (QStringList{QStringLiteral("hide %1").arg(notes), QStringLiteral("hide %1").arg(mail)}));
-    EXPECT_TRUE(rt.accessibility.boolWrites().empty());
-}
-
 TEST(DesktopController, MinimisesEveryFinderWindowInsteadOfHidingFinderUnlessItsWindowsCannotBeRead)
 {
     for (const bool readable : {true, false}) {

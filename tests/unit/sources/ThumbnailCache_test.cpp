@@ -60,7 +60,6 @@ TEST(ThumbnailCache, HitsKeepTheStoredPictureAndTheHundredAndFirstEvictsTheLeast
     EXPECT_EQ(cache.count(), 100);
     EXPECT_TRUE(cache.contains(1));
     EXPECT_FALSE(cache.contains(2));
-    EXPECT_EQ(rt.desktop().windowServer.captureCount(), 101);
 }
 
 // An iconified window cannot be captured: its row shows it as it was when it left.
@@ -86,20 +85,6 @@ TEST(ThumbnailCache, AWindowLeavingTheScreenIsShownAsItLeft)
         EXPECT_TRUE(cache.contains(7));
     }
     server.leaveScreen(7, seen); // a cache that is gone no longer listens
-}
-
-TEST(ThumbnailCache, HighResolutionCapturesAreShownAtOnePointPerPixel)
-{
-    TestRuntime rt;
-    QImage retina(640, 400, QImage::Format_ARGB32);
-    retina.setDevicePixelRatio(2.0);
-    rt.desktop().windowServer.setCapture(7, std::make_shared<const QImage>(retina));
-
-    const ImageHandle image = ThumbnailCache::shared().thumbnail(7);
-
-    ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->devicePixelRatio(), 1.0);
-    EXPECT_EQ(image->size(), QSize(640, 400));
 }
 
 // Several threads asking for overlapping windows while eviction runs. Run under

@@ -53,57 +53,6 @@ TEST(WindowEnumerator, ListsEveryWindowOfRegularAppsInWorkspaceAndWindowOrderSki
     EXPECT_NE(WindowEnumerator::enumerate().front().id, windows.front().id); // fresh ids every time
 }
 
-TEST(WindowEnumerator, KeepsWindowsWithoutNumberOrTitleAndNamesNamelessAppsUnknown)
-{
-    TestRuntime rt;
-    RunningApplication nameless;
-    nameless.processIdentifier = 77;
-    rt.desktop().workspace.addApplication(nameless);
-    RunningApplication kernel = nameless;
-    kernel.processIdentifier = 0; // no process to read: skipped
-    kernel.localizedName = u"kernel"_s;
-    rt.desktop().workspace.addApplication(kernel);
-    // Elements as a desktop without the window-number call would give them.
-    const AXElement untitled = SimAccessibility::makeElement();
-    const AXElement report = SimAccessibility::makeElement();
-    rt.accessibility.setAttribute(untitled, AX::title, true);
-    rt.accessibility.setAttribute(report, AX::title, u"Report"_s);
-    for (ProcessID pid : {77, 0}) {
-        const AXElement app = SimAccessibility::makeElement();
-        rt.accessibility.setApplication(pid, app);
-        rt.accessibility.setAttribute(app, AX::windows, std::vector<AXElement>{untitled, report});
-    }
-
-    const std::vector<WindowItem> windows = WindowEnumerator::enumerate();
-
-    EXPECT_EQ(titles(windows), (QStringList{"Unknown: ", "Unknown: Report"}));
-    EXPECT_EQ(std::tuple(windows[0].pid, windows[0].appBundleID, windows[1].cgWindowID),
-              std::tuple(ProcessID(77), std::optional<QString>(), std::optional<quint32>()));
-}
-
-TEST(WindowEnumerator, SaysWhichWindowsAreMinimisedOrOnAnotherDesktop)
-{
-    TestRuntime rt;
-    SimDesktop& desktop = rt.desktop();
-    const ProcessID terminal = desktop.launch(u"com.apple.Terminal"_s, u"Terminal"_s);
-    for (const QString& title : {u"shown"_s, u"elsewhere"_s, u"unreadable"_s})
-        desktop.openWindow(terminal, title);
-    desktop.openWindow(terminal, u"minimised"_s, {.minimized = true});
-    rt.accessibility.setAttribute(itemFor(terminal, u"elsewhere"_s).axWindow, AX::otherDesktop, u"2"_s);
-    rt.accessibility.setAttribute(itemFor(terminal, u"unreadable"_s).axWindow, AX::otherDesktop, u"first"_s);
-
-    std::vector<std::tuple<QString, bool, std::optional<int>>> placed;
-    for (const WindowItem& w : WindowEnumerator::enumerate())
-        placed.emplace_back(w.title, w.isMinimized, w.otherDesktop);
-
-    EXPECT_EQ(placed, (std::vector<std::tuple<QString, bool, std::optional<int>>>{
-                          {u"shown"_s, false, std::nullopt},
-                          {u"elsewhere"_s, false, 2},
-                          {u"unreadable"_s, false, std::nullopt},
-                          {u"minimised"_s, true, std::nullopt},
-                      }));
-}
-
 TEST(WindowEnumerator, FinderWindowIsRaisedAgainWithAllWindowsAfterFiftyMillisecondsOrOpenedAnewOnceGone)
 {
     TestRuntime rt;
