@@ -57,7 +57,6 @@ TEST(QtURLLoader, GivesTheBodyWhateverTheStatusFollowsRedirectsOnlyToHttpAndRefu
     QtURLLoader loader({.timeoutSeconds = 60, .maxBodyBytes = 4096}); // only the redirect cap can end the loop
 
     const std::pair<const char*, std::optional<QByteArray>> rows[] = {
-        {"/missing", "<html><body><h1>Not here</h1></body></html>"},
         {"/moved", "<html><body><h1>Not here</h1></body></html>"},
         {"/to-file", std::nullopt},
         {"/loop", std::nullopt},
