@@ -64,8 +64,6 @@ TEST_F(ListComposerTest, WithNothingOpenOnlyRunningApplicationsAreListed)
                  app("com.example.mail", "Mail (second copy)", "/Applications/Old/Mail.app")};
     run("com.example.mail", "Mail");
     run("com.example.notes", "Notes");
-    runtime.desktop().launch("com.example.helper", "Helper", ActivationPolicy::regular,
-                             QStringLiteral("/Applications/Suite/Helper.app"));
     runtime.desktop().launchWithoutBundle("daemon");
     runBare("com.example.nowhere", "Nowhere", std::nullopt);
     runBare("com.example.gone", "Gone", QStringLiteral("/Applications/Gone.app"), /*terminated=*/true);
@@ -119,20 +117,6 @@ TEST_F(ListComposerTest, IgnoreRulesDropWindowsAndTheirAppsButAnAppWhoseWindowsW
     IgnoreFilter::setIgnoredWindowRegex({"log"});
     IgnoreFilter::setIgnoredAppRegex({"^ma"});
     EXPECT_EQ(rows(), (QStringList{"app Terminal"}));
-}
-
-TEST_F(ListComposerTest, FinderIsOfferedAsInstalledWheneverItHasNoWindow)
-{
-    PanelSettings::setShowAppsWithoutWindows(true);
-    // Running, but reported without a location, so neither gets a running-app row.
-    runBare(finderID, "Finder", std::nullopt);
-    runBare("com.example.notes", "Notes", std::nullopt);
-    installed = {app(finderID, "Finder", "/System/Library/CoreServices/Finder.app"),
-                 app("com.example.notes", "Notes", "/Applications/Notes.app")};
-    EXPECT_EQ(rows(), (QStringList{"app Finder"}));
-
-    windows = {window("Finder", finderID, "Documents")};
-    EXPECT_EQ(rows(), (QStringList{"windowGroup Finder"}));
 }
 
 TEST_F(ListComposerTest, MostRecentlyUsedRowsComeFirst)

@@ -26,9 +26,7 @@ TEST(PanelSettings, UnknownOrWrongTypedValuesReadAsTheDefaults)
 {
     const std::pair<const char*, QVariant> rows[] = {
         {"Ostrevane.PanelEdge", QStringLiteral("Left")},
-        {"Ostrevane.PanelDisplay", QVariantList{QStringLiteral("main")}},
         {"Ostrevane.ShowAppsWithoutWindows", qint64(0)},
-        {"Ostrevane.PreferBrowserTabsWhenFrontmost", QStringLiteral("false")},
     };
     for (const auto& [key, stored] : rows) {
         TestRuntime runtime;

@@ -42,7 +42,6 @@ TEST(PanelKeyRules, FixedKeysAndShortcutsMapToActionsByTheStateOfThePanel)
         {"Up arrow with any modifiers moves up", key(up, command | shift), panel(), PanelKeyAction::moveUp},
         {"moving in an empty list is swallowed", key(down), panel(mainList, std::nullopt, 0), PanelKeyAction::swallow},
         {"Option+A in a tab group leaves it", key(keyA, option), panel(tabGroup), PanelKeyAction::closeTabGroup},
-        {"back in the main list passes on", key(left), panel(), PanelKeyAction::passOn},
         {"Option+D on a tab group opens it", key(keyD, option), panel(mainList, Kind::tabGroup),
          PanelKeyAction::openTabGroup},
         {"enter group on an app row is swallowed", key(keyD, option), panel(mainList, Kind::app),
@@ -50,7 +49,6 @@ TEST(PanelKeyRules, FixedKeysAndShortcutsMapToActionsByTheStateOfThePanel)
         {"Shift+Tab goes back", key(tab, option | shift), panel(), PanelKeyAction::advanceBackward},
         {"Tab advances even in an empty list", key(tab), panel(mainList, std::nullopt, 0),
          PanelKeyAction::advanceForward},
-        {"Command+Escape passes on", key(escape, command), panel(), PanelKeyAction::passOn},
         {"keypad Enter while searching commits", key(keypadEnter), panel(searching), PanelKeyAction::commit},
         {"composing text owns even Escape", key(escape, 0, true), panel(), PanelKeyAction::passOn},
     };
