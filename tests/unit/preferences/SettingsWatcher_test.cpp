@@ -93,11 +93,3 @@ TEST_F(SettingsWatcherTest, ABrokenSaveKeepsTheSettingsInUse)
     EXPECT_TRUE(posted.isEmpty());
     EXPECT_TRUE(QFile::exists(rt.defaults().setAsidePath()));
 }
-
-TEST(SettingsWatcherKeys, EachNotificationIsPostedOnceForAnyNumberOfItsKeys)
-{
-    EXPECT_EQ(SettingsWatcher::notificationsFor({PanelSettings::widthKey, PanelSettings::edgeKey,
-                                                 QStringLiteral("Ostrevane.MRU.window")}),
-              QStringList{Notifications::panelSettingsChanged});
-    EXPECT_TRUE(SettingsWatcher::notificationsFor({QStringLiteral("Ostrevane.HasSeenWelcome")}).isEmpty());
-}
