@@ -57,18 +57,6 @@ TEST(ShortcutStore, AGarbledBlobStoredMeansDefaultsAndTheNextSetKeepsOnlyItsActi
     }
 }
 
-TEST(ShortcutStore, UnknownMemberNamesAreIgnoredAndDroppedOnSave)
-{
-    TestRuntime runtime;
-    runtime.defaults().set(ShortcutStore::defaultsKey,
-                           QByteArray(R"({"moveUp": {"keyCode": 126, "carbonModifiers": 0},
-                                          "pinWindow": {"keyCode": 35, "carbonModifiers": 2048}})"));
-    EXPECT_EQ(ShortcutStore::all(), (ShortcutMap{{ShortcutAction::moveUp, {126, 0}}}));
-
-    ShortcutStore::set({12, command}, ShortcutAction::desktop);
-    EXPECT_EQ(storedMemberNames(runtime.defaults()), (QStringList{"desktop", "moveUp"}));
-}
-
 TEST(ShortcutStore, ConflictNamesTheFirstOtherActionUsingTheChordInTheCurrentLanguage)
 {
     TestRuntime runtime;
@@ -81,7 +69,6 @@ TEST(ShortcutStore, ConflictNamesTheFirstOtherActionUsingTheChordInTheCurrentLan
         HotkeyConfig candidate;
         const char* conflict; // the other action and the message, empty when none
     } rows[] = {
-        {"open may share Return with search", ShortcutAction::openSelected, {36, 0}, ""},
         {"desktop on Option+W", ShortcutAction::desktop, {13, option}, "moveUp: Conflicts with Move up"},
         {"cancel on Return meets open first", ShortcutAction::cancel, {36, 0},
          "openSelected: Conflicts with Open selected"},

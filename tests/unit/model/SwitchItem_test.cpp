@@ -44,13 +44,11 @@ TEST_F(SwitchItemTest, RowsShowTitleSubtitleAndRecencyKey)
         SwitchItem item;
         QString title, subtitle, key;
     } rows[] = {
-        {"untitled window shows its app", window("Terminal", "com.apple.Terminal", ""), "Terminal", "Terminal",
-         "com.apple.Terminal::"},
+        {"broken url", tab(chrome, "t", "http://[::1"), "t", "Google Chrome", "tab::com.google.Chrome::t::1::1"},
         {"untitled tab shows its address", untitled, "https://Docs.Example.com/a?b",
          u"Google Chrome · docs.example.com"_qs, "tab::com.google.Chrome::::2::5"},
         {"chrome's tab id replaces the title in the key", withChromeID, "Docs", u"Google Chrome · docs.example.com"_qs,
          "tab::com.google.Chrome::991::2::5"},
-        {"broken url", tab(chrome, "t", "http://[::1"), "t", "Google Chrome", "tab::com.google.Chrome::t::1::1"},
         {"tab group keys on its active tab",
          tabGroup(chrome, "Chrome", {tab(chrome, "one", "u", 1, 1), tab(chrome, "two", "u", 1, 2, true)}), "Chrome",
          "2 open tabs", "tab::com.google.Chrome::two::1::2"},

@@ -70,20 +70,6 @@ TEST(OnboardingManager, GuideRestartedWithinTheDelayIsLeftAlone)
     EXPECT_EQ(manager.stage(), Stage::summon);
 }
 
-TEST(OnboardingOverlay, ShownOnlyInThePanelStagesAndLookedUpWhenAskedFor)
-{
-    TestRuntime runtime;
-    for (Stage stage : {Stage::idle, Stage::permissions, Stage::summon, Stage::complete})
-        EXPECT_FALSE(OnboardingOverlayContent::forStage(stage, true, false).has_value()) << static_cast<int>(stage);
-    const auto empty = OnboardingOverlayContent::forStage(Stage::movement, false, false);
-    ASSERT_TRUE(empty.has_value());
-    EXPECT_EQ(empty->title, QStringLiteral("No windows yet"));
-    EXPECT_EQ(empty->progressDotsLit, (std::array<bool, 3>{true, true, false}));
-    const auto last = OnboardingOverlayContent::forStage(Stage::actions, true, true);
-    ASSERT_TRUE(last.has_value());
-    EXPECT_EQ(last->primaryButton, QStringLiteral("Done"));
-}
-
 TEST(OnboardingOverlay, OnLinuxTheStripSpeaksOfAltAndNamesKeysInWords)
 {
     TestRuntime runtime;

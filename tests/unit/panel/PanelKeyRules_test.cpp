@@ -120,7 +120,6 @@ TEST(PanelKeyRules, ClicksWithinEightPointsOfThePanelCountAsInsideAndOptionKeeps
     } rows[] = {
         {"exactly 8 points above", {1100, 92}, false, false, false, LocalClick::engage},
         {"10 points left of the edge", {990, 300}, false, false, true, LocalClick::hide},
-        {"far away, but reported in a panel window", {10, 10}, true, false, true, LocalClick::engage},
         {"on the panel with Option held", {1100, 300}, false, true, false, LocalClick::none},
         {"far away with Option held", {10, 10}, false, true, true, LocalClick::hide},
     };

@@ -141,21 +141,6 @@ TEST_F(PanelShowingTest, WithoutAccessibilityForwardBeepsAndAsksForTheGuide)
     EXPECT_FALSE(controller->isShown());
 }
 
-TEST_F(PanelShowingTest, InitialHighlightWrapsOverVisibleRowsAndAnEmptyListShowsWhenThereIsAScreen)
-{
-    // One browser with one tab: the group row is visible, the tab row is search-only.
-    tabs = {fixtures::tab("com.google.Chrome", "Docs", "https://docs.example")};
-    controller->show(1);
-    EXPECT_EQ(model().items().size(), 2u);
-    EXPECT_EQ(selected(), 0);
-    controller->hide();
-
-    screens.list.clear(); // without a screen the list is kept but nothing is shown
-    controller->show(1);
-    EXPECT_FALSE(controller->isShown());
-    EXPECT_NE(controller->viewModel(), nullptr);
-}
-
 TEST_F(PanelShowingTest, ClickMonitorsComeAfterTheSlideInAndNeverForAPanelHiddenDuringIt)
 {
     openWindowsTitled({"one", "two"});

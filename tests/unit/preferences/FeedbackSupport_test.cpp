@@ -56,9 +56,6 @@ TEST(FeedbackSupport, ShowsBrowsersPermissionsAndUnknownVersionsAndAFreshUntrans
     d.browsers.currentStatus = BrowserTabStatus::degraded(3, BrowserTabStatusReason::limitedTitles);
     EXPECT_EQ(diagnosticsLines().at(8), "Browser Tab Status: degraded (3 fallback tabs): Tab titles are limited. "
                                         "Enable Automation access for Ostrevane and the browser.");
-    d.browsers.currentStatus = BrowserTabStatus::blocked(BrowserTabStatusReason::unavailable);
-    EXPECT_EQ(diagnosticsLines().at(8), "Browser Tab Status: blocked: Browser tabs unavailable. Grant Automation "
-                                        "access for supported browsers and restart the browser if needed.");
 }
 
 TEST(HostSystemInfo, KernelReleaseGivesMajorMinorAndPatch)

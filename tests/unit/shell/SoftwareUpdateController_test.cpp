@@ -200,19 +200,6 @@ TEST_F(UpdaterOnline, AnArchiveThatFailsItsChecksTouchesNothing)
     }
 }
 
-TEST_F(UpdaterOnline, ACopyFromThePackageManagerIsNeverReplaced)
-{
-    serveRelease();
-    folder = "/usr";
-    make(server.url("/appcast.xml"));
-    driver.choice = Choice::install; // not offered: nothing may happen
-    checkAndWait();
-    ASSERT_EQ(driver.offers.size(), 1u);
-    EXPECT_FALSE(driver.offers[0].installable);
-    EXPECT_TRUE(restarts.isEmpty());
-    EXPECT_EQ(server.requests().filter("tar.gz"), QStringList{});
-}
-
 TEST(UpdateSignature, AcceptsOnlyTheKeysSignatureOverTheseExactBytes)
 {
     UpdateSigningKey key;

@@ -152,10 +152,6 @@ TEST(LinuxProfile, ReadsApplicationFoldersFromTheXdgDataDirectoriesAndNamesTheFi
     EXPECT_EQ(facts.applicationFolders, (QStringList{home.path() + "/applications", first.path() + "/applications",
                                                      second.path() + "/applications"}));
     EXPECT_EQ(facts.fileManagerID, u"org.gnome.Nautilus"_s);
-
-    const PlatformProfile profile = PlatformProfile::linuxDesktop(
-        {u"org.example.Files"_s, {u"/home/u/.local/share/applications"_s, u"/usr/share/applications"_s}});
-    EXPECT_EQ(profile.finderApplicationPath, u"/home/u/.local/share/applications/org.example.Files.desktop"_s);
 }
 
 } // namespace
