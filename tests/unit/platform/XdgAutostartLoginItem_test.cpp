@@ -50,14 +50,18 @@ TEST(XdgAutostartLoginItem, EnablingWritesAnEntryThatStartsThisVeryBinaryAfterTh
     ASSERT_TRUE(entry.has_value());
     // The path has a space and a percent sign: quoted and escaped, it reads back whole.
     EXPECT_EQ(DesktopEntryReader::command(entry->exec), QStringList{f.setup.executable});
+    EXPECT_EQ(entry->tryExec, f.setup.executable);
     QFile file(f.userEntry());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("\nX-GNOME-Autostart-Delay=2\n"))) << qPrintable(text);
     EXPECT_TRUE(text.contains(QStringLiteral("\nX-KDE-autostart-after=panel\n"))) << qPrintable(text);
 }
 
 TEST(XdgAutostartLoginItem, ExecArgumentsAreQuotedOnlyWhenTheFormatAsksForIt)
 {
+    EXPECT_EQ(XdgAutostartLoginItem::execArgument(QStringLiteral("/usr/bin/ostrevane")),
+              QStringLiteral("/usr/bin/ostrevane"));
     // Inside quotes $ and \ are escaped, and the string escape doubles the backslash again.
     EXPECT_EQ(XdgAutostartLoginItem::execArgument(QStringLiteral("/x/$HOME\\bin")),
               QStringLiteral("\"/x/\\\\$HOME\\\\\\\\bin\""));
@@ -95,4 +99,18 @@ TEST(XdgAutostartLoginItem, ASystemWideEntryIsSwitchedOffWithAHiddenEntryOfTheUs
 
     ASSERT_EQ(item.registerItem(), std::nullopt);
     EXPECT_TRUE(item.isEnabled());
+}
+
+TEST(XdgAutostartLoginItem, AnUnwritableFolderFailsWithAReasonAndChangesNothing)
+{
+    AutostartFolders f;
+    // A file where the folder should be defeats even root, who ignores permissions.
+    QDir().mkpath(f.root.filePath(QStringLiteral("config")));
+    QFile blocker(f.setup.userFolder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    XdgAutostartLoginItem item(f.setup);
+    EXPECT_TRUE(item.registerItem().has_value());
+    EXPECT_FALSE(item.isEnabled());
+    EXPECT_EQ(item.location(), f.setup.userFolder); // not under the home folder: shown as it is
 }

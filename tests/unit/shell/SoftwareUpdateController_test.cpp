@@ -126,10 +126,14 @@ protected:
 
 TEST_F(UpdaterOnline, OnlyANewerReleaseIsOfferedWithItsVersionAndNotes)
 {
-    server.route("/appcast.xml", {200, appcast("1.1-rc2", server.url("/a.tar.gz"), 10, "c2ln"), {}, {}});
-    make(server.url("/appcast.xml"));
-    checkAndWait();
-    EXPECT_EQ(driver.messageTexts(), QStringList{"Ostrevane 1.1 is currently the newest version available."});
+    for (const char* version : {"1.1", "1.1-rc2"}) { // the same release, an older one
+        server.route("/appcast.xml", {200, appcast(version, server.url("/a.tar.gz"), 10, "c2ln"), {}, {}});
+        make(server.url("/appcast.xml"));
+        driver.messages.clear();
+        checkAndWait();
+        EXPECT_EQ(driver.messageTexts(), QStringList{"Ostrevane 1.1 is currently the newest version available."})
+            << version;
+    }
     EXPECT_TRUE(driver.offers.empty());
 
     serveRelease();
@@ -186,6 +190,8 @@ TEST_F(UpdaterOnline, AnArchiveThatFailsItsChecksTouchesNothing)
     } rows[] = {
         {"bad signature", [](QByteArray& archive, qint64&, QString&) { archive[archive.size() / 2] ^= 0x01; },
          "The downloaded update is not signed by the makers of Ostrevane, so it was not installed."},
+        {"shorter than announced", [](QByteArray&, qint64& length, QString&) { length += 1; },
+         "The downloaded update does not have the expected size, so it was not installed."},
         {"plain http", [](QByteArray&, qint64&, QString& url) { url = "http://updates.site.test/Ostrevane-2.0.tar.gz"; },
          "The update is not offered over a secure connection (https), so Ostrevane did not download it."},
     };
@@ -198,6 +204,19 @@ TEST_F(UpdaterOnline, AnArchiveThatFailsItsChecksTouchesNothing)
         EXPECT_EQ(runProgramFolder(folder), "1.1") << row.name;
         EXPECT_TRUE(restarts.isEmpty()) << row.name;
     }
+}
+
+TEST_F(UpdaterOnline, ACopyFromThePackageManagerIsNeverReplaced)
+{
+    serveRelease();
+    folder = "/usr";
+    make(server.url("/appcast.xml"));
+    driver.choice = Choice::install; // not offered: nothing may happen
+    checkAndWait();
+    ASSERT_EQ(driver.offers.size(), 1u);
+    EXPECT_FALSE(driver.offers[0].installable);
+    EXPECT_TRUE(restarts.isEmpty());
+    EXPECT_EQ(server.requests().filter("tar.gz"), QStringList{});
 }
 
 TEST(UpdateSignature, AcceptsOnlyTheKeysSignatureOverTheseExactBytes)
@@ -324,4 +343,16 @@ TEST_F(UpdaterSchedule, AskingAgainWhileAnOfferIsOpenShowsThatOfferWithoutAnothe
     runtime.runUntilIdle();
     EXPECT_EQ(downloader.feeds, 1);
     EXPECT_EQ(driver.offers.size(), 2u);
+}
+
+TEST_F(UpdaterSchedule, ABuildWithoutFeedSaysSoAndNeverChecks)
+{
+    launch("");
+    EXPECT_FALSE(controller->isAvailable());
+    controller->setAutomaticallyChecksForUpdates(true);
+    controller->checkForUpdates();
+    runtime.advance(SoftwareUpdateController::checkInterval * 2);
+    EXPECT_EQ(downloader.feeds, 0);
+    ASSERT_EQ(driver.messages.size(), 1u);
+    EXPECT_EQ(driver.messages[0].title, "Updates Are Not Available");
 }
