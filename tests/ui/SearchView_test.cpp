@@ -146,8 +146,6 @@ TEST(SearchView, OnLinuxKeysReadAsLinuxWritesThemAndTheNextShowingFollowsALangua
     using Hints = std::vector<SearchViewContent::FooterHint>;
     EXPECT_EQ(view.footerHints(), (Hints{{"Enter", "Search"}, {"Alt+W/Alt+S", "Move"}, {"Alt+Q", "Desk"}, {"Esc", "Close"}}));
     EXPECT_EQ(view.closeTooltip(), QStringLiteral("Close (Alt+X)"));
-    EXPECT_EQ(SearchViewContent::tabPermissionWarningText(),
-              QStringLiteral("Browser tabs need the Ostrevane browser extension for full titles and addresses."));
     ShortcutStore::set({13, CarbonModifier::control}, ShortcutAction::closeSelected);
 
     Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
