@@ -45,29 +45,6 @@ TEST(SearchView, HoverHighlightsARowUnlessTheKeyboardClaimedItAndTheMouseHasNotM
     EXPECT_EQ(f.viewModel->selectedIndex(), 2);
 }
 
-TEST(SearchView, CloseButtonOfAClosableRowClosesInsteadOfSelectingAndNeedsACloseCallback)
-{
-    PanelFixture f;
-    const std::vector<SwitchItem> items{
-        SwitchItem(runningApp(f, QStringLiteral("com.example.quits"), QStringLiteral("Quits"), CloseCapability::quit())),
-        SwitchItem(runningApp(f, QStringLiteral("com.example.guarded"), QStringLiteral("Guarded"),
-                              CloseCapability::blocked(QStringLiteral("Protected app")))),
-    };
-    SearchView& view = f.show(items);
-    EXPECT_TRUE(view.rows()[0].showsClose);
-    EXPECT_FALSE(view.rows()[1].showsClose);
-    f.click(view.rowRect(1).center());
-    f.click(view.closeButtonRect(0).center());
-    ASSERT_EQ(f.selected.size(), 1u);
-    EXPECT_EQ(f.selected.front().title(), QStringLiteral("Guarded"));
-    ASSERT_EQ(f.closed.size(), 1u);
-    EXPECT_EQ(f.closed.front().title(), QStringLiteral("Quits"));
-
-    SearchView& withoutCallback = f.show(items, PanelEdge::right, QSize(354, 620), false);
-    EXPECT_FALSE(withoutCallback.rows().front().showsClose);
-    EXPECT_TRUE(withoutCallback.closeButtonRect(0).isEmpty());
-}
-
 TEST(SearchView, TheBadgeOpensAGroupScrolledToItsActiveTabFarDownTheListAndHoveringThereNeverScrolls)
 {
     PanelFixture f;
@@ -155,22 +132,30 @@ TEST(SearchView, OnLinuxKeysReadAsLinuxWritesThemAndTheNextShowingFollowsALangua
     EXPECT_EQ(view.closeTooltip(), QStringLiteral("关闭 (Ctrl+W)"));
 }
 
-// Whether a row can be closed is asked of the desktop only once the row comes into view:
-// a list of hundreds of windows asks for the dozen it shows.
-TEST(SearchView, OnlyRowsInViewAskWhetherTheyCanBeClosed)
+// Whether a row can be closed is asked of the desktop only once the row comes into view
+// (a list of hundreds of windows asks for the dozen it shows). A close button closes
+// instead of selecting, and shows only where the showing can close.
+TEST(SearchView, OnlyRowsInViewAskWhetherTheyCanBeClosedAndTheCloseButtonClosesInsteadOfSelecting)
 {
     PanelFixture f;
-    std::vector<SwitchItem> items;
-    for (int i = 0; i < 30; ++i)
+    std::vector<SwitchItem> items{SwitchItem(runningApp(f, QStringLiteral("com.example.guarded"), QStringLiteral("Guarded"),
+                                                        CloseCapability::blocked(QStringLiteral("Protected app"))))};
+    for (int i = 1; i < 30; ++i)
         items.emplace_back(runningApp(f, QStringLiteral("com.example.app%1").arg(i), QStringLiteral("App %1").arg(i),
                                       CloseCapability::quit()));
     SearchView& view = f.show(items);
-    EXPECT_TRUE(view.rows().front().showsClose);
+    EXPECT_FALSE(view.rows()[0].showsClose);
+    EXPECT_TRUE(view.rows()[1].showsClose);
     EXPECT_FALSE(view.rows().back().closeKnown);
+    f.click(view.rowRect(0).center());
     f.viewModel->moveSelection(29);
-    EXPECT_TRUE(view.rows().back().closeKnown);
     EXPECT_TRUE(view.rows().back().showsClose);
     f.click(view.closeButtonRect(29).center());
+    ASSERT_EQ(f.selected.size(), 1u);
+    EXPECT_EQ(f.selected.front().title(), QStringLiteral("Guarded"));
     ASSERT_EQ(f.closed.size(), 1u);
     EXPECT_EQ(f.closed.front().title(), QStringLiteral("App 29"));
+
+    SearchView& withoutCallback = f.show(items, PanelEdge::right, QSize(354, 620), false);
+    EXPECT_TRUE(withoutCallback.closeButtonRect(1).isEmpty());
 }
