@@ -84,7 +84,6 @@ TEST(OnboardingWindow, EveryWayOutDismissesOnceAndOnlySkipCompletesTheGuide)
              f.key(Qt::Key_Return);
          },
          true, OnboardingStage::complete},
-        {"escape", [](GuideFixture& f) { f.key(Qt::Key_Escape); }, false, OnboardingStage::summon},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

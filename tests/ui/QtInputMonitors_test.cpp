@@ -34,7 +34,6 @@ TEST(QtKeyCodes, TranslatesQtKeysToTheChordKeyCodesAndCarbonMasksCountOnlyTheFou
         SCOPED_TRACE(c.name);
         EXPECT_EQ(QtKeyCodes::keyCode(c.key, c.modifiers, c.scanCode), c.code);
     }
-    EXPECT_EQ(QtKeyCodes::carbonModifiers(Qt::MetaModifier), 0x100u);
     EXPECT_EQ(QtKeyCodes::carbonModifiers(Qt::ShiftModifier | Qt::ControlModifier), 0x1200u);
     EXPECT_EQ(QtKeyCodes::carbonModifiers(Qt::AltModifier | Qt::KeypadModifier | Qt::GroupSwitchModifier), 0x800u);
 }

@@ -34,37 +34,6 @@ public:
     }
 };
 
-TEST_F(X11Desktop, EnumeratesEveryClientWithTitlePidAndDesktopEntryAndItsApplication)
-{
-    pid_t alphaPid = 0, clockPid = 0;
-    ASSERT_NE(startXterm(QStringLiteral("Alpha"), &alphaPid), XCB_NONE);
-    ASSERT_NE(startXclock(QStringLiteral("Clock"), QStringLiteral("100x100"), &clockPid), XCB_NONE);
-
-    const std::vector<WindowItem> items = WindowEnumerator::enumerate(*workspace, *accessibility);
-
-    ASSERT_EQ(items.size(), 2u);
-    const struct {
-        QString title;
-        pid_t pid;
-        QString bundleID;
-        QString appName;
-    } expected[] = {
-        {QStringLiteral("Alpha"), alphaPid, QStringLiteral("xterm"), QStringLiteral("Test Terminal")},
-        {QStringLiteral("Clock"), clockPid, QStringLiteral("org.example.Clock"), QStringLiteral("Test Clock")},
-    };
-    for (const auto& row : expected) {
-        const WindowItem* item = findTitle(items, row.title);
-        ASSERT_TRUE(item) << row.title.toStdString();
-        EXPECT_EQ(item->pid, row.pid);
-        EXPECT_EQ(item->appBundleID, row.bundleID);
-        EXPECT_EQ(item->appName, row.appName);
-        EXPECT_TRUE(item->cgWindowID.has_value());
-    }
-    const std::optional<RunningApplication> app = workspace->runningApplication(alphaPid);
-    ASSERT_TRUE(app);
-    EXPECT_EQ(app->bundlePath, entryPath(QStringLiteral("xterm.desktop")));
-}
-
 TEST_F(X11Desktop, ListingRepeatedAfterAWindowOpensIncludesIt)
 {
     pid_t first = 0, second = 0;

@@ -25,15 +25,12 @@ TEST(X11Keys, ChordKeyCodesAndKeysymsTranslateBothWays)
         EXPECT_EQ(X11Keys::keyCode(row.keysym), row.code) << row.code;
     }
     EXPECT_EQ(X11Keys::keyCode(XK_W), 13u); // a shifted letter is the same key
-    EXPECT_EQ(X11Keys::keysym(10), std::nullopt);
     EXPECT_EQ(X11Keys::keysym(105), std::nullopt);
     EXPECT_EQ(X11Keys::keyCode(XK_F13), std::nullopt);
 }
 
 TEST(X11Keys, CarbonMasksMapToAltSuperShiftAndControl)
 {
-    EXPECT_EQ(X11Keys::xModifiers(option), XCB_MOD_MASK_1);
-    EXPECT_EQ(X11Keys::xModifiers(command | shift), XCB_MOD_MASK_4 | XCB_MOD_MASK_SHIFT);
     EXPECT_EQ(X11Keys::xModifiers(control | option | shift | command),
               XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4);
     EXPECT_EQ(X11Keys::carbonModifiers(XCB_MOD_MASK_1 | XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK), option);
