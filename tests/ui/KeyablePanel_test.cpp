@@ -112,11 +112,9 @@ TEST(KeyablePanel, SlidesInToItsFinalFrameThenOutByItsWidthPlusSixteenAndStaysFo
         int completions = 0;
         panel->slideIn(startFrame, finalFrame, [&] { ++completions; });
         f.driver.advanceBy(0.07);
-        EXPECT_GT(panel->frame().x(), 1566);
         EXPECT_EQ(completions, 0);
         f.driver.advanceBy(0.13);
         EXPECT_EQ(panel->frame(), finalFrame);
-        EXPECT_DOUBLE_EQ(widget->windowOpacity(), 1.0);
         EXPECT_EQ(completions, 1);
 
         double lastX = -1;

@@ -118,13 +118,8 @@ TEST(PreferencesWindow, TestAsksTheBrowsersAgainAndTheRowShowsTheirAnswer)
     EXPECT_EQ(f.browsers.asked, 2);
 }
 
-TEST(PreferencesWindow, UpdateControlsUseTheUpdaterAndAreDisabledWithoutOne)
+TEST(PreferencesWindow, UpdateControlsUseTheUpdater)
 {
-    WindowFixture without;
-    without.open();
-    EXPECT_FALSE(without.general().checkNowButton()->isEnabled());
-    EXPECT_FALSE(without.general().automaticChecksSwitch()->isEnabled());
-
     WindowFixture f;
     f.open(PreferencesPane::general, true);
     QTest::mouseClick(f.general().checkNowButton(), Qt::LeftButton);

@@ -1,7 +1,5 @@
 #include "PanelTestKit.h"
 
-#include "core/model/Localization.h"
-#include "core/shell/PlatformProfile.h"
 #include "ui/SearchField.h"
 
 #include <gtest/gtest.h>
@@ -112,24 +110,6 @@ TEST(SearchView, PresentingTheNextShowingStartsAfreshAndLetsGoOfTheLastModel)
     EXPECT_EQ(view.rows().size(), 2u);
     next.setSelectedIndex(1);
     EXPECT_EQ(view.waveCenterTarget(), view.rowRect(1).center().y());
-}
-
-TEST(SearchView, OnLinuxKeysReadAsLinuxWritesThemAndTheNextShowingFollowsALanguageChange)
-{
-    PanelFixture f;
-    const PlatformProfile linux = PlatformProfile::linuxDesktop({QStringLiteral("org.example.Files"), {}});
-    f.runtime.context().ports().profile = &linux;
-    SearchView& view = f.show(windows(3));
-    using Hints = std::vector<SearchViewContent::FooterHint>;
-    EXPECT_EQ(view.footerHints(), (Hints{{"Enter", "Search"}, {"Alt+W/Alt+S", "Move"}, {"Alt+Q", "Desk"}, {"Esc", "Close"}}));
-    EXPECT_EQ(view.closeTooltip(), QStringLiteral("Close (Alt+X)"));
-    ShortcutStore::set({13, CarbonModifier::control}, ShortcutAction::closeSelected);
-
-    Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
-    SearchViewModel next(windows(3), false, f.runtime.actions, f.runtime.dispatcher());
-    view.present(next, PanelEdge::right);
-    EXPECT_EQ(view.footerHints().front(), (SearchViewContent::FooterHint{"Enter", "搜索"}));
-    EXPECT_EQ(view.closeTooltip(), QStringLiteral("关闭 (Ctrl+W)"));
 }
 
 // Whether a row can be closed is asked of the desktop only once the row comes into view
