@@ -5,11 +5,16 @@
 
 #include "platform/x11/DesktopEntryLauncher.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QFile>
 #include <QProcess>
+#include <QThread>
 
 #include <csignal>
+#include <mutex>
 
 namespace ostrevane::x11test {
 namespace {
@@ -30,6 +35,35 @@ QString writeProbe(const QString& folder)
     probe.setPermissions(probe.permissions() | QFileDevice::ExeOwner);
     return path;
 }
+
+// org.freedesktop.Application on a bus name of its own, answering on a thread of its own
+// (the test's thread waits for the launcher meanwhile).
+class ActivatableApplication : public QDBusVirtualObject {
+public:
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        if (message.interface() != u"org.freedesktop.Application"_s || message.member() != u"Activate"_s)
+            return false;
+        {
+            std::lock_guard lock(m_lock);
+            m_platformData = qdbus_cast<QVariantMap>(message.arguments().value(0));
+            m_path = message.path();
+        }
+        connection.send(message.createReply());
+        return true;
+    }
+    std::pair<QString, QVariantMap> received()
+    {
+        std::lock_guard lock(m_lock);
+        return {m_path, m_platformData};
+    }
+
+private:
+    std::mutex m_lock;
+    QString m_path;
+    QVariantMap m_platformData;
+};
 
 class DesktopEntryLauncherTest : public X11BackendTest {
 protected:
@@ -191,18 +225,37 @@ TEST_F(DesktopEntryLauncherTest, AnEntryThatCannotStartSaysWhyAndStartsNothing)
     EXPECT_FALSE(QFile::exists(probe + u".out"_s));
 }
 
-// An entry that asks to be started over the bus, whose application is not there to be
-// asked: its Exec line runs instead.
-TEST_F(DesktopEntryLauncherTest, ABusActivatableEntryNotOnTheBusRunsItsExecLine)
+// An entry that asks to be started over the bus is asked there, with its startup id; one
+// whose application is not on the bus runs its Exec line instead.
+TEST_F(DesktopEntryLauncherTest, ABusActivatableEntryIsAskedOverTheBusWithItsStartupId)
 {
     ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "no private session bus";
+    QThread serviceThread;
+    serviceThread.start();
+    ActivatableApplication application;
+    application.moveToThread(&serviceThread);
+    QDBusConnection service = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"activatable"_s);
+    ASSERT_TRUE(service.registerService(u"org.example.Activatable"_s));
+    ASSERT_TRUE(service.registerVirtualObject(u"/org/example/Activatable"_s, &application));
     DesktopEntryLauncher launcher(connection, *dispatcher);
+    DesktopEntry activatable = entry(u"org.example.Activatable"_s, probe);
+    activatable.dbusActivatable = true;
     DesktopEntry unreachable = entry(u"org.example.NotOnTheBus"_s, probe + u" fallback"_s);
     unreachable.dbusActivatable = true;
 
+    const std::optional<Outcome> asked = launch(launcher, activatable);
     const std::optional<Outcome> fellBack = launch(launcher, unreachable);
+    service.unregisterObject(u"/org/example/Activatable"_s);
+    QDBusConnection::disconnectFromBus(u"activatable"_s);
+    serviceThread.quit();
+    serviceThread.wait();
 
-    ASSERT_TRUE(fellBack);
+    ASSERT_TRUE(asked && fellBack);
+    EXPECT_FALSE(asked->error);
+    EXPECT_FALSE(asked->pid) << "the bus started nothing of ours";
+    const auto [path, platformData] = application.received();
+    EXPECT_EQ(path, u"/org/example/Activatable"_s);
+    EXPECT_EQ(platformData.value(u"desktop-startup-id"_s).toString(), asked->startupID);
     EXPECT_FALSE(fellBack->error);
     EXPECT_TRUE(fellBack->pid);
     const QStringList report = probeReport();
