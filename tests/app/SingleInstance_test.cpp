@@ -120,22 +120,6 @@ TEST(InstanceFolder, ALinkInPlaceOfTheFolderIsNotFollowed)
     EXPECT_EQ(InstanceFolder::find(), std::optional<QString>(f.home + QStringLiteral("/.cache/ostrevane")));
 }
 
-TEST(InstanceFolder, AFolderAnotherUserMadeFirstIsNeverUsed)
-{
-    OtherUser other;
-    if (!other.isAvailable())
-        GTEST_SKIP() << other.unavailableBecause().toStdString();
-    Folders f;
-    f.environment.set("XDG_RUNTIME_DIR", QByteArray());
-    const QByteArray squatted = QFile::encodeName(f.fallback());
-    ASSERT_EQ(other.run([&] { return ::mkdir(squatted.constData(), 0777) == 0 ? 0 : 1; }), 0);
-
-    EXPECT_EQ(InstanceFolder::find(), std::optional<QString>(f.home + QStringLiteral("/.cache/ostrevane")));
-    struct stat status {};
-    ::lstat(squatted.constData(), &status);
-    EXPECT_EQ(status.st_uid, other.uid()); // left as it was
-}
-
 TEST(LocalSocketCopies, AnotherUsersListenerCannotAnswerForOurCopy)
 {
     OtherUser other;
@@ -199,30 +183,6 @@ TEST(LocalSocketCopies, RequestsOfAnotherUserAreRefusedUnanswered)
     ours.join();
     EXPECT_EQ(answered, 1);
     EXPECT_EQ(requests, (std::vector<LaunchRequest>{{LaunchRequest::Kind::show, {}}}));
-}
-
-TEST(LocalSocketCopies, ACopyStartingMeanwhileWaitsForTheDecisionAndThenFindsTheFirst)
-{
-    Folders f;
-    LocalSocketCopies first(f.runtime);
-    ASSERT_TRUE(first.others().empty()); // takes the start lock
-    std::vector<RunningCopies::Copy> found;
-    std::atomic<bool> done{false};
-    std::thread second([&] {
-        LocalSocketCopies copies(f.runtime);
-        found = copies.others();
-        done = true;
-    });
-    // Give the second copy time to reach the lock: with the lock it finds the first copy
-    // however long it takes; without it, it would ask before the first listens.
-    QThread::msleep(50);
-    std::vector<LaunchRequest> requests;
-    first.settle([&](const LaunchRequest& request) { requests.push_back(request); });
-    EXPECT_TRUE(pumpUntil([&] { return done.load(); }));
-    second.join();
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found.front().pid, QCoreApplication::applicationPid());
-    EXPECT_EQ(found.front().location, *first.ownLocation());
 }
 
 TEST(LocalSocketCopies, ACopyEndingLeavesTheSocketOfTheOneThatTookOver)

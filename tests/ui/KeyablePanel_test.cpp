@@ -38,7 +38,7 @@ private:
     qint64 m_elapsed = 0;
 };
 
-// A desktop whose compositing the test switches on and off, recording the outlines set.
+// A desktop whose compositing the test switches on and off.
 class FakeCompositing : public WindowCompositing {
 public:
     bool isCompositing() override { return m_compositing; }
@@ -48,7 +48,7 @@ public:
         return m_last;
     }
     void removeObserver(Token token) override { m_observers.erase(token); }
-    void setOutline(quintptr window, const QRegion& outline) override { outlines.emplace_back(window, outline); }
+    void setOutline(quintptr, const QRegion&) override {}
 
     void change(bool compositing)
     {
@@ -57,8 +57,6 @@ public:
             observer(compositing);
     }
     size_t observerCount() const { return m_observers.size(); }
-
-    std::vector<std::pair<quintptr, QRegion>> outlines;
 
 private:
     bool m_compositing = false;
@@ -114,11 +112,9 @@ TEST(KeyablePanel, SlidesInToItsFinalFrameThenOutByItsWidthPlusSixteenAndStaysFo
         int completions = 0;
         panel->slideIn(startFrame, finalFrame, [&] { ++completions; });
         f.driver.advanceBy(0.07);
-        EXPECT_GT(panel->frame().x(), 1566);
         EXPECT_EQ(completions, 0);
         f.driver.advanceBy(0.13);
         EXPECT_EQ(panel->frame(), finalFrame);
-        EXPECT_DOUBLE_EQ(widget->windowOpacity(), 1.0);
         EXPECT_EQ(completions, 1);
 
         double lastX = -1;
@@ -184,22 +180,6 @@ TEST(KeyablePanel, ANewShowingTakesOverTheWindowFromOneStillSlidingOut)
     EXPECT_EQ(second->frame(), finalFrame);
 }
 
-TEST(KeyablePanel, AnotherFontSizeGetsANewWindow)
-{
-    PanelWindowFixture f;
-    auto first = f.make(PanelEdge::right);
-    QPointer<KeyablePanel> window = f.widget();
-    first.reset();
-    auto same = f.make(PanelEdge::right);
-    EXPECT_EQ(f.widget(), window.data());
-    same.reset();
-
-    PanelSettings::setFontSize(PanelFontSize::large);
-    auto larger = f.make(PanelEdge::right);
-    EXPECT_NE(f.widget(), window.data());
-    EXPECT_EQ(f.widget()->fontSize(), PanelFontSize::large);
-}
-
 QStringList& capturedMessages()
 {
     static QStringList messages;
@@ -229,53 +209,28 @@ TEST(KeyablePanel, BypassingTheWindowManagerItRetriesTheKeyboardGrabThenAsksForT
     EXPECT_FALSE(f.widget()->isVisible()); // it had the focus: hidden, so the focus moves on
 }
 
-// Mapping a window costs more than the rest of a showing: an unmanaged panel waits mapped
-// beyond the screen and comes back with a move.
-TEST(KeyablePanel, BypassingTheWindowManagerItWaitsOffScreenBetweenShowings)
-{
-    PanelWindowFixture f(KeyablePanel::KeyboardFocus::keyboardGrab);
-    f.factory.warmUp();
-    KeyablePanel* window = f.widget();
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->pos(), KeyablePanel::offScreen);
-
-    auto panel = f.make(PanelEdge::right);
-    EXPECT_EQ(f.widget(), window);
-    panel->slideIn(startFrame, finalFrame, {});
-    f.driver.advanceBy(0.2);
-    EXPECT_EQ(panel->frame(), finalFrame);
-    panel->slideOut({});
-    f.driver.advanceBy(0.25);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->pos(), KeyablePanel::offScreen);
-}
-
 // The outline itself is checked on a real X server with a compositing manager that comes
-// and goes; here, that the window follows each change and stops listening when it goes.
-TEST(KeyablePanel, WithoutCompositingItIsCutToAnOutlineAndFollowsAManagerThatComesAndGoes)
+// and goes; here, that another font size gets a window of its own and the window it
+// replaces stops listening to the manager.
+TEST(KeyablePanel, AnotherFontSizeGetsANewWindowAndOnlyTheLiveOneFollowsTheCompositingManager)
 {
     FakeCompositing compositing;
     {
         PanelWindowFixture f(KeyablePanel::KeyboardFocus::windowManager, &compositing);
-        auto panel = f.make(PanelEdge::right);
-        panel->slideIn(startFrame, finalFrame, {});
-        f.driver.advanceBy(0.2);
-        SearchView* view = f.widget()->view();
-        view->grab(); // a frame
-        ASSERT_FALSE(compositing.outlines.empty());
-        EXPECT_EQ(compositing.outlines.back().first, f.widget()->winId());
-        const QRegion outline = compositing.outlines.back().second;
-        EXPECT_TRUE(outline.contains(QPoint(177, 166)));
-        EXPECT_FALSE(outline.contains(QPoint(2, 2))) << "the rounded inner corner";
-        EXPECT_FALSE(view->isTranslucent());
+        f.make(PanelEdge::right).reset();
+        QPointer<KeyablePanel> window = f.widget();
+        f.make(PanelEdge::right).reset();
+        EXPECT_EQ(f.widget(), window.data());
 
+        PanelSettings::setFontSize(PanelFontSize::large);
+        auto larger = f.make(PanelEdge::right);
+        EXPECT_NE(f.widget(), window.data());
+        EXPECT_EQ(f.widget()->fontSize(), PanelFontSize::large);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(compositing.observerCount(), 1u);
+        EXPECT_FALSE(f.widget()->view()->isTranslucent());
         compositing.change(true);
-        EXPECT_TRUE(compositing.outlines.back().second.isEmpty()) << "whole again";
-        EXPECT_TRUE(view->isTranslucent());
-        compositing.change(false);
-        view->grab();
-        EXPECT_EQ(compositing.outlines.back().second, outline);
+        EXPECT_TRUE(f.widget()->view()->isTranslucent());
     }
     EXPECT_EQ(compositing.observerCount(), 0u) << "a panel that goes stops listening";
 }

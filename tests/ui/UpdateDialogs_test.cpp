@@ -41,7 +41,7 @@ UpdateUserDriver::Offer offer(bool installable)
 
 } // namespace
 
-TEST(UpdateDialogs, AnOfferShowsVersionsAndNotesAndAnswersWithTheChosenButtonOnce)
+TEST(UpdateDialogs, AnOfferShowsTheNotesAndAnswersWithTheChosenButtonOnce)
 {
     TestRuntime runtime;
     UpdateDialogs dialogs;
@@ -52,9 +52,6 @@ TEST(UpdateDialogs, AnOfferShowsVersionsAndNotesAndAnswersWithTheChosenButtonOnc
         dialogs.showUpdateFound(offer(true), [&](Choice answered) { choices.push_back(answered); });
         QDialog* window = dialogs.openOffer();
         ASSERT_TRUE(window) << title;
-        EXPECT_EQ(buttonTitles(window), (QStringList{"Install Update", "Remind Me Later", "Skip This Version"}));
-        EXPECT_EQ(window->findChildren<QLabel*>().at(1)->text(),
-                  "Ostrevane 2.0 is now available (you have 1.1). Would you like to install it now?");
         EXPECT_EQ(window->findChild<QTextBrowser*>()->toPlainText(), "Quicker search");
         EXPECT_EQ(window->focusWidget(), button(window, "Install Update")); // Return installs
         button(window, title)->click();

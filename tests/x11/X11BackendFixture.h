@@ -93,21 +93,8 @@ protected:
         if (!appeared)
             ADD_FAILURE() << arguments.join(QLatin1Char(' ')).toStdString() << " showed no window on "
                           << s_session->display().constData() << (s_session->hasExited(pid) ? " (it exited)" : "")
-                          << "; session output: " << s_session->readLog().constData() << clientReport(pid);
+                          << "; session output: " << s_session->readLog().constData();
         return appeared ? window : XCB_NONE;
-    }
-
-    // What the backend saw, for a failure message when a client's window does not show.
-    std::string clientReport(pid_t pid)
-    {
-        std::string out = "; started pid " + std::to_string(pid) + "; managed clients:";
-        for (const X11Client& c : clients->stacking()) {
-            const X11ClientState st = clients->state(c.window);
-            out += " [" + std::to_string(c.window) + " pid " + std::to_string(c.pid) + " " + c.windowClass.toStdString()
-                + " kind " + std::to_string(int(st.kind)) + " skip " + std::to_string(st.skipTaskbar) + " exists "
-                + std::to_string(st.exists) + " viewable " + std::to_string(isViewable(c.window)) + "]";
-        }
-        return out;
     }
 
     xcb_window_t startXterm(const QString& title, pid_t* pid = nullptr)

@@ -9,7 +9,7 @@ using X11ConnectionTest = X11BackendTest;
 
 TEST(X11ConnectionAlone, UntrustedWithoutAWindowManager)
 {
-    XvfbSession bare(false);
+    XvfbSession bare(XvfbSession::WindowManager::none);
     ASSERT_TRUE(bare.isReady());
     const std::shared_ptr<X11Connection> connection = X11Connection::open(bare.display());
     ASSERT_TRUE(connection);
@@ -26,7 +26,7 @@ TEST(X11ConnectionAlone, NoDisplayGivesNoConnection)
 
 TEST(X11ConnectionAlone, LosingTheServerCallsTheLostHandlerOnce)
 {
-    auto bare = std::make_unique<XvfbSession>(false);
+    auto bare = std::make_unique<XvfbSession>(XvfbSession::WindowManager::none);
     ASSERT_TRUE(bare->isReady());
     const std::shared_ptr<X11Connection> connection = X11Connection::open(bare->display());
     ASSERT_TRUE(connection);

@@ -44,12 +44,7 @@ public:
     static constexpr double startTimeoutSeconds = 15.0;
     static constexpr double exitTimeoutSeconds = 5.0;
 
-    explicit XvfbSession(bool withWindowManager = true)
-        : XvfbSession(withWindowManager ? WindowManager::openbox : WindowManager::none)
-    {
-    }
-
-    explicit XvfbSession(WindowManager manager)
+    explicit XvfbSession(WindowManager manager = WindowManager::openbox)
     {
         if (!startServer()) {
             m_failure = QStringLiteral("Xvfb did not report a display");
@@ -79,7 +74,7 @@ public:
     // NAME=VALUE entries to (or replaces them in) the test's own.
     pid_t start(const QStringList& arguments, const std::vector<std::string>& environment = {})
     {
-        return spawn(arguments, -1, environment);
+        return spawn(arguments, environment);
     }
 
     // Ends a program started here (SIGTERM, then SIGKILL) and reaps it.
@@ -146,7 +141,7 @@ private:
                                     // Without it the server resets when its last client leaves,
                                     // and drops a client that connects meanwhile.
                                     QStringLiteral("-noreset")},
-                                   fds[1]);
+                                   {});
         ::close(fds[1]);
         const QByteArray number = readLine(fds[0]);
         ::close(fds[0]);
@@ -278,12 +273,11 @@ private:
         return found;
     }
 
-    // Every descriptor without close-on-exec is passed on: `keepFd` only documents which
-    // one the child needs. The child is killed when the thread that started it ends: tests
-    // start programs from their main thread.
-    pid_t spawn(const QStringList& arguments, int keepFd, const std::vector<std::string>& extra = {})
+    // Every descriptor without close-on-exec is passed on (Xvfb writes its display number
+    // to one). The child is killed when the thread that started it ends: tests start
+    // programs from their main thread.
+    pid_t spawn(const QStringList& arguments, const std::vector<std::string>& extra)
     {
-        Q_UNUSED(keepFd);
         std::vector<std::string> args;
         for (const QString& argument : arguments)
             args.push_back(argument.toStdString());
