@@ -17,7 +17,7 @@ protected:
         const std::optional<QString> beta = desktop->windowTitled(QStringLiteral("Beta"));
         ASSERT_TRUE(beta);
         ASSERT_EQ(desktop->currentDesktop(), 0);
-        ASSERT_TRUE(desktop->moveToDesktop(*beta, 1));
+        ASSERT_TRUE(desktop->xdotool({QStringLiteral("set_desktop_for_window"), *beta, QStringLiteral("1")}));
         ASSERT_TRUE(desktop->waitUntil([&] { return !desktop->windowTitled(QStringLiteral("Beta")); }, outcomeTimeout));
 
         withAlt({QStringLiteral("Tab")});

@@ -419,11 +419,6 @@ int E2eDesktop::currentDesktop() const
     return xdotool({QStringLiteral("get_desktop")}, &desktop) ? desktop.toInt() : -1;
 }
 
-bool E2eDesktop::moveToDesktop(const QString& window, int desktop) const
-{
-    return xdotool({QStringLiteral("set_desktop_for_window"), window, QString::number(desktop)});
-}
-
 bool E2eDesktop::activate(const QString& title) const
 {
     const std::optional<QString> window = windowTitled(title);
@@ -508,12 +503,17 @@ std::optional<quint32> E2eDesktop::cardinal(const QString& window, const char* p
 
 bool E2eDesktop::xdotool(const QStringList& arguments, QString* output) const
 {
+    return runTool(QStringLiteral("xdotool"), arguments, 5000, output);
+}
+
+bool E2eDesktop::runTool(const QString& program, const QStringList& arguments, int timeoutMs, QString* output) const
+{
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), display());
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral("xdotool"), arguments);
-    if (!process.waitForFinished(5000))
+    process.start(program, arguments);
+    if (!process.waitForFinished(timeoutMs))
         return false;
     if (output)
         *output = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
@@ -581,12 +581,7 @@ bool E2eDesktop::waitForNoVisibleWindow(qint64 pid, Timeout timeout) const
 
 bool E2eDesktop::screenshot(const QString& path) const
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), display());
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral("/usr/bin/import"), {QStringLiteral("-window"), QStringLiteral("root"), path});
-    return process.waitForFinished(10000) && process.exitCode() == 0;
+    return runTool(QStringLiteral("/usr/bin/import"), {QStringLiteral("-window"), QStringLiteral("root"), path}, 10000);
 }
 
 // Polls `condition` until it holds or time runs out: the tests wait for observable

@@ -125,9 +125,8 @@ public:
     // The active window's id, and activating one by id (waiting until it is active).
     QString activeWindow() const;
     bool activateWindow(const QString& window) const;
-    // The current desktop (0 first), and moving a window to another one.
+    // The current desktop (0 first).
     int currentDesktop() const;
-    bool moveToDesktop(const QString& window, int desktop) const;
     // Activates the window titled `title` and waits until it is the active window.
     bool activate(const QString& title) const;
     QString activeWindowTitle() const;
@@ -168,6 +167,8 @@ public:
 
 private:
     QString freshFolder(const QString& name);
+    // `program` run on this display; true when it exited with 0. `output` gets its stdout.
+    bool runTool(const QString& program, const QStringList& arguments, int timeoutMs, QString* output = nullptr) const;
 
     x11test::XvfbSession m_session;
     int m_folders = 0;

@@ -45,16 +45,6 @@ protected:
         return QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\n%3").arg(name, exec, more);
     }
 
-    void startSwitcherBefore(const E2eDesktop::SwitcherSetup& setup)
-    {
-        ASSERT_NO_FATAL_FAILURE(startSwitcher(setup));
-        ASSERT_NO_FATAL_FAILURE(useXterms({QStringLiteral("Before")}));
-    }
-    void searchAndOpen(const QString& query)
-    {
-        ASSERT_NO_FATAL_FAILURE(search(query));
-        keys({QStringLiteral("Return")});
-    }
     QStringList fileLines(const QString& name)
     {
         QFile file(m_folder.filePath(name));
@@ -79,7 +69,7 @@ TEST_F(LaunchFromSearch, AnAppTakesTheFocusATerminalProgramOpensInTheTerminalAnd
     // Opening the broken entry as a document would go through xdg-open: this one notes that it ran.
     QDir().mkpath(m_folder.filePath(QStringLiteral("bin")));
     script(QStringLiteral("bin/xdg-open"), "touch \"$0.used\"\n");
-    startSwitcherBefore(
+    startSwitcher(
         {.desktopEntries = {{QStringLiteral("zebra-term.desktop"), entry(QStringLiteral("Zebra Term"), program)},
                             {QStringLiteral("yak-editor.desktop"),
                              entry(QStringLiteral("Yak Editor"), inTerminal, QStringLiteral("Terminal=true\n"))},
@@ -89,6 +79,7 @@ TEST_F(LaunchFromSearch, AnAppTakesTheFocusATerminalProgramOpensInTheTerminalAnd
                          {QStringLiteral("PATH"),
                           m_folder.filePath(QStringLiteral("bin")) + QLatin1Char(':') + qEnvironmentVariable("PATH")}}});
     ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NO_FATAL_FAILURE(useXterms({QStringLiteral("Before")}));
 
     searchAndOpen(QStringLiteral("zebra"));
     EXPECT_TRUE(desktop->waitForActiveTitle(QStringLiteral("Zebra Launched"), outcomeTimeout))

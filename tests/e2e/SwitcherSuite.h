@@ -49,6 +49,11 @@ protected:
         releaseAlt();
         type(text);
     }
+    void searchAndOpen(const QString& text)
+    {
+        ASSERT_NO_FATAL_FAILURE(search(text));
+        keys({QStringLiteral("Return")});
+    }
     std::optional<QString> waitForPanel()
     {
         std::optional<QString> panel;

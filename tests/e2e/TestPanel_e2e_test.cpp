@@ -11,7 +11,6 @@ namespace {
 constexpr Timeout panelTimeout = 10s;
 constexpr Timeout lineTimeout = 5s;
 const QString selectedPrefix = QStringLiteral("Ostrevane test panel selected: ");
-const QString closePrefix = QStringLiteral("Ostrevane test panel close: ");
 
 class TestPanel : public E2eSuite {
 protected:
@@ -27,7 +26,8 @@ protected:
 } // namespace
 
 // Each case starts the panel anew: where the highlight starts, how keys move it (wrapping
-// at both ends), and which row Return, then the search text, then Return opens.
+// at both ends, which also proves the top and bottom starts), and which row Return, then
+// the search text, then Return opens.
 TEST_F(TestPanel, TheHighlightStartsWhereToldMovesAndWrapsAndReturnOpensItsRow)
 {
     const struct {
@@ -37,8 +37,6 @@ TEST_F(TestPanel, TheHighlightStartsWhereToldMovesAndWrapsAndReturnOpensItsRow)
         QString search;
         QString opened;
     } cases[] = {
-        {"top", QStringLiteral("top"), {}, {}, {}, QStringLiteral("Google Chrome")},
-        {"bottom", QStringLiteral("bottom"), {}, {}, {}, QStringLiteral("Claude")},
         {"third row", QStringLiteral("3"), {}, {}, {}, QStringLiteral("Safari")},
         {"unreadable selection", QStringLiteral("abc"), {}, {}, {}, QStringLiteral("WeChat")},
         {"Alt+W from the top wraps to the last", QStringLiteral("top"), {QStringLiteral("w")}, {}, {},
@@ -67,23 +65,9 @@ TEST_F(TestPanel, TheHighlightStartsWhereToldMovesAndWrapsAndReturnOpensItsRow)
     }
 }
 
-TEST_F(TestPanel, CloseShortcutReportsAClosableRow)
+// Escape and Alt+X are proven on real windows (RealSwitching); a click outside only here.
+TEST_F(TestPanel, AClickOutsideHidesThePanelAndTheProgramKeepsRunning)
 {
-    start();
-    keys({QStringLiteral("Return")});
-    type(QStringLiteral("github"));
-    withAlt({QStringLiteral("x")});
-    EXPECT_EQ(app->waitForLine(closePrefix, lineTimeout), closePrefix + QStringLiteral("Ostrevane GitHub"));
-}
-
-TEST_F(TestPanel, EscapeOrAClickOutsideHidesThePanelAndTheProgramKeepsRunning)
-{
-    start();
-    keys({QStringLiteral("Escape")});
-    EXPECT_TRUE(desktop->waitForNoVisibleWindow(app->pid(), panelTimeout)) << "Escape";
-    EXPECT_TRUE(app->isRunning());
-
-    app.reset();
     start();
     // Clicks count only once the panel has slid in.
     ASSERT_TRUE(desktop->waitForPanelAtRest(app->pid(), panelTimeout));
