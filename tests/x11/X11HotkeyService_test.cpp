@@ -1,7 +1,7 @@
 // The activation hotkey against a real X server: the service on Qt's own xcb connection,
 // presses sent with xdotool, and a second client of the test's own that plays "another
 // program" (it grabs keys, changes the keyboard mapping).
-#include "XvfbSession.h"
+#include "QtOnXvfb.h"
 
 #include "core/input/GlobalHotKey.h"
 #include "platform/qt/QtDispatcher.h"
@@ -25,7 +25,7 @@ using x11test::XvfbSession;
 
 namespace {
 
-XvfbSession* g_session = nullptr;
+XvfbSession*& g_session = x11test::qtSession();
 
 constexpr quint32 tab = 48, x = 7;
 constexpr quint32 option = 0x800, control = 0x1000;
@@ -191,26 +191,7 @@ TEST_F(X11HotkeyServiceTest, AChordAnotherClientHoldsIsTakenOnceFreedAtTheNextRe
     }
 }
 
-// The session outlives the application: Qt's connection must not lose its server.
 int main(int argc, char** argv)
 {
-    std::unique_ptr<XvfbSession> session;
-    const bool listing = std::any_of(argv, argv + argc, [](const char* a) { return std::strstr(a, "gtest_list_tests"); });
-    if (!listing) {
-        session = std::make_unique<XvfbSession>();
-        g_session = session.get();
-        if (session->isReady()) {
-            qputenv("DISPLAY", session->display());
-            qputenv("QT_QPA_PLATFORM", "xcb");
-        }
-    }
-    if (!session || !session->isReady())
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    int rc = 0;
-    {
-        QGuiApplication app(argc, argv);
-        ::testing::InitGoogleTest(&argc, argv);
-        rc = RUN_ALL_TESTS();
-    }
-    return rc;
+    return x11test::runTestsWithQtOnXvfb(argc, argv, XvfbSession::WindowManager::openbox);
 }

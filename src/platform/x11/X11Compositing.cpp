@@ -1,6 +1,7 @@
 #include "platform/x11/X11Compositing.h"
 
 #include "core/platform/Dispatcher.h"
+#include "platform/x11/X11QtConnection.h"
 
 #include <xcb/shape.h>
 #include <xcb/xfixes.h>
@@ -107,11 +108,16 @@ void X11Compositing::removeObserver(Token token)
     m_observers->all.erase(token);
 }
 
+// The window is Qt's, so its outline goes through the connection that created it and
+// draws into it: on another connection the request may reach the server before the
+// window does, fail, and leave the panel uncut until its outline changes.
 void X11Compositing::setOutline(quintptr window, const QRegion& outline)
 {
     if (!m_hasShape || window == 0)
         return;
-    xcb_connection_t* c = m_connection->xcb();
+    xcb_connection_t* c = qtX11Connection();
+    if (!c)
+        c = m_connection->xcb();
     const auto target = static_cast<xcb_window_t>(window);
     if (outline.isEmpty()) {
         xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, target, 0, 0, XCB_NONE);
@@ -125,7 +131,7 @@ void X11Compositing::setOutline(quintptr window, const QRegion& outline)
         xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_YX_BANDED, target, 0, 0,
                              static_cast<quint32>(rectangles.size()), rectangles.data());
     }
-    m_connection->flush();
+    xcb_flush(c);
 }
 
 } // namespace ostrevane

@@ -17,9 +17,10 @@ class Dispatcher;
 // while it runs. Its owner is read at start and followed through XFixes selection
 // events (a new owner, or the owner's window or connection going away), so a manager
 // that starts or quits later is noticed at once. Outlines are bounding shapes (the SHAPE
-// extension), set on the native window through this connection; the input region
-// follows the bounding one. Without XFixes the state read at start stays; without SHAPE
-// outlines are not set. Thread-safe; observers run on the dispatcher's main queue.
+// extension), set on the native window through Qt's connection, which made the window;
+// the input region follows the bounding one. Without XFixes the state read at start
+// stays; without SHAPE outlines are not set. Thread-safe; observers run on the
+// dispatcher's main queue.
 class X11Compositing : public WindowCompositing {
 public:
     X11Compositing(std::shared_ptr<X11Connection> connection, Dispatcher& dispatcher);
