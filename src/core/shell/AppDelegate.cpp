@@ -160,10 +160,7 @@ void AppDelegate::warmCaches()
     const std::optional<RunningApplication> front = context().workspace().frontmostApplication();
     if (front && front->bundleIdentifier && context().profile().browser(*front->bundleIdentifier))
         BrowserTabCache::shared().refreshAsync(front->bundleIdentifier);
-    WindowEnumeratorCache::shared().refreshAsync(weakly([this] {
-        if (m_panelController && !m_testMode)
-            m_panelController->rehearse();
-    }));
+    WindowEnumeratorCache::shared().refreshAsync();
 }
 
 void AppDelegate::registerHotKeys()
