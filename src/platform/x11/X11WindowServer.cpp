@@ -76,11 +76,20 @@ std::vector<WindowListEntry> X11WindowServer::windowList()
 ImageHandle X11WindowServer::captureWindow(quint32 windowNumber)
 {
     const auto window = static_cast<xcb_window_t>(windowNumber);
-    const std::optional<Geometry> size = geometry(window);
+    bool exists = true;
+    const std::optional<Geometry> size = geometry(window, &exists);
     if (!size) {
         std::lock_guard lock(m_lock);
         const auto left = m_leftPictures.find(window);
-        return left != m_leftPictures.end() ? left->second : nullptr;
+        if (left == m_leftPictures.end())
+            return nullptr;
+        // A window that is gone takes its picture with it, even before its destruction
+        // reaches the event thread.
+        if (!exists) {
+            m_leftPictures.erase(left);
+            return nullptr;
+        }
+        return left->second;
     }
     if (m_clients->connection().hasComposite())
         if (ImageHandle image = captureComposited(window, *size))
@@ -90,13 +99,15 @@ ImageHandle X11WindowServer::captureWindow(quint32 windowNumber)
 
 // Size and depth of a window that is on screen; nothing for iconified (unmapped) or
 // vanished windows, which cannot be read.
-std::optional<X11WindowServer::Geometry> X11WindowServer::geometry(xcb_window_t window) const
+std::optional<X11WindowServer::Geometry> X11WindowServer::geometry(xcb_window_t window, bool* exists) const
 {
     X11Connection& c = m_clients->connection();
     const auto geometryCookie = xcb_get_geometry(c.xcb(), window);
     const auto attributesCookie = xcb_get_window_attributes(c.xcb(), window);
     auto g = c.reply(xcb_get_geometry_reply, geometryCookie);
     auto a = c.reply(xcb_get_window_attributes_reply, attributesCookie);
+    if (exists)
+        *exists = g != nullptr;
     if (!g || !a || a->map_state != XCB_MAP_STATE_VIEWABLE || g->width == 0 || g->height == 0)
         return std::nullopt;
     return Geometry{g->width, g->height, g->depth};

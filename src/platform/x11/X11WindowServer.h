@@ -71,7 +71,8 @@ private:
         bool alive = true;
     };
 
-    std::optional<Geometry> geometry(xcb_window_t window) const;
+    // `exists` (optional) tells whether the window is still there at all.
+    std::optional<Geometry> geometry(xcb_window_t window, bool* exists = nullptr) const;
     ImageHandle captureComposited(xcb_window_t window, const Geometry& geometry);
     ImageHandle captureDrawable(xcb_drawable_t drawable, const Geometry& geometry) const;
     bool redirectOnce(xcb_window_t window);
