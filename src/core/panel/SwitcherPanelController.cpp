@@ -278,6 +278,7 @@ void SwitcherPanelController::windowListChanged()
 
 void SwitcherPanelController::show(int initialOffset)
 {
+    m_sources.workspace.catchUpWithActivations();
     const Frontmost front = m_sources.workspace.frontmostApplication();
     freshenSourcesBeforeShow(front);
     std::vector<SwitchItem> items = buildItems();

@@ -68,6 +68,10 @@ public:
 
     // Activation and termination events, delivered on the main queue.
     virtual Token observeActivation(AppObserver observer) = 0;
+    // Main queue: delivers at once an activation that has happened but whose event is
+    // still on its way, so that what is read next (the recency a showing ranks by) is not
+    // one focus change old. Where events arrive in order, nothing to do.
+    virtual void catchUpWithActivations() {}
     virtual Token observeTermination(AppObserver observer) = 0;
     // Windows came, went or changed their order: delivered on the main queue, once for
     // the changes that arrive before the main queue takes the first of them.

@@ -629,6 +629,18 @@ void X11Workspace::onActiveWindowChanged()
     onMainQueue(m_activationsQueued, [this] { postActivations(); });
 }
 
+// The hotkey comes on Qt's connection, the focus change through the event thread and
+// the main queue: either may be first. The active window is read from the server here, so
+// a focus change the event thread has not read yet counts too.
+void X11Workspace::catchUpWithActivations()
+{
+    if (const std::optional<ProcessID> pid = recordActiveWindow()) {
+        std::lock_guard lock(m_lock);
+        m_activated.push_back(*pid);
+    }
+    postActivations();
+}
+
 void X11Workspace::postActivations()
 {
     std::vector<ProcessID> activated;
@@ -636,6 +648,8 @@ void X11Workspace::postActivations()
         std::lock_guard lock(m_lock);
         activated = std::exchange(m_activated, {});
     }
+    if (activated.empty())
+        return; // delivered meanwhile
     const std::vector<RunningApplication> apps = listApplications();
     for (const ProcessID pid : activated) {
         const auto app = std::find_if(apps.begin(), apps.end(),

@@ -82,6 +82,7 @@ public:
     ImageHandle iconForFile(const QString& path) override;
 
     Token observeActivation(AppObserver observer) override;
+    void catchUpWithActivations() override;
     Token observeTermination(AppObserver observer) override;
     Token observeWindowListChange(std::function<void()> observer) override;
     void removeObserver(Token token) override;
