@@ -619,14 +619,19 @@ void X11Workspace::postWindowListChange()
 // activations that came meanwhile.
 void X11Workspace::onActiveWindowChanged()
 {
+    if (queueActivation())
+        onMainQueue(m_activationsQueued, [this] { postActivations(); });
+}
+
+// Records the active window and queues its application's activation when it is a switch.
+bool X11Workspace::queueActivation()
+{
     const std::optional<ProcessID> pid = recordActiveWindow();
     if (!pid)
-        return;
-    {
-        std::lock_guard lock(m_lock);
-        m_activated.push_back(*pid);
-    }
-    onMainQueue(m_activationsQueued, [this] { postActivations(); });
+        return false;
+    std::lock_guard lock(m_lock);
+    m_activated.push_back(*pid);
+    return true;
 }
 
 // The hotkey comes on Qt's connection, the focus change through the event thread and
@@ -634,10 +639,7 @@ void X11Workspace::onActiveWindowChanged()
 // a focus change the event thread has not read yet counts too.
 void X11Workspace::catchUpWithActivations()
 {
-    if (const std::optional<ProcessID> pid = recordActiveWindow()) {
-        std::lock_guard lock(m_lock);
-        m_activated.push_back(*pid);
-    }
+    queueActivation();
     postActivations();
 }
 

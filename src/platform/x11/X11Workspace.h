@@ -120,6 +120,7 @@ private:
     void onEvent(const xcb_generic_event_t& event);
     void onMainQueue(std::atomic<bool>& queued, std::function<void()> task);
     void onActiveWindowChanged();
+    bool queueActivation();
     void postActivations();
     std::optional<ProcessID> recordActiveWindow();
     void onClientListChanged();
