@@ -2,6 +2,7 @@
 
 #include "support/OtherUser.h"
 #include "support/QtPrinting.h"
+#include "support/ScopedEnvironment.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +19,7 @@
 
 using namespace ostrevane;
 using ostrevane::test::OtherUser;
+using ostrevane::test::ScopedEnvironment;
 
 namespace {
 
@@ -37,32 +39,6 @@ mode_t modeOf(const QString& path)
     ::lstat(QFile::encodeName(path).constData(), &status);
     return status.st_mode & 07777;
 }
-
-// Environment variables set for one test and restored after it.
-class ScopedEnvironment {
-public:
-    void set(const char* name, const QByteArray& value)
-    {
-        m_saved.emplace_back(name, qgetenv(name), qEnvironmentVariableIsSet(name));
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~ScopedEnvironment()
-    {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
-            const auto& [name, value, wasSet] = *it;
-            if (wasSet)
-                qputenv(name, value);
-            else
-                qunsetenv(name);
-        }
-    }
-
-private:
-    std::vector<std::tuple<const char*, QByteArray, bool>> m_saved;
-};
 
 struct Folders {
     QTemporaryDir root;

@@ -1,10 +1,12 @@
 #include "core/shell/PlatformProfile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QtGlobal>
+
+#include <algorithm>
 
 namespace ostrevane {
 
@@ -48,10 +50,8 @@ std::vector<BrowserSpec> macOSBrowsers()
 // ---- Linux
 
 const QString desktopSuffix = QStringLiteral(".desktop");
-// When no handler of folders is registered, or xdg-mime is missing.
+// When no handler of folders is registered.
 const QString fallbackFileManagerID = QStringLiteral("org.gnome.Nautilus");
-// xdg-mime answers at once; a hung helper must not hold up the start.
-constexpr int xdgMimeTimeoutMilliseconds = 2000;
 
 BrowserSpec linuxChromiumBrowser(const QString& desktopID, const QString& name, const QStringList& windowClasses,
                                  const QStringList& executables, const QStringList& localizedNames)
@@ -176,20 +176,70 @@ QMap<QString, QString> linuxMediaPlayers()
             {QStringLiteral("org.strawberrymusicplayer.strawberry"), QStringLiteral("Strawberry")}};
 }
 
-QString queryFileManagerID()
+// The folder handler's lists are a few kilobytes; a far larger file is not read.
+constexpr qint64 mimeListMaxBytes = 4 * 1024 * 1024;
+
+// The desktop ids a list file gives `mime`, in its order: under `section` only when one
+// is named (mimeapps.list), under any group otherwise (defaults.list, mimeinfo.cache).
+QStringList handlersIn(const QString& path, const QString& mime, const QString& section = {})
 {
-    QProcess xdgMime;
-    xdgMime.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
-                                               QStringLiteral("inode/directory")});
-    if (!xdgMime.waitForFinished(xdgMimeTimeoutMilliseconds) || xdgMime.exitCode() != 0) {
-        xdgMime.kill();
-        xdgMime.waitForFinished(xdgMimeTimeoutMilliseconds);
-        return fallbackFileManagerID;
+    QFile file(path);
+    if (file.size() > mimeListMaxBytes || !file.open(QIODevice::ReadOnly))
+        return {};
+    bool inSection = section.isEmpty();
+    for (const QString& raw : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed();
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (line.startsWith(QLatin1Char('[')))
+            inSection = section.isEmpty() || line == section;
+        else if (inSection && equals > 0 && QStringView(line).left(equals).trimmed() == mime)
+            return line.mid(equals + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
     }
-    QString id = QString::fromUtf8(xdgMime.readAllStandardOutput()).trimmed();
-    if (id.endsWith(desktopSuffix))
-        id.chop(desktopSuffix.size());
-    return id.isEmpty() ? fallbackFileManagerID : id;
+    return {};
+}
+
+QString withoutSuffix(QString entryFile)
+{
+    if (entryFile.endsWith(desktopSuffix))
+        entryFile.chop(desktopSuffix.size());
+    return entryFile.trimmed();
+}
+
+bool isInstalled(const QString& entryFile, const QStringList& folders)
+{
+    return std::any_of(folders.begin(), folders.end(), [&](const QString& folder) {
+        return QFileInfo::exists(folder + QLatin1Char('/') + entryFile.trimmed());
+    });
+}
+
+// The handler of folders as the XDG default-applications lists name it, read here rather
+// than through xdg-mime, a shell script that costs a start 50-100 ms. Order: the desktop's
+// own mimeapps.list then the plain one, in the config folders and then the applications
+// folders, taking the first listed entry that is installed; then defaults.list and
+// mimeinfo.cache.
+QString defaultFileManagerID(const QStringList& applicationFolders)
+{
+    const QString mime = QStringLiteral("inode/directory");
+    QStringList desktopPrefixes;
+    for (const QString& desktop : qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        desktopPrefixes << desktop.toLower() + QLatin1Char('-');
+    desktopPrefixes << QString();
+    const QStringList listFolders =
+        QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation) + applicationFolders;
+    for (const QString& folder : listFolders)
+        for (const QString& prefix : desktopPrefixes)
+            for (const QString& entryFile : handlersIn(folder + QLatin1Char('/') + prefix + QStringLiteral("mimeapps.list"),
+                                                       mime, QStringLiteral("[Default Applications]")))
+                if (isInstalled(entryFile, applicationFolders))
+                    return withoutSuffix(entryFile);
+    QStringList menuPrefixes{qEnvironmentVariable("XDG_MENU_PREFIX"), QString()};
+    menuPrefixes.removeDuplicates();
+    for (const QString& folder : applicationFolders)
+        for (const QString& prefix : menuPrefixes)
+            for (const QString& name : {QStringLiteral("defaults.list"), QStringLiteral("mimeinfo.cache")})
+                if (const QStringList found = handlersIn(folder + QLatin1Char('/') + prefix + name, mime); !found.isEmpty())
+                    return withoutSuffix(found.front());
+    return fallbackFileManagerID;
 }
 
 // The entry file of a desktop id: the first folder that has it, else the user's folder.
@@ -256,11 +306,11 @@ const PlatformProfile& PlatformProfile::macOS()
 PlatformProfile::LinuxFacts PlatformProfile::readLinuxFacts()
 {
     LinuxFacts facts;
-    facts.fileManagerID = queryFileManagerID();
     // The user's folder first, as XDG orders them; it stands for the home "Applications".
     for (const QString& folder : QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation))
         if (!facts.applicationFolders.contains(folder))
             facts.applicationFolders << folder;
+    facts.fileManagerID = defaultFileManagerID(facts.applicationFolders);
     return facts;
 }
 

@@ -5,6 +5,7 @@
 #include "platform/sim/ManualClock.h"
 #include "platform/sim/ManualDispatcher.h"
 #include "platform/sim/SimWorkspace.h"
+#include "support/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@ namespace ostrevane {
 namespace {
 
 using namespace Qt::StringLiterals;
+using test::ScopedEnvironment;
 
 // An applications folder in a temporary directory, with entries written by the test.
 class EntryFolder {
@@ -135,23 +137,53 @@ TEST(DesktopEntryReader, UndoesStringEscapesBeforeTheExecQuoting)
     EXPECT_EQ(DesktopEntryReader::command(entry->exec), (QStringList{"sh", "-c", "echo \"a\""}));
 }
 
-TEST(LinuxProfile, ReadsApplicationFoldersFromTheXdgDataDirectoriesAndNamesTheFileManagerAfterThem)
+TEST(LinuxProfile, ReadsApplicationFoldersFromTheXdgDataDirectoriesAndTheUsualFileManagerWithoutAHandler)
 {
-    QTemporaryDir home, first, second;
-    const QByteArray savedHome = qgetenv("XDG_DATA_HOME"), savedDirs = qgetenv("XDG_DATA_DIRS"),
-                     savedPath = qgetenv("PATH");
-    qputenv("XDG_DATA_HOME", home.path().toUtf8());
-    qputenv("XDG_DATA_DIRS", (first.path() + ':' + second.path()).toUtf8());
-    qputenv("PATH", home.path().toUtf8()); // no xdg-mime: the usual file manager stands in
+    QTemporaryDir home, config, first, second;
+    ScopedEnvironment environment;
+    environment.set("XDG_DATA_HOME", home.path().toUtf8());
+    environment.set("XDG_DATA_DIRS", (first.path() + ':' + second.path()).toUtf8());
+    environment.set("XDG_CONFIG_HOME", config.path().toUtf8());
+    environment.set("XDG_CONFIG_DIRS", config.path().toUtf8());
 
     const PlatformProfile::LinuxFacts facts = PlatformProfile::readLinuxFacts();
 
-    qputenv("XDG_DATA_HOME", savedHome);
-    qputenv("XDG_DATA_DIRS", savedDirs);
-    qputenv("PATH", savedPath);
     EXPECT_EQ(facts.applicationFolders, (QStringList{home.path() + "/applications", first.path() + "/applications",
                                                      second.path() + "/applications"}));
     EXPECT_EQ(facts.fileManagerID, u"org.gnome.Nautilus"_s);
+}
+
+// The desktop's own list before the plain one, the first installed entry of a list, the
+// default section only; the caches when no list names one.
+TEST(LinuxProfile, TakesTheFileManagerFromTheDefaultApplicationListsThenTheCaches)
+{
+    QTemporaryDir config;
+    EntryFolder data;
+    ScopedEnvironment environment;
+    environment.set("XDG_CONFIG_HOME", config.path().toUtf8());
+    environment.set("XDG_CONFIG_DIRS", config.path().toUtf8());
+    environment.set("XDG_DATA_HOME", QFileInfo(data.folder()).path().toUtf8());
+    environment.set("XDG_DATA_DIRS", QFileInfo(data.folder()).path().toUtf8());
+    environment.set("XDG_MENU_PREFIX", QByteArray());
+    for (const QString& installed : {u"thunar.desktop"_s, u"nemo.desktop"_s, u"caja.desktop"_s})
+        data.write(installed, u"Name=Files\n"_s);
+    const auto writeList = [&](const QString& name, const QString& text) {
+        QFile file(config.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8());
+    };
+    writeList(u"xfce-mimeapps.list"_s,
+              u"[Default Applications]\ninode/directory = gone.desktop;thunar.desktop;\n"_s);
+    writeList(u"mimeapps.list"_s, u"[Added Associations]\ninode/directory=caja.desktop;\n"
+                                  u"[Default Applications]\ntext/plain=caja.desktop\ninode/directory=nemo.desktop\n"_s);
+    data.write(u"mimeinfo.cache"_s, u"inode/directory=pcmanfm.desktop;caja.desktop;\n"_s, u"[MIME Cache]\n"_s);
+
+    environment.set("XDG_CURRENT_DESKTOP", "ubuntu:XFCE");
+    EXPECT_EQ(PlatformProfile::readLinuxFacts().fileManagerID, u"thunar"_s);
+    environment.set("XDG_CURRENT_DESKTOP", QByteArray());
+    EXPECT_EQ(PlatformProfile::readLinuxFacts().fileManagerID, u"nemo"_s);
+    QFile::remove(config.filePath(u"mimeapps.list"_s));
+    EXPECT_EQ(PlatformProfile::readLinuxFacts().fileManagerID, u"pcmanfm"_s);
 }
 
 } // namespace
