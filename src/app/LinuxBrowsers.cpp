@@ -75,8 +75,13 @@ void LinuxBrowsers::start(Workspace& workspace)
         if (BrowserTabEnumerator::isSupportedBrowser(app.bundleIdentifier))
             explainLater(*app.bundleIdentifier);
     });
-    for (const BrowserSpec& browser : BrowserTabEnumerator::runningSpecs())
-        explainLater(browser.bundleID);
+    // Which browsers run takes a listing of every window: once the loop runs, not on the
+    // way to the hotkey.
+    m_dispatcher.async([this, alive = std::weak_ptr<int>(m_lifetime)] {
+        if (alive.lock())
+            for (const BrowserSpec& browser : BrowserTabEnumerator::runningSpecs())
+                explainLater(browser.bundleID);
+    });
 }
 
 void LinuxBrowsers::explainLater(const QString& bundleID)

@@ -157,9 +157,13 @@ void AppDelegate::warmCaches()
     if (!m_testMode)
         updates.startUpdater(); // the test panel mode shows nothing but the panel
     BrowserTabCache::shared();
-    const std::optional<RunningApplication> front = context().workspace().frontmostApplication();
-    if (front && front->bundleIdentifier && context().profile().browser(*front->bundleIdentifier))
-        BrowserTabCache::shared().refreshAsync(front->bundleIdentifier);
+    // Naming the application in front lists every window: once the loop runs, not on the
+    // way to the hotkey.
+    context().dispatcher().async(weakly([] {
+        const std::optional<RunningApplication> front = context().workspace().frontmostApplication();
+        if (front && front->bundleIdentifier && context().profile().browser(*front->bundleIdentifier))
+            BrowserTabCache::shared().refreshAsync(front->bundleIdentifier);
+    }));
     WindowEnumeratorCache::shared().refreshAsync();
 }
 

@@ -98,11 +98,11 @@ X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& disp
     , m_observers(std::make_shared<Observers>())
     , m_lifetime(std::make_shared<Lifetime>())
 {
-    // The starting state, so that the first list change reports only real changes.
-    for (const RunningApplication& app : listApplications())
-        m_known.emplace(app.processIdentifier, app);
     recordActiveWindow();
     m_eventToken = m_connection.addEventHandler([this](const xcb_generic_event_t& event) { onEvent(event); });
+    // The starting state, so that later list changes report only real changes. It reads
+    // every window, so it is taken once the loop runs, not on the way to the hotkey.
+    onMainQueue(m_clientListQueued, [this] { onClientListChanged(); });
     QStringList iconNames;
     for (const DesktopEntry& entry : m_entries.entries())
         iconNames << entry.icon;
