@@ -161,6 +161,16 @@ quint64 KeyablePanel::present(SearchViewModel& viewModel, PanelEdge edge, QSizeF
     return m_showing;
 }
 
+bool KeyablePanel::rehearse(SearchViewModel& viewModel, PanelEdge edge, QSizeF size)
+{
+    if (m_onScreen || m_slidingOut)
+        return false;
+    m_edge = edge;
+    m_view->present(viewModel, edge);
+    resize(size.toSize());
+    return true;
+}
+
 // The native window reports exposure to its QWindow before any widget sees it.
 bool KeyablePanel::eventFilter(QObject* watched, QEvent* event)
 {
@@ -352,18 +362,26 @@ std::unique_ptr<PanelWindow> KeyablePanelFactory::makePanel(SearchViewModel& vie
     return std::make_unique<KeyablePanelHandle>(m_panel, showing);
 }
 
+void KeyablePanelFactory::rehearse(SearchViewModel& viewModel, PanelEdge edge, QSizeF size)
+{
+    if (!m_panel)
+        m_panel = new KeyablePanel(viewModel, edge, size, environment(), m_focus, m_compositing);
+    else if (!m_panel->rehearse(viewModel, edge, size))
+        return;
+    QImage image(size.toSize(), QImage::Format_ARGB32_Premultiplied);
+    m_panel->view()->render(&image);
+    m_panel->putAway();
+}
+
 void KeyablePanelFactory::warmUp()
 {
     if (m_panel)
-        return; // a showing came first
+        return; // a showing or a rehearsal came first
     WindowItem window;
     window.title = QStringLiteral("Ostrevane");
     window.appName = QStringLiteral("Ostrevane");
     SearchViewModel model({SwitchItem(window)}, false);
-    m_panel = new KeyablePanel(model, PanelEdge::right, QSizeF(warmUpSize), environment(), m_focus, m_compositing);
-    QImage image(warmUpSize, QImage::Format_ARGB32_Premultiplied);
-    m_panel->view()->render(&image);
-    m_panel->putAway();
+    rehearse(model, PanelEdge::right, QSizeF(warmUpSize));
 }
 
 } // namespace ostrevane

@@ -64,6 +64,9 @@ public:
     // Takes the window for a new showing of `viewModel`; a slide-out still running ends at
     // once (its completion runs). Returns the new showing's number.
     quint64 present(SearchViewModel& viewModel, PanelEdge edge, QSizeF size);
+    // Takes the window's content, edge and size for a later showing while no showing is up
+    // (it stays off screen); false while one is.
+    bool rehearse(SearchViewModel& viewModel, PanelEdge edge, QSizeF size);
     // The showing the window serves now (numbers start at 1 with construction).
     quint64 showing() const { return m_showing; }
 
@@ -126,10 +129,12 @@ public:
     ~KeyablePanelFactory() override;
 
     std::unique_ptr<PanelWindow> makePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF size) override;
+    // Makes the window if needed, sizes it and draws the view over `viewModel` off screen
+    // once, so that what a showing would load on the hotkey's path (the window and its
+    // buffers, fonts and their glyphs, icons) is loaded before it.
+    void rehearse(SearchViewModel& viewModel, PanelEdge edge, QSizeF size) override;
 
-    // Makes the window and draws its view off screen once, so that what the first showing
-    // would load on the hotkey's path (the window, fonts and their glyphs, the symbol
-    // icons) is loaded at start-up.
+    // A rehearsal with one row, at start-up, before the desktop's list is known.
     void warmUp();
 
     // The window, once made (for tests and tools).

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "core/model/SearchViewModel.h"
 #include "core/platform/PanelPorts.h"
 
 #include <QStringList>
 
 #include <map>
 #include <set>
+#include <tuple>
 #include <utility>
 #include <variant>
 
@@ -124,12 +126,18 @@ public:
 class FakePanelWindowFactory : public PanelWindowFactory {
 public:
     std::vector<FakePanelWindow*> made; // owned by the controller until hidden and slid out
+    // What each rehearsal readied the window for: rows, highlighted row, size.
+    std::vector<std::tuple<int, int, QSizeF>> rehearsals;
 
     std::unique_ptr<PanelWindow> makePanel(SearchViewModel&, PanelEdge, QSizeF) override
     {
         auto window = std::make_unique<FakePanelWindow>();
         made.push_back(window.get());
         return window;
+    }
+    void rehearse(SearchViewModel& viewModel, PanelEdge, QSizeF size) override
+    {
+        rehearsals.emplace_back(static_cast<int>(viewModel.items().size()), viewModel.selectedIndex(), size);
     }
     FakePanelWindow& last() { return *made.back(); }
 };

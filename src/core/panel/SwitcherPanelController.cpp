@@ -276,8 +276,22 @@ void SwitcherPanelController::windowListChanged()
     }));
 }
 
+void SwitcherPanelController::rehearse()
+{
+    if (m_shownOnce)
+        return;
+    std::vector<SwitchItem> items = buildItems();
+    const int itemCount = static_cast<int>(items.size());
+    const std::shared_ptr<SearchViewModel> viewModel = makeViewModel(std::move(items), false);
+    if (viewModel->visibleCount() >= 2)
+        viewModel->setSelectedIndex(1);
+    if (const std::optional<PanelPlacement> placement = placementFor(itemCount))
+        m_ports.windows.rehearse(*viewModel, placement->edge, placement->final.size());
+}
+
 void SwitcherPanelController::show(int initialOffset)
 {
+    m_shownOnce = true;
     m_sources.workspace.catchUpWithActivations();
     const Frontmost front = m_sources.workspace.frontmostApplication();
     freshenSourcesBeforeShow(front);
@@ -376,9 +390,7 @@ void SwitcherPanelController::freshenSourcesAfterShow(const std::shared_ptr<Sear
 void SwitcherPanelController::showPanel(const std::shared_ptr<SearchViewModel>& viewModel, int itemCount)
 {
     m_committed = false;
-    const std::optional<PanelPlacement> placement =
-        panelPlacement(m_ports.screens.screens(), m_ports.screens.mainScreen(), m_ports.screens.pointerLocation(),
-                       PanelLayoutSettings::current(), itemCount);
+    const std::optional<PanelPlacement> placement = placementFor(itemCount);
     if (!placement)
         return; // no screen: the list stays until the next hide()
     std::unique_ptr<PanelWindow> window = m_ports.windows.makePanel(*viewModel, placement->edge, placement->final.size());
@@ -403,6 +415,12 @@ void SwitcherPanelController::showPanel(const std::shared_ptr<SearchViewModel>& 
         if (const auto model = weak.lock())
             model->prepareSearch();
     });
+}
+
+std::optional<PanelPlacement> SwitcherPanelController::placementFor(int itemCount) const
+{
+    return panelPlacement(m_ports.screens.screens(), m_ports.screens.mainScreen(), m_ports.screens.pointerLocation(),
+                          PanelLayoutSettings::current(), itemCount);
 }
 
 void SwitcherPanelController::hide()
@@ -432,6 +450,7 @@ void SwitcherPanelController::hide()
 
 void SwitcherPanelController::showTestPanel(std::vector<SwitchItem> items, int selectedIndex)
 {
+    m_shownOnce = true;
     const std::shared_ptr<SearchViewModel> viewModel = makeViewModel(std::move(items), true);
     viewModel->setEngaged(true);
     viewModel->setSelectedIndex(std::clamp(selectedIndex, 0, std::max(viewModel->visibleCount() - 1, 0)));

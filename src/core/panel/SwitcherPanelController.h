@@ -90,6 +90,10 @@ public:
     // now, so that the next showing opens with it; a shown list is rebuilt in place (a
     // window that went drops out), and windows that have gone lose their own recency.
     void windowListChanged();
+    // Before the first showing (once, when the windows have first been read): readies the
+    // panel window for the list a showing would open with now, so that the first Alt+Tab
+    // after start costs what any later one does.
+    void rehearse();
     // Removes the monitors and forgets the list at once; the window slides out (0.2 s)
     // and is destroyed afterwards.
     void hide();
@@ -144,6 +148,7 @@ private:
     void freshenSourcesBeforeShow(const Frontmost& front);
     void freshenSourcesAfterShow(const std::shared_ptr<SearchViewModel>& viewModel, const Frontmost& front);
     void showPanel(const std::shared_ptr<SearchViewModel>& viewModel, int itemCount);
+    std::optional<PanelPlacement> placementFor(int itemCount) const;
     bool isCurrent(const std::weak_ptr<SearchViewModel>& viewModel) const;
     bool isInNoRow(const Frontmost& front) const;
     void rebuildInPlace(const std::weak_ptr<SearchViewModel>& viewModel);
@@ -197,6 +202,7 @@ private:
     // A row was opened: the panel only waits to be hidden, and the next summon starts a
     // new showing instead of moving this one's highlight.
     bool m_committed = false;
+    bool m_shownOnce = false; // rehearsals stop with the first showing
     QHash<QString, WallTime> m_recentlyClosedAppBundles;
     std::vector<std::unique_ptr<Retiring>> m_retiring;
     std::function<void(const QString&)> m_testPanelOutput;

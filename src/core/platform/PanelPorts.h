@@ -61,6 +61,10 @@ class PanelWindowFactory {
 public:
     virtual ~PanelWindowFactory() = default;
     virtual std::unique_ptr<PanelWindow> makePanel(SearchViewModel& viewModel, PanelEdge edge, QSizeF size) = 0;
+    // Readies the window for a showing of `viewModel` at `size` without showing it, so that
+    // a later showing finds what it draws loaded; nothing while a showing is up. The model
+    // need not outlive the call.
+    virtual void rehearse(SearchViewModel& /*viewModel*/, PanelEdge /*edge*/, QSizeF /*size*/) {}
 };
 
 // A key press as the panel's key handling sees it: the platform-neutral key code of the

@@ -164,7 +164,12 @@ void AppDelegate::warmCaches()
         if (front && front->bundleIdentifier && context().profile().browser(*front->bundleIdentifier))
             BrowserTabCache::shared().refreshAsync(front->bundleIdentifier);
     }));
-    WindowEnumeratorCache::shared().refreshAsync();
+    // Once the windows are read, the panel is readied for them, so that the first Alt+Tab
+    // finds the rows' texts and icons loaded.
+    WindowEnumeratorCache::shared().refreshAsync(weakly([this] {
+        if (m_panelController && !m_testMode)
+            m_panelController->rehearse();
+    }));
 }
 
 void AppDelegate::registerHotKeys()

@@ -156,6 +156,21 @@ TEST_F(PanelShowingTest, ClickMonitorsComeAfterTheSlideInAndNeverForAPanelHidden
               (QStringList{"key", "localFlags", "globalFlags", "mouseMoved", "globalClick", "localClick"}));
 }
 
+// Before the first showing the window is readied for the list and size that showing opens
+// with; from then on showings keep it ready.
+TEST_F(PanelShowingTest, ARehearsalReadiesTheWindowForTheListTheFirstShowingOpensWith)
+{
+    openWindowsTitled({"one", "two", "three"});
+    controller->rehearse();
+    showAndSettle();
+    controller->hide();
+    controller->rehearse();
+    controller->windowListChanged();
+    runtime.runUntilIdle();
+    ASSERT_EQ(windows.rehearsals.size(), 1u);
+    EXPECT_EQ(windows.rehearsals[0], std::make_tuple(3, 1, panel().final.size()));
+}
+
 TEST_F(PanelShowingTest, ReleasingOptionOpensTheHighlightedRowOnce)
 {
     openWindowsTitled({"one", "two", "three"});
