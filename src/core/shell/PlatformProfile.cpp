@@ -351,6 +351,7 @@ PlatformProfile PlatformProfile::linuxDesktop(const LinuxFacts& facts)
         .privacyPaneURLPrefix = QString(),
         .finderApplicationPath = entryPath(fileManager, folders),
         .retriesFailedLaunchAsPlainOpen = false,
+        .raisingAWindowActivatesIt = true,
         .groupedBundleIDs = {fileManager},
         .scanRoots = folders,
         .extraApplications = {},

@@ -67,6 +67,10 @@ struct PlatformProfile {
     // Whether an application that failed to launch is opened once more as a plain
     // address: that launches an application bundle, but shows a desktop entry as text.
     bool retriesFailedLaunchAsPlainOpen = false;
+    // Whether bringing a window forward is itself the activation of its application
+    // (EWMH: one request does both). Then a window is not preceded by its application,
+    // which would make the window manager focus and restack twice, another window first.
+    bool raisingAWindowActivatesIt = false;
     // Applications whose windows are gathered into one group row.
     QStringList groupedBundleIDs;
     // Folders scanned for installed applications, in order, and applications always

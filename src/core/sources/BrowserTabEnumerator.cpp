@@ -4,6 +4,7 @@
 #include "core/platform/BrowserAutomation.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/WindowServer.h"
+#include "core/sources/WindowEnumerator.h"
 
 #include <QLoggingCategory>
 #include <QTextBoundaryFinder>
@@ -255,15 +256,7 @@ void activateApp(const std::optional<RunningApplication>& app)
         context().workspace().activate(app->processIdentifier, ActivationOption::none);
 }
 
-void bringWindowForward(const AXElement& window)
-{
-    Accessibility& ax = context().accessibility();
-    if (ax.copyBool(window, AX::minimized) == true)
-        ax.setBool(window, AX::minimized, false);
-    ax.setBool(window, AX::main, true);
-    ax.setBool(window, AX::focused, true);
-    ax.perform(window, AX::raise);
-}
+void bringWindowForward(const AXElement& window) { WindowEnumerator::raiseWindow(context().accessibility(), window); }
 
 BrowserTabAddress addressOf(const TabItem& tab)
 {

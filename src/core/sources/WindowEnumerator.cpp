@@ -49,14 +49,6 @@ void appendWindows(const RunningApplication& app, Accessibility& accessibility, 
 
 // Un-minimises when the window says it is minimised, then makes it main, focused and
 // raised. Results are not examined: a stale element simply stays where it is.
-void raiseWindow(Accessibility& accessibility, const AXElement& window)
-{
-    if (accessibility.copyBool(window, AX::minimized) == true)
-        accessibility.setBool(window, AX::minimized, false);
-    accessibility.setBool(window, AX::main, true);
-    accessibility.setBool(window, AX::focused, true);
-    accessibility.perform(window, AX::raise);
-}
 
 // Finder may bring another of its windows forward after the first activation; a second
 // pass with all of its windows and one more raise settles it on ours.
@@ -105,11 +97,20 @@ void WindowEnumerator::activate(const WindowItem& window, const Ports& ports)
         ports.actions.ensureFinderWindow();
         return;
     }
-    if (running)
+    if (running && !(window.axWindow && ports.profile.raisingAWindowActivatesIt))
         ports.workspace.activate(window.pid, ActivationOption::none);
     raiseWindow(ports.accessibility, window.axWindow);
     if (isFinder)
         scheduleFinderSecondPass(window, ports);
+}
+
+void WindowEnumerator::raiseWindow(Accessibility& accessibility, const AXElement& window)
+{
+    if (accessibility.copyBool(window, AX::minimized) == true)
+        accessibility.setBool(window, AX::minimized, false);
+    accessibility.setBool(window, AX::main, true);
+    accessibility.setBool(window, AX::focused, true);
+    accessibility.perform(window, AX::raise);
 }
 
 } // namespace ostrevane

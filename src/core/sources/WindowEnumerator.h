@@ -34,7 +34,7 @@ public:
     static std::vector<WindowItem> enumerate(Workspace& workspace, Accessibility& accessibility);
 
     // Activates the window's application and raises the window (un-minimising it
-    // first). A Finder window whose process has gone opens a Finder window instead
+    // first); where raising a window activates it, the raise alone. A Finder window whose process has gone opens a Finder window instead
     // (through the row actions), and a Finder window is raised a second time
     // `finderReactivationDelay` later with all of Finder's windows. A window that has
     // gone simply stays where it is. Main thread.
@@ -48,6 +48,9 @@ public:
         const PlatformProfile& profile;
     };
     static void activate(const WindowItem& window, const Ports& ports);
+
+    // Brings a window forward: un-minimised, main, focused, raised.
+    static void raiseWindow(Accessibility& accessibility, const AXElement& window);
 };
 
 } // namespace ostrevane

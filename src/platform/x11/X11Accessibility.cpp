@@ -167,8 +167,8 @@ void X11Accessibility::setBool(const AXElement& element, const QString& attribut
             m_clients->activate(window->window);
         return;
     }
-    if ((attribute == AX::main || attribute == AX::focused) && value)
-        m_clients->activate(window->window);
+    // Main and focused come with the raise that follows, which is the one request: each
+    // request makes the window manager focus and restack the window again.
 }
 
 void X11Accessibility::perform(const AXElement& element, const QString& action)

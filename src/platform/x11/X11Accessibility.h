@@ -16,8 +16,9 @@ namespace ostrevane {
 //   (_NET_WM_STATE_HIDDEN), "AXOtherDesktop" (_NET_WM_DESKTOP + 1 when not the desktop
 //   shown), "AXFocused"/"AXMain" (it is the active window), "AXSheet" (a modal window
 //   transient for it), "AXCloseButton" (when the manager allows closing);
-// - setting "AXMinimized" true iconifies (WM_CHANGE_STATE), false activates; setting
-//   "AXMain" or "AXFocused" true and "AXRaise" activate through _NET_ACTIVE_WINDOW;
+// - setting "AXMinimized" true iconifies (WM_CHANGE_STATE), false activates; "AXRaise"
+//   activates through _NET_ACTIVE_WINDOW; setting "AXMain" or "AXFocused" asks nothing of
+//   the manager (they come with the raise, and each request is a focus and restack);
 //   "AXPress" on a close button sends _NET_CLOSE_WINDOW;
 // - windowNumber is the X window id; trusted when connected and an EWMH manager runs.
 // Window reads answer from X11Clients' snapshot, so an enumeration costs the same few

@@ -1,5 +1,7 @@
 #include "core/sources/WindowEnumerator.h"
 
+#include "core/shell/PlatformProfile.h"
+
 #include "support/TestRuntime.h"
 
 #include <QStringList>
@@ -75,4 +77,27 @@ TEST(WindowEnumerator, FinderWindowIsRaisedAgainWithAllWindowsAfterFiftyMillisec
     EXPECT_EQ(rt.actions.log, (QStringList{"ensureFinderWindow"}));
     EXPECT_TRUE(rt.desktop().workspace.log().isEmpty());
     EXPECT_EQ(rt.accessibility.actions().size(), 2u); // the two raises above only
+}
+
+// Where raising a window activates it, the application is not asked first: on X11 that
+// would be a second focus and restack, of another of its windows.
+TEST(WindowEnumerator, WhereTheRaiseActivatesTheWindowItIsTheOnlyRequest)
+{
+    TestRuntime rt;
+    const ProcessID editor = rt.desktop().launch(u"com.example.editor"_s, u"Editor"_s);
+    rt.desktop().openWindow(editor, u"first"_s);
+    rt.desktop().openWindow(editor, u"second"_s);
+    const WindowItem window = itemFor(editor, u"second"_s);
+    for (const bool raiseActivates : {false, true}) {
+        PlatformProfile profile = PlatformProfile::macOS();
+        profile.raisingAWindowActivatesIt = raiseActivates;
+        rt.desktop().workspace.clearLog();
+        const size_t raisesBefore = rt.accessibility.actions().size();
+
+        WindowEnumerator::activate(window, {rt.desktop().workspace, rt.accessibility, rt.dispatcher(), rt.actions, profile});
+
+        EXPECT_EQ(rt.desktop().workspace.log(), raiseActivates ? QStringList{} : QStringList{"activate 1001"});
+        ASSERT_EQ(rt.accessibility.actions().size(), raisesBefore + 1);
+        EXPECT_EQ(rt.accessibility.actions().back().name, AX::raise);
+    }
 }
