@@ -357,10 +357,17 @@ void SwitcherPanelController::replaceItems(std::vector<SwitchItem> items)
 }
 
 // A stale window list and the frontmost browser's tabs are refreshed while the panel is
-// already up; the list is rebuilt once when every refresh started here has finished.
+// already up; the list is rebuilt once when every refresh started here has finished. With
+// nothing to refresh there is no rebuild: it would build the same rows again, at 200
+// windows for 2 ms, just when a quick Alt release wants the main thread.
 void SwitcherPanelController::freshenSourcesAfterShow(const std::shared_ptr<SearchViewModel>& viewModel,
                                                       const Frontmost& front)
 {
+    const ListRefresh& refresh = m_sources.refresh;
+    const bool windowsStale = refresh.windowsFresh && !refresh.windowsFresh(windowListMaxAge);
+    const bool browserInFront = front && BrowserTabEnumerator::isSupportedBrowser(front->bundleIdentifier);
+    if (!windowsStale && !browserInFront)
+        return;
     struct WaitGroup {
         int pending = 1; // released after the refreshes are started
         std::function<void()> notify;
@@ -375,12 +382,11 @@ void SwitcherPanelController::freshenSourcesAfterShow(const std::shared_ptr<Sear
         m_dispatcher.async(weakly([this, weak] { rebuildInPlace(weak); }));
     };
     const auto leave = [group] { group->leave(); };
-    const ListRefresh& refresh = m_sources.refresh;
-    if (refresh.windowsFresh && !refresh.windowsFresh(windowListMaxAge)) {
+    if (windowsStale) {
         ++group->pending;
         refreshThen(refresh.refreshWindowsAsync, leave);
     }
-    if (front && BrowserTabEnumerator::isSupportedBrowser(front->bundleIdentifier)) {
+    if (browserInFront) {
         ++group->pending;
         refreshTabsThen(refresh, front->bundleIdentifier, leave);
     }

@@ -229,6 +229,18 @@ TEST_F(PanelShowingTest, AShowingReadsAChangedWindowListFirstAndRebuildsOnceEver
     EXPECT_EQ(titles(), (QStringList{"one", "read 1", "read 2", "Chrome"}));
 }
 
+// Sources fresh and no browser in front: the rows just built stand, and no rebuild takes
+// the main thread from a quick Alt release.
+TEST_F(PanelShowingTest, AShowingWithNothingToRefreshIsNotRebuilt)
+{
+    openWindowsTitled({"one", "two"});
+    controller->show(1);
+    openWindowsTitled({"three"}); // seen only by a rebuild
+    runtime.runUntilIdle();
+    EXPECT_TRUE(refresh.requests.isEmpty());
+    EXPECT_EQ(titles(), (QStringList{"one", "two"}));
+}
+
 TEST_F(PanelShowingTest, AChangedWindowListRebuildsTheShownListAndForgetsTheRecencyOfWindowsThatWent)
 {
     WindowItem one = fixtures::window("Editor", QStringLiteral("com.example.editor"), "one");
