@@ -105,6 +105,7 @@ public:
         m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
         m_clientList = ostrevane::bench::internAtom(m_connection, "_NET_CLIENT_LIST");
         m_activeWindow = ostrevane::bench::internAtom(m_connection, "_NET_ACTIVE_WINDOW");
+        m_stacking = ostrevane::bench::internAtom(m_connection, "_NET_CLIENT_LIST_STACKING");
         const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE; // the window manager's announcements
         xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &mask);
         xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_connection);
@@ -182,6 +183,35 @@ public:
         sleepSeconds(betweenShowingsSeconds);
     }
 
+    // A pager's request for the window just below the top of the stack (the window a quick
+    // Alt+Tab opens): the floor under the quick tap, the window manager's own share.
+    // Returns the monotonic time just before the request leaves.
+    qint64 pagerActivate()
+    {
+        dropEvents();
+        m_activeBefore = activeWindow();
+        auto* reply = xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, m_root, m_stacking, XCB_ATOM_WINDOW, 0, 4096), nullptr);
+        const int count = reply ? xcb_get_property_value_length(reply) / 4 : 0;
+        const xcb_window_t target = count >= 2 ? static_cast<xcb_window_t*>(xcb_get_property_value(reply))[count - 2]
+                                               : XCB_NONE;
+        std::free(reply);
+        xcb_client_message_event_t message = {};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = target;
+        message.type = m_activeWindow;
+        message.data.data32[0] = 2; // a pager
+        message.data.data32[1] = XCB_CURRENT_TIME;
+        message.data.data32[2] = m_activeBefore;
+        xcb_send_event(m_connection, 0, m_root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&message));
+        const qint64 sent = nowNs();
+        xcb_flush(m_connection);
+        return sent;
+    }
+
     // Alt goes up; returns the monotonic time just before the release leaves for the server.
     qint64 releaseAlt()
     {
@@ -251,6 +281,7 @@ private:
     xcb_window_t m_root = XCB_NONE;
     xcb_atom_t m_clientList = XCB_NONE;
     xcb_atom_t m_activeWindow = XCB_NONE;
+    xcb_atom_t m_stacking = XCB_NONE;
     xcb_window_t m_activeBefore = XCB_NONE;
     xcb_keycode_t m_alt = 0;
     xcb_keycode_t m_tab = 0;
@@ -533,6 +564,7 @@ struct CountResult {
     std::optional<double> readyMs;
     std::vector<double> tapMs;        // Alt release -> the window manager's announcement
     std::vector<double> tapRequestMs; // Alt release -> our activation request leaves
+    std::vector<double> pagerMs;      // a pager's request -> the announcement, no switcher involved
     int tapsMissed = 0;
 };
 
@@ -555,6 +587,15 @@ void tapOnce(XSide& x, TracedSwitcher& switcher, CountResult& result)
         ++result.tapsMissed;
     if (const std::optional<qint64> request = switcher.readMark("activate", released, traceTimeoutSeconds))
         result.tapRequestMs.push_back((*request - released) / 1e6);
+    sleepSeconds(betweenShowingsSeconds);
+}
+
+// The same switch asked by a pager, while the switcher idles.
+void pagerOnce(XSide& x, CountResult& result)
+{
+    const qint64 sent = x.pagerActivate();
+    if (const std::optional<qint64> active = x.waitForActivation())
+        result.pagerMs.push_back((*active - sent) / 1e6);
     sleepSeconds(betweenShowingsSeconds);
 }
 
@@ -583,6 +624,7 @@ void printResult(const CountResult& r)
     }
     printSpread("quick tap: release -> active", spread(r.tapMs));
     printSpread("  release -> request sent", spread(r.tapRequestMs));
+    printSpread("  a pager's request -> active", spread(r.pagerMs));
     std::printf("  quick taps: %d measured, %d without an activation within %.0f s\n", static_cast<int>(r.tapMs.size()),
                 r.tapsMissed, activationTimeoutSeconds);
     if (r.readyMs)
@@ -674,8 +716,10 @@ CountResult measureCount(Desktop& desktop, int windows, int showings, int taps, 
     result.anonEndKb = switcher.residentKilobytes("RssAnon");
     sleepSeconds(restSeconds);
     result.rssRestedKb = switcher.residentKilobytes();
-    for (int i = 0; i < taps; ++i)
+    for (int i = 0; i < taps; ++i) {
         tapOnce(desktop.x(), switcher, result);
+        pagerOnce(desktop.x(), result);
+    }
     return result;
 }
 
