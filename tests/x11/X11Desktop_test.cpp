@@ -91,6 +91,40 @@ TEST_F(X11Desktop, IconifiedWindowReadsMinimizedActivationRestoresItAndHidingIts
     EXPECT_TRUE(waitUntil([&] { return isHidden(window); }));
 }
 
+// Show Desktop hides one application after another, and the window manager hands the
+// focus to the next window each time until that one is hidden too: no use of a window.
+TEST_F(X11Desktop, TheFocusHandedOnWhileApplicationsAreHiddenIsNoActivation)
+{
+    std::vector<pid_t> pids(3);
+    std::vector<xcb_window_t> windows;
+    for (pid_t& pid : pids)
+        windows.push_back(startXterm(QStringLiteral("Hidden"), &pid));
+    for (const xcb_window_t window : windows) {
+        ASSERT_NE(window, XCB_NONE);
+        clients->activate(window);
+        ASSERT_TRUE(waitUntil([&] { return isActive(window); }));
+    }
+    std::vector<ProcessID> activated;
+    const Workspace::Token token =
+        workspace->observeActivation([&](const RunningApplication& app) { activated.push_back(app.processIdentifier); });
+    // Every focus change so far (the xterms took it as they came, then each was activated)
+    // is delivered before the hiding.
+    ASSERT_TRUE(waitUntil([&] {
+        const std::optional<RunningApplication> front = workspace->frontmostApplication();
+        return front && front->processIdentifier == pids.back();
+    }));
+    workspace->catchUpWithActivations();
+    ASSERT_TRUE(dispatcher->waitUntilIdle(windowTimeout));
+    activated.clear();
+
+    for (auto pid = pids.rbegin(); pid != pids.rend(); ++pid)
+        workspace->hide(*pid);
+    ASSERT_TRUE(waitUntil([&] { return std::all_of(windows.begin(), windows.end(), [&](xcb_window_t w) { return isHidden(w); }); }));
+    dispatcher->runMainUntil([] { return false; }, 0.5); // what the event thread noted meanwhile
+    workspace->removeObserver(token);
+    EXPECT_TRUE(activated.empty()) << activated.size() << " activations, the first of pid " << activated.front();
+}
+
 TEST_F(X11Desktop, ClientThatDiesDuringEnumerationLeavesNoRowAndNoCrash)
 {
     pid_t doomed = 0;

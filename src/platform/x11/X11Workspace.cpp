@@ -379,8 +379,25 @@ void X11Workspace::activate(ProcessID pid, ActivationOption options)
 
 void X11Workspace::hide(ProcessID pid)
 {
-    for (const xcb_window_t window : m_clients->taskbarWindows(pid))
+    const std::vector<xcb_window_t> windows = m_clients->taskbarWindows(pid);
+    {
+        const auto until = std::chrono::steady_clock::now() + hidingFocusGrace;
+        std::lock_guard lock(m_lock);
+        for (const xcb_window_t window : windows)
+            m_hiding[window] = until;
+    }
+    for (const xcb_window_t window : windows)
         m_clients->iconify(window);
+}
+
+// Hiding applications one after another (Show Desktop) makes the window manager hand the
+// focus to the next window until that one is hidden too: a window we are hiding is not
+// used when it gets the focus meanwhile.
+bool X11Workspace::isBeingHidden(xcb_window_t window)
+{
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(m_hiding, [&](const auto& entry) { return entry.second <= now; });
+    return m_hiding.contains(window);
 }
 
 void X11Workspace::terminate(ProcessID pid)
@@ -667,9 +684,12 @@ void X11Workspace::postActivations()
 std::optional<ProcessID> X11Workspace::recordActiveWindow()
 {
     const std::optional<xcb_window_t> active = m_clients->activeWindow();
-    const std::optional<X11Client> owner = active ? m_clients->client(*active) : std::nullopt;
-    const bool owned = owner && owner->pid > 0;
+    std::optional<X11Client> owner = active ? m_clients->client(*active) : std::nullopt;
+    // A manager may still name a window active once it is iconified: no use of it either.
+    if (owner && m_clients->state(*active).hidden)
+        owner.reset();
     std::lock_guard lock(m_lock);
+    const bool owned = owner && owner->pid > 0 && !isBeingHidden(*active);
     m_activePid = owned ? std::optional(owner->pid) : std::nullopt;
     if (!owned || owner->pid == m_ownPid)
         return std::nullopt;

@@ -9,6 +9,7 @@
 #include "platform/x11/X11Clients.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -32,7 +33,8 @@ struct PlatformProfile;
 // application is the one that had it before.
 //
 // activate = _NET_ACTIVE_WINDOW on its most recently active window; hide = iconify its
-// windows; terminate = _NET_CLOSE_WINDOW to each of its windows. openApplication
+// windows (the focus the manager hands to each meanwhile, or to an iconified window, is
+// no activation); terminate = _NET_CLOSE_WINDOW to each of its windows. openApplication
 // launches a desktop entry as DesktopEntryLauncher describes (or activates it when
 // running) and completes once its first window appears, or at once with the reason when
 // it cannot be started. Activation events (another application, or another window of the
@@ -59,6 +61,8 @@ public:
     static constexpr double launchWindowTimeout = 20.0;
     // A program whose event loop runs answers a ping within milliseconds.
     static constexpr std::chrono::milliseconds pingTimeout{1000};
+    // How long a window asked to hide does not count as used when it gets the focus.
+    static constexpr std::chrono::milliseconds hidingFocusGrace{1000};
 
     X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile,
                  TerminalSources terminals = TerminalSources::fromEnvironment());
@@ -123,6 +127,7 @@ private:
     bool queueActivation();
     void postActivations();
     std::optional<ProcessID> recordActiveWindow();
+    bool isBeingHidden(xcb_window_t window); // under m_lock
     void onClientListChanged();
     void postWindowListChange();
     Token addObserver(bool activation, AppObserver observer);
@@ -153,6 +158,7 @@ private:
     std::optional<ProcessID> m_frontmostPid;                // never this program's own
     std::optional<ProcessID> m_activePid;                   // the active window's owner, ours too
     std::vector<ProcessID> m_activated;                     // activations not yet posted
+    std::map<xcb_window_t, std::chrono::steady_clock::time_point> m_hiding; // asked to hide, until
     std::map<quint64, std::shared_ptr<PendingLaunch>> m_launches;
     quint64 m_lastLaunchID = 0;
 };
