@@ -639,6 +639,10 @@ void X11Clients::activate(xcb_window_t window)
     const xcb_window_t current = activeWindow().value_or(XCB_NONE);
     TimingTrace::mark("activate");
     m_connection->sendRootMessage(window, m_connection->ewmh()._NET_ACTIVE_WINDOW, {pagerSource, time, current});
+    {
+        std::lock_guard lock(m_lock);
+        m_hiding.erase(window);
+    }
     discardSnapshot();
 }
 
@@ -664,8 +668,20 @@ void X11Clients::showDesktopOf(xcb_window_t window, xcb_timestamp_t time)
 
 void X11Clients::iconify(xcb_window_t window)
 {
+    {
+        std::lock_guard lock(m_lock);
+        m_hiding[window] = std::chrono::steady_clock::now() + hidingFocusGrace;
+    }
     m_connection->sendRootMessage(window, m_connection->atoms().wmChangeState, {iconicState});
     discardSnapshot();
+}
+
+bool X11Clients::isBeingHidden(xcb_window_t window)
+{
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(m_lock);
+    std::erase_if(m_hiding, [&](const auto& entry) { return entry.second <= now; });
+    return m_hiding.contains(window);
 }
 
 void X11Clients::close(xcb_window_t window)

@@ -148,6 +148,11 @@ public:
     // (WM_DELETE_WINDOW) or lets the manager decide. A window that has gone is ignored.
     void activate(xcb_window_t window);
     void iconify(xcb_window_t window);
+    // Asked to iconify within `hidingFocusGrace` and not activated since: the focus the
+    // manager hands to such a window meanwhile (the next application of a Show Desktop)
+    // is nobody's use of it.
+    bool isBeingHidden(xcb_window_t window);
+    static constexpr std::chrono::milliseconds hidingFocusGrace{1000};
     // Also pings the window: a program that does not answer is hung.
     void close(xcb_window_t window);
 
@@ -212,6 +217,7 @@ private:
     // structure changes we select from the first ping on.
     std::unordered_map<xcb_window_t, std::pair<std::chrono::steady_clock::time_point, bool>> m_pings;
     bool m_hearsPings = false;
+    std::unordered_map<xcb_window_t, std::chrono::steady_clock::time_point> m_hiding; // until
 };
 
 } // namespace ostrevane

@@ -379,25 +379,8 @@ void X11Workspace::activate(ProcessID pid, ActivationOption options)
 
 void X11Workspace::hide(ProcessID pid)
 {
-    const std::vector<xcb_window_t> windows = m_clients->taskbarWindows(pid);
-    {
-        const auto until = std::chrono::steady_clock::now() + hidingFocusGrace;
-        std::lock_guard lock(m_lock);
-        for (const xcb_window_t window : windows)
-            m_hiding[window] = until;
-    }
-    for (const xcb_window_t window : windows)
+    for (const xcb_window_t window : m_clients->taskbarWindows(pid))
         m_clients->iconify(window);
-}
-
-// Hiding applications one after another (Show Desktop) makes the window manager hand the
-// focus to the next window until that one is hidden too: a window we are hiding is not
-// used when it gets the focus meanwhile.
-bool X11Workspace::isBeingHidden(xcb_window_t window)
-{
-    const auto now = std::chrono::steady_clock::now();
-    std::erase_if(m_hiding, [&](const auto& entry) { return entry.second <= now; });
-    return m_hiding.contains(window);
 }
 
 void X11Workspace::terminate(ProcessID pid)
@@ -662,11 +645,18 @@ void X11Workspace::catchUpWithActivations()
 
 void X11Workspace::postActivations()
 {
-    std::vector<ProcessID> activated;
+    std::vector<std::pair<ProcessID, xcb_window_t>> noted;
     {
         std::lock_guard lock(m_lock);
-        activated = std::exchange(m_activated, {});
+        for (const ProcessID pid : std::exchange(m_activated, {}))
+            noted.emplace_back(pid, m_recentWindow.contains(pid) ? m_recentWindow[pid] : XCB_NONE);
     }
+    // The focus can reach the next application of a Show Desktop before it is asked to
+    // hide; by now, on the main queue, every hide of that gesture has been asked.
+    std::vector<ProcessID> activated;
+    for (const auto& [pid, window] : noted)
+        if (!m_clients->isBeingHidden(window))
+            activated.push_back(pid);
     if (activated.empty())
         return; // delivered meanwhile
     const std::vector<RunningApplication> apps = listApplications();
@@ -686,10 +676,10 @@ std::optional<ProcessID> X11Workspace::recordActiveWindow()
     const std::optional<xcb_window_t> active = m_clients->activeWindow();
     std::optional<X11Client> owner = active ? m_clients->client(*active) : std::nullopt;
     // A manager may still name a window active once it is iconified: no use of it either.
-    if (owner && m_clients->state(*active).hidden)
+    if (owner && (m_clients->isBeingHidden(*active) || m_clients->state(*active).hidden))
         owner.reset();
     std::lock_guard lock(m_lock);
-    const bool owned = owner && owner->pid > 0 && !isBeingHidden(*active);
+    const bool owned = owner && owner->pid > 0;
     m_activePid = owned ? std::optional(owner->pid) : std::nullopt;
     if (!owned || owner->pid == m_ownPid)
         return std::nullopt;

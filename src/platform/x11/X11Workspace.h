@@ -61,8 +61,6 @@ public:
     static constexpr double launchWindowTimeout = 20.0;
     // A program whose event loop runs answers a ping within milliseconds.
     static constexpr std::chrono::milliseconds pingTimeout{1000};
-    // How long a window asked to hide does not count as used when it gets the focus.
-    static constexpr std::chrono::milliseconds hidingFocusGrace{1000};
 
     X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher, const PlatformProfile& profile,
                  TerminalSources terminals = TerminalSources::fromEnvironment());
@@ -127,7 +125,6 @@ private:
     bool queueActivation();
     void postActivations();
     std::optional<ProcessID> recordActiveWindow();
-    bool isBeingHidden(xcb_window_t window); // under m_lock
     void onClientListChanged();
     void postWindowListChange();
     Token addObserver(bool activation, AppObserver observer);
@@ -158,7 +155,6 @@ private:
     std::optional<ProcessID> m_frontmostPid;                // never this program's own
     std::optional<ProcessID> m_activePid;                   // the active window's owner, ours too
     std::vector<ProcessID> m_activated;                     // activations not yet posted
-    std::map<xcb_window_t, std::chrono::steady_clock::time_point> m_hiding; // asked to hide, until
     std::map<quint64, std::shared_ptr<PendingLaunch>> m_launches;
     quint64 m_lastLaunchID = 0;
 };
