@@ -34,10 +34,10 @@ public:
     static std::vector<WindowItem> enumerate(Workspace& workspace, Accessibility& accessibility);
 
     // Activates the window's application and raises the window (un-minimising it
-    // first); where raising a window activates it, the raise alone. A Finder window whose process has gone opens a Finder window instead
-    // (through the row actions), and a Finder window is raised a second time
-    // `finderReactivationDelay` later with all of Finder's windows. A window that has
-    // gone simply stays where it is. Main thread.
+    // first); where raising a window activates it, the raise alone. A Finder window whose
+    // process has gone opens a Finder window instead (through the row actions), and a
+    // Finder window is raised a second time `finderReactivationDelay` later with all of
+    // Finder's windows. A window that has gone simply stays where it is. Main thread.
     static void activate(const WindowItem& window);
 
     struct Ports {

@@ -675,8 +675,8 @@ std::optional<ProcessID> X11Workspace::recordActiveWindow()
 {
     const std::optional<xcb_window_t> active = m_clients->activeWindow();
     std::optional<X11Client> owner = active ? m_clients->client(*active) : std::nullopt;
-    // A manager may still name a window active once it is iconified: no use of it either.
-    if (owner && (m_clients->isBeingHidden(*active) || m_clients->state(*active).hidden))
+    // The focus the manager hands to a window we are hiding is no use of it.
+    if (owner && m_clients->isBeingHidden(*active))
         owner.reset();
     std::lock_guard lock(m_lock);
     const bool owned = owner && owner->pid > 0;
