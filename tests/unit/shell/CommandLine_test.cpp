@@ -25,7 +25,6 @@ TEST(CommandLine, EachOptionAsksForOneThing)
         {{"--preferences"}, Action::run, {Kind::preferences, "general"}},
         {{"--preferences=exceptions"}, Action::run, {Kind::preferences, "exceptions"}},
         {{"-h", "--bogus"}, Action::help, {}},
-        {{"--version"}, Action::version, {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.arguments.join(' ').toStdString());
@@ -43,7 +42,6 @@ TEST(CommandLine, UnknownOptionsUnknownPanesAndTwoRequestsAreUsageErrorsThatName
         QStringList arguments;
         const char* named;
     } rows[] = {
-        {{"--frobnicate"}, "--frobnicate"},
         {{"--preferences", "colours"}, "colours"},
         {{"--show", "--quit"}, "--show, --preferences"},
     };
