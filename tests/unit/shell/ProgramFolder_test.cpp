@@ -71,14 +71,9 @@ TEST(ProgramFolder, InstallCopiesIntoANewDestinationKeepingTheProgramExecutableA
 TEST(ProgramFolder, DesktopEntryNamesTheCopyByAbsolutePathQuotedAsLaunchersRead)
 {
     QTemporaryDir dir;
-    const QString folder = makeProgramFolder(dir.path() + "/my apps", "Ostrevane", "1.0");
     QString error;
+    const QString folder = makeProgramFolder(dir.path() + "/100% \"odd\" $HOME\\x", "Ostrevane", "1.0");
     const QString entry = QString::fromUtf8(ProgramFolder::desktopEntryFor(folder, &error));
-    const QString binary = folder + "/bin/ostrevane";
-    EXPECT_TRUE(entry.contains("\nExec=\"" + binary + "\"\n")) << qPrintable(entry);
-
-    const QString odd = makeProgramFolder(dir.path() + "/100% \"odd\" $HOME\\x", "Ostrevane", "1.0");
-    const QString oddEntry = QString::fromUtf8(ProgramFolder::desktopEntryFor(odd, &error));
-    EXPECT_TRUE(oddEntry.contains(R"(Exec=")" + dir.path() + R"(/100%% \\"odd\\" \\$HOME\\\\x/Ostrevane/bin/ostrevane")"))
-        << qPrintable(oddEntry);
+    const QString exec = R"(/100%% \\"odd\\" \\$HOME\\\\x/Ostrevane/bin/ostrevane")";
+    EXPECT_TRUE(entry.contains("\nExec=\"" + dir.path() + exec + "\n")) << qPrintable(entry);
 }

@@ -47,15 +47,13 @@ protected:
     QStringList runs;
     std::vector<double> pauses;
     int quits = 0;
-    SelfInstaller::Layout layout = linuxLayout();
+    SelfInstaller::Layout layout = SelfInstaller::Layout::linuxDesktop(root.path() + "/home");
     const QString installed = root.path() + "/home/.local/opt/Ostrevane";
 
-    SelfInstaller::Layout linuxLayout()
+    SelfInstallerTest()
     {
-        SelfInstaller::Layout linux = SelfInstaller::Layout::linuxDesktop(root.path() + "/home");
-        linux.mountPrefixes = {root.path() + "/media/", root.path() + "/run/media/"};
-        linux.desktopEntryFile = root.path() + "/home/.local/share/applications/com.local.ostrevane.desktop";
-        return linux;
+        layout.mountPrefixes = {root.path() + "/media/", root.path() + "/run/media/"};
+        layout.desktopEntryFile = root.path() + "/home/.local/share/applications/com.local.ostrevane.desktop";
     }
     SelfInstaller::Ports ports()
     {
