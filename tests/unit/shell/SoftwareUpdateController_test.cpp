@@ -123,7 +123,7 @@ protected:
 
 } // namespace
 
-TEST_F(UpdaterOnline, OnlyANewerReleaseIsOfferedWithItsVersionAndNotes)
+TEST_F(UpdaterOnline, OnlyANewerReleaseIsOfferedAndInstallingItVerifiesSwapsTheFolderAndRestarts)
 {
     server.route("/appcast.xml", {200, appcast("1.1", server.url("/a.tar.gz"), 10, "c2ln"), {}, {}});
     make(server.url("/appcast.xml"));
@@ -133,13 +133,20 @@ TEST_F(UpdaterOnline, OnlyANewerReleaseIsOfferedWithItsVersionAndNotes)
 
     serveRelease();
     driver.choice = Choice::remindLater;
-    driver.messages.clear();
     checkAndWait();
     ASSERT_EQ(driver.offers.size(), 1u);
     EXPECT_EQ(driver.offers[0].version, "2.0");
     EXPECT_EQ(driver.offers[0].notes, "<p>Quicker search</p>");
     EXPECT_TRUE(driver.offers[0].installable);
     EXPECT_EQ(runProgramFolder(folder), "1.1");
+
+    driver.choice = Choice::install;
+    checkAndWait();
+    EXPECT_EQ(runProgramFolder(folder), "2.0");
+    EXPECT_EQ(restarts, QStringList{folder});
+    EXPECT_EQ(driver.progressHidden, 1);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"Ostrevane"});
 }
 
 TEST_F(UpdaterOnline, ABrokenFeedIsAClearMessageNeverAHang)
@@ -162,18 +169,6 @@ TEST_F(UpdaterOnline, ABrokenFeedIsAClearMessageNeverAHang)
         ASSERT_EQ(driver.messages.size(), 1u) << qPrintable(url);
         EXPECT_EQ(driver.messages[0].text, text) << qPrintable(url);
     }
-}
-
-TEST_F(UpdaterOnline, InstallingDownloadsVerifiesSwapsTheFolderAndRestarts)
-{
-    serveRelease();
-    driver.choice = Choice::install;
-    checkAndWait();
-    EXPECT_EQ(runProgramFolder(folder), "2.0");
-    EXPECT_EQ(restarts, QStringList{folder});
-    EXPECT_EQ(driver.progressHidden, 1);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList{"Ostrevane"});
 }
 
 TEST_F(UpdaterOnline, AnArchiveThatFailsItsChecksTouchesNothing)
