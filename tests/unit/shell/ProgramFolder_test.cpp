@@ -55,19 +55,6 @@ TEST(ProgramFolder, AFailedUnpackOrAnArchiveWithoutProgramLeavesTheOldCopyRunnab
     }
 }
 
-// Replacing an installed copy is proven through the self-installer.
-TEST(ProgramFolder, InstallCopiesIntoANewDestinationKeepingTheProgramExecutableAndItsLinks)
-{
-    QTemporaryDir dir;
-    const QString source = makeProgramFolder(dir.path() + "/media/usb", "Ostrevane", "2.0");
-    QFile::link("bin/ostrevane", source + "/ostrevane-link");
-    const QString destination = dir.path() + "/home/.local/opt/Ostrevane";
-    QString error;
-    ASSERT_TRUE(ProgramFolder::install(source, destination, &error)) << qPrintable(error);
-    EXPECT_EQ(runProgramFolder(destination), "2.0");
-    EXPECT_EQ(QFileInfo(destination + "/ostrevane-link").symLinkTarget(), destination + "/bin/ostrevane");
-}
-
 TEST(ProgramFolder, DesktopEntryNamesTheCopyByAbsolutePathQuotedAsLaunchersRead)
 {
     QTemporaryDir dir;

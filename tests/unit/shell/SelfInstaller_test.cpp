@@ -100,8 +100,10 @@ TEST_F(SelfInstallerTest, InstallingCopiesAddsALauncherEntryStartsTheCopyAndQuit
 {
     alerts.answers = {0};
     const QString bundle = usbCopy();
+    QFile::link("bin/ostrevane", bundle + "/ostrevane-link");
     ASSERT_TRUE(offer(bundle));
     EXPECT_EQ(runProgramFolder(installed), "2.0");
+    EXPECT_EQ(QFileInfo(installed + "/ostrevane-link").symLinkTarget(), installed + "/bin/ostrevane");
     EXPECT_EQ(runs, QStringList{installed + "/bin/ostrevane"});
     QFile entry(root.path() + "/home/.local/share/applications/com.local.ostrevane.desktop");
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
