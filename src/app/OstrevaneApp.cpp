@@ -21,7 +21,7 @@
 #include "platform/qt/HostSystemInfo.h"
 #include "platform/qt/QtDispatcher.h"
 #include "platform/qt/QtFolderEvents.h"
-#include "platform/qt/QtURLLoader.h"
+#include "platform/qt/NetworkModule.h"
 #include "platform/qt/QtUpdateDownloader.h"
 #include "platform/qt/XdgAutostartLoginItem.h"
 #include "platform/x11/AtspiAccessibility.h"
@@ -169,7 +169,7 @@ struct Desktop {
     DesktopNotifications notifications;
     PosixProcessSignals signals_;
     QtFolderEvents folders;
-    QtURLLoader urlLoader;
+    LazyURLLoader urlLoader;
     SwitchItemActivator actions;
     XdgAutostartLoginItem loginItems{XdgAutostartLoginItem::forThisProgram(profile.ownBundleID)};
 

@@ -1,33 +1,32 @@
 #include "platform/qt/QtUpdateDownloader.h"
 
-#include "platform/qt/QtURLLoader.h"
-
+#include "platform/qt/NetworkModule.h"
 
 namespace ostrevane {
 
 namespace {
 
-UpdateDownloader::Result resultOf(const QtURLLoader::Reply& reply, bool cancelled)
+UpdateDownloader::Result resultOf(const NetworkURLLoader::Reply& reply, bool cancelled)
 {
     using Failure = UpdateDownloader::Failure;
     UpdateDownloader::Result result{Failure::none, reply.status, {}};
     switch (reply.failure) {
-    case QtURLLoader::Reply::Failure::none:
+    case NetworkURLLoader::Reply::Failure::none:
         if (reply.status < 200 || reply.status >= 300)
             result.failure = Failure::httpStatus;
         else
             result.body = reply.body;
         break;
-    case QtURLLoader::Reply::Failure::refused:
+    case NetworkURLLoader::Reply::Failure::refused:
         result.failure = Failure::refused;
         break;
-    case QtURLLoader::Reply::Failure::unreachable:
+    case NetworkURLLoader::Reply::Failure::unreachable:
         result.failure = Failure::unreachable;
         break;
-    case QtURLLoader::Reply::Failure::timedOut:
+    case NetworkURLLoader::Reply::Failure::timedOut:
         result.failure = Failure::timedOut;
         break;
-    case QtURLLoader::Reply::Failure::tooLarge:
+    case NetworkURLLoader::Reply::Failure::tooLarge:
         result.failure = Failure::tooLarge;
         break;
     }
@@ -38,7 +37,12 @@ UpdateDownloader::Result resultOf(const QtURLLoader::Reply& reply, bool cancelle
 
 } // namespace
 
-QtUpdateDownloader::QtUpdateDownloader() = default;
+QtUpdateDownloader::QtUpdateDownloader()
+    : QtUpdateDownloader([](NetworkURLLoader::Options options) { return NetworkModule::makeLoader(std::move(options)); })
+{
+}
+
+QtUpdateDownloader::QtUpdateDownloader(MakeLoader makeLoader) : m_makeLoader(std::move(makeLoader)) {}
 
 QtUpdateDownloader::~QtUpdateDownloader()
 {
@@ -47,21 +51,25 @@ QtUpdateDownloader::~QtUpdateDownloader()
 
 void QtUpdateDownloader::download(Request request, std::function<void(Result)> completion)
 {
-    QtURLLoader::Options options;
+    NetworkURLLoader::Options options;
     options.timeoutSeconds = request.timeoutSeconds;
     options.maxBodyBytes = request.maxBytes;
     options.secureOnly = true;
     options.progress = std::move(request.progress);
-    auto loader = std::make_unique<QtURLLoader>(std::move(options));
-    QtURLLoader* raw = loader.get();
+    std::unique_ptr<NetworkURLLoader> loader = m_makeLoader(std::move(options));
+    if (!loader) {
+        completion(Result{Failure::unreachable, 0, {}}); // why is logged
+        return;
+    }
+    NetworkURLLoader* raw = loader.get();
     quint64 id = 0;
     {
         std::lock_guard lock(m_mutex);
         id = m_nextID++;
         m_loaders.emplace(id, std::move(loader));
     }
-    raw->fetch(request.url, QtURLLoader::ReplyCompletion([this, id,
-                                                          completion = std::move(completion)](QtURLLoader::Reply reply) {
+    raw->fetch(request.url, NetworkURLLoader::ReplyCompletion([this, id,
+                                                          completion = std::move(completion)](NetworkURLLoader::Reply reply) {
         bool cancelled = false;
         {
             std::lock_guard lock(m_mutex);
@@ -75,7 +83,7 @@ void QtUpdateDownloader::download(Request request, std::function<void(Result)> c
 
 void QtUpdateDownloader::cancelAll()
 {
-    std::map<quint64, std::unique_ptr<QtURLLoader>> loaders;
+    std::map<quint64, std::unique_ptr<NetworkURLLoader>> loaders;
     {
         std::lock_guard lock(m_mutex);
         for (const auto& [id, loader] : m_loaders)
@@ -87,7 +95,7 @@ void QtUpdateDownloader::cancelAll()
 
 void QtUpdateDownloader::drop(quint64 id)
 {
-    std::unique_ptr<QtURLLoader> loader;
+    std::unique_ptr<NetworkURLLoader> loader;
     {
         std::lock_guard lock(m_mutex);
         if (auto it = m_loaders.find(id); it != m_loaders.end()) {

@@ -1,5 +1,9 @@
-#include "platform/qt/QtURLLoader.h"
+#include "platform/network/QtURLLoader.h"
+#include "platform/qt/NetworkModule.h"
 #include "support/LocalHttpServer.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -33,7 +37,7 @@ struct Answer {
 };
 
 // Fetches `url` and waits (on events) for the answer.
-std::optional<QByteArray> fetchAndWait(QtURLLoader& loader, const QString& url)
+std::optional<QByteArray> fetchAndWait(URLLoader& loader, const QString& url)
 {
     Answer answer;
     loader.fetch(url, answer.completion());
@@ -95,4 +99,25 @@ TEST(QtURLLoader, DestroyingTheLoaderCompletesFetchesInProgressOnce)
     }
     EXPECT_EQ(started.read(), (Read{1, std::nullopt}));
     EXPECT_EQ(queued.read(), (Read{1, std::nullopt}));
+}
+
+// The program's downloads come from the module it loads with the first one; without a
+// usable module a download completes with nothing and the program goes on.
+TEST(NetworkModule, TheBuiltModuleDownloadsAndWithoutAUsableOneEveryFetchGivesNothing)
+{
+    LocalHttpServer server;
+    server.route("/icon", LocalHttpServer::png());
+    const std::unique_ptr<NetworkURLLoader> loader =
+        NetworkModule::makeLoader({}, {QStringLiteral(OSTREVANE_NETWORK_MODULE)});
+    ASSERT_TRUE(loader);
+    EXPECT_EQ(fetchAndWait(*loader, server.url("/icon")), LocalHttpServer::pngBytes(16, 16));
+
+    QTemporaryDir folder;
+    QFile foreign(folder.filePath(QString::fromLatin1(NetworkModule::fileName)));
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly) && foreign.write("not a module") > 0);
+    foreign.close();
+    EXPECT_FALSE(NetworkModule::makeLoader({}, NetworkModule::candidates(folder.path())));
+    // This test's own folder has none, as a program whose module went missing.
+    LazyURLLoader lazy;
+    EXPECT_EQ(fetchAndWait(lazy, server.url("/icon")), std::nullopt);
 }

@@ -3,6 +3,7 @@
 #include "core/onboarding/OnboardingManager.h"
 #include "core/preferences/UserDefaults.h"
 #include "platform/qt/QtDispatcher.h"
+#include "platform/qt/NetworkModule.h"
 #include "platform/qt/QtUpdateDownloader.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestRuntime.h"
@@ -89,7 +90,9 @@ protected:
 class UpdaterOnline : public UpdaterTest {
 protected:
     QtDispatcher dispatcher;
-    QtUpdateDownloader downloader;
+    QtUpdateDownloader downloader{[](NetworkURLLoader::Options options) {
+        return NetworkModule::makeLoader(std::move(options), {QStringLiteral(OSTREVANE_NETWORK_MODULE)});
+    }};
     LocalHttpServer server;
     UpdateSigningKey key;
     QTemporaryDir dir;

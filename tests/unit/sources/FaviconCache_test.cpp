@@ -1,6 +1,6 @@
 #include "core/sources/FaviconCache.h"
 #include "platform/qt/QtDispatcher.h"
-#include "platform/qt/QtURLLoader.h"
+#include "platform/network/QtURLLoader.h"
 #include "platform/sim/ThreadedDispatcher.h"
 #include "support/LocalHttpServer.h"
 #include "support/QtPrinting.h"
@@ -22,7 +22,7 @@ namespace {
 // service is "http://service.test".
 class FaviconCacheTest : public ::testing::Test {
 protected:
-    FaviconCacheTest() : m_loader({.timeoutSeconds = 0.3, .proxy = server.asProxy()}) {}
+    FaviconCacheTest() : m_loader({.timeoutSeconds = 0.3}, server.asProxy()) {}
 
     ~FaviconCacheTest() override
     {

@@ -1,4 +1,4 @@
-#include "platform/qt/QtURLLoader.h"
+#include "platform/network/QtURLLoader.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -123,8 +123,9 @@ private:
 
 QtURLLoader::QtURLLoader() : QtURLLoader(Options{}) {}
 
-QtURLLoader::QtURLLoader(Options options)
+QtURLLoader::QtURLLoader(Options options, std::optional<QNetworkProxy> proxy)
     : m_options(std::move(options))
+    , m_proxy(std::move(proxy))
     , m_thread(std::make_unique<QThread>())
     , m_context(new QObject)
 {
@@ -217,8 +218,8 @@ void QtURLLoader::start(TransferID id, const QUrl& url)
     if (!manager) {
         // Made here, on the loader's thread, which must own it.
         manager = new QNetworkAccessManager(m_context);
-        if (m_options.proxy)
-            manager->setProxy(*m_options.proxy);
+        if (m_proxy)
+            manager->setProxy(*m_proxy);
     }
     Transfer::attach(*this, id, manager->get(makeRequest(url)));
 }
