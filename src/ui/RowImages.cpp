@@ -4,6 +4,7 @@
 #include "core/shell/RuntimeContext.h"
 #include "core/sources/ThumbnailCache.h"
 #include "core/platform/Dispatcher.h"
+#include "core/platform/Workspace.h"
 
 #include <QPointer>
 
@@ -18,6 +19,7 @@ RowImages::Sources RowImages::sharedSources()
     sources.favicon = [](const QString& key, std::function<void(ImageHandle)> completion) {
         FaviconCache::shared().image(key, std::move(completion));
     };
+    sources.appIcon = [](const QString& path) { return RuntimeContext::current().workspace().iconForFile(path); };
     return sources;
 }
 
@@ -33,6 +35,24 @@ void RowImages::request(const SwitchItem& item)
         requestThumbnail(*window->cgWindowID);
     else if (const auto* tab = item.as<TabItem>(); tab && !tab->faviconURL.isEmpty())
         requestFavicon(tab->faviconURL);
+    else if (const auto* app = item.as<AppItem>(); app && !app->icon && !app->path.isEmpty())
+        requestAppIcon(app->path);
+}
+
+template <typename Key, typename Load>
+void RowImages::loadInBackground(const Key& key, Load load, QHash<Key, ImageHandle> RowImages::*into)
+{
+    Dispatcher* dispatcher = m_sources.dispatcher;
+    QPointer<RowImages> self(this);
+    dispatcher->global(QueuePriority::userInitiated, [dispatcher, self, key, load, into] {
+        ImageHandle image = load(key);
+        dispatcher->async([self, key, into, image = std::move(image)] {
+            if (!self || !image)
+                return;
+            ((*self).*into).insert(key, image);
+            emit self->imageLoaded();
+        });
+    });
 }
 
 void RowImages::requestThumbnail(quint32 windowID)
@@ -40,18 +60,17 @@ void RowImages::requestThumbnail(quint32 windowID)
     if (!m_sources.dispatcher || !m_sources.thumbnail || m_requestedThumbnails.contains(windowID))
         return;
     m_requestedThumbnails.insert(windowID);
-    Dispatcher* dispatcher = m_sources.dispatcher;
-    QPointer<RowImages> self(this);
     // A capture takes milliseconds to tens of milliseconds: never on the main thread.
-    dispatcher->global(QueuePriority::userInitiated, [dispatcher, self, windowID, capture = m_sources.thumbnail] {
-        ImageHandle image = capture(windowID);
-        dispatcher->async([self, windowID, image = std::move(image)] {
-            if (!self || !image)
-                return;
-            self->m_thumbnails.insert(windowID, image);
-            emit self->imageLoaded();
-        });
-    });
+    loadInBackground(windowID, m_sources.thumbnail, &RowImages::m_thumbnails);
+}
+
+// Rendering an icon may read and scale a large picture file.
+void RowImages::requestAppIcon(const QString& path)
+{
+    if (!m_sources.dispatcher || !m_sources.appIcon || m_requestedAppIcons.contains(path))
+        return;
+    m_requestedAppIcons.insert(path);
+    loadInBackground(path, m_sources.appIcon, &RowImages::m_appIcons);
 }
 
 void RowImages::requestFavicon(const QString& key)

@@ -168,7 +168,9 @@ void SearchViewRow::paintIcon(QPainter& painter, const QRectF& block, const RowI
         drawImageOrPlaceholder(painter, cornerBadge(block, 15), tab->appIcon, tab->browserAppName, font);
         return;
     }
-    drawImageOrPlaceholder(painter, appIconBox, item.icon(), item.title(), font);
+    const auto* app = item.as<AppItem>();
+    const ImageHandle icon = app && !app->icon ? images.appIcon(app->path) : item.icon();
+    drawImageOrPlaceholder(painter, appIconBox, icon, item.title(), font);
 }
 
 void SearchViewRow::paintTexts(QPainter& painter, const QRectF& rect, const Style& style) const

@@ -166,7 +166,7 @@ std::vector<RunningApplication> AppActivator::liveInstances(const QString& bundl
 
 QSet<QString> AppActivator::runningUserAppIDs()
 {
-    const AppEnumerator launchable(m_ports.profile, BundleReader::forProfile(m_ports.profile), m_ports.workspace);
+    const AppEnumerator launchable(m_ports.profile, BundleReader::forProfile(m_ports.profile));
     QSet<QString> ids;
     for (const RunningApplication& app : m_ports.workspace.runningApplications())
         if (!app.isTerminated && launchable.isUserApp(app))

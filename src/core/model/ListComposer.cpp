@@ -86,7 +86,7 @@ public:
         , m_tabs(sources.tabs())
         , m_installed(sources.installedApps())
         , m_running(sources.workspace.runningApplications())
-        , m_launchable(sources.profile, BundleReader::forProfile(sources.profile), sources.workspace)
+        , m_launchable(sources.profile, BundleReader::forProfile(sources.profile))
     {
         keepWindows(sources.windows());
         for (size_t i = m_installed.size(); i-- > 0;)

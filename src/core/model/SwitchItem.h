@@ -51,7 +51,7 @@ struct AppItem {
     QUuid id;
     QString bundleID;
     QString name;
-    ImageHandle icon;
+    ImageHandle icon;                  // none for installed ones: their rows load it
     QString path;                      // the application bundle (or desktop entry) path
 };
 

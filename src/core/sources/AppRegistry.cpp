@@ -84,8 +84,8 @@ const BundleReader& BundleReader::forProfile(const PlatformProfile& profile)
     return macReader;
 }
 
-AppEnumerator::AppEnumerator(const PlatformProfile& profile, const BundleReader& reader, Workspace& workspace)
-    : m_profile(profile), m_reader(reader), m_workspace(workspace)
+AppEnumerator::AppEnumerator(const PlatformProfile& profile, const BundleReader& reader)
+    : m_profile(profile), m_reader(reader)
 {
 }
 
@@ -93,14 +93,14 @@ std::vector<AppItem> AppEnumerator::scanWithCurrentContext()
 {
     RuntimeContext& context = RuntimeContext::current();
     const PlatformProfile& profile = context.profile();
-    return AppEnumerator(profile, BundleReader::forProfile(profile), context.workspace()).scan();
+    return AppEnumerator(profile, BundleReader::forProfile(profile)).scan();
 }
 
 bool AppEnumerator::isUserLaunchableAppURL(const QString& path)
 {
     RuntimeContext& context = RuntimeContext::current();
     const PlatformProfile& profile = context.profile();
-    return AppEnumerator(profile, BundleReader::forProfile(profile), context.workspace()).isUserLaunchable(path);
+    return AppEnumerator(profile, BundleReader::forProfile(profile)).isUserLaunchable(path);
 }
 
 std::vector<AppItem> AppEnumerator::scan() const
@@ -157,7 +157,8 @@ AppItem AppEnumerator::itemFrom(const QString& bundlePath, const BundleReader::I
     item.id = QUuid::createUuid();
     item.bundleID = *info.bundleID;
     item.name = info.displayName.value_or(info.name.value_or(QFileInfo(bundlePath).completeBaseName()));
-    item.icon = m_workspace.iconForFile(bundlePath);
+    // No icon yet: the rows that show the application load it (RowImages), so a scan of
+    // every installed application renders none of their icons.
     item.path = bundlePath;
     return item;
 }
@@ -211,10 +212,7 @@ AppRegistry& AppRegistry::shared()
 {
     AppRegistry& registry = RuntimeContext::current().singleton<AppRegistry>([](RuntimeContext& c) {
         const PlatformProfile* profile = &c.profile();
-        Workspace* workspace = &c.workspace();
-        auto scan = [profile, workspace] {
-            return AppEnumerator(*profile, BundleReader::forProfile(*profile), *workspace).scan();
-        };
+        auto scan = [profile] { return AppEnumerator(*profile, BundleReader::forProfile(*profile)).scan(); };
         return std::make_unique<AppRegistry>(c.dispatcher(), c.folderEvents(), scan, profile->scanRoots);
     });
     // Scanning and watching need the owning shared_ptr, which exists only now.

@@ -33,7 +33,7 @@ public:
 // applications. Stateless and synchronous; safe on any thread.
 class AppEnumerator {
 public:
-    AppEnumerator(const PlatformProfile& profile, const BundleReader& reader, Workspace& workspace);
+    AppEnumerator(const PlatformProfile& profile, const BundleReader& reader);
 
     // Every application found, the first one per bundle identifier winning (roots in
     // order, then the extra applications), sorted by name case-insensitively and
@@ -71,7 +71,6 @@ private:
 
     const PlatformProfile& m_profile;
     const BundleReader& m_reader;
-    Workspace& m_workspace;
 };
 
 // The installed applications the switcher offers, rescanned in the background when a

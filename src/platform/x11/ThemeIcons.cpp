@@ -12,9 +12,6 @@ namespace ostrevane {
 
 namespace {
 
-// Icons rendered per main-queue task while warming up, so the queue stays responsive.
-constexpr qsizetype warmUpBatch = 8;
-
 bool hasGuiApplication() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
 
 ImageHandle fitted(QImage image)
@@ -85,17 +82,6 @@ ImageHandle ThemeIcons::icon(const QString& name)
         && !s->ready.wait_for(guard, std::chrono::milliseconds(waitMilliseconds), [&] { return s->done; }))
         s->waitedOut = true;
     return s->image;
-}
-
-void ThemeIcons::warmUp(const QStringList& names)
-{
-    for (qsizetype at = 0; at < names.size(); at += warmUpBatch) {
-        m_dispatcher.async([weak = weak_from_this(), batch = names.mid(at, warmUpBatch)] {
-            if (auto self = weak.lock())
-                for (const QString& name : batch)
-                    self->icon(name);
-        });
-    }
 }
 
 void ThemeIcons::renderOnMain(const QString& name, const std::shared_ptr<Slot>& slot)

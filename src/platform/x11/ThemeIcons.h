@@ -16,7 +16,7 @@ namespace ostrevane {
 // thread (their loader is not thread-safe), so a request from another thread asks the
 // main queue and waits at most `waitMilliseconds` for it; meanwhile, or without a
 // graphical Qt application, the answer is null and callers use their fall-back.
-class ThemeIcons : public std::enable_shared_from_this<ThemeIcons> {
+class ThemeIcons {
 public:
     static constexpr int iconSize = 64;
     static constexpr int waitMilliseconds = 250;
@@ -25,8 +25,6 @@ public:
 
     // The icon called `name`; null when the theme has none.
     ImageHandle icon(const QString& name);
-    // Renders these icons on the main queue ahead of use, a few per task.
-    void warmUp(const QStringList& names);
 
 private:
     struct Slot;

@@ -103,10 +103,6 @@ X11Workspace::X11Workspace(std::shared_ptr<X11Clients> clients, Dispatcher& disp
     // The starting state, so that later list changes report only real changes. It reads
     // every window, so it is taken once the loop runs, not on the way to the hotkey.
     onMainQueue(m_clientListQueued, [this] { onClientListChanged(); });
-    QStringList iconNames;
-    for (const DesktopEntry& entry : m_entries.entries())
-        iconNames << entry.icon;
-    m_icons->warmUp(iconNames);
 }
 
 X11Workspace::~X11Workspace()

@@ -77,13 +77,10 @@ TEST(DesktopEntryReader, AUsersHiddenOrNoDisplayEntryMasksTheSystemEntryOfTheSam
     user.write(u"editor.desktop"_s, u"Name=Editor\nExec=editor\nHidden=true\n"_s);
     user.write(u"viewer.desktop"_s, u"Name=Viewer\nExec=viewer\nNoDisplay=true\n"_s);
     PlatformProfile profile = PlatformProfile::linuxDesktop({u"files"_s, {user.folder(), system.folder()}});
-    ManualClock clock;
-    ManualDispatcher dispatcher(clock);
-    SimWorkspace workspace(dispatcher);
     const DesktopEntryReader reader(profile.scanRoots, {}, QString());
 
     QStringList ids;
-    for (const AppItem& app : AppEnumerator(profile, reader, workspace).scan())
+    for (const AppItem& app : AppEnumerator(profile, reader).scan())
         ids << app.bundleID;
     EXPECT_EQ(ids, (QStringList{u"kde-okular"_s, u"player"_s}));
 }
