@@ -66,15 +66,10 @@ protected:
     // than the icon it docks into the tray (which is override-redirect too).
     std::optional<QString> popup(const std::function<bool(const QRect&)>& where = {}) const
     {
-        QString windows;
-        desktop->xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                          QString::number(app->pid())},
-                         &windows);
-        const QRect screen(QPoint(0, 0), desktop->screenSize());
-        for (const QString& window : windows.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        for (const QString& window : desktop->visibleWindowsOf(app->pid())) {
             const std::optional<QRect> frame = desktop->windowGeometry(window);
-            if (frame && frame->intersects(screen) && frame->width() > 40 && frame->height() > 40
-                && desktop->isOverrideRedirect(window) && (!where || where(*frame)))
+            if (frame && frame->width() > 40 && frame->height() > 40 && desktop->isOverrideRedirect(window)
+                && (!where || where(*frame)))
                 return window;
         }
         return std::nullopt;
