@@ -155,34 +155,22 @@ TEST_F(AutomationTest, ABrowserThatGoesAwayFailsItsWaitingRequestsAtOnceAndSaysI
     EXPECT_EQ(changesSoFar(), (QStringList{"chromium", "chromium"})); // connected, gone
 }
 
-TEST_F(AutomationTest, ActivationAnswersArriveOnTheConnectionsThreadAndATimeOutGivesNothing)
+// A successful activation is proven with real browsers end to end.
+TEST_F(AutomationTest, AnActivationTheBrowserNeverAnswersGivesNothingOnceItTimesOut)
 {
-    const auto chromium = connect("chromium");
-    chromium->answerWith([](const QJsonObject&) { return QJsonObject{{"type", "result"}, {"ok", true}}; });
-    std::atomic<int> answers{0};
-    std::optional<bool> first;
-    std::thread::id answeredOn;
-    automation->activateTabAsync(linuxBrowser("chromium"), {"https://a/", "A", 0, 3}, [&](std::optional<bool> r) {
-        first = r;
-        answeredOn = std::this_thread::get_id();
-        ++answers;
-    });
-    ASSERT_TRUE(eventually([&] { return answers == 1; }));
-    EXPECT_EQ(first, true);
-    EXPECT_NE(answeredOn, std::this_thread::get_id());
-
     activationTimeout = 0.05;
     automation.reset();
     ASSERT_TRUE(start());
-    const auto again = connect("chromium");
-    again->answerWith([](const QJsonObject&) { return std::nullopt; });
-    std::optional<bool> second = true;
+    const auto chromium = connect("chromium");
+    chromium->answerWith([](const QJsonObject&) { return std::nullopt; });
+    std::atomic<bool> answered{false};
+    std::optional<bool> selected = true;
     automation->activateTabAsync(linuxBrowser("chromium"), {}, [&](std::optional<bool> r) {
-        second = r;
-        ++answers;
+        selected = r;
+        answered = true;
     });
-    ASSERT_TRUE(eventually([&] { return answers == 2; }));
-    EXPECT_EQ(second, std::nullopt);
+    ASSERT_TRUE(eventually([&] { return answered.load(); }));
+    EXPECT_EQ(selected, std::nullopt);
 }
 
 TEST_F(AutomationTest, MalformedMessagesAreSkippedAndAnOversizedOneEndsTheConnection)
