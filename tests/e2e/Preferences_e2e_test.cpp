@@ -214,7 +214,7 @@ TEST_F(Preferences, AnEdgeAndAHotkeyChangedInTheWindowApplyAtTheNextShowing)
     EXPECT_TRUE(shown) << "the new chord did not summon the panel";
     EXPECT_TRUE(desktop->waitUntil([&] { return popup([](const QRect& frame) { return frame.x() == 0; }).has_value(); },
                                    uiTimeout))
-        << "the panel did not come in from the left edge";
+        << "the panel did not come in from the left edge, bypassing the window manager";
     ASSERT_TRUE(desktop->xdotool({QStringLiteral("keyup"), QStringLiteral("alt"), QStringLiteral("keyup"),
                                   QStringLiteral("ctrl")}));
     EXPECT_TRUE(desktop->waitUntil([&] { return !popup().has_value(); }, uiTimeout));
