@@ -22,14 +22,6 @@ namespace {
 
 constexpr Timeout outcomeTimeout = 10s;
 
-QProcessEnvironment withoutDisplay(QProcessEnvironment environment)
-{
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    return environment;
-}
-
 class CommandLine : public E2eSuite {
 protected:
     QProcessEnvironment environment;
@@ -58,7 +50,8 @@ TEST_F(CommandLine, AnswersAndFailuresWithoutARunningCopy)
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_TRUE(unknown.err.contains(QStringLiteral("--frobnicate"))) << unknown.err.toStdString();
 
-    environment = withoutDisplay(environment);
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(variable));
     const E2eDesktop::Finished help = run({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
     EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: ostrevane [--show | --preferences [PANE] | --quit]")))

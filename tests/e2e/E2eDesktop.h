@@ -141,6 +141,8 @@ public:
 
     // xdotool with the arguments; true when it exited with 0. `output` gets its stdout.
     bool xdotool(const QStringList& arguments, QString* output = nullptr) const;
+    // `program` run on this display; true when it exited with 0. `output` gets its stdout.
+    bool runTool(const QString& program, const QStringList& arguments, int timeoutMs, QString* output = nullptr) const;
     // Waits until `pid` has a visible window and a client holds the keyboard (the panel
     // takes every key with a grab while it is up).
     bool waitForKeyboardHeldBy(qint64 pid, Timeout timeout) const;
@@ -170,8 +172,6 @@ private:
     QString output(const QStringList& arguments) const;
     // A CARDINAL property's first value.
     std::optional<quint32> cardinal(const QString& window, const char* property) const;
-    // `program` run on this display; true when it exited with 0. `output` gets its stdout.
-    bool runTool(const QString& program, const QStringList& arguments, int timeoutMs, QString* output = nullptr) const;
 
     x11test::XvfbSession m_session;
     int m_folders = 0;

@@ -44,11 +44,9 @@ protected:
     {
         static const QRegularExpression line(QStringLiteral(R"("ostrevane"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+))"));
         for (const QString& window : trayerWindows()) {
-            QProcess xwininfo;
-            xwininfo.setProcessEnvironment(desktop->environment());
-            xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), window});
-            xwininfo.waitForFinished(5000);
-            const QRegularExpressionMatch m = line.match(QString::fromUtf8(xwininfo.readAllStandardOutput()));
+            QString tree;
+            desktop->runTool(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), window}, 5000, &tree);
+            const QRegularExpressionMatch m = line.match(tree);
             if (m.hasMatch())
                 return QPoint(m.captured(3).toInt() + m.captured(1).toInt() / 2,
                               m.captured(4).toInt() + m.captured(2).toInt() / 2);
@@ -91,11 +89,12 @@ protected:
     // Whether a window shows more than a plain background.
     bool isPainted(const QString& window) const
     {
-        QProcess import;
-        import.setProcessEnvironment(desktop->environment());
-        import.start(QStringLiteral("/usr/bin/import"), {QStringLiteral("-window"), window, QStringLiteral("-format"),
-                                                         QStringLiteral("%k"), QStringLiteral("info:")});
-        return import.waitForFinished(10000) && QString::fromUtf8(import.readAllStandardOutput()).trimmed().toInt() > 2;
+        QString colours;
+        return desktop->runTool(QStringLiteral("/usr/bin/import"),
+                                {QStringLiteral("-window"), window, QStringLiteral("-format"), QStringLiteral("%k"),
+                                 QStringLiteral("info:")},
+                                10000, &colours)
+            && colours.toInt() > 2;
     }
     void closeMenu()
     {
@@ -120,10 +119,9 @@ protected:
     {
         const QString folder = artifactsDirectory() + QStringLiteral("/preferences");
         QDir().mkpath(folder);
-        QProcess import;
-        import.setProcessEnvironment(desktop->environment());
-        import.start(QStringLiteral("/usr/bin/import"), {QStringLiteral("-window"), window, folder + u'/' + name});
-        EXPECT_TRUE(import.waitForFinished(10000) && import.exitCode() == 0) << name.toStdString();
+        EXPECT_TRUE(desktop->runTool(QStringLiteral("/usr/bin/import"), {QStringLiteral("-window"), window, folder + u'/' + name},
+                                     10000))
+            << name.toStdString();
         QFile file(folder + u'/' + name);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
@@ -143,13 +141,7 @@ protected:
         }
         keys({QStringLiteral("Home")});
     }
-    void tabs(int count)
-    {
-        QStringList names;
-        for (int i = 0; i < count; ++i)
-            names << QStringLiteral("Tab");
-        keys(names);
-    }
+    void tabs(int count, const QString& key = QStringLiteral("Tab")) { keys(QStringList(count, key)); }
 };
 
 } // namespace
@@ -166,8 +158,7 @@ TEST_F(Preferences, TheXEmbedTrayMenuOpensTheWindowWhichSwitchesToChineseAndBack
     keys({QStringLiteral("Down"), QStringLiteral("Down")}); // Follow System, English, 简体中文
     ASSERT_TRUE(desktop->waitUntil([&] { return desktop->activeWindowTitle() != preferencesTitle; }, uiTimeout));
     EXPECT_TRUE(desktop->activeWindowTitle().startsWith(QStringLiteral("Ostrevane")));
-    keys({QStringLiteral("shift+Tab"), QStringLiteral("shift+Tab"), QStringLiteral("shift+Tab"),
-          QStringLiteral("shift+Tab")});
+    tabs(4, QStringLiteral("shift+Tab"));
     pictureEveryPane(QStringLiteral("zh"));
     const std::optional<QString> chineseMenu = openTrayMenu();
     ASSERT_TRUE(chineseMenu) << "no tray menu";
@@ -190,8 +181,7 @@ TEST_F(Preferences, AnEdgeAndAHotkeyChangedInTheWindowApplyAtTheNextShowing)
 
     tabs(5); // the panel side picker
     keys({QStringLiteral("Left")});
-    keys({QStringLiteral("shift+Tab"), QStringLiteral("shift+Tab"), QStringLiteral("shift+Tab"),
-          QStringLiteral("shift+Tab")}); // back to the hotkey recorder
+    tabs(4, QStringLiteral("shift+Tab")); // back to the hotkey recorder
     keys({QStringLiteral("space")});
     picture(desktop->activeWindow(), QStringLiteral("recorder-recording-en.png"));
     keys({QStringLiteral("ctrl+alt+j")}); // recorded: the switcher's own grab let it through
