@@ -343,11 +343,11 @@ std::unique_ptr<Child> E2eDesktop::startClient(const QString& program, const QSt
     return client;
 }
 
-std::unique_ptr<Child> E2eDesktop::startXterm(const QString& title)
+std::unique_ptr<Child> E2eDesktop::startXterm(const QString& title, const QStringList& options)
 {
     return startClient(QStringLiteral("xterm"),
-                       {QStringLiteral("-title"), title, QStringLiteral("-e"), QStringLiteral("sleep"),
-                        QStringLiteral("600")},
+                       QStringList{QStringLiteral("-title"), title} + options
+                           + QStringList{QStringLiteral("-e"), QStringLiteral("sleep"), QStringLiteral("600")},
                        title);
 }
 

@@ -113,8 +113,9 @@ public:
     QString emptyFolder() { return freshFolder(QStringLiteral("empty")); }
     // Runs a client program and waits until a window titled exactly `title` exists.
     std::unique_ptr<Child> startClient(const QString& program, const QStringList& arguments, const QString& title);
-    // An xterm titled `title` that runs only a sleep, so no shell renames it.
-    std::unique_ptr<Child> startXterm(const QString& title);
+    // An xterm titled `title` (and its other `options`) that runs only a sleep, so no shell
+    // renames it.
+    std::unique_ptr<Child> startXterm(const QString& title, const QStringList& options = {});
 
     // The window titled exactly `title`, or nothing.
     std::optional<QString> windowTitled(const QString& title) const;
