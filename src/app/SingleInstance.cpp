@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalSocket>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QThread>
@@ -206,6 +205,8 @@ const std::optional<QString>& LocalSocketCopies::folder()
 
 LocalSocketCopies::~LocalSocketCopies()
 {
+    while (!m_received.empty())
+        closeConnection(m_received.begin()->first);
     if (m_listenFd >= 0) {
         delete m_notifier;
         ::close(m_listenFd);
@@ -327,38 +328,62 @@ void LocalSocketCopies::acceptConnections()
             ::close(fd);
             continue;
         }
-        auto* socket = new QLocalSocket(this);
-        if (!socket->setSocketDescriptor(fd)) {
-            ::close(fd);
-            delete socket;
-            continue;
-        }
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { answer(socket); });
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        m_received[notifier];
+        connect(notifier, &QSocketNotifier::activated, this, [this, notifier] { readFrom(notifier); });
     }
 }
 
-void LocalSocketCopies::answer(QLocalSocket* socket)
+// Answers each whole line that came; the connection ends when the asker hangs up, or
+// sends more than a request can be without ending its line.
+void LocalSocketCopies::readFrom(QSocketNotifier* notifier)
 {
-    while (socket->canReadLine()) {
-        const QByteArray line = socket->readLine().trimmed();
-        if (line == whoRequest) {
-            socket->write(QByteArray::number(QCoreApplication::applicationPid()) + '\t' + ownExecutable().toUtf8()
-                          + '\n');
-            socket->flush();
-            continue;
-        }
-        const std::optional<LaunchRequest> request = LaunchRequest::decode(line);
-        socket->write(request ? okAnswer + '\n' : QByteArrayLiteral("unknown\n"));
-        socket->flush();
-        if (!request)
-            continue;
-        if (request->kind == LaunchRequest::Kind::quit) {
-            // The connection stays open until this copy has ended, which the asker waits for.
-            QCoreApplication::quit();
-        } else if (m_handler) {
-            m_handler(*request);
-        }
+    const int fd = int(notifier->socket());
+    QByteArray& received = m_received[notifier];
+    char buffer[256];
+    ssize_t got = 0;
+    while ((got = ::read(fd, buffer, sizeof(buffer))) > 0)
+        received.append(buffer, got);
+    const bool hungUp = got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+    std::vector<QByteArray> lines;
+    for (qsizetype end = received.indexOf('\n'); end >= 0; end = received.indexOf('\n')) {
+        lines.push_back(received.left(end).trimmed());
+        received.remove(0, end + 1);
+    }
+    const bool overlong = received.size() > maxRequestBytes;
+    for (const QByteArray& line : lines)
+        if (m_received.contains(notifier)) // a request's handler may have ended it meanwhile
+            answer(fd, line);
+    if (hungUp || overlong)
+        closeConnection(notifier);
+}
+
+void LocalSocketCopies::closeConnection(QSocketNotifier* notifier)
+{
+    if (m_received.erase(notifier) == 0)
+        return;
+    notifier->setEnabled(false);
+    ::close(int(notifier->socket()));
+    notifier->deleteLater();
+}
+
+// A closed connection is written to in vain, which is no fault here.
+void LocalSocketCopies::answer(int fd, const QByteArray& line)
+{
+    const auto reply = [fd](const QByteArray& text) { ::send(fd, text.constData(), size_t(text.size()), MSG_NOSIGNAL); };
+    if (line == whoRequest) {
+        reply(QByteArray::number(QCoreApplication::applicationPid()) + '\t' + ownExecutable().toUtf8() + '\n');
+        return;
+    }
+    const std::optional<LaunchRequest> request = LaunchRequest::decode(line);
+    reply(request ? okAnswer + '\n' : QByteArrayLiteral("unknown\n"));
+    if (!request)
+        return;
+    if (request->kind == LaunchRequest::Kind::quit) {
+        // The connection stays open until this copy has ended, which the asker waits for.
+        QCoreApplication::quit();
+    } else if (m_handler) {
+        m_handler(*request);
     }
 }
 

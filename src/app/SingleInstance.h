@@ -6,10 +6,10 @@
 #include <QObject>
 #include <QString>
 
+#include <map>
 #include <memory>
 #include <optional>
 
-class QLocalSocket;
 class QSocketNotifier;
 
 namespace ostrevane {
@@ -51,6 +51,8 @@ public:
     static constexpr int quitTimeoutMs = 5000;
     // How long a starting copy waits for another one that is deciding at the same moment.
     static constexpr int startLockTimeoutMs = 10000;
+    // Requests are short lines; a connection sending more without a line end is dropped.
+    static constexpr qsizetype maxRequestBytes = 4096;
 
     // The instance folder is looked for when first needed (a test panel never needs it).
     explicit LocalSocketCopies(QObject* parent = nullptr);
@@ -76,13 +78,16 @@ private:
     void unlockStart();
     bool listen();
     void acceptConnections();
-    void answer(QLocalSocket* socket);
+    void readFrom(QSocketNotifier* notifier);
+    void closeConnection(QSocketNotifier* notifier);
+    void answer(int fd, const QByteArray& line);
 
     std::optional<std::optional<QString>> m_folder; // outer: looked for yet
     int m_lockFd = -1;
     int m_listenFd = -1;
     quint64 m_socketInode = 0; // of the socket file this copy made, removed only if still ours
     QSocketNotifier* m_notifier = nullptr;
+    std::map<QSocketNotifier*, QByteArray> m_received; // per connection, what has no line end yet
     std::function<void(const LaunchRequest&)> m_handler;
 };
 

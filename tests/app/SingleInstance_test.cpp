@@ -176,3 +176,56 @@ TEST(LocalSocketCopies, ACopyEndingLeavesTheSocketOfTheOneThatTookOver)
     asker.join();
     EXPECT_EQ(answered, 1);
 }
+
+// Requests come as lines, several in one write or one in pieces; a line without end is
+// no request, and the copy hangs up on it rather than keep what it sends.
+TEST(LocalSocketCopies, AnswersEachLineInTurnAndDropsAConnectionThatNeverEndsItsLine)
+{
+    Folders f;
+    LocalSocketCopies copies(f.runtime);
+    std::vector<LaunchRequest> requests;
+    copies.settle([&](const LaunchRequest& request) { requests.push_back(request); });
+    const auto connected = [&] {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, QFile::encodeName(*copies.socketPath()).constData(), sizeof(address.sun_path) - 1);
+        return ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 ? fd : -1;
+    };
+    // What `fd` gives until `wanted` bytes or its end; nothing when it stays silent for 5 s.
+    const auto readAll = [](int fd, qsizetype wanted) -> std::optional<QByteArray> {
+        QByteArray got;
+        char buffer[64];
+        while (got.size() < wanted) {
+            pollfd watched{fd, POLLIN, 0};
+            if (::poll(&watched, 1, 5000) <= 0)
+                return std::nullopt;
+            const ssize_t n = ::read(fd, buffer, sizeof(buffer));
+            if (n <= 0)
+                break;
+            got.append(buffer, n);
+        }
+        return got;
+    };
+
+    const int asker = connected();
+    ASSERT_GE(asker, 0);
+    ASSERT_EQ(::write(asker, "show\nsh", 7), 7);
+    ASSERT_TRUE(pumpUntil([&] { return requests.size() == 1; }));
+    ASSERT_EQ(::write(asker, "ow\nnonsense\n", 12), 12);
+    ASSERT_TRUE(pumpUntil([&] { return requests.size() == 2; }));
+    EXPECT_EQ(readAll(asker, 14), QByteArray("ok\nok\nunknown\n"));
+    ::close(asker);
+
+    const int flooder = connected();
+    ASSERT_GE(flooder, 0);
+    const QByteArray endless(LocalSocketCopies::maxRequestBytes + 1024, 'x');
+    ASSERT_EQ(::write(flooder, endless.constData(), size_t(endless.size())), endless.size());
+    std::atomic<int> closed{-1};
+    std::thread waiter([&] { closed = readAll(flooder, 1) == QByteArray() ? 1 : 0; });
+    EXPECT_TRUE(pumpUntil([&] { return closed != -1; }));
+    waiter.join();
+    EXPECT_EQ(closed, 1);
+    ::close(flooder);
+    EXPECT_EQ(requests.size(), 2u);
+}

@@ -129,10 +129,14 @@ void DesktopEntryIndex::load()
     m_matches.clear();
     QSet<QString> claimed;
     for (const QString& folder : m_folders) {
-        QDirIterator files(folder, {QStringLiteral("*") + DesktopEntryReader::extension}, QDir::Files,
-                           QDirIterator::Subdirectories);
+        // No name filter: Qt matches those with a regular expression, and its compiler
+        // would stay resident for this one look.
+        QDirIterator files(folder, QDir::Files, QDirIterator::Subdirectories);
         while (files.hasNext()) {
-            const std::optional<DesktopEntry> entry = m_reader.parse(files.next());
+            const QString path = files.next();
+            if (!path.endsWith(DesktopEntryReader::extension))
+                continue;
+            const std::optional<DesktopEntry> entry = m_reader.parse(path);
             // The first file of a desktop id wins, shown or not: the user's own folder
             // comes first, and a hidden copy there takes the system's entry away.
             if (!entry || claimed.contains(entry->id))

@@ -1,6 +1,5 @@
 #include "core/input/ShortcutStore.h"
 
-#include "core/input/KeyCodeNames.h"
 #include "core/model/Localization.h"
 #include "support/TestRuntime.h"
 
@@ -85,10 +84,4 @@ TEST(ShortcutStore, ConflictNamesTheFirstOtherActionUsingTheChordInTheCurrentLan
     Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
     EXPECT_EQ(ShortcutStore::conflict(ShortcutAction::desktop, {13, option}, current).value().message,
               QStringLiteral("与“上移”冲突"));
-}
-
-TEST(KeyCodeNames, NamesTheKnownKeysAndNumbersTheRest)
-{
-    EXPECT_EQ(KeyCodeNames::name(0), QStringLiteral("A"));
-    EXPECT_EQ(KeyCodeNames::name(10), QStringLiteral("Key#10")); // a gap in the table
 }

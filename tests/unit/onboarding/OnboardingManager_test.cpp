@@ -23,7 +23,6 @@ TEST(OnboardingManager, EachEventMovesOnlyFromItsOwnStage)
         Stage to;
     } rows[] = {
         {Stage::idle, &M::permissionDidBecomeTrusted, true, Stage::idle},
-        {Stage::summon, &M::panelDidShow, true, Stage::panelBasics},
         {Stage::permissions, &M::panelDidShow, false, Stage::permissions},
         {Stage::movement, &M::noteMove, true, Stage::actions},
         {Stage::permissions, &M::advance, false, Stage::permissions},

@@ -46,7 +46,6 @@ TEST(PanelKeyRules, FixedKeysAndShortcutsMapToActionsByTheStateOfThePanel)
          PanelKeyAction::openTabGroup},
         {"enter group on an app row is swallowed", key(keyD, option), panel(mainList, Kind::app),
          PanelKeyAction::swallow},
-        {"Shift+Tab goes back", key(tab, option | shift), panel(), PanelKeyAction::advanceBackward},
         {"Tab advances even in an empty list", key(tab), panel(mainList, std::nullopt, 0),
          PanelKeyAction::advanceForward},
         {"keypad Enter while searching commits", key(keypadEnter), panel(searching), PanelKeyAction::commit},

@@ -241,6 +241,7 @@ TEST_F(PanelShowingTest, AShowingWithNothingToRefreshIsNotRebuilt)
     EXPECT_EQ(titles(), (QStringList{"one", "two"}));
 }
 
+// A window going while the panel is up is driven end to end; here the recency it leaves.
 TEST_F(PanelShowingTest, AChangedWindowListRebuildsTheShownListAndForgetsTheRecencyOfWindowsThatWent)
 {
     WindowItem one = fixtures::window("Editor", QStringLiteral("com.example.editor"), "one");
@@ -255,11 +256,7 @@ TEST_F(PanelShowingTest, AChangedWindowListRebuildsTheShownListAndForgetsTheRece
     ASSERT_EQ(titles(), (QStringList{"two", "one"}));
 
     refresh.onWindowsRead = [&] { openWindows = {one}; };
-    refresh.holdReads = true;
     controller->windowListChanged();
-    EXPECT_EQ(refresh.requests, (QStringList{"invalidate windows", "read windows"}));
-    EXPECT_EQ(titles(), (QStringList{"two", "one"}));
-    refresh.finishNext();
     runtime.runUntilIdle();
     EXPECT_EQ(titles(), QStringList{"one"});
 
@@ -268,7 +265,6 @@ TEST_F(PanelShowingTest, AChangedWindowListRebuildsTheShownListAndForgetsTheRece
     three.cgWindowID = 2;
     refresh.onWindowsRead = [&] { openWindows = {one, three}; };
     controller->windowListChanged();
-    refresh.finishNext();
     runtime.runUntilIdle();
     EXPECT_EQ(titles(), (QStringList{"one", "three"}));
 }

@@ -23,24 +23,19 @@ public:
     ProbeResult probeAutomationForRunningBrowsers() override { return probe; }
 };
 
-// The test runtime with a fake browser probe plugged in.
-struct DiagnosticsRuntime {
-    DiagnosticsRuntime() { runtime.context().ports().browserStatus = &browsers; }
-    TestRuntime runtime;
-    FakeBrowserProbe browsers;
-};
-
 QStringList diagnosticsLines() { return FeedbackSupport::diagnosticsText().split(u'\n'); }
 
 } // namespace
 
 TEST(FeedbackSupport, ShowsBrowsersPermissionsAndUnknownVersionsAndAFreshUntranslatedStatus)
 {
-    DiagnosticsRuntime d;
-    d.runtime.systemInfo.bundle = SystemInfo::BundleInfo{};
-    d.runtime.systemInfo.screenCapture = true;
-    d.browsers.currentStatus = BrowserTabStatus::ready(5);
-    d.browsers.probe = ProbeResult{{"Google Chrome", "Safari"}, {"Google Chrome"}, {"Safari"}, {{"Google Chrome", 5}}};
+    TestRuntime runtime;
+    FakeBrowserProbe browsers;
+    runtime.context().ports().browserStatus = &browsers;
+    runtime.systemInfo.bundle = SystemInfo::BundleInfo{};
+    runtime.systemInfo.screenCapture = true;
+    browsers.currentStatus = BrowserTabStatus::ready(5);
+    browsers.probe = ProbeResult{{"Google Chrome", "Safari"}, {"Google Chrome"}, {"Safari"}, {{"Google Chrome", 5}}};
     Localization::shared().setLanguage(AppLanguage::simplifiedChinese);
 
     const QStringList text = diagnosticsLines();
@@ -53,7 +48,7 @@ TEST(FeedbackSupport, ShowsBrowsersPermissionsAndUnknownVersionsAndAFreshUntrans
                                            "Browser Automation Blocked: Safari"}));
 
     // Status reasons are never translated, and each text asks for a fresh status.
-    d.browsers.currentStatus = BrowserTabStatus::degraded(3, BrowserTabStatusReason::limitedTitles);
+    browsers.currentStatus = BrowserTabStatus::degraded(3, BrowserTabStatusReason::limitedTitles);
     EXPECT_EQ(diagnosticsLines().at(8), "Browser Tab Status: degraded (3 fallback tabs): Tab titles are limited. "
                                         "Enable Automation access for Ostrevane and the browser.");
 }

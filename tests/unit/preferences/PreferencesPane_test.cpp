@@ -12,6 +12,4 @@ TEST(PreferencesPane, NamesFromTheCommandLineIgnoreCaseAndSurroundingSpacesOnly)
     EXPECT_EQ(PreferencesPanes::fromRawValue(QStringLiteral(" FEEDBACK\n")), PreferencesPane::feedback);
     EXPECT_EQ(PreferencesPanes::fromRawValue(QStringLiteral("exception")), std::nullopt);
     EXPECT_EQ(PreferencesPanes::fromRawValue(QStringLiteral("appear ance")), std::nullopt);
-    for (const PreferencesPane pane : PreferencesPanes::allCases())
-        EXPECT_EQ(PreferencesPanes::fromRawValue(PreferencesPanes::rawValue(pane)), pane);
 }

@@ -31,6 +31,7 @@ QDateTime utc(const char* iso) { return QDateTime::fromString(QString::fromLatin
 
 } // namespace
 
+// Each write replaces the file whole, leaving no temporary file behind.
 TEST_F(UserDefaultsTest, EveryTypeSurvivesARestartAndIsNeverConverted)
 {
     const struct {
@@ -50,6 +51,8 @@ TEST_F(UserDefaultsTest, EveryTypeSurvivesARestartAndIsNeverConverted)
             defaults.set(QString::fromUtf8(row.key), row.value);
         defaults.set(QStringLiteral("ms"), QDateTime::fromMSecsSinceEpoch(1767225600750, Qt::UTC));
     }
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("settings"))).entryList(QDir::Files),
+              QStringList{QStringLiteral("com.local.ostrevane.plist")});
     UserDefaults reread(path);
     for (const auto& row : rows) {
         const QVariant value = reread.object(QString::fromUtf8(row.key));
@@ -82,7 +85,8 @@ TEST_F(UserDefaultsTest, UnstorableOrTooLargeValuesAreRefusedWithoutLosingOtherK
 
 TEST_F(UserDefaultsTest, DamagedFilesAreKeptAsideAndTheStoreStartsEmpty)
 {
-    // The deep ones overflowed the parser's stack; the large one cost three times its size.
+    // The deep one overflowed the parser's stack (every kind of nesting is counted by the
+    // input limits); the large one cost three times its size.
     const QByteArray prolog("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key>");
     const struct {
         const char* name;
@@ -91,8 +95,6 @@ TEST_F(UserDefaultsTest, DamagedFilesAreKeptAsideAndTheStoreStartsEmpty)
         {"truncated", QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key><str")},
         {"50,000 arrays", prolog + QByteArray("<array>").repeated(50000) + QByteArray("</array>").repeated(50000)
                               + "</dict></plist>"},
-        {"50,000 dictionaries", prolog + QByteArray("<dict><key>k</key>").repeated(50000)
-                                    + QByteArray("</dict>").repeated(50000) + "</dict></plist>"},
         {"a string past the size limit",
          prolog + "<string>" + QByteArray(UserDefaults::maxFileBytes, 'x') + "</string></dict></plist>"},
     };
@@ -135,16 +137,6 @@ TEST_F(OutsideEdits, AWriteOfOursNeverDropsAnOutsideEditItHasNotSeen)
     EXPECT_EQ(reread.string(QStringLiteral("edge")), QStringLiteral("left"));
     EXPECT_EQ(reread.integer(QStringLiteral("recency")), 7);
     EXPECT_EQ(defaults.reload(), QStringList{QStringLiteral("edge")}) << "still reported to the listeners";
-}
-
-TEST_F(UserDefaultsTest, WritesReplaceTheFileWholeAndLeaveNoTemporaryFiles)
-{
-    UserDefaults defaults(path);
-    for (int i = 0; i < 20; ++i)
-        defaults.set(QStringLiteral("k%1").arg(i), qint64(i));
-    const QStringList entries = QDir(dir.filePath(QStringLiteral("settings"))).entryList(QDir::Files);
-    EXPECT_EQ(entries, QStringList{QStringLiteral("com.local.ostrevane.plist")});
-    EXPECT_EQ(UserDefaults(path).integer(QStringLiteral("k19")), 19);
 }
 
 TEST_F(UserDefaultsTest, AnUnwritableFolderKeepsValuesInMemory)

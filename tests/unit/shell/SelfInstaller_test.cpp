@@ -47,15 +47,13 @@ protected:
     QStringList runs;
     std::vector<double> pauses;
     int quits = 0;
-    SelfInstaller::Layout layout = linuxLayout();
+    SelfInstaller::Layout layout = SelfInstaller::Layout::linuxDesktop(root.path() + "/home");
     const QString installed = root.path() + "/home/.local/opt/Ostrevane";
 
-    SelfInstaller::Layout linuxLayout()
+    SelfInstallerTest()
     {
-        SelfInstaller::Layout linux = SelfInstaller::Layout::linuxDesktop(root.path() + "/home");
-        linux.mountPrefixes = {root.path() + "/media/", root.path() + "/run/media/"};
-        linux.desktopEntryFile = root.path() + "/home/.local/share/applications/com.local.ostrevane.desktop";
-        return linux;
+        layout.mountPrefixes = {root.path() + "/media/", root.path() + "/run/media/"};
+        layout.desktopEntryFile = root.path() + "/home/.local/share/applications/com.local.ostrevane.desktop";
     }
     SelfInstaller::Ports ports()
     {
@@ -102,8 +100,10 @@ TEST_F(SelfInstallerTest, InstallingCopiesAddsALauncherEntryStartsTheCopyAndQuit
 {
     alerts.answers = {0};
     const QString bundle = usbCopy();
+    QFile::link("bin/ostrevane", bundle + "/ostrevane-link");
     ASSERT_TRUE(offer(bundle));
     EXPECT_EQ(runProgramFolder(installed), "2.0");
+    EXPECT_EQ(QFileInfo(installed + "/ostrevane-link").symLinkTarget(), installed + "/bin/ostrevane");
     EXPECT_EQ(runs, QStringList{installed + "/bin/ostrevane"});
     QFile entry(root.path() + "/home/.local/share/applications/com.local.ostrevane.desktop");
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));

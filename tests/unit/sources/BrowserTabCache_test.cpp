@@ -69,27 +69,14 @@ protected:
 
 } // namespace
 
-TEST_F(BrowserTabCacheTest, RequestsDuringARefreshJoinItAndCompleteOnceEachInOrderOnTheMainQueue)
-{
-    launchBoth();
-    runtime.desktop().workspace.setFrontmost(chromePid);
-    runtime.clock.advance(5);
-    QStringList log;
-    cache->refreshAsync(std::nullopt, [&] { log << "1 saw " + titles(cache->tabs()).join(','); });
-    cache->refreshAsync(safariID, [&] { log << "2"; });
-    cache->refreshAsync(std::nullopt);
-    cache->refreshAsync(chromeID, [&] { log << "3"; });
-    runtime.runUntilIdle();
-    EXPECT_EQ(log, (QStringList{"1 saw Mail,News,Apple", "2", "3"}));
-    EXPECT_EQ(runtime.dispatcher().backgroundSubmissions(QueuePriority::userInitiated), 1u);
-    // Only the active front tab of the frontmost browser counts as used.
-    EXPECT_EQ(MRUStore::shared().windowMap(), (MRUStore::TimeMap{{"tab::com.google.Chrome::Mail::1::1", runtime.clock.now()}}));
-}
-
+// Joining a running refresh is proven on real threads below.
 TEST_F(BrowserTabCacheTest, ABrowsersRefreshMovesItsTabsToTheEndAndOneYieldingNothingRemovesThemKeepingTheTime)
 {
     launchBoth();
+    runtime.desktop().workspace.setFrontmost(chromePid);
     refreshNow();
+    // Only the active front tab of the frontmost browser counts as used.
+    EXPECT_EQ(MRUStore::shared().windowMap(), (MRUStore::TimeMap{{"tab::com.google.Chrome::Mail::1::1", runtime.clock.now()}}));
     browsers.openWindow(chromeName, {{"Maps", "https://maps.example/"}});
     refreshNow(chromeID);
     EXPECT_EQ(titles(cache->tabs()), (QStringList{"Apple", "Mail", "News", "Maps"}));

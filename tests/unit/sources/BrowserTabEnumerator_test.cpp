@@ -115,14 +115,6 @@ TEST_F(BrowserTabEnumeratorTest, ABrowsersOwnIconAddressIsUsedWhenTheFaviconCach
     }
 }
 
-TEST_F(BrowserTabEnumeratorTest, UnknownOrStoppedBrowsersGiveNothingAndAreNeverStarted)
-{
-    EXPECT_TRUE(BrowserTabEnumerator::enumerate(u"com.example.unknown"_s, 1.0).empty());
-    EXPECT_TRUE(BrowserTabEnumerator::enumerate(BrowserTabEnumerator::browsers(), 1.0).empty());
-    EXPECT_TRUE(browsers.scripts().isEmpty());
-    EXPECT_TRUE(runtime.desktop().workspace.log().isEmpty());
-}
-
 TEST_F(BrowserTabEnumeratorTest, TheElementWalkExaminesAtMost1500ElementsRootIncluded)
 {
     const AXElement wide = SimAccessibility::makeElement(u"wide"_s);

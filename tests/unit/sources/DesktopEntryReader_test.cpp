@@ -64,13 +64,16 @@ TEST(DesktopEntryReader, ReadsEntriesThisDesktopDoesNotShowAsNotShown)
     EXPECT_TRUE(reader.read(apps.write(u"entry.desktop"_s, u"Name=A\n"_s))->shown);
 }
 
-// The user's copy of an entry decides, even one that only hides the application.
+// The user's copy of an entry decides, even one that only hides the application; entries
+// in subfolders count, sorted by name whatever its case, and a link is never walked into.
 TEST(DesktopEntryReader, AUsersHiddenOrNoDisplayEntryMasksTheSystemEntryOfTheSameId)
 {
     EntryFolder user, system;
     system.write(u"editor.desktop"_s, u"Name=Editor\nExec=editor\n"_s);
     system.write(u"viewer.desktop"_s, u"Name=Viewer\nExec=viewer\n"_s);
     system.write(u"player.desktop"_s, u"Name=Player\nExec=player\n"_s);
+    system.write(u"kde/okular.desktop"_s, u"Name=okular\nExec=okular\n"_s);
+    ASSERT_TRUE(QFile::link(system.folder(), system.folder() + u"/loop"_s));
     user.write(u"editor.desktop"_s, u"Name=Editor\nExec=editor\nHidden=true\n"_s);
     user.write(u"viewer.desktop"_s, u"Name=Viewer\nExec=viewer\nNoDisplay=true\n"_s);
     PlatformProfile profile = PlatformProfile::linuxDesktop({u"files"_s, {user.folder(), system.folder()}});
@@ -82,7 +85,7 @@ TEST(DesktopEntryReader, AUsersHiddenOrNoDisplayEntryMasksTheSystemEntryOfTheSam
     QStringList ids;
     for (const AppItem& app : AppEnumerator(profile, reader, workspace).scan())
         ids << app.bundleID;
-    EXPECT_EQ(ids, QStringList{u"player"_s});
+    EXPECT_EQ(ids, (QStringList{u"kde-okular"_s, u"player"_s}));
 }
 
 TEST(DesktopEntryReader, CountsTheDesktopIdFromTheDeepestApplicationsFolder)
