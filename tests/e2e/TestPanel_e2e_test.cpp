@@ -25,9 +25,9 @@ protected:
 
 } // namespace
 
-// Each case starts the panel anew: where the highlight starts, how Alt chords and arrows
-// reach it through the X server (the model's wrapping has its own tests), and which row
-// Return, then the search text, then Return opens.
+// Each case starts the panel anew: where the highlight starts (a number, the top or the
+// bottom), how Alt chords and arrows move it through the X server, across both ends, and
+// which row Return, then the search text, then Return opens.
 TEST_F(TestPanel, TheHighlightStartsWhereToldMovesAndWrapsAndReturnOpensItsRow)
 {
     const struct {
@@ -40,6 +40,8 @@ TEST_F(TestPanel, TheHighlightStartsWhereToldMovesAndWrapsAndReturnOpensItsRow)
         {"third row", QStringLiteral("3"), {}, {}, {}, QStringLiteral("Safari")},
         {"Alt+W from the top wraps to the last", QStringLiteral("top"), {QStringLiteral("w")}, {}, {},
          QStringLiteral("Claude")},
+        {"Alt+S from the bottom wraps to the top", QStringLiteral("bottom"), {QStringLiteral("s"), QStringLiteral("s")}, {},
+         {}, QStringLiteral("Ostrevane")},
         {"arrows wrap at both ends", QStringLiteral("top"), {},
          {QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down")},
          {}, QStringLiteral("Ostrevane")},
