@@ -101,7 +101,7 @@ protected:
 
     // Firefox ESR in a temporary profile whose extensions folder holds the extension
     // (signature checks off, which ESR allows), in the switcher's home.
-    Child& startFirefox(const QStringList& urls)
+    void startFirefox(const QStringList& urls)
     {
         firefoxProfile = std::make_unique<QTemporaryDir>();
         const QString profile = firefoxProfile->path();
@@ -121,7 +121,6 @@ protected:
             QStringLiteral("firefox-esr"),
             QStringList{QStringLiteral("--no-remote"), QStringLiteral("--profile"), profile} + urls,
             desktop->lastSwitcherEnvironment()));
-        return *browsers.back();
     }
 
     static void copyFolder(const QString& from, const QString& to)

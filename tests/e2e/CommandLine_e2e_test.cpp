@@ -47,8 +47,7 @@ protected:
 TEST_F(CommandLine, AnswersAndFailuresWithoutARunningCopy)
 {
     const E2eDesktop::Finished unknown = run({QStringLiteral("--frobnicate")});
-    EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_TRUE(unknown.err.contains(QStringLiteral("--frobnicate"))) << unknown.err.toStdString();
+    EXPECT_EQ(unknown.exitCode, 2) << unknown.err.toStdString(); // the message's text has its unit test
 
     for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QLatin1String(variable));
