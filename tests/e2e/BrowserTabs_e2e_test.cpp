@@ -101,7 +101,7 @@ protected:
 
     // Firefox ESR in a temporary profile whose extensions folder holds the extension
     // (signature checks off, which ESR allows), in the switcher's home.
-    Child& startFirefox(const QStringList& urls)
+    void startFirefox(const QStringList& urls)
     {
         firefoxProfile = std::make_unique<QTemporaryDir>();
         const QString profile = firefoxProfile->path();
@@ -121,7 +121,6 @@ protected:
             QStringLiteral("firefox-esr"),
             QStringList{QStringLiteral("--no-remote"), QStringLiteral("--profile"), profile} + urls,
             desktop->lastSwitcherEnvironment()));
-        return *browsers.back();
     }
 
     static void copyFolder(const QString& from, const QString& to)
@@ -134,15 +133,8 @@ protected:
     // A window whose title starts with `prefix` (browsers add their own name after it).
     bool waitForWindow(const QString& prefix)
     {
-        return desktop->waitUntil(
-            [&] {
-                QString found;
-                return desktop->xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                         QStringLiteral("--name"), QStringLiteral("^") + prefix},
-                                        &found)
-                    && !found.isEmpty();
-            },
-            browserTimeout);
+        return desktop->waitUntil([&] { return !desktop->windowsNamed(QLatin1Char('^') + prefix).isEmpty(); },
+                                  browserTimeout);
     }
     bool waitForActiveTitleStarting(const QString& prefix)
     {
@@ -253,9 +245,11 @@ TEST_F(BrowserTabs, ChromiumWithoutTheExtensionGivesWindowRowsAndTheLogSaysWhatT
     EXPECT_FALSE(rows.contains(QStringLiteral("Alpha page"))) << rows.join(", ").toStdString();
 }
 
-TEST_F(BrowserTabs, FirefoxTabsAreListedFoundByAddressOpenedClosedAndGoneWithTheBrowser)
+// Closing a tab and the browser's end go through the same extension and connector code
+// as Chromium's; what is Firefox's own is its manifest folder and activation by address.
+TEST_F(BrowserTabs, FirefoxTabsAreListedAsOneGroupAndFoundAndOpenedByAddress)
 {
-    Child& firefox = startFirefox({url("alpha.html"), url("zebra.html"), url("beta.html")});
+    startFirefox({url("alpha.html"), url("zebra.html"), url("beta.html")});
     ASSERT_TRUE(waitForLine(connectedPrefix + QStringLiteral("firefox-esr"), browserTimeout))
         << "the extension never connected";
     ASSERT_TRUE(waitForWindow(QStringLiteral("Alpha page")));
@@ -265,13 +259,6 @@ TEST_F(BrowserTabs, FirefoxTabsAreListedFoundByAddressOpenedClosedAndGoneWithThe
 
     searchAndOpen(QStringLiteral("zebra"));
     EXPECT_TRUE(waitForActiveTitleStarting(QStringLiteral("Delta page"))) << desktop->activeWindowTitle().toStdString();
-
-    searchAndClose(QStringLiteral("beta"));
-    EXPECT_TRUE(rowsEventually([](const QStringList& r) { return !r.contains("Beta page") && r.contains("Alpha page"); }));
-
-    ::kill(static_cast<pid_t>(firefox.pid()), SIGTERM);
-    ASSERT_TRUE(desktop->waitUntil([&] { return !firefox.isRunning(); }, browserTimeout));
-    EXPECT_TRUE(rowsEventually([](const QStringList& r) { return !r.contains("Alpha page") && !r.contains("Delta page"); }));
 }
 
 namespace {

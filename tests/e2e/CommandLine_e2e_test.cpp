@@ -1,7 +1,7 @@
 // The program as a shell and a desktop start it: its command line, with and without an X
 // display, second starts, several starts at once, and another user's squatting in the
 // temporary folder. Outcomes are read from exit codes and output, from the X server
-// (who holds Alt+Tab, the active window) and from the running copy's log.
+// (whose panel Alt+Tab opens, the active window) and from the running copy's log.
 #include "E2eDesktop.h"
 
 #include "../support/OtherUser.h"
@@ -21,14 +21,6 @@ using ostrevane::test::OtherUser;
 namespace {
 
 constexpr Timeout outcomeTimeout = 10s;
-
-QProcessEnvironment withoutDisplay(QProcessEnvironment environment)
-{
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    return environment;
-}
 
 class CommandLine : public E2eSuite {
 protected:
@@ -55,10 +47,10 @@ protected:
 TEST_F(CommandLine, AnswersAndFailuresWithoutARunningCopy)
 {
     const E2eDesktop::Finished unknown = run({QStringLiteral("--frobnicate")});
-    EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_TRUE(unknown.err.contains(QStringLiteral("--frobnicate"))) << unknown.err.toStdString();
+    EXPECT_EQ(unknown.exitCode, 2) << unknown.err.toStdString(); // the message's text has its unit test
 
-    environment = withoutDisplay(environment);
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(variable));
     const E2eDesktop::Finished help = run({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
     EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: ostrevane [--show | --preferences [PANE] | --quit]")))
@@ -87,13 +79,12 @@ TEST_F(CommandLine, AnswersAndFailuresWithoutARunningCopy)
 }
 
 // --show, a second start and --preferences reach the running copy and never replace it;
-// --quit ends it cleanly and lets go of Alt+Tab.
+// --quit returns once it has ended cleanly.
 TEST_F(CommandLine, LaterStartsReachTheRunningCopyAndQuitEndsIt)
 {
     clients.push_back(desktop->startXterm(QStringLiteral("Alpha")));
     ASSERT_TRUE(clients.back());
     startFirstCopy();
-    ASSERT_TRUE(desktop->altTabHeldByAnother());
 
     EXPECT_EQ(run({QStringLiteral("--show")}).exitCode, 0);
     ASSERT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), outcomeTimeout)) << "no panel";
@@ -109,7 +100,6 @@ TEST_F(CommandLine, LaterStartsReachTheRunningCopyAndQuitEndsIt)
     EXPECT_EQ(run({QStringLiteral("--preferences"), QStringLiteral("exceptions")}).exitCode, 0);
     EXPECT_TRUE(app->waitForLine(QStringLiteral("ostrevane.preferences: opened on exceptions"), outcomeTimeout));
     EXPECT_TRUE(app->isRunning());
-    EXPECT_TRUE(desktop->altTabHeldByAnother());
 
     const E2eDesktop::Finished quit = run({QStringLiteral("--quit")});
     EXPECT_EQ(quit.exitCode, 0) << quit.err.toStdString();
@@ -120,7 +110,6 @@ TEST_F(CommandLine, LaterStartsReachTheRunningCopyAndQuitEndsIt)
     EXPECT_TRUE(state.isEmpty() || state.mid(state.lastIndexOf(')') + 2, 1) == "Z") << state.constData();
     EXPECT_TRUE(desktop->waitUntil([&] { return !app->isRunning(); }, outcomeTimeout));
     EXPECT_EQ(app->status(), QStringLiteral("exited with 0"));
-    EXPECT_FALSE(desktop->altTabHeldByAnother());
 }
 
 TEST_F(CommandLine, ThreeCopiesStartedAtOnceLeaveExactlyOneHoldingAltTab)
@@ -140,7 +129,6 @@ TEST_F(CommandLine, ThreeCopiesStartedAtOnceLeaveExactlyOneHoldingAltTab)
     }
     const auto survivor = std::find_if(copies.begin(), copies.end(), [](const auto& copy) { return copy->isRunning(); });
     app = std::move(*survivor);
-    EXPECT_TRUE(desktop->altTabHeldByAnother());
     holdAlt({QStringLiteral("Tab")});
     EXPECT_TRUE(desktop->waitForKeyboardHeldBy(app->pid(), outcomeTimeout)) << "Alt+Tab opened no panel";
     releaseAlt();
@@ -180,7 +168,6 @@ TEST_F(CommandLine, AnotherUsersSquatInTheTemporaryFolderNeitherStopsNorFoolsThe
     const QString ownSocket = home + QStringLiteral("/.cache/ostrevane/instance.socket");
     EXPECT_TRUE(desktop->waitUntil([&] { return QFile::exists(ownSocket) || !app->isRunning(); }, 20s));
     EXPECT_TRUE(app->isRunning()) << app->transcript().toStdString();
-    EXPECT_TRUE(desktop->altTabHeldByAnother());
 
     EXPECT_EQ(run({QStringLiteral("--preferences"), QStringLiteral("feedback")}).exitCode, 0); // finds the real one
     EXPECT_TRUE(app->waitForLine(QStringLiteral("ostrevane.preferences: opened on feedback"), outcomeTimeout));

@@ -10,8 +10,6 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
-#include <X11/keysym.h>
-
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -122,31 +120,6 @@ public:
             for (auto it = xcb_shape_get_rectangles_rectangles_iterator(reply.get()); it.rem > 0; xcb_rectangle_next(&it))
                 rectangles.emplace_back(it.data->x, it.data->y, it.data->width, it.data->height);
         return rectangles;
-    }
-    // Whether another client has grabbed the key of `keysym` with `modifiers`: a grab of
-    // our own of it fails. A grab we get is released at once.
-    bool keyHeldByAnother(xcb_keysym_t keysym, quint16 modifiers) const
-    {
-        const xcb_setup_t* setup = xcb_get_setup(m_connection);
-        const auto mapping = owned(xcb_get_keyboard_mapping_reply(
-            m_connection,
-            xcb_get_keyboard_mapping(m_connection, setup->min_keycode, quint8(setup->max_keycode - setup->min_keycode + 1)),
-            nullptr));
-        if (!mapping)
-            return false;
-        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(mapping.get());
-        const int perCode = mapping->keysyms_per_keycode;
-        for (int code = setup->min_keycode; code <= setup->max_keycode; ++code)
-            if (syms[(code - setup->min_keycode) * perCode] == keysym) {
-                const auto error = owned(xcb_request_check(
-                    m_connection, xcb_grab_key_checked(m_connection, 0, root(), modifiers, xcb_keycode_t(code),
-                                                       XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
-                if (error)
-                    return true;
-                xcb_ungrab_key(m_connection, xcb_keycode_t(code), root(), modifiers);
-                xcb_flush(m_connection);
-            }
-        return false;
     }
     bool overridesRedirect(xcb_window_t window) const
     {
@@ -361,12 +334,6 @@ E2eDesktop::Finished E2eDesktop::runSwitcher(const QProcessEnvironment& environm
     return finished;
 }
 
-bool E2eDesktop::altTabHeldByAnother() const
-{
-    XConnection x(display());
-    return x.isOpen() && x.keyHeldByAnother(XK_Tab, XCB_MOD_MASK_1);
-}
-
 std::unique_ptr<Child> E2eDesktop::startClient(const QString& program, const QStringList& arguments,
                                                const QString& title)
 {
@@ -376,11 +343,11 @@ std::unique_ptr<Child> E2eDesktop::startClient(const QString& program, const QSt
     return client;
 }
 
-std::unique_ptr<Child> E2eDesktop::startXterm(const QString& title)
+std::unique_ptr<Child> E2eDesktop::startXterm(const QString& title, const QStringList& options)
 {
     return startClient(QStringLiteral("xterm"),
-                       {QStringLiteral("-title"), title, QStringLiteral("-e"), QStringLiteral("sleep"),
-                        QStringLiteral("600")},
+                       QStringList{QStringLiteral("-title"), title} + options
+                           + QStringList{QStringLiteral("-e"), QStringLiteral("sleep"), QStringLiteral("600")},
                        title);
 }
 
@@ -392,20 +359,16 @@ std::optional<QString> E2eDesktop::windowTitled(const QString& title) const
 
 QStringList E2eDesktop::windowsTitled(const QString& title) const
 {
-    QString windows;
-    if (!xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                  QStringLiteral("^%1$").arg(QRegularExpression::escape(title))},
-                 &windows))
-        return {};
-    return windows.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return windowsNamed(QStringLiteral("^%1$").arg(QRegularExpression::escape(title)));
 }
 
-QString E2eDesktop::activeWindow() const
+QStringList E2eDesktop::windowsNamed(const QString& pattern) const
 {
-    QString window;
-    xdotool({QStringLiteral("getactivewindow")}, &window);
-    return window;
+    return output({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), pattern})
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
+
+QString E2eDesktop::activeWindow() const { return output({QStringLiteral("getactivewindow")}); }
 
 bool E2eDesktop::activateWindow(const QString& window) const
 {
@@ -415,22 +378,20 @@ bool E2eDesktop::activateWindow(const QString& window) const
 
 int E2eDesktop::currentDesktop() const
 {
-    QString desktop;
-    return xdotool({QStringLiteral("get_desktop")}, &desktop) ? desktop.toInt() : -1;
+    bool ok = false;
+    const int desktop = output({QStringLiteral("get_desktop")}).toInt(&ok);
+    return ok ? desktop : -1;
 }
 
 bool E2eDesktop::activate(const QString& title) const
 {
     const std::optional<QString> window = windowTitled(title);
-    return window && xdotool({QStringLiteral("windowactivate"), *window})
-        && waitForActiveTitle(title, clientTimeout);
+    return window && activateWindow(*window);
 }
 
 QString E2eDesktop::activeWindowTitle() const
 {
-    QString title;
-    xdotool({QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")}, &title);
-    return title;
+    return output({QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")});
 }
 
 bool E2eDesktop::waitForActiveTitle(const QString& title, Timeout timeout) const
@@ -440,25 +401,27 @@ bool E2eDesktop::waitForActiveTitle(const QString& title, Timeout timeout) const
 
 // Mapped and at least partly on the screen: between showings the panel waits mapped far
 // off screen.
+QStringList E2eDesktop::visibleWindowsOf(qint64 pid) const
+{
+    const QRect screen(QPoint(0, 0), screenSize());
+    QStringList visible;
+    for (const QString& window :
+         output({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), QString::number(pid)})
+             .split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        if (const std::optional<QRect> frame = windowGeometry(window); frame && frame->intersects(screen))
+            visible << window;
+    return visible;
+}
+
 std::optional<QString> E2eDesktop::visibleWindowOf(qint64 pid) const
 {
-    QString windows;
-    if (!xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                  QString::number(pid)},
-                 &windows)
-        || windows.isEmpty())
-        return std::nullopt;
-    const QRect screen(QPoint(0, 0), screenSize());
-    for (const QString& window : windows.split(QLatin1Char('\n')))
-        if (const std::optional<QRect> frame = windowGeometry(window); frame && frame->intersects(screen))
-            return window;
-    return std::nullopt;
+    const QStringList windows = visibleWindowsOf(pid);
+    return windows.isEmpty() ? std::nullopt : std::optional(windows.front());
 }
 
 QSize E2eDesktop::screenSize() const
 {
-    QString geometry; // "width height"
-    xdotool({QStringLiteral("getdisplaygeometry")}, &geometry);
+    const QString geometry = output({QStringLiteral("getdisplaygeometry")}); // "width height"
     return QSize(geometry.section(QLatin1Char(' '), 0, 0).toInt(), geometry.section(QLatin1Char(' '), 1, 1).toInt());
 }
 
@@ -504,6 +467,12 @@ std::optional<quint32> E2eDesktop::cardinal(const QString& window, const char* p
 bool E2eDesktop::xdotool(const QStringList& arguments, QString* output) const
 {
     return runTool(QStringLiteral("xdotool"), arguments, 5000, output);
+}
+
+QString E2eDesktop::output(const QStringList& arguments) const
+{
+    QString text;
+    return xdotool(arguments, &text) ? text : QString();
 }
 
 bool E2eDesktop::runTool(const QString& program, const QStringList& arguments, int timeoutMs, QString* output) const

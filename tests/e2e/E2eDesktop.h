@@ -104,8 +104,6 @@ public:
         QString out, err;
     };
     Finished runSwitcher(const QProcessEnvironment& environment, const QStringList& arguments) const;
-    // Whether another client holds Alt+Tab (a grab of our own of it fails).
-    bool altTabHeldByAnother() const;
     // The environment of the switcher started last (its home, configuration and runtime
     // folders), for programs that must share them, such as browsers and their connectors.
     QProcessEnvironment lastSwitcherEnvironment() const { return m_switcherEnvironment; }
@@ -115,13 +113,15 @@ public:
     QString emptyFolder() { return freshFolder(QStringLiteral("empty")); }
     // Runs a client program and waits until a window titled exactly `title` exists.
     std::unique_ptr<Child> startClient(const QString& program, const QStringList& arguments, const QString& title);
-    // An xterm titled `title` that runs only a sleep, so no shell renames it.
-    std::unique_ptr<Child> startXterm(const QString& title);
+    // An xterm titled `title` (and its other `options`) that runs only a sleep, so no shell
+    // renames it.
+    std::unique_ptr<Child> startXterm(const QString& title, const QStringList& options = {});
 
     // The window titled exactly `title`, or nothing.
     std::optional<QString> windowTitled(const QString& title) const;
-    // Every visible window titled exactly `title`.
+    // Every visible window titled exactly `title`, or whose title matches `pattern`.
     QStringList windowsTitled(const QString& title) const;
+    QStringList windowsNamed(const QString& pattern) const;
     // The active window's id, and activating one by id (waiting until it is active).
     QString activeWindow() const;
     bool activateWindow(const QString& window) const;
@@ -131,17 +131,19 @@ public:
     bool activate(const QString& title) const;
     QString activeWindowTitle() const;
     bool waitForActiveTitle(const QString& title, Timeout timeout) const;
-    // A window of `pid` that is mapped and on the screen, or nothing.
+    // The windows of `pid` that are mapped and on the screen; the first of them, or nothing.
+    QStringList visibleWindowsOf(qint64 pid) const;
     std::optional<QString> visibleWindowOf(qint64 pid) const;
     QSize screenSize() const;
     // A window's frame on the root window.
     std::optional<QRect> windowGeometry(const QString& window) const;
-    // The atom names of a window's ATOM-list property, and a CARDINAL property's first value.
+    // The atom names of a window's ATOM-list property.
     QStringList atomNames(const QString& window, const char* property) const;
-    std::optional<quint32> cardinal(const QString& window, const char* property) const;
 
     // xdotool with the arguments; true when it exited with 0. `output` gets its stdout.
     bool xdotool(const QStringList& arguments, QString* output = nullptr) const;
+    // `program` run on this display; true when it exited with 0. `output` gets its stdout.
+    bool runTool(const QString& program, const QStringList& arguments, int timeoutMs, QString* output = nullptr) const;
     // Waits until `pid` has a visible window and a client holds the keyboard (the panel
     // takes every key with a grab while it is up).
     bool waitForKeyboardHeldBy(qint64 pid, Timeout timeout) const;
@@ -167,8 +169,10 @@ public:
 
 private:
     QString freshFolder(const QString& name);
-    // `program` run on this display; true when it exited with 0. `output` gets its stdout.
-    bool runTool(const QString& program, const QStringList& arguments, int timeoutMs, QString* output = nullptr) const;
+    // xdotool's output, empty when it failed.
+    QString output(const QStringList& arguments) const;
+    // A CARDINAL property's first value.
+    std::optional<quint32> cardinal(const QString& window, const char* property) const;
 
     x11test::XvfbSession m_session;
     int m_folders = 0;

@@ -16,13 +16,6 @@ const QString notResponding = QStringLiteral("ostrevane.panel: not responding: "
 
 class EveryProgram : public SwitcherSuite {
 protected:
-    // xclock has no desktop entry: it is known as x11:XClock. (It never takes the focus.)
-    Child& startXclock()
-    {
-        clients.push_back(desktop->startClient(QStringLiteral("xclock"), {}, QStringLiteral("xclock")));
-        EXPECT_TRUE(clients.back()) << "no xclock";
-        return *clients.back();
-    }
     Child& startStubborn(const QStringList& arguments, const QString& title)
     {
         clients.push_back(desktop->startClient(client, arguments, title));
@@ -135,7 +128,8 @@ TEST_F(EveryProgram, TheRowsNameUnnamedWindowsByTheirApplicationAndLeaveOutIgnor
                    {},
                    false});
     ASSERT_TRUE(waitForPanel()) << "the guide did not open"; // the first of the program's windows
-    startXclock();
+    clients.push_back(desktop->startClient(QStringLiteral("xclock"), {}, QStringLiteral("xclock")));
+    ASSERT_TRUE(clients.back()) << "no xclock";
     clients.push_back(std::make_unique<Child>(client, QStringList{QStringLiteral("--unnamed")}, desktop->environment()));
     const qint64 unnamed = clients.back()->pid();
     ASSERT_TRUE(desktop->waitUntil([&] { return desktop->visibleWindowOf(unnamed).has_value(); }, outcomeTimeout));

@@ -24,12 +24,9 @@ protected:
     {
         E2eSuite::SetUp();
         // A window covering the screen behind the panel, so that what shows through is known.
-        clients.push_back(desktop->startClient(
-            QStringLiteral("xterm"),
-            {QStringLiteral("-title"), QStringLiteral("Backdrop"), QStringLiteral("-bg"), backdrop.name(),
-             QStringLiteral("-geometry"), QStringLiteral("400x120+0+0"), QStringLiteral("-e"), QStringLiteral("sleep"),
-             QStringLiteral("600")},
-            QStringLiteral("Backdrop")));
+        clients.push_back(desktop->startXterm(
+            QStringLiteral("Backdrop"),
+            {QStringLiteral("-bg"), backdrop.name(), QStringLiteral("-geometry"), QStringLiteral("400x120+0+0")}));
         ASSERT_TRUE(clients.back());
     }
 
@@ -94,10 +91,7 @@ TEST_F(PanelLook, WindowsOutOfViewShowThePicturesTheyLeft)
     ASSERT_TRUE(app) << "the switcher did not start";
     const QColor minimised(0xf0, 0xe0, 0xa0), elsewhere(0xa0, 0xf0, 0xb0);
     for (const auto& [title, colour] : {std::pair{QStringLiteral("Minimised"), minimised}, {QStringLiteral("Elsewhere"), elsewhere}}) {
-        clients.push_back(desktop->startClient(QStringLiteral("xterm"),
-                                               {QStringLiteral("-title"), title, QStringLiteral("-bg"), colour.name(),
-                                                QStringLiteral("-e"), QStringLiteral("sleep"), QStringLiteral("600")},
-                                               title));
+        clients.push_back(desktop->startXterm(title, {QStringLiteral("-bg"), colour.name()}));
         ASSERT_TRUE(clients.back());
     }
     ASSERT_TRUE(desktop->xdotool({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("^Minimised$"),

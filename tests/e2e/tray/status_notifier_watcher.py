@@ -32,7 +32,6 @@ INTROSPECTION = """<!DOCTYPE node PUBLIC "-//freedesktop//DTD D-BUS Object Intro
   </interface>
   <interface name="org.kde.StatusNotifierWatcher">
     <method name="RegisterStatusNotifierItem"><arg direction="in" type="s"/></method>
-    <method name="RegisterStatusNotifierHost"><arg direction="in" type="s"/></method>
     <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
     <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
     <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
@@ -62,10 +61,6 @@ class Watcher(dbus.service.Object):
         self.items.append((name, path))
         say("item %s %s" % (name, path))
         self.StatusNotifierItemRegistered(name + path)
-
-    @dbus.service.method(WATCHER, in_signature="s")
-    def RegisterStatusNotifierHost(self, service):
-        pass
 
     @dbus.service.signal(WATCHER, signature="s")
     def StatusNotifierItemRegistered(self, service):
