@@ -2,6 +2,7 @@
 // this build; the .deb is unpacked into a temporary root and the archive into a folder
 // that then moves, and each copy is started in its test panel mode on a private X server.
 #include "../e2e/E2eDesktop.h"
+#include "platform/qt/NetworkModule.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -125,6 +126,7 @@ TEST_F(PackagesTest, TheDebianPackagePassesLintianDependsOnWhatTheProgramLoadsAn
                              "usr/share/doc/ostrevane/copyright", "usr/lib/ostrevane/ostrevane-connector",
                              "usr/share/ostrevane/browser-extension/manifest.json"})
         EXPECT_TRUE(files.contains(QLatin1String(file))) << file;
+    EXPECT_TRUE(ostrevane::NetworkModule::makeLoader({}, ostrevane::NetworkModule::candidates(root.path() + QStringLiteral("/usr/bin"))));
     EXPECT_FALSE(files.contains(QStringLiteral("usr/share/ostrevane/relocatable"))); // the package is no program folder
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const QImage icon(root.path() + QStringLiteral("/usr/share/icons/hicolor/%1x%1/apps/com.local.ostrevane.png").arg(size));
@@ -167,6 +169,7 @@ TEST_F(PackagesTest, TheArchiveIsOneProgramFolderThatRunsWhereverItIsMoved)
                              "share/icons/hicolor/256x256/apps/com.local.ostrevane.png",
                              "lib/ostrevane/ostrevane-connector", "share/ostrevane/browser-extension/manifest.json"})
         EXPECT_TRUE(files.contains(QLatin1String(file))) << file;
+    EXPECT_TRUE(ostrevane::NetworkModule::makeLoader({}, ostrevane::NetworkModule::candidates(moved + QStringLiteral("/bin"))));
     const ToolRun dynamic = run(QStringLiteral("readelf"), {QStringLiteral("-d"), moved + QStringLiteral("/bin/ostrevane")});
     EXPECT_FALSE(dynamic.output.contains(QLatin1String("RUNPATH")) || dynamic.output.contains(QLatin1String("RPATH")))
         << dynamic.output.toStdString();
