@@ -556,6 +556,7 @@ struct CountResult {
     std::optional<Showing> first;
     std::vector<Showing> warm;
     qint64 rssStartKb = -1;
+    qint64 rssIdleKb = -1; // the idle program: started, settled, nothing pressed yet
     qint64 rssAfterKb = -1;
     qint64 anonAfterKb = -1;
     qint64 rssEndKb = -1; // after every showing, to tell growth from a plateau
@@ -629,9 +630,10 @@ void printResult(const CountResult& r)
                 r.tapsMissed, activationTimeoutSeconds);
     if (r.readyMs)
         std::printf("  start -> ready: %.1f ms\n", *r.readyMs);
-    std::printf("  RSS: %lld kB after start, %lld kB after %d showings (%lld kB anonymous), %lld kB after %d (%lld kB "
-                "anonymous)\n",
-                static_cast<long long>(r.rssStartKb), static_cast<long long>(r.rssAfterKb), rssAfterShowings,
+    std::printf("  RSS: %lld kB after start, %lld kB idle (%.0f s later), %lld kB after %d showings (%lld kB "
+                "anonymous), %lld kB after %d (%lld kB anonymous)\n",
+                static_cast<long long>(r.rssStartKb), static_cast<long long>(r.rssIdleKb), restSeconds,
+                static_cast<long long>(r.rssAfterKb), rssAfterShowings,
                 static_cast<long long>(r.anonAfterKb), static_cast<long long>(r.rssEndKb), r.showings + 1,
                 static_cast<long long>(r.anonEndKb));
     std::printf("  RSS %.0f s later: %lld kB\n", restSeconds, static_cast<long long>(r.rssRestedKb));
@@ -698,6 +700,8 @@ CountResult measureCount(Desktop& desktop, int windows, int showings, int taps, 
     }
     sleepSeconds(settleSeconds);
     result.rssStartKb = switcher.residentKilobytes();
+    sleepSeconds(restSeconds);
+    result.rssIdleKb = switcher.residentKilobytes();
     result.first = firstShowing(desktop.x(), switcher);
     for (int i = 1; i <= showings; ++i) {
         if (std::optional<Showing> showing = showOnce(desktop.x(), switcher)) {

@@ -36,7 +36,7 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSTREVANE_CORE_ONLY
 cmake --build build-tsan -j "$jobs"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 300 \
-  -E '^(QtURLLoader|FaviconCacheTest|QtDispatcher|QtFolderEvents|UpdaterOnline)\.'
+  -E '^(QtURLLoader|NetworkModule|FaviconCacheTest|QtDispatcher|QtFolderEvents|UpdaterOnline)\.'
 
 echo "== Build the fuzzers (clang, AddressSanitizer, UndefinedBehaviorSanitizer) and run each over its corpus"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
