@@ -12,7 +12,7 @@ class DesktopsUnderOpenbox : public SwitcherSuite {
 protected:
     void choosingAWindowOnAnotherDesktopSwitchesThere()
     {
-        startSwitcher();
+        ASSERT_NO_FATAL_FAILURE(startSwitcher());
         useXterms({QStringLiteral("Beta"), QStringLiteral("Alpha")});
         const std::optional<QString> beta = desktop->windowTitled(QStringLiteral("Beta"));
         ASSERT_TRUE(beta);

@@ -34,7 +34,7 @@ protected:
 // without being raised, so only its recorded use, not the stacking order, puts it first.
 TEST_F(EveryProgram, AProgramWithoutADesktopEntryIsRecordedSwitchedToAndHiddenWithTheDesktop)
 {
-    startSwitcher();
+    ASSERT_NO_FATAL_FAILURE(startSwitcher());
     startStubborn({QStringLiteral("--class"), QStringLiteral("Plain"), QStringLiteral("Plain")}, QStringLiteral("Plain"));
     startStubborn({QStringLiteral("--class"), QStringLiteral("Other"), QStringLiteral("Other")}, QStringLiteral("Other"));
     useXterms({QStringLiteral("Alpha")});
@@ -63,6 +63,8 @@ TEST_F(EveryProgram, ARunningApplicationWithoutWindowsIsListedAndAPoliteQuitEnds
     startSwitcher({QStringLiteral("<key>Ostrevane.ShowAppsWithoutWindows</key><false/>"),
                    {{QStringLiteral("tray.desktop"),
                      QStringLiteral("[Desktop Entry]\nType=Application\nName=Tray\nExec=%1 --no-window\n").arg(client)}}});
+    if (HasFatalFailure())
+        return; // the switcher did not start
     clients.push_back(std::make_unique<Child>(client, QStringList{QStringLiteral("--no-window")}, desktop->environment()));
     Child& tray = *clients.back();
     useXterms({QStringLiteral("Alpha")});
@@ -87,7 +89,7 @@ TEST_F(EveryProgram, ARunningApplicationWithoutWindowsIsListedAndAPoliteQuitEnds
 // which the second close does.
 TEST_F(EveryProgram, AStoppedProgramsOnlyWindowIsForceQuitByASecondClose)
 {
-    startSwitcher();
+    ASSERT_NO_FATAL_FAILURE(startSwitcher());
     Child& stopped = startStubborn({QStringLiteral("Frozen")}, QStringLiteral("Frozen"));
     ASSERT_TRUE(desktop->activate(QStringLiteral("Frozen")));
     useXterms({QStringLiteral("Alpha")});
@@ -107,7 +109,7 @@ TEST_F(EveryProgram, AStoppedProgramsOnlyWindowIsForceQuitByASecondClose)
 // too, so its row only says that it does not respond.
 TEST_F(EveryProgram, AHungProgramWithTwoWindowsIsOnlySaidNotToRespond)
 {
-    startSwitcher();
+    ASSERT_NO_FATAL_FAILURE(startSwitcher());
     Child& hung = startStubborn({QStringLiteral("--deaf"), QStringLiteral("--two-windows"), QStringLiteral("Pair")},
                                 QStringLiteral("Pair 2"));
     ASSERT_TRUE(desktop->activate(QStringLiteral("Pair")));
@@ -127,6 +129,8 @@ TEST_F(EveryProgram, TheRowsNameUnnamedWindowsByTheirApplicationAndLeaveOutIgnor
     startSwitcher({QStringLiteral("<key>Ostrevane.IgnoredAppBundleIDs</key><array><string>x11:XClock</string></array>"),
                    {},
                    false});
+    if (HasFatalFailure())
+        return; // the switcher did not start
     ASSERT_TRUE(waitForPanel()) << "the guide did not open"; // the first of the program's windows
     clients.push_back(desktop->startClient(QStringLiteral("xclock"), {}, QStringLiteral("xclock")));
     ASSERT_TRUE(clients.back()) << "no xclock";

@@ -21,7 +21,7 @@ class RealSwitching : public SwitcherSuite {};
 // The windows are opened after the switcher listed the desktop: they are in its first showing.
 TEST_F(RealSwitching, ATapOpensThePreviousWindowADoubleTabTheOneBeforeAndShiftGoesBackwards)
 {
-    startSwitcher();
+    ASSERT_NO_FATAL_FAILURE(startSwitcher());
     useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")});
 
     withAlt({QStringLiteral("Tab")});
@@ -43,7 +43,7 @@ TEST_F(RealSwitching, ATapOpensThePreviousWindowADoubleTabTheOneBeforeAndShiftGo
 // window, but the panel holds the keyboard.
 TEST_F(RealSwitching, EscapeCancelsReleasingAltOpensWithoutTheFocusAndAltXClosesTheHighlightedXterm)
 {
-    startSwitcher();
+    ASSERT_NO_FATAL_FAILURE(startSwitcher());
     useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta")});
 
     summonAndPress({QStringLiteral("Escape")});
@@ -81,6 +81,8 @@ TEST_F(RealSwitching, QuittingAClientThatIgnoresCloseRequestsTwiceKillsIt)
                      QStringLiteral("[Desktop Entry]\nType=Application\nName=Stubborn\nExec=%1 Stubborn\n"
                                     "StartupWMClass=Stubborn\n")
                          .arg(client)}}});
+    if (HasFatalFailure())
+        return; // the switcher did not start
     clients.push_back(desktop->startClient(client, {QStringLiteral("Stubborn")}, QStringLiteral("Stubborn")));
     ASSERT_TRUE(clients.back());
     Child& stubborn = *clients.back();
@@ -102,7 +104,7 @@ TEST_F(RealSwitching, QuittingAClientThatIgnoresCloseRequestsTwiceKillsIt)
 // that takes its place, which releasing Alt opens.
 TEST_F(RealSwitching, AWindowThatGoesWhileThePanelIsUpDropsOutAndTheHighlightMovesToALiveRow)
 {
-    startSwitcher();
+    ASSERT_NO_FATAL_FAILURE(startSwitcher());
     useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")});
 
     holdAlt({QStringLiteral("Tab")}); // the highlight rests on Beta

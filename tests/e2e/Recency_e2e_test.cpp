@@ -40,7 +40,7 @@ protected:
 // Two terminals both titled "bash": Alt+Tab toggles between the two windows last used.
 TEST_F(Recency, WindowsWithOneTitleEachKeepTheirOwnRecency)
 {
-    startSwitcher();
+    ASSERT_NO_FATAL_FAILURE(startSwitcher());
     const QStringList windows =
         startXtermsTitled({QStringLiteral("bash"), QStringLiteral("bash"), QStringLiteral("Notes")});
     ASSERT_EQ(windows.size(), 3);
@@ -63,7 +63,7 @@ TEST_F(Recency, WindowsWithOneTitleEachKeepTheirOwnRecency)
 // row opens when the last Alt key goes up.
 TEST_F(Recency, AfterShowDesktopAQuickAltTabReturnsToTheWindowJustLeftAndOnlyTheLastAltKeyOpensARow)
 {
-    startSwitcher();
+    ASSERT_NO_FATAL_FAILURE(startSwitcher());
     useXterms({QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")});
     const std::optional<QString> gamma = desktop->windowTitled(QStringLiteral("Gamma"));
     ASSERT_TRUE(gamma);
