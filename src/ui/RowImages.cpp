@@ -39,38 +39,41 @@ void RowImages::request(const SwitchItem& item)
         requestAppIcon(app->path);
 }
 
-template <typename Key, typename Load>
-void RowImages::loadInBackground(const Key& key, Load load, QHash<Key, ImageHandle> RowImages::*into)
-{
-    Dispatcher* dispatcher = m_sources.dispatcher;
-    QPointer<RowImages> self(this);
-    dispatcher->global(QueuePriority::userInitiated, [dispatcher, self, key, load, into] {
-        ImageHandle image = load(key);
-        dispatcher->async([self, key, into, image = std::move(image)] {
-            if (!self || !image)
-                return;
-            ((*self).*into).insert(key, image);
-            emit self->imageLoaded();
-        });
-    });
-}
-
 void RowImages::requestThumbnail(quint32 windowID)
 {
     if (!m_sources.dispatcher || !m_sources.thumbnail || m_requestedThumbnails.contains(windowID))
         return;
     m_requestedThumbnails.insert(windowID);
+    Dispatcher* dispatcher = m_sources.dispatcher;
+    QPointer<RowImages> self(this);
     // A capture takes milliseconds to tens of milliseconds: never on the main thread.
-    loadInBackground(windowID, m_sources.thumbnail, &RowImages::m_thumbnails);
+    dispatcher->global(QueuePriority::userInitiated, [dispatcher, self, windowID, capture = m_sources.thumbnail] {
+        ImageHandle image = capture(windowID);
+        dispatcher->async([self, windowID, image = std::move(image)] {
+            if (!self || !image)
+                return;
+            self->m_thumbnails.insert(windowID, image);
+            emit self->imageLoaded();
+        });
+    });
 }
 
-// Rendering an icon may read and scale a large picture file.
+// Theme icons are drawn on the main thread (Qt's icon loader is not thread-safe); one per
+// task, so typing goes on between them.
 void RowImages::requestAppIcon(const QString& path)
 {
     if (!m_sources.dispatcher || !m_sources.appIcon || m_requestedAppIcons.contains(path))
         return;
     m_requestedAppIcons.insert(path);
-    loadInBackground(path, m_sources.appIcon, &RowImages::m_appIcons);
+    QPointer<RowImages> self(this);
+    m_sources.dispatcher->async([self, path, render = m_sources.appIcon] {
+        if (!self)
+            return;
+        if (ImageHandle image = render(path)) {
+            self->m_appIcons.insert(path, std::move(image));
+            emit self->imageLoaded();
+        }
+    });
 }
 
 void RowImages::requestFavicon(const QString& key)

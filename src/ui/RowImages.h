@@ -30,7 +30,7 @@ public:
         // Loads a favicon; called on the main thread, answers on the main thread (possibly
         // at once). Empty means favicons are not loaded.
         std::function<void(const QString&, std::function<void(ImageHandle)>)> favicon;
-        // An installed application's icon by its path; called on a background queue.
+        // An installed application's icon by its path; called on the main queue.
         std::function<ImageHandle(const QString&)> appIcon;
     };
 
@@ -55,9 +55,6 @@ private:
     void requestThumbnail(quint32 windowID);
     void requestFavicon(const QString& key);
     void requestAppIcon(const QString& path);
-    // Runs `load` on a background queue and keeps its picture in `into` under `key`.
-    template <typename Key, typename Load>
-    void loadInBackground(const Key& key, Load load, QHash<Key, ImageHandle> RowImages::*into);
 
     Sources m_sources;
     QHash<quint32, ImageHandle> m_thumbnails;
