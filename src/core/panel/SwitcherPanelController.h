@@ -189,6 +189,7 @@ private:
     std::shared_ptr<int> m_lifetime = std::make_shared<int>(0); // held weakly by callbacks
 
     std::unique_ptr<PanelWindow> m_panel;
+    std::function<void()> m_onScreen; // what waits for the panel's slide-in to end
     std::optional<std::uint64_t> m_keyMonitor;
     std::optional<std::uint64_t> m_localFlagsMonitor;
     std::optional<std::uint64_t> m_globalFlagsMonitor;
