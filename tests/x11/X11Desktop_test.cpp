@@ -232,5 +232,34 @@ TEST_F(X11Desktop, OpeningAnEntryWithoutWindowCompletesEmptyAfterTheTimeout)
     EXPECT_FALSE(error) << "a program that started is no failure, so nothing is opened again";
 }
 
+// Windows whose icons hold the same pixels share one image; another icon has its own.
+TEST_F(X11Desktop, WindowsWithTheSameIconShareOneImage)
+{
+    const std::vector<xcb_window_t> windows = {startXclock(QStringLiteral("One"), QStringLiteral("90x90")),
+                                               startXclock(QStringLiteral("Two"), QStringLiteral("90x90")),
+                                               startXclock(QStringLiteral("Three"), QStringLiteral("90x90"))};
+    const auto setIcon = [&](xcb_window_t window, quint32 colour) {
+        std::vector<quint32> icon = {16, 16};
+        icon.resize(2 + 16 * 16, colour);
+        xcb_change_property(connection->xcb(), XCB_PROP_MODE_REPLACE, window, connection->ewmh()._NET_WM_ICON,
+                            XCB_ATOM_CARDINAL, 32, quint32(icon.size()), icon.data());
+    };
+    for (size_t i = 0; i < windows.size(); ++i) {
+        ASSERT_NE(windows[i], XCB_NONE);
+        setIcon(windows[i], i < 2 ? 0xff2060a0 : 0xffa06020);
+    }
+    xcb_flush(connection->xcb());
+    ASSERT_TRUE(waitUntil([&] {
+        const ImageHandle icon = clients->icon(windows[2], 64);
+        return icon && icon->pixel(0, 0) == 0xffa06020;
+    }));
+
+    const ImageHandle one = clients->icon(windows[0], 64);
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->pixel(8, 8), 0xff2060a0);
+    EXPECT_EQ(clients->icon(windows[1], 64), one);
+    EXPECT_NE(clients->icon(windows[2], 64), one);
+}
+
 } // namespace
 } // namespace ostrevane::x11test

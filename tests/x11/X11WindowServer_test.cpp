@@ -28,7 +28,7 @@ TEST_F(X11WindowServerTest, CapturesAWindowAtItsOwnSizeOrScaledDownKeepingItsSha
         const char* title;
         const char* geometry;
         QSize captured;
-    } cases[] = {{"Small", "150x120", QSize(150, 120)}, {"Large", "600x300", QSize(192, 96)}};
+    } cases[] = {{"Small", "90x60", QSize(90, 60)}, {"Large", "600x300", QSize(96, 48)}};
     for (const auto& c : cases) {
         const xcb_window_t window = startXclock(QLatin1String(c.title), QLatin1String(c.geometry));
         ASSERT_NE(window, XCB_NONE) << c.title;

@@ -4,6 +4,8 @@
 
 #include <xcb/res.h>
 
+#include <QCryptographicHash>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -366,13 +368,26 @@ ImageHandle X11Clients::icon(xcb_window_t window, int size) const
     if (!chosen)
         return nullptr;
     const auto [offset, dimensions] = *chosen;
+    // Windows of one program, and those the window manager gave its default icon, carry the
+    // same pixels: one image serves them all while any of them is listed.
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(QByteArrayView(reinterpret_cast<const char*>(data.data() + offset - 2),
+                                qsizetype((2 + size_t(dimensions.width()) * size_t(dimensions.height())) * sizeof(quint32))));
+    const QByteArray key = hash.result() + QByteArray::number(size);
+    std::lock_guard lock(m_iconLock);
+    std::erase_if(m_icons, [](const auto& entry) { return entry.second.expired(); });
+    if (const auto known = m_icons.find(key); known != m_icons.end())
+        if (ImageHandle shared = known->second.lock())
+            return shared;
     QImage image(dimensions, QImage::Format_ARGB32);
     for (int y = 0; y < dimensions.height(); ++y)
         std::copy_n(data.data() + offset + size_t(y) * size_t(dimensions.width()), dimensions.width(),
                     reinterpret_cast<quint32*>(image.scanLine(y)));
     if (std::max(dimensions.width(), dimensions.height()) > size)
         image = image.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return std::make_shared<const QImage>(std::move(image));
+    auto shared = std::make_shared<const QImage>(std::move(image));
+    m_icons[key] = shared;
+    return shared;
 }
 
 bool X11Clients::hasWindowManager() const

@@ -6,10 +6,12 @@
 
 #include <xcb/res.h>
 
+#include <QByteArray>
 #include <QString>
 
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -218,6 +220,9 @@ private:
     std::unordered_map<xcb_window_t, std::pair<std::chrono::steady_clock::time_point, bool>> m_pings;
     bool m_hearsPings = false;
     std::unordered_map<xcb_window_t, std::chrono::steady_clock::time_point> m_hiding; // until
+
+    mutable std::mutex m_iconLock; // guards the field below
+    mutable std::map<QByteArray, std::weak_ptr<const QImage>> m_icons; // by pixels and size
 };
 
 } // namespace ostrevane

@@ -37,8 +37,9 @@ class SerialQueue;
 // background queue, in the order of the events.
 class X11WindowServer : public WindowServer {
 public:
-    // Twice the panel's largest thumbnail (96 px), for sharp rows on double-density screens.
-    static constexpr int maxThumbnailSide = 192;
+    // The rows draw a window's picture in 40 px: twice that, with room, keeps it sharp on
+    // double-density screens.
+    static constexpr int maxThumbnailSide = 96;
 
     X11WindowServer(std::shared_ptr<X11Clients> clients, Dispatcher& dispatcher);
     ~X11WindowServer() override;
