@@ -4,7 +4,7 @@
 
 #include <xcb/res.h>
 
-#include <QCryptographicHash>
+#include <QHashFunctions>
 
 #include <algorithm>
 #include <array>
@@ -370,10 +370,10 @@ ImageHandle X11Clients::icon(xcb_window_t window, int size) const
     const auto [offset, dimensions] = *chosen;
     // Windows of one program, and those the window manager gave its default icon, carry the
     // same pixels: one image serves them all while any of them is listed.
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    hash.addData(QByteArrayView(reinterpret_cast<const char*>(data.data() + offset - 2),
-                                qsizetype((2 + size_t(dimensions.width()) * size_t(dimensions.height())) * sizeof(quint32))));
-    const QByteArray key = hash.result() + QByteArray::number(size);
+    // The hash is seeded per process, so no client can make its icon pass for another's.
+    const QByteArrayView pixels(reinterpret_cast<const char*>(data.data() + offset - 2),
+                                qsizetype((2 + size_t(dimensions.width()) * size_t(dimensions.height())) * sizeof(quint32)));
+    const std::pair key{qHash(pixels), size};
     std::lock_guard lock(m_iconLock);
     std::erase_if(m_icons, [](const auto& entry) { return entry.second.expired(); });
     if (const auto known = m_icons.find(key); known != m_icons.end())

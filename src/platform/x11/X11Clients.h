@@ -6,7 +6,6 @@
 
 #include <xcb/res.h>
 
-#include <QByteArray>
 #include <QString>
 
 #include <atomic>
@@ -222,7 +221,7 @@ private:
     std::unordered_map<xcb_window_t, std::chrono::steady_clock::time_point> m_hiding; // until
 
     mutable std::mutex m_iconLock; // guards the field below
-    mutable std::map<QByteArray, std::weak_ptr<const QImage>> m_icons; // by pixels and size
+    mutable std::map<std::pair<size_t, int>, std::weak_ptr<const QImage>> m_icons; // by pixels and size
 };
 
 } // namespace ostrevane
