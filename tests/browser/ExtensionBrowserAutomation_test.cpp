@@ -1,17 +1,21 @@
 #include "platform/browser/ExtensionBrowserAutomation.h"
 
 #include "BrowserTestKit.h"
-#include "support/OtherUser.h"
 #include "support/QtPrinting.h"
 
 #include <QFile>
 
 #include <deque>
 #include <mutex>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace ostrevane;
 using namespace ostrevane::browsertest;
-using ostrevane::test::OtherUser;
 
 namespace {
 
@@ -242,12 +246,11 @@ TEST(BrowserSocketListening, TheProgramRemovesItsSocketWhenItEndsButNotOneThatRe
 }
 
 // The socket's folder and file keep other users out; these tests open them up on
-// purpose to see the credential checks themselves.
+// purpose to see the credential checks themselves. Only root can act as another user.
 TEST(BrowserSocketPeers, AConnectorOfAnotherUserIsRefused)
 {
-    OtherUser other;
-    if (!other.isAvailable())
-        GTEST_SKIP() << other.unavailableBecause().toStdString();
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run a process as another user";
     SocketFolder folder;
     std::atomic<int> identified{0};
     ExtensionBrowserAutomation automation({folder.path(), linuxBrowsers(), {}, [&](pid_t) {
@@ -261,44 +264,53 @@ TEST(BrowserSocketPeers, AConnectorOfAnotherUserIsRefused)
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, QFile::encodeName(folder.path()).constData(), sizeof address.sun_path - 1);
 
-    // The other user keeps its connection open: it ends well only when the program closes it.
-    const int ended = other.run([&] {
+    // The child keeps its connection open: it ends well only when the program closes it.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-            return 3;
+            ::_exit(3);
         ::alarm(10);
         char byte = 0;
-        return ::read(fd, &byte, 1) <= 0 ? 0 : 4;
-    });
-    EXPECT_EQ(ended, 0) << "the program kept the other user's connection";
+        ::_exit(::read(fd, &byte, 1) <= 0 ? 0 : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the program kept the other user's connection";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(identified, 0);
     EXPECT_TRUE(automation.connectedBrowsers().empty());
 }
 
 TEST(BrowserSocketPeers, AListenerOfAnotherUserIsNotTrustedByTheConnector)
 {
-    OtherUser other;
-    if (!other.isAvailable())
-        GTEST_SKIP() << other.unavailableBecause().toStdString();
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run a process as another user";
     SocketFolder folder;
     ::chmod(QFile::encodeName(folder.dir.path()).constData(), 0777);
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
-    const pid_t listener = other.start([&] {
-        UniqueFd socket = BrowserSocket::listen(folder.path(), nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        UniqueFd listener = BrowserSocket::listen(folder.path(), nullptr);
         ::chmod(QFile::encodeName(folder.path()).constData(), 0666);
-        const char byte = socket.isValid() ? 1 : 0;
+        const char byte = listener.isValid() ? 1 : 0;
         [[maybe_unused]] auto written = ::write(ready[1], &byte, 1);
-        ::pause(); // until stopped
-        return 0;
-    });
+        ::pause(); // until killed
+        ::_exit(0);
+    }
     char byte = 0;
     ASSERT_EQ(::read(ready[0], &byte, 1), 1);
     EXPECT_EQ(byte, 1);
     QString error;
     EXPECT_FALSE(BrowserSocket::connectTo(folder.path(), &error).isValid());
     EXPECT_TRUE(error.contains("another user")) << qPrintable(error);
-    OtherUser::stop(listener);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
     ::close(ready[0]);
     ::close(ready[1]);
 }
