@@ -3,6 +3,7 @@
 #include "core/sources/BrowserTabCache.h"
 #include "core/sources/BrowserTabEnumerator.h"
 #include "core/shell/PlatformProfile.h"
+#include "core/shell/ProgramFolder.h"
 #include "core/shell/RuntimeContext.h"
 #include "core/platform/Dispatcher.h"
 #include "core/platform/Workspace.h"
@@ -17,11 +18,11 @@ namespace ostrevane {
 
 namespace {
 
-// The first of `candidates` (relative to the program's folder) that exists.
-QString firstExisting(const QString& programFolder, const QStringList& candidates)
+// The first of `candidates` that exists.
+QString firstExisting(const QStringList& candidates)
 {
     for (const QString& candidate : candidates) {
-        const QFileInfo file(programFolder + QLatin1Char('/') + candidate);
+        const QFileInfo file(candidate);
         if (file.exists())
             return file.canonicalFilePath();
     }
@@ -109,15 +110,13 @@ void LinuxBrowsers::explainIfUnconnected(const QString& bundleID)
 
 QString LinuxBrowsers::findConnector(const QString& programFolder)
 {
-    return firstExisting(programFolder, {QStringLiteral("ostrevane-connector"),
-                                         QStringLiteral("../lib/ostrevane/ostrevane-connector"),
-                                         QStringLiteral("../libexec/ostrevane/ostrevane-connector")});
+    return firstExisting(ProgramFolder::helperCandidates(programFolder, QStringLiteral("ostrevane-connector")));
 }
 
 QString LinuxBrowsers::findExtension(const QString& programFolder)
 {
-    return firstExisting(programFolder, {QStringLiteral("browser-extension"),
-                                         QStringLiteral("../share/ostrevane/browser-extension")});
+    return firstExisting({programFolder + QStringLiteral("/browser-extension"),
+                          programFolder + QStringLiteral("/../share/ostrevane/browser-extension")});
 }
 
 void LinuxBrowsers::installManifests(const QString& connector)

@@ -15,9 +15,10 @@ namespace ostrevane {
 class Dispatcher;
 
 // The pictures of the switcher's rows that are not at hand in the records: window
-// thumbnails, tab favicons and installed applications' icons. A row asks for its picture when it comes into view; the
-// capture or download runs off the main thread and the picture is handed back on the main
-// thread, after which imageLoaded() asks the view to repaint. Until then (and for good
+// thumbnails, tab favicons and installed applications' icons. A row asks for its picture
+// when it comes into view; a capture or download runs off the main thread, an icon in a
+// main-queue task of its own, and the picture is handed back on the main thread, after
+// which imageLoaded() asks the view to repaint. Until then (and for good
 // when a load fails) the row draws its placeholder. Main thread only.
 class RowImages : public QObject {
     Q_OBJECT
@@ -34,7 +35,7 @@ public:
         std::function<ImageHandle(const QString&)> appIcon;
     };
 
-    // The current runtime's thumbnail and favicon caches.
+    // The current runtime's thumbnail and favicon caches and its workspace's icons.
     static Sources sharedSources();
 
     explicit RowImages(Sources sources, QObject* parent = nullptr);

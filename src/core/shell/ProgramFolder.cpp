@@ -166,6 +166,12 @@ QString ProgramFolder::containing(const QString& binary)
     return folder.absolutePath();
 }
 
+QStringList ProgramFolder::helperCandidates(const QString& binaryFolder, const QString& name)
+{
+    return {binaryFolder + QLatin1Char('/') + name, binaryFolder + QStringLiteral("/../lib/ostrevane/") + name,
+            binaryFolder + QStringLiteral("/../libexec/ostrevane/") + name};
+}
+
 ProgramFolder::Kind ProgramFolder::kind(const QString& folder)
 {
     if (folder.isEmpty())

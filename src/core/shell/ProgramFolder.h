@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -26,6 +27,11 @@ inline const QString iconPath = QStringLiteral("share/icons/hicolor/scalable/app
 // The program folder of the binary at `binary`: the parent of its "bin" folder; empty
 // when the binary does not live in a "bin" folder.
 QString containing(const QString& binary);
+
+// Where the program in `binaryFolder` looks for a helper file of its own (the browser
+// connector, the network module), in order: beside it (a build), then in its prefix's
+// library folders (the program folder, the package).
+QStringList helperCandidates(const QString& binaryFolder, const QString& name);
 
 enum class Kind {
     relocatable,    // marked, and the person may replace it

@@ -1,5 +1,7 @@
 #include "platform/qt/NetworkModule.h"
 
+#include "core/shell/ProgramFolder.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
@@ -41,14 +43,15 @@ MakeLoader find(const QStringList& paths)
     for (const QString& path : paths) {
         if (!QFileInfo::exists(path))
             continue;
-        if (!loaded.contains(path)) {
+        auto known = loaded.find(path);
+        if (known == loaded.end()) {
             QString why;
-            loaded.insert(path, resolve(path, why));
-            if (!loaded.value(path))
+            known = loaded.insert(path, resolve(path, why));
+            if (!*known)
                 reasons << QStringLiteral("%1: %2").arg(path, why);
         }
-        if (MakeLoader make = loaded.value(path))
-            return make;
+        if (*known)
+            return *known;
     }
     if (!explained.contains(paths)) {
         explained.insert(paths);
@@ -63,8 +66,7 @@ MakeLoader find(const QStringList& paths)
 
 QStringList NetworkModule::candidates(const QString& programFolder)
 {
-    const QString name = QString::fromLatin1(fileName);
-    return {programFolder + QLatin1Char('/') + name, programFolder + QStringLiteral("/../lib/ostrevane/") + name};
+    return ProgramFolder::helperCandidates(programFolder, QString::fromLatin1(fileName));
 }
 
 std::unique_ptr<NetworkURLLoader> NetworkModule::makeLoader(NetworkURLLoader::Options options, const QStringList& paths)
@@ -80,19 +82,12 @@ std::unique_ptr<NetworkURLLoader> NetworkModule::makeLoader(NetworkURLLoader::Op
 
 void LazyURLLoader::fetch(const QString& url, Completion completion)
 {
-    URLLoader* loader = nullptr;
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_made)
-            m_loader = NetworkModule::makeLoader();
-        m_made = true;
-        loader = m_loader.get();
-    }
-    if (!loader) {
+    std::call_once(m_made, [this] { m_loader = NetworkModule::makeLoader(); });
+    if (!m_loader) {
         completion(std::nullopt);
         return;
     }
-    loader->fetch(url, std::move(completion));
+    m_loader->fetch(url, std::move(completion));
 }
 
 } // namespace ostrevane

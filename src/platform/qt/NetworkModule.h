@@ -16,8 +16,7 @@ namespace ostrevane {
 namespace NetworkModule {
 inline constexpr char fileName[] = "ostrevane-network.so";
 
-// Where a program in `programFolder` looks for its module: beside it (a build, or the
-// program folder) and in its library folder (installed under a prefix).
+// Where a program in `programFolder` looks for its module, as for its other helpers.
 QStringList candidates(const QString& programFolder);
 
 // A loader made by the first of `paths` that loads and was built for this program's
@@ -34,9 +33,8 @@ public:
     void fetch(const QString& url, Completion completion) override;
 
 private:
-    std::mutex m_mutex; // guards the fields below
-    bool m_made = false;
-    std::unique_ptr<NetworkURLLoader> m_loader;
+    std::once_flag m_made;
+    std::unique_ptr<NetworkURLLoader> m_loader; // set once, under m_made
 };
 
 } // namespace ostrevane

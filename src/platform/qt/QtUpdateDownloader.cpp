@@ -38,7 +38,8 @@ UpdateDownloader::Result resultOf(const NetworkURLLoader::Reply& reply, bool can
 } // namespace
 
 QtUpdateDownloader::QtUpdateDownloader()
-    : QtUpdateDownloader([](NetworkURLLoader::Options options) { return NetworkModule::makeLoader(std::move(options)); })
+    : QtUpdateDownloader(
+          [](NetworkURLLoader::Options options) { return NetworkModule::makeLoader(std::move(options)); })
 {
 }
 
@@ -68,8 +69,8 @@ void QtUpdateDownloader::download(Request request, std::function<void(Result)> c
         id = m_nextID++;
         m_loaders.emplace(id, std::move(loader));
     }
-    raw->fetch(request.url, NetworkURLLoader::ReplyCompletion([this, id,
-                                                          completion = std::move(completion)](NetworkURLLoader::Reply reply) {
+    raw->fetch(request.url, NetworkURLLoader::ReplyCompletion([this, id, completion = std::move(completion)](
+                                                                  NetworkURLLoader::Reply reply) {
         bool cancelled = false;
         {
             std::lock_guard lock(m_mutex);

@@ -33,10 +33,10 @@ struct PlatformProfile;
 // application is the one that had it before.
 //
 // activate = _NET_ACTIVE_WINDOW on its most recently active window; hide = iconify its
-// windows (the focus the manager hands to each meanwhile is no activation); terminate = _NET_CLOSE_WINDOW to each of its windows. openApplication
-// launches a desktop entry as DesktopEntryLauncher describes (or activates it when
-// running) and completes once its first window appears, or at once with the reason when
-// it cannot be started. Activation events (another application, or another window of the
+// windows (the focus the manager hands to each meanwhile is no activation); terminate =
+// _NET_CLOSE_WINDOW to each of its windows. openApplication launches a desktop entry as
+// DesktopEntryLauncher describes (or activates it when running) and completes once its
+// first window appears, or at once with the reason when it cannot be started. Activation events (another application, or another window of the
 // same one, got the focus), termination events and window-list changes come from the
 // backend connection's event thread and reach observers on the main queue. The event
 // thread only notes what changed: the listings (which read every window) for terminations
